@@ -1,0 +1,10 @@
+#include "app/globals.h"
+
+namespace tv::app {
+
+Globals& globals() {
+    static Globals g;
+    return g;
+}
+
+}  // namespace tv::app

@@ -1,0 +1,96 @@
+#include "app/program_main.h"
+
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "app/globals.h"
+#include "platform/desktop/drag_full_windows.h"
+#include "platform/errors/error_reporter.h"
+#include "platform/ini/ini_store.h"
+#include "platform/instance/single_instance.h"
+
+namespace tv::app {
+
+namespace {
+
+// The lock is held for the whole run and dropped by the system when the
+// process ends, whichever way it ends.
+std::unique_ptr<SingleInstanceLock>& instanceLock() {
+    static std::unique_ptr<SingleInstanceLock> lock;
+    return lock;
+}
+
+void call(const std::function<void()>& f) {
+    if (f) f();
+}
+
+}  // namespace
+
+std::string singleInstanceName() {
+    std::string name = "talvor.exe";
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
+    ProgramSteps s;
+    s.setUpErrors = [] { ErrorReporter::instance().setUp(); };
+    s.setUpIni = [] { IniStore::instance().setUp(); };
+    s.initThreadTables = [] {};  // replaced by the data layer's set-up of thread 1
+    s.acquireSingleInstance = [](const std::string& name) {
+        auto& lock = instanceLock();
+        lock = std::make_unique<SingleInstanceLock>(name);
+        switch (lock->acquire()) {
+        case SingleInstanceLock::Result::Acquired:
+            return true;
+        case SingleInstanceLock::Result::HeldElsewhere:
+            lock.reset();
+            return false;
+        case SingleInstanceLock::Result::Failed:
+            break;
+        }
+        // Without a usable lock folder the user still gets the program;
+        // only the guard against a second copy is missing.
+        std::fprintf(stderr, "talvor: single-instance check skipped: %s\n", lock->error().c_str());
+        lock.reset();
+        return true;
+    };
+    s.readDragFullWindows = [] { return systemDragFullWindows().read(); };
+    s.writeDragFullWindows = [](int32_t on) { systemDragFullWindows().write(on); };
+    s.runFrame = std::move(runFrame);
+    s.iniEndOfRun = [] { IniStore::instance().endOfRun(); };
+    s.releaseSingleInstance = [] {
+        if (auto& lock = instanceLock()) lock->release();
+    };
+    s.shutDownIni = [] {
+        if (!IniStore::instance().shutDown())
+            std::fprintf(stderr, "talvor: %s\n", IniStore::instance().lastError().c_str());
+    };
+    return s;
+}
+
+int programMain(const ProgramSteps& steps) {
+    Globals& g = globals();
+    call(steps.setUpErrors);
+    call(steps.setUpIni);
+    call(steps.initThreadTables);
+
+    const std::string name = singleInstanceName();
+    if (steps.acquireSingleInstance && !steps.acquireSingleInstance(name)) {
+        return 0;  // another copy runs: end silently, leaving it as it is
+    }
+
+    g.SavedDragFullWindows = steps.readDragFullWindows ? steps.readDragFullWindows() : 0;
+    if (g.SavedDragFullWindows == 1 && steps.writeDragFullWindows) steps.writeDragFullWindows(0);
+
+    call(steps.runFrame);
+
+    call(steps.iniEndOfRun);
+    call(steps.releaseSingleInstance);
+    if (g.SavedDragFullWindows == 1 && steps.writeDragFullWindows) steps.writeDragFullWindows(1);
+    call(steps.shutDownIni);
+    return 0;
+}
+
+}  // namespace tv::app

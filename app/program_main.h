@@ -1,0 +1,47 @@
+#pragma once
+// The program's start and stop sequence, run on logical thread 1: set up the
+// process-wide services, make sure this user runs one copy only, switch the
+// desktop's full-window dragging off for the run, run the frame until the
+// user closes it, then undo what was set up.
+//
+// Every step is a replaceable function so that tests can follow the order;
+// defaultProgramSteps() gives the real ones.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tv::app {
+
+struct ProgramSteps {
+    std::function<void()> setUpErrors;
+    std::function<void()> setUpIni;
+    // Creates thread 1's table objects (thread 1 does it here; every later
+    // thread does it when it starts). The data layer installs it.
+    std::function<void()> initThreadTables;
+    // Takes the single-instance lock of that name; false when another copy
+    // of this user holds it.
+    std::function<bool(const std::string& name)> acquireSingleInstance;
+    std::function<int32_t()> readDragFullWindows;
+    std::function<void(int32_t on)> writeDragFullWindows;
+    // Runs the frame; returns when its window has closed.
+    std::function<void()> runFrame;
+    std::function<void()> iniEndOfRun;
+    std::function<void()> releaseSingleInstance;
+    std::function<void()> shutDownIni;
+};
+
+// The program's own steps around the given frame: the error reporter's and
+// the INI store's process-wide objects, the lock "TALVOR.EXE" in the user's
+// runtime folder, and this desktop's drag setting. The table step does
+// nothing until the data layer is wired in (see ProgramSteps).
+ProgramSteps defaultProgramSteps(std::function<void()> runFrame);
+
+// The lock's name: the program's file name in upper case.
+std::string singleInstanceName();
+
+// Runs the sequence and returns the program's exit code: 0 on every
+// ordinary end, the second copy's included. A fatal error ends the process
+// from inside the frame, so nothing after the frame runs then.
+int programMain(const ProgramSteps& steps);
+
+}  // namespace tv::app

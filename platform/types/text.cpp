@@ -1,0 +1,122 @@
+#include "platform/types/text.h"
+
+#include <cstring>
+
+namespace tv {
+
+namespace {
+
+// The accented pairs are all two-byte sequences 0xC3 xx; upper and lower
+// case differ by 0x20 in the second byte. Only the locale's own pairs map.
+constexpr unsigned char kLead = 0xC3;
+bool isUpperAccent(unsigned char b) {
+    // Ä Á Å Æ Ç É Í Ñ Ó Ö Ú Ü  (U+00C4 ... as second bytes 0x80 + (cp - 0xC0))
+    switch (b) {
+    case 0x84: case 0x81: case 0x85: case 0x86: case 0x87: case 0x89:
+    case 0x8D: case 0x91: case 0x93: case 0x96: case 0x9A: case 0x9C:
+        return true;
+    default:
+        return false;
+    }
+}
+bool isLowerAccent(unsigned char b) { return b >= 0xA0 && isUpperAccent(static_cast<unsigned char>(b - 0x20)); }
+
+inline unsigned char upperByte(unsigned char prev, unsigned char b) {
+    if (b >= 'a' && b <= 'z') return static_cast<unsigned char>(b - 0x20);
+    if (prev == kLead && isLowerAccent(b)) return static_cast<unsigned char>(b - 0x20);
+    return b;
+}
+
+bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+int sign3(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
+
+}  // namespace
+
+std::string toUpper(std::string_view s) {
+    std::string out(s);
+    unsigned char prev = 0;
+    for (char& c : out) {
+        auto b = static_cast<unsigned char>(c);
+        c = static_cast<char>(upperByte(prev, b));
+        prev = b;
+    }
+    return out;
+}
+
+std::string toLower(std::string_view s) {
+    std::string out(s);
+    unsigned char prev = 0;
+    for (char& c : out) {
+        auto b = static_cast<unsigned char>(c);
+        if (b >= 'A' && b <= 'Z') c = static_cast<char>(b + 0x20);
+        else if (prev == kLead && isUpperAccent(b)) c = static_cast<char>(b + 0x20);
+        prev = b;
+    }
+    return out;
+}
+
+std::string_view rtrim(std::string_view s) {
+    size_t n = s.size();
+    while (n > 0 && s[n - 1] == ' ') --n;
+    return s.substr(0, n);
+}
+
+std::string_view trim(std::string_view s) {
+    s = rtrim(s);
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    return s.substr(i);
+}
+
+int compareText(std::string_view a, std::string_view b) {
+    a = rtrim(a);
+    b = rtrim(b);
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+    if (c != 0) return sign3(c);
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+int compareNoCase(std::string_view a, std::string_view b) {
+    a = rtrim(a);
+    b = rtrim(b);
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    unsigned char pa = 0, pb = 0;
+    for (size_t i = 0; i < n; ++i) {
+        auto ca = static_cast<unsigned char>(a[i]);
+        auto cb = static_cast<unsigned char>(b[i]);
+        unsigned char ua = upperByte(pa, ca), ub = upperByte(pb, cb);
+        if (ua != ub) return ua < ub ? -1 : 1;
+        pa = ca;
+        pb = cb;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+std::size_t charCount(std::string_view s) {
+    std::size_t n = 0;
+    for (char c : s)
+        if (!isContinuation(static_cast<unsigned char>(c))) ++n;
+    return n;
+}
+
+std::string cutText(std::string_view s, std::size_t n) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (!isContinuation(static_cast<unsigned char>(s[i]))) {
+            if (chars == n) return std::string(s.substr(0, i));
+            ++chars;
+        }
+    }
+    return std::string(s);
+}
+
+std::string fitText(std::string_view s, std::size_t n) {
+    std::string out = cutText(s, n);
+    std::size_t have = charCount(out);
+    if (have < n) out.append(n - have, ' ');
+    return out;
+}
+
+}  // namespace tv
