@@ -1,0 +1,430 @@
+// Connections, the busy handler, transactions and stream mode.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <thread>
+
+#include "platform/storage/sql_util.h"
+#include "platform/storage/storage.h"
+#include "platform/threads/logical_thread.h"
+
+namespace tv::storage {
+
+using namespace detail;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+bool canWrite(const fs::path& p) { return ::access(p.c_str(), W_OK) == 0; }
+
+fs::path folderOf(const fs::path& p) {
+    fs::path f = p.parent_path();
+    return f.empty() ? fs::path(".") : f;
+}
+
+// Runs a statement that returns no rows we need; SQLite's result.
+int run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+
+}  // namespace
+
+Connection::Connection(fs::path path) : path_(std::move(path)) { openDb(); }
+
+Connection::~Connection() { closeDb(); }
+
+void Connection::closeDb() {
+    // Handles that outlive their connection stop using it.
+    for (Table* t : std::vector<Table*>(tables_)) t->detach();
+    tables_.clear();
+    if (db_) {
+        // Buffered stream writes are kept; an unfinished unit of work is not.
+        if (streamOpen_ && depth_ == 0 && !implicitOpen_) run(db_, "COMMIT");
+        if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+    depth_ = 0;
+    doomed_ = false;
+    streamOpen_ = false;
+    implicitOpen_ = false;
+    ready_.clear();
+}
+
+// The open with its fall-backs: a missing database is created; without write
+// access it is opened read-only (from a folder nobody may write, as an
+// immutable file, because a WAL database needs its -shm file); a damaged file
+// is reported for rebuild().
+void Connection::openDb() {
+    closeDb();
+    readOnly_ = false;
+    openStatus_ = {};
+    std::error_code ec;
+    const bool exists = fs::exists(path_, ec);
+    const fs::path folder = folderOf(path_);
+    if (!exists && !canWrite(folder)) {
+        openStatus_ = Status::make(kFileNotFound, "Access Denied");
+        return;
+    }
+    const bool writable = !exists || (canWrite(path_) && canWrite(folder));
+    int rc = SQLITE_OK;
+    if (writable) {
+        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+        if (rc != SQLITE_OK) {
+            Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            if (st.code == kFileSystemError && !exists) st = Status::make(kFileNotFound, st.text);
+            openStatus_ = st;
+            return;
+        }
+    } else {
+        readOnly_ = true;
+        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK) {
+            registerCollation(db_);
+            rc = run(db_, "SELECT count(*) FROM sqlite_master");
+        }
+        if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_NOTADB) {
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            std::string uri = "file:" + fs::absolute(path_, ec).string() + "?immutable=1";
+            rc = sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
+        }
+        if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_NOTADB) {
+            openStatus_ = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            readOnly_ = false;
+            return;
+        }
+    }
+    registerCollation(db_);
+    sqlite3_busy_handler(db_, &Connection::busyHandler, this);
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_randomness(sizeof versionSeed_, &versionSeed_);
+    versionSeed_ &= 0x3fffffffffffffffLL;
+
+    rc = setupDb();
+    if (rc != SQLITE_OK) {
+        Status st = statusFor(rc, sqlite3_errmsg(db_));
+        if (st.code == kAccessDenied) {
+            // The file or folder refused writing after all: read-only.
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            std::error_code e2;
+            if (fs::exists(path_, e2)) {
+                rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+                if (rc == SQLITE_OK) {
+                    registerCollation(db_);
+                    sqlite3_busy_handler(db_, &Connection::busyHandler, this);
+                    sqlite3_extended_result_codes(db_, 1);
+                    readOnly_ = true;
+                    openStatus_ = Status::make(kAccessDenied);
+                    return;
+                }
+                sqlite3_close_v2(db_);
+                db_ = nullptr;
+            }
+            openStatus_ = Status::make(exists ? kFileSystemError : kFileNotFound, sqlite3_errstr(rc));
+            return;
+        }
+        openStatus_ = st;  // kept open: rebuild() works on it
+        return;
+    }
+    if (readOnly_) openStatus_ = Status::make(kAccessDenied);
+}
+
+// Reading the schema is what finds a file that is not a database or whose
+// first pages are damaged; then the journal and the side table of numbers.
+int Connection::setupDb() {
+    int rc = run(db_, "SELECT count(*) FROM sqlite_master");
+    if (rc == SQLITE_OK && !readOnly_) rc = run(db_, "PRAGMA journal_mode=WAL");
+    if (rc == SQLITE_OK && !readOnly_) rc = run(db_, "PRAGMA synchronous=FULL");
+    if (rc == SQLITE_OK && !readOnly_)
+        rc = run(db_,
+                 "CREATE TABLE IF NOT EXISTS tv_autonumber(tbl TEXT NOT NULL, col TEXT NOT NULL, "
+                 "last INTEGER NOT NULL, PRIMARY KEY(tbl, col)) WITHOUT ROWID");
+    return rc;
+}
+
+Connection& Connection::current() {
+    struct Holder {
+        std::unique_ptr<Connection> c;
+    };
+    Holder& h = threads::perThread<Holder>();
+    fs::path want = databasePath();
+    if (!h.c || h.c->path() != want) h.c = std::make_unique<Connection>(want);
+    return *h.c;
+}
+
+Status Connection::statusFromSqlite(int rc) const { return statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr); }
+
+Status Connection::exec(const std::string& sql) {
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    int rc = run(db_, sql.c_str());
+    return statusFromSqlite(rc);
+}
+
+namespace {
+// First line a check reports; "ok" when the database is sound.
+std::string checkResult(sqlite3* db, const char* pragma, int& rc) {
+    sqlite3_stmt* s = nullptr;
+    rc = sqlite3_prepare_v2(db, pragma, -1, &s, nullptr);
+    std::string first;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(s);
+        if (rc == SQLITE_ROW) {
+            const unsigned char* t = sqlite3_column_text(s, 0);
+            first = t ? reinterpret_cast<const char*>(t) : "";
+            rc = SQLITE_OK;
+        } else if (rc == SQLITE_DONE) {
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(s);
+    return first;
+}
+}  // namespace
+
+Status Connection::integrityCheck() {
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    quiesce();
+    int rc = SQLITE_OK;
+    std::string r = checkResult(db_, "PRAGMA integrity_check", rc);
+    if (rc != SQLITE_OK) return Status::make(kKeyFileMustBeRebuilt, sqlite3_errstr(rc));
+    if (r != "ok") return Status::make(kKeyFileMustBeRebuilt, r);
+    return {};
+}
+
+Status Connection::rebuild() {
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (readOnly_) return Status::make(kAccessDenied);
+    quiesce();
+    Status st = integrityCheck();
+    if (!st.ok()) {
+        int rc = run(db_, "REINDEX");
+        if (rc != SQLITE_OK) return Status::make(kKeyFileMustBeRebuilt, sqlite3_errstr(rc));
+        st = integrityCheck();
+        if (!st.ok()) return st;
+    }
+    // Sound again: finish the set-up the damage stopped. The handles on this
+    // connection keep working; their tables are checked again at next use.
+    int rc = setupDb();
+    openStatus_ = rc == SQLITE_OK ? (readOnly_ ? Status::make(kAccessDenied) : Status{}) : statusFromSqlite(rc);
+    ready_.clear();
+    for (Table* t : tables_) t->markUnopened();
+    return openStatus_.code == kAccessDenied ? Status{} : openStatus_;
+}
+
+// "Recover=N": lock time-out of N seconds. "QUICKSCAN=on/off": a large page
+// cache and memory-mapped reads for long scans, or the defaults.
+Status Connection::setOption(std::string_view option) {
+    auto eq = option.find('=');
+    if (eq == std::string_view::npos) return Status::make(kUnsupported);
+    std::string name(option.substr(0, eq)), value(option.substr(eq + 1));
+    for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    for (char& ch : value) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (name == "RECOVER") {
+        char* end = nullptr;
+        long secs = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || secs < 0) return Status::make(kUnsupported);
+        setLockTimeout(std::chrono::seconds(secs));
+        return {};
+    }
+    if (name == "QUICKSCAN") {
+        if (!db_) return openStatus_;
+        if (value == "on") {
+            run(db_, "PRAGMA cache_size=-65536");
+            run(db_, "PRAGMA mmap_size=268435456");
+            return {};
+        }
+        if (value == "off") {
+            run(db_, "PRAGMA cache_size=-2000");
+            run(db_, "PRAGMA mmap_size=0");
+            return {};
+        }
+    }
+    return Status::make(kUnsupported);
+}
+
+void Connection::setLockTimeout(std::chrono::milliseconds t) {
+    lockTimeout_ = t;
+    busyLimit_ = t;
+}
+
+// Waiting for the write lock: a logical thread lets the others run; the main
+// stack (no logical thread) sleeps a moment. Gives up at the time-out.
+int Connection::busyHandler(void* p, int count) {
+    auto* self = static_cast<Connection*>(p);
+    auto now = Clock::now();
+    if (count == 0) self->busySince_ = now;
+    if (now - self->busySince_ >= self->busyLimit_) return 0;
+    if (threads::current() != 0) {
+        threads::yieldNow();
+        if (Clock::now() - now < std::chrono::microseconds(200))
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return 1;
+}
+
+void Connection::registerTable(Table* t) { tables_.push_back(t); }
+
+void Connection::unregisterTable(Table* t) { tables_.erase(std::remove(tables_.begin(), tables_.end(), t), tables_.end()); }
+
+void Connection::quiesce(const Table* except) {
+    for (Table* t : tables_)
+        if (t != except) t->resetCursor();
+}
+
+bool Connection::tableReady(const std::string& table) const {
+    for (const auto& r : ready_)
+        if (sqlite3_stricmp(r.c_str(), table.c_str()) == 0) return true;
+    return false;
+}
+
+void Connection::markTableReady(const std::string& table) {
+    if (!tableReady(table)) ready_.push_back(table);
+}
+
+Connection::NumberCache& Connection::numberCache(const std::string& key) {
+    for (auto& n : numbers_)
+        if (n.key == key) return n;
+    numbers_.push_back(NumberCache{key, 0, 0});
+    return numbers_.back();
+}
+
+int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
+
+Status Connection::beginImmediate(std::chrono::milliseconds timeout) {
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (readOnly_) return Status::make(kAccessDenied);
+    quiesce();
+    busyLimit_ = timeout;
+    int rc = run(db_, "BEGIN IMMEDIATE");
+    busyLimit_ = lockTimeout_;
+    ++txnId_;
+    return statusFromSqlite(rc);
+}
+
+Status Connection::commitNow() {
+    quiesce();
+    int rc = run(db_, "COMMIT");
+    if (rc != SQLITE_OK) {
+        Status st = statusFromSqlite(rc);
+        if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
+        ++txnId_;
+        return st;
+    }
+    ++txnId_;
+    return {};
+}
+
+void Connection::rollbackNow() {
+    quiesce();
+    if (db_ && !sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
+    ++txnId_;
+}
+
+Status Connection::beginWrite() {
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (readOnly_) return Status::make(kAccessDenied);
+    if (doomed_) return Status::make(kFileSystemError, "transaction rolled back");
+    quiesce();
+    if (depth_ > 0) return {};
+    if (stream_) {
+        if (streamOpen_) return {};
+        Status st = beginImmediate(lockTimeout_);
+        if (st.ok()) streamOpen_ = true;
+        return st;
+    }
+    Status st = beginImmediate(lockTimeout_);
+    if (st.ok()) implicitOpen_ = true;
+    return st;
+}
+
+Status Connection::endWrite(bool ok) {
+    ++writeGen_;
+    if (!implicitOpen_) return {};
+    implicitOpen_ = false;
+    if (ok) return commitNow();
+    rollbackNow();
+    return {};
+}
+
+Status Connection::beginStream() {
+    stream_ = true;
+    return {};
+}
+
+Status Connection::flush() {
+    if (!streamOpen_) return {};
+    streamOpen_ = false;
+    return commitNow();
+}
+
+Status Connection::endStream() {
+    Status st = flush();
+    stream_ = false;
+    return st;
+}
+
+// ---------------------------------------------------------------------------
+
+Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds> lockTimeout) : c_(c) {
+    if (c_.depth_ > 0) {
+        if (c_.doomed_) {
+            begin_ = Status::make(kFileSystemError, "transaction rolled back");
+            return;
+        }
+        ++c_.depth_;
+        active_ = true;
+        return;
+    }
+    if (c_.streamOpen_) {
+        begin_ = c_.flush();
+        if (!begin_.ok()) return;
+    }
+    begin_ = c_.beginImmediate(lockTimeout.value_or(c_.lockTimeout_));
+    if (!begin_.ok()) return;
+    c_.depth_ = 1;
+    active_ = true;
+    outermost_ = true;
+}
+
+Transaction::~Transaction() { rollback(); }
+
+Status Transaction::commit() {
+    if (!active_) return begin_.ok() ? Status::make(kFileSystemError, "transaction not active") : begin_;
+    active_ = false;
+    --c_.depth_;
+    if (!outermost_) {
+        if (c_.doomed_) return Status::make(kFileSystemError, "transaction rolled back");
+        return {};
+    }
+    if (c_.doomed_) {
+        c_.doomed_ = false;
+        c_.rollbackNow();
+        return Status::make(kFileSystemError, "transaction rolled back");
+    }
+    return c_.commitNow();
+}
+
+void Transaction::rollback() {
+    if (!active_) return;
+    active_ = false;
+    --c_.depth_;
+    if (!outermost_) {
+        c_.doomed_ = true;  // the outermost rolls everything back
+        return;
+    }
+    c_.doomed_ = false;
+    c_.rollbackNow();
+}
+
+}  // namespace tv::storage

@@ -1,0 +1,357 @@
+#pragma once
+// Indexed storage for the table layer, on SQLite.
+//
+// All tables live in one database file ("talvor.db" in the working folder
+// unless setDatabasePath() says otherwise), so a transaction spans tables.
+// Each logical thread has its own Connection (Connection::current()); a
+// Table is a handle on one declared table over one connection, with its own
+// position (an alias declaration gets its own handle on its base table).
+//
+// Rules that keep logical threads (fibers on one OS thread) from blocking
+// each other:
+//  - A write transaction is begun with BEGIN IMMEDIATE, so the only wait is
+//    for the lock, and it happens in the busy handler, which yields to the
+//    other logical threads (sleeps briefly on the main stack) until the
+//    time-out. Nothing in this layer yields while a write transaction is held.
+//  - Callers must not yield (message boxes, waits) while they hold a
+//    Transaction or an unflushed stream: show messages after the rollback.
+//
+// Physical layout of a declared table: one SQL table named after the base
+// table's label, one column per field (the field name without prefix, memos
+// too), plus hidden columns: tv_row (INTEGER PRIMARY KEY, record order),
+// tv_version (row version for the watch) and tv_pending (1 while the record
+// is an auto-number reservation). Texts are stored without trailing blanks
+// and padded again on read; DECIMAL(d,0), LONG, SHORT, BYTE, DATE as INTEGER;
+// DECIMAL(d,p>0) as REAL (exact for up to 15 digits, rounded to the places on
+// read). Auto-numbers are kept in the side table tv_autonumber.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/types/record.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tv::storage {
+
+// Runtime error codes of the storage, with their texts (errorText()).
+enum ErrorCode : int {
+    kOk = 0,
+    kFileNotFound = 2,            // "File Not Found": the database/table could not be created
+    kAccessDenied = 5,            // "Access Denied": no write access (open falls back to read-only)
+    kRecordNotAvailable = 33,     // "Record Not Available": no (further) record
+    kCreatesDuplicateKey = 40,    // "Creates Duplicate Key": Status::keyIndex names the key
+    kKeyFileMustBeRebuilt = 46,   // "Key File Must Be Rebuilt": damaged database
+    kUnsupported = 80,            // "Unsupported File Driver Function"
+    kRecordChanged = 89,          // "Record Changed By Another Station"
+    kFileSystemError = 90,        // any other failure; Status::text holds SQLite's words
+    kLockTimeout = 91,            // "Database Is Busy": the write lock was not obtained in time
+};
+
+// The platform's words for a code ("File Not Found", ...); "" for kOk.
+std::string_view errorText(int code);
+
+struct Status {
+    int code = kOk;
+    std::string text;     // errorText(code), or SQLite's message for kFileSystemError
+    int keyIndex = -1;    // kCreatesDuplicateKey: index (declaration order) of the
+                          // FIRST key the record duplicates
+    bool ok() const { return code == kOk; }
+    explicit operator bool() const { return ok(); }
+    static Status make(int code, std::string text = {});
+};
+
+// ---------------------------------------------------------------------------
+// Declarations
+
+struct KeyDef {
+    std::string label;          // registered label, e.g. "ART:KeyNoArt" (for messages)
+    std::vector<int> fields;    // field indexes in the layout, ascending components
+    bool unique = true;         // false: duplicates allowed (equal values in record order)
+    bool noCase = true;         // text components compare through toUpper (TVNOCASE)
+    bool optional = false;      // records whose key fields are all zero/blank are left out
+    bool autoNumber = false;    // single numeric field numbered by the layer
+};
+
+struct TableDef {
+    std::string table;          // SQL table: the BASE table's label ("Articulo" also for AliasArticulos)
+    std::shared_ptr<const RecordLayout> layout;
+    std::vector<KeyDef> keys;   // declaration order
+    // Column names by field index; empty: each field's name without its prefix.
+    // An alias must resolve to the base table's columns (names compare without case).
+    std::vector<std::string> columns;
+
+    int autoNumberKey() const;  // index of the auto-numbered key, -1 if none
+};
+
+// ---------------------------------------------------------------------------
+// Connections
+
+// The database every Connection::current() opens; default "talvor.db",
+// relative to the working folder at the moment of the open. Set it before
+// first use (tests: a file in their scratch folder).
+void setDatabasePath(const std::filesystem::path& p);
+std::filesystem::path databasePath();
+
+class Table;
+
+class Connection {
+public:
+    // Opens (creating when missing) the database at `path`; never throws.
+    // openStatus() tells the outcome:
+    //   kOk;
+    //   kAccessDenied: no write access, opened READ-ONLY and usable (readOnly());
+    //   kFileNotFound: the database could not be created (text says why);
+    //   kKeyFileMustBeRebuilt: damaged (corrupt / not a database): rebuild();
+    //   kFileSystemError: anything else.
+    explicit Connection(std::filesystem::path path);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // This logical thread's connection to databasePath(), opened on first use
+    // and closed when the thread ends.
+    static Connection& current();
+
+    const Status& openStatus() const { return openStatus_; }
+    bool isOpen() const { return db_ != nullptr; }
+    bool readOnly() const { return readOnly_; }
+    const std::filesystem::path& path() const { return path_; }
+
+    // Repairs a damaged database: integrity check, REINDEX, integrity check
+    // again. Ok when the database passes; else kKeyFileMustBeRebuilt with the
+    // check's first complaint (a file that is not a database cannot be repaired).
+    Status rebuild();
+    // Full integrity check only (PRAGMA integrity_check).
+    Status integrityCheck();
+
+    // Driver options, as strings:
+    //   "Recover=N"     lock time-out of N seconds for this connection (default 5 s);
+    //   "QUICKSCAN=on"  a larger page cache and memory-mapped reads for long scans;
+    //   "QUICKSCAN=off" back to the defaults.
+    // Unknown options: kUnsupported.
+    Status setOption(std::string_view option);
+    void setLockTimeout(std::chrono::milliseconds t);
+    std::chrono::milliseconds lockTimeout() const { return lockTimeout_; }
+
+    // Transactions: see Transaction below. Depth 0 = none.
+    int transactionDepth() const { return depth_; }
+    // True while this connection holds the write lock (a Transaction, an
+    // unflushed stream): the logical thread must not yield now.
+    bool holdsWriteLock() const { return depth_ > 0 || streamOpen_ || implicitOpen_; }
+
+    // Stream mode (buffered writing for long runs): writes made while it is
+    // on go into one implicit write transaction, begun at the first write and
+    // committed by flush() or endStream(). Between writes and flush the
+    // caller must not yield. A Transaction begun in stream mode flushes first.
+    // A failed write in stream mode leaves the earlier buffered writes in place.
+    Status beginStream();
+    Status flush();
+    Status endStream();   // flush, then back to one commit per write
+    bool streaming() const { return stream_; }
+
+    // Raw handle, for the benchmarks and for one-off statements of the layer.
+    sqlite3* db() const { return db_; }
+    // Runs SQL text without parameters (identifiers only; never user data).
+    Status exec(const std::string& sql);
+
+    // --- internal (used by Table and Transaction) ---
+    // A write outside a Transaction gets an implicit one (or joins the
+    // stream's); endWrite commits or rolls back that implicit one.
+    Status beginWrite();
+    Status endWrite(bool ok);
+    Status statusFromSqlite(int rc) const;
+    void quiesce(const Table* except = nullptr);    // resets open read cursors
+    void registerTable(Table* t);
+    void unregisterTable(Table* t);
+    uint64_t writeGeneration() const { return writeGen_; }
+    uint64_t transactionId() const { return txnId_; }   // changes at every begin/commit/rollback
+    bool tableReady(const std::string& table) const;
+    void markTableReady(const std::string& table);
+    int64_t nextVersion();
+    // Auto-number cache, valid within one write transaction.
+    struct NumberCache {
+        std::string key;
+        uint64_t txn = 0;
+        int64_t last = 0;
+    };
+    NumberCache& numberCache(const std::string& key);
+
+private:
+    friend class Transaction;
+    void openDb();
+    int setupDb();
+    void closeDb();
+    Status beginImmediate(std::chrono::milliseconds timeout);
+    Status commitNow();
+    void rollbackNow();
+    static int busyHandler(void* self, int count);
+
+    std::filesystem::path path_;
+    sqlite3* db_ = nullptr;
+    Status openStatus_;
+    bool readOnly_ = false;
+    std::chrono::milliseconds lockTimeout_{5000};
+    std::chrono::steady_clock::time_point busySince_{};
+    std::chrono::milliseconds busyLimit_{5000};
+    int depth_ = 0;              // Transaction nesting
+    bool doomed_ = false;        // an inner Transaction failed: the outermost rolls back
+    bool stream_ = false;
+    bool streamOpen_ = false;    // the stream's implicit transaction is begun
+    bool implicitOpen_ = false;  // a single write's implicit transaction is begun
+    uint64_t writeGen_ = 0;
+    uint64_t txnId_ = 1;
+    int64_t versionSeed_ = 0;
+    uint64_t versionCounter_ = 0;
+    std::vector<Table*> tables_;
+    std::vector<std::string> ready_;
+    std::vector<NumberCache> numbers_;
+};
+
+// One unit of work over any tables of a connection. Begins with BEGIN
+// IMMEDIATE (takes the write lock at once, waiting at most `lockTimeout`);
+// nestable: only the outermost begins and commits, inner ones count. Rolled
+// back unless committed: by the destructor (an exception, an early return) or
+// by rollback(). An inner Transaction that is not committed dooms the whole
+// unit: everything is rolled back at once and the outer commit() fails.
+class Transaction {
+public:
+    explicit Transaction(Connection& c = Connection::current(),
+                         std::optional<std::chrono::milliseconds> lockTimeout = std::nullopt);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    const Status& status() const { return begin_; }  // of the begin (kLockTimeout, ...)
+    bool ok() const { return begin_.ok() && active_; }
+    Status commit();
+    void rollback();
+
+private:
+    Connection& c_;
+    Status begin_;
+    bool active_ = false;
+    bool outermost_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Table handles
+
+class Table {
+public:
+    static constexpr int kRecordOrder = -1;
+
+    Table(Connection& c, std::shared_ptr<const TableDef> def);
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    const TableDef& def() const { return *def_; }
+    Connection& connection() const { return c_; }
+
+    // Physical open: creates the table and its keys when missing (in a
+    // transaction), adds missing columns/keys of a changed declaration. Result
+    // codes as Connection::openStatus() (kAccessDenied = usable read-only).
+    // Every other operation opens on demand.
+    Status open();
+    bool isOpen() const { return opened_; }
+
+    // --- reading ---
+    // Exact match on key `key`'s fields taken from `rec`; the first in record
+    // order among equals. Found: fills `rec`, becomes the current record (and
+    // the position). An optional key with all-zero/blank values finds nothing.
+    Status readByKey(int key, Record& rec);
+    // The record at `row` (record order number); becomes current.
+    Status readByRow(int64_t row, Record& rec);
+
+    // Order for next/previous: key index or kRecordOrder. Without a position
+    // next() starts at the first record, previous() at the last.
+    void setOrder(int key);
+    int order() const { return order_; }
+    // Position at key values from `rec`: next() reads the first record >= them,
+    // previous() the last <= them (equal values in record order; `row`
+    // narrows within equals: from/up to that record).
+    void setPosition(int key, const Record& rec, std::optional<int64_t> row = std::nullopt);
+    // Record order: next() from `row` (inclusive), previous() up to it.
+    void setPositionRow(int64_t row);
+    // Following / preceding record in the order; kRecordNotAvailable past the
+    // end (the position stays at the last record read). Consecutive calls step
+    // one open statement; after a write on the connection, a change of
+    // direction or a pause of a few milliseconds the scan finds its place
+    // again by key values, so it sees what was written meanwhile. Held
+    // records do not exist here (no "Record Is Already Held").
+    Status next(Record& rec);
+    Status previous(Record& rec);
+
+    Status count(int64_t& n);
+
+    // --- current record (last one read or written) ---
+    bool hasCurrent() const { return currentRow_ != 0; }
+    int64_t currentRow() const { return currentRow_; }
+    int64_t currentVersion() const { return currentVersion_; }
+    // Restores a remembered current record (row and watched version).
+    void setCurrent(int64_t row, int64_t version) { currentRow_ = row; currentVersion_ = version; }
+
+    // --- writing ---
+    enum class Numbering { Assign, Keep };
+    // Adds `rec`. Assign (default): a table with an auto-numbered key gets its
+    // next number written into `rec`; Keep: stored as given (imports), the
+    // counter follows it. Becomes current. kCreatesDuplicateKey with keyIndex.
+    Status insert(Record& rec, Numbering n = Numbering::Assign);
+    // Rewrites the current record from `rec` under watch: when it was changed
+    // since this handle read it (by another connection, or another handle),
+    // nothing is written, the result is kRecordChanged and `rec` holds the
+    // other version (now watched); deleted meanwhile: kRecordNotAvailable.
+    // Every write on a read-only connection: kAccessDenied.
+    Status update(Record& rec);
+    // Deletes the current record (no watch). kRecordNotAvailable if gone.
+    Status deleteCurrent();
+
+    // Auto-number reservation: adds `rec` at once with the next number (written
+    // into `rec`) and the pending flag; the pending record is not in the
+    // table's other unique keys. completeReservation() rewrites it from `rec`
+    // and clears the flag (unique checks happen here: kCreatesDuplicateKey
+    // leaves it reserved); cancelReservation() deletes it.
+    Status reserve(Record& rec);
+    Status completeReservation(Record& rec);
+    Status cancelReservation();
+    bool hasReservation() const { return reservedRow_ != 0; }
+    int64_t reservedRow() const { return reservedRow_; }
+
+    // The next number the auto-numbered key would get (no write).
+    Status peekNextNumber(int64_t& n);
+
+    // --- internal ---
+    void resetCursor();   // Connection::quiesce(): remember the place, free the statement
+    void detach();        // the connection is closing
+    void markUnopened() { opened_ = false; }
+    struct Impl;
+
+private:
+    Status step(int dir, Record& rec);
+    Status startScan(int kind);
+    Status add(Record& rec, Numbering n, bool pending);
+    Status rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed);
+    Status removeRow(int64_t row, bool onlyPending);
+    Status failWrite(int rc, const Record& rec, int64_t selfRow, bool pending);
+    int duplicatedKey(const Record& rec, int64_t selfRow, bool pending);
+    Status nextNumber(int64_t& n);
+    Status noteNumber(int64_t n);
+
+    Connection& c_;
+    std::shared_ptr<const TableDef> def_;
+    std::unique_ptr<Impl> impl_;
+    bool opened_ = false;
+    int order_ = kRecordOrder;
+    int64_t currentRow_ = 0;
+    int64_t currentVersion_ = 0;
+    int64_t reservedRow_ = 0;
+};
+
+}  // namespace tv::storage

@@ -1,0 +1,702 @@
+#include "platform/storage/storage.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "platform/types/text.h"
+#include "tests/support/scratch_dir.h"
+
+namespace tv::storage {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A small article-like table: 0 id (auto), 1 number (unique, optional),
+// 2 name (duplicates, no-case), 3 code (unique, optional, no-case).
+enum { kId, kNoArt, kNombre, kCodigo, kMonto, kNotas };
+enum { kKeyId, kKeyNoArt, kKeyNombre, kKeyCodigo };
+
+std::shared_ptr<const TableDef> pruebaDef(const std::string& prefix = "PRU") {
+    auto layout = std::make_shared<RecordLayout>(
+        "Prueba", prefix,
+        std::vector<FieldSpec>{{prefix + ":ID", FieldType::Long, 0, 0},
+                               {prefix + ":NoArt", FieldType::Decimal, 11, 0},
+                               {prefix + ":Nombre", FieldType::String, 30, 0},
+                               {prefix + ":Codigo", FieldType::String, 15, 0},
+                               {prefix + ":Monto", FieldType::Decimal, 11, 2},
+                               {prefix + ":Notas", FieldType::Memo, 200, 0}});
+    auto def = std::make_shared<TableDef>();
+    def->table = "Prueba";
+    def->layout = layout;
+    def->keys = {{prefix + ":KeyId", {kId}, true, true, false, true},
+                 {prefix + ":KeyNoArt", {kNoArt}, true, true, true, false},
+                 {prefix + ":KeyNombre", {kNombre}, false, true, false, false},
+                 {prefix + ":KeyCodigo", {kCodigo}, true, true, true, false}};
+    return def;
+}
+
+struct Storage : ::testing::Test {
+    test::ScratchDir dir;
+    fs::path db = dir.file("talvor.db");
+    std::shared_ptr<const TableDef> def = pruebaDef();
+
+    Record rec(long long noArt = 0, const std::string& nombre = "", const std::string& codigo = "") {
+        Record r(def->layout);
+        r.setRaw(kNoArt, noArt);
+        r.setText(kNombre, nombre);
+        r.setText(kCodigo, codigo);
+        return r;
+    }
+    // Inserts and returns the number given.
+    long long add(Table& t, long long noArt, const std::string& nombre, const std::string& codigo = "") {
+        Record r = rec(noArt, nombre, codigo);
+        Status st = t.insert(r);
+        if (!st.ok()) throw std::runtime_error("insert failed: " + st.text);
+        return r.raw(kId);
+    }
+    std::vector<std::string> namesInOrder(Table& t, int key, int dir = +1) {
+        t.setOrder(key);
+        std::vector<std::string> out;
+        Record r(def->layout);
+        while ((dir > 0 ? t.next(r) : t.previous(r)).ok()) out.emplace_back(rtrim(r.text(kNombre)));
+        return out;
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+TEST_F(Storage, AutoNumbersAreNeverGivenTwice) {
+    Connection c(db);
+    ASSERT_TRUE(c.openStatus().ok()) << c.openStatus().text;
+    Table t(c, def);
+    EXPECT_EQ(add(t, 0, "a"), 1);
+    EXPECT_EQ(add(t, 0, "b"), 2);
+    EXPECT_EQ(add(t, 0, "c"), 3);
+    // Deleting the last one does not free its number.
+    Record r = rec();
+    r.setRaw(kId, 3);
+    ASSERT_TRUE(t.readByKey(kKeyId, r).ok());
+    ASSERT_TRUE(t.deleteCurrent().ok());
+    EXPECT_EQ(add(t, 0, "d"), 4);
+    // A record stored with its own number (an import) moves the counter on.
+    Record k = rec(0, "e");
+    k.setRaw(kId, 50);
+    ASSERT_TRUE(t.insert(k, Table::Numbering::Keep).ok());
+    EXPECT_EQ(add(t, 0, "f"), 51);
+    // ... and so does a table filled behind the layer's back.
+    ASSERT_TRUE(c.exec("INSERT INTO Prueba(ID) VALUES(70)").ok());
+    EXPECT_EQ(add(t, 0, "g"), 71);
+    // A fresh connection (another station) continues from there.
+    Connection c2(db);
+    Table t2(c2, def);
+    EXPECT_EQ(add(t2, 0, "h"), 72);
+    // Inside one transaction the numbers keep counting.
+    {
+        Transaction tx(c);
+        ASSERT_TRUE(tx.ok());
+        EXPECT_EQ(add(t, 0, "i"), 73);
+        EXPECT_EQ(add(t, 0, "j"), 74);
+        ASSERT_TRUE(tx.commit().ok());
+    }
+    EXPECT_EQ(add(t2, 0, "k"), 75);
+}
+
+TEST_F(Storage, AutoNumberThatDoesNotFitFails) {
+    auto d = std::make_shared<TableDef>(*def);
+    auto layout = std::make_shared<RecordLayout>(
+        "Chico", "CHI", std::vector<FieldSpec>{{"CHI:ID", FieldType::Decimal, 1, 0}, {"CHI:X", FieldType::String, 5, 0}});
+    d->table = "Chico";
+    d->layout = layout;
+    d->keys = {{"CHI:KeyId", {0}, true, true, false, true}};
+    Connection c(db);
+    Table t(c, d);
+    Record r(layout);
+    for (int i = 1; i <= 9; ++i) ASSERT_TRUE(t.insert(r).ok());
+    Status st = t.insert(r);
+    EXPECT_FALSE(st.ok());
+    int64_t n = 0;
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 9);
+}
+
+TEST_F(Storage, DuplicateKeyNamesTheFirstDuplicatedKey) {
+    Connection c(db);
+    Table t(c, def);
+    add(t, 100, "uno", "A1");
+    add(t, 200, "dos", "B2");
+    struct Case {
+        long long noArt;
+        const char* codigo;
+        int key;  // -1: stored
+    } cases[] = {
+        {100, "A1", kKeyNoArt},  // both duplicated: the first in declaration order
+        {300, "a1", kKeyCodigo}, // no-case: "a1" duplicates "A1"
+        {200, "ZZ", kKeyNoArt},
+        {0, "", -1},             // optional keys: zero and blank are never duplicates
+        {0, "", -1},
+        {0, "B2 ", kKeyCodigo},  // trailing blanks do not count
+    };
+    for (const Case& cs : cases) {
+        Record r = rec(cs.noArt, "x", cs.codigo);
+        Status st = t.insert(r);
+        if (cs.key < 0) {
+            EXPECT_TRUE(st.ok()) << cs.noArt << " " << cs.codigo << ": " << st.text;
+        } else {
+            EXPECT_EQ(st.code, kCreatesDuplicateKey) << cs.noArt << " " << cs.codigo;
+            EXPECT_EQ(st.keyIndex, cs.key) << cs.noArt << " " << cs.codigo;
+        }
+    }
+    // A rewrite that duplicates is refused the same way and changes nothing.
+    Record r = rec(200);
+    ASSERT_TRUE(t.readByKey(kKeyNoArt, r).ok());
+    r.setText(kCodigo, "a1");
+    Status st = t.update(r);
+    EXPECT_EQ(st.code, kCreatesDuplicateKey);
+    EXPECT_EQ(st.keyIndex, kKeyCodigo);
+    Record again = rec(200);
+    ASSERT_TRUE(t.readByKey(kKeyNoArt, again).ok());
+    EXPECT_EQ(rtrim(again.text(kCodigo)), "B2");
+}
+
+TEST_F(Storage, OptionalKeysLeaveOutZeroAndBlank) {
+    Connection c(db);
+    Table t(c, def);
+    for (int i = 0; i < 5; ++i) add(t, 0, "sin numero");
+    add(t, 7, "siete", "C7");
+    Record r = rec(0);
+    EXPECT_EQ(t.readByKey(kKeyNoArt, r).code, kRecordNotAvailable);  // 0 finds none
+    r = rec(0, "", "");
+    EXPECT_EQ(t.readByKey(kKeyCodigo, r).code, kRecordNotAvailable);
+    // Reading through an optional key passes over them.
+    EXPECT_EQ(namesInOrder(t, kKeyNoArt), std::vector<std::string>{"siete"});
+    EXPECT_EQ(namesInOrder(t, kKeyCodigo), std::vector<std::string>{"siete"});
+    int64_t n = 0;
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 6);
+}
+
+TEST_F(Storage, NoCaseKeysMatchAndOrderAccentedLetters) {
+    Connection c(db);
+    Table t(c, def);
+    std::vector<std::string> names = {"árbol", "Zorro", "Ñandú", "nube", "ÁRBOL", "Avión", "ñandú", "Oso", "ábaco", "abeja"};
+    for (const auto& n : names) add(t, 0, n);
+    // Matching ignores case, also of the accented pairs; the first added wins.
+    struct Case {
+        const char* probe;
+        const char* found;
+    } cases[] = {{"ÁRBOL", "árbol"}, {"árbol", "árbol"}, {"ÑANDÚ", "Ñandú"}, {"avión", "Avión"}, {"AVIÓN  ", "Avión"}};
+    for (const Case& cs : cases) {
+        Record r = rec(0, cs.probe);
+        ASSERT_TRUE(t.readByKey(kKeyNombre, r).ok()) << cs.probe;
+        EXPECT_EQ(rtrim(r.text(kNombre)), cs.found) << cs.probe;
+    }
+    Record r = rec(0, "arbol");  // without the accent it is another word
+    EXPECT_EQ(t.readByKey(kKeyNombre, r).code, kRecordNotAvailable);
+    // Key order is the no-case order; equal values in the order they were added.
+    std::vector<std::string> expected = names;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
+    EXPECT_EQ(namesInOrder(t, kKeyNombre), expected);
+    std::vector<std::string> backwards(expected.rbegin(), expected.rend());
+    auto rev = namesInOrder(t, kKeyNombre, -1);
+    // Backwards, equal values come newest first.
+    EXPECT_EQ(rev.size(), backwards.size());
+    for (size_t i = 0; i < rev.size(); ++i) EXPECT_EQ(compareNoCase(rev[i], backwards[i]), 0) << i;
+    auto iN = std::find(expected.begin(), expected.end(), "Ñandú") - expected.begin();
+    EXPECT_EQ(expected[static_cast<size_t>(iN) + 1], "ñandú");
+}
+
+TEST_F(Storage, PositionAndReadNextPrevious) {
+    Connection c(db);
+    Table t(c, def);
+    for (const char* n : {"c", "a", "b", "b", "d"}) add(t, 0, n);
+    Record r = rec();
+    // At or after a value.
+    t.setPosition(kKeyNombre, rec(0, "b"));
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(r.raw(kId), 3);  // the first "b" added
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(r.raw(kId), 4);
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(rtrim(r.text(kNombre)), "c");
+    ASSERT_TRUE(t.previous(r).ok());
+    EXPECT_EQ(r.raw(kId), 4);
+    t.setPosition(kKeyNombre, rec(0, "bb"));
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(rtrim(r.text(kNombre)), "c");
+    t.setPosition(kKeyNombre, rec(0, "bb"));
+    ASSERT_TRUE(t.previous(r).ok());
+    EXPECT_EQ(r.raw(kId), 4);
+    // Past the end: not available, again and again; the position stays.
+    t.setPosition(kKeyNombre, rec(0, "d"));
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(t.next(r).code, kRecordNotAvailable);
+    EXPECT_EQ(t.next(r).code, kRecordNotAvailable);
+    ASSERT_TRUE(t.previous(r).ok());
+    EXPECT_EQ(rtrim(r.text(kNombre)), "c");
+    // Record order.
+    t.setOrder(Table::kRecordOrder);
+    std::vector<long long> ids;
+    while (t.next(r).ok()) ids.push_back(r.raw(kId));
+    EXPECT_EQ(ids, (std::vector<long long>{1, 2, 3, 4, 5}));
+    t.setPositionRow(3);
+    ASSERT_TRUE(t.previous(r).ok());
+    EXPECT_EQ(r.raw(kId), 3);
+    ASSERT_TRUE(t.previous(r).ok());
+    EXPECT_EQ(r.raw(kId), 2);
+    // A read by key is a position for the order that is set.
+    t.setOrder(kKeyNombre);
+    Record k = rec(0, "a");
+    ASSERT_TRUE(t.readByKey(kKeyNombre, k).ok());
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(rtrim(r.text(kNombre)), "b");
+    // Empty table: not available both ways.
+    auto d2 = std::make_shared<TableDef>(*def);
+    d2->table = "Vacia";
+    Table e(c, d2);
+    EXPECT_EQ(e.next(r).code, kRecordNotAvailable);
+    EXPECT_EQ(e.previous(r).code, kRecordNotAvailable);
+}
+
+TEST_F(Storage, ScanResumesInsideRunsOfEqualValues) {
+    Connection c(db), c2(db);
+    Table t(c, def), other(c2, def);
+    for (int i = 0; i < 300; ++i) add(t, i + 1, "n" + std::to_string(i % 7));
+    for (int dir : {+1, -1}) {
+        // A posting loop: read, rewrite, read on ... each record once, in key
+        // order, although every rewrite makes the scan find its place again.
+        t.setOrder(kKeyNombre);
+        Record r = rec();
+        std::vector<std::pair<std::string, long long>> seen;
+        while ((dir > 0 ? t.next(r) : t.previous(r)).ok()) {
+            seen.emplace_back(std::string(rtrim(r.text(kNombre))), r.raw(kId));
+            r.setRaw(kMonto, r.raw(kMonto) + 150);
+            ASSERT_TRUE(t.update(r).ok());
+            if (seen.size() == 100) add(other, 999 + dir, dir > 0 ? "a" : "z");  // behind the position
+        }
+        ASSERT_EQ(seen.size(), dir > 0 ? 300u : 301u);  // the first pass added "a"
+        auto sorted = seen;
+        std::sort(sorted.begin(), sorted.end());
+        if (dir < 0) std::reverse(sorted.begin(), sorted.end());
+        EXPECT_EQ(seen, sorted);
+    }
+    Record x = rec(5);
+    ASSERT_TRUE(other.readByKey(kKeyNoArt, x).ok());
+    EXPECT_EQ(x.raw(kMonto), 300);
+}
+
+TEST_F(Storage, ValuesRoundTrip) {
+    Connection c(db);
+    Table t(c, def);
+    Record r = rec(99999999999LL, "  con blancos  ", "x");
+    r.setRaw(kMonto, -123456789012LL);  // -1,234,567,890.12
+    r.setText(kNotas, "línea uno\nlínea dos");
+    ASSERT_TRUE(t.insert(r).ok());
+    Record back = rec(99999999999LL);
+    ASSERT_TRUE(t.readByKey(kKeyNoArt, back).ok());
+    EXPECT_EQ(back, r);
+    EXPECT_EQ(back.text(kNombre), fitText("  con blancos", 30));
+    // Text is stored without its trailing blanks.
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(c.db(), "SELECT Nombre FROM Prueba", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "  con blancos");
+    sqlite3_finalize(s);
+}
+
+TEST_F(Storage, ChangeAfterAnotherStationChangedIsRefused) {
+    Connection a(db), b(db);
+    Table ta(a, def), tb(b, def);
+    add(ta, 1, "original");
+    Record ra = rec(1), rb = rec(1);
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, ra).ok());
+    ASSERT_TRUE(tb.readByKey(kKeyNoArt, rb).ok());
+    rb.setText(kNombre, "de la otra");
+    ASSERT_TRUE(tb.update(rb).ok());
+    ra.setText(kNombre, "mio");
+    Status st = ta.update(ra);
+    EXPECT_EQ(st.code, kRecordChanged);
+    EXPECT_EQ(st.text, "Record Changed By Another Station");
+    EXPECT_EQ(rtrim(ra.text(kNombre)), "de la otra");  // the buffer shows their version
+    // Now watched anew: a second try goes through.
+    ra.setText(kNombre, "mio");
+    ASSERT_TRUE(ta.update(ra).ok());
+    // A record deleted meanwhile is not available.
+    ASSERT_TRUE(tb.readByKey(kKeyNoArt, rb).ok());
+    ASSERT_TRUE(ta.deleteCurrent().ok());
+    EXPECT_EQ(tb.update(rb).code, kRecordNotAvailable);
+    EXPECT_EQ(tb.deleteCurrent().code, kRecordNotAvailable);
+}
+
+TEST_F(Storage, AliasHasItsOwnPosition) {
+    Connection c(db);
+    auto aliasDef = pruebaDef("ALI");  // same table, other labels
+    Table t(c, def), alias(c, aliasDef);
+    for (const char* n : {"a", "b", "c"}) add(t, 0, n);
+    Record r = rec(), ra(aliasDef->layout);
+    t.setOrder(kKeyNombre);
+    alias.setOrder(kKeyNombre);
+    ASSERT_TRUE(t.next(r).ok());
+    ASSERT_TRUE(t.next(r).ok());
+    ASSERT_TRUE(alias.next(ra).ok());
+    EXPECT_EQ(rtrim(ra.text(kNombre)), "a");
+    ASSERT_TRUE(t.next(r).ok());
+    EXPECT_EQ(rtrim(r.text(kNombre)), "c");
+    ASSERT_TRUE(alias.next(ra).ok());
+    EXPECT_EQ(rtrim(ra.text(kNombre)), "b");
+    // Numbers are shared with the base table.
+    Record n(aliasDef->layout);
+    ASSERT_TRUE(alias.insert(n).ok());
+    EXPECT_EQ(n.raw(kId), 4);
+}
+
+TEST_F(Storage, ReservationsFromTwoConnections) {
+    Connection a(db), b(db);
+    Table ta(a, def), tb(b, def);
+    add(ta, 0, "x", "USADO");
+    Record ra = rec(), rb = rec();
+    ASSERT_TRUE(ta.reserve(ra).ok());
+    ASSERT_TRUE(tb.reserve(rb).ok());  // blank code: no collision with the other reservation
+    EXPECT_EQ(ra.raw(kId), 2);
+    EXPECT_EQ(rb.raw(kId), 3);
+    // The reserved records hold their numbers.
+    Record probe = rec();
+    probe.setRaw(kId, 3);
+    EXPECT_TRUE(ta.readByKey(kKeyId, probe).ok());
+    // Completing checks the other unique keys then.
+    rb.setText(kCodigo, "usado");
+    rb.setText(kNombre, "b");
+    Status st = tb.completeReservation(rb);
+    EXPECT_EQ(st.code, kCreatesDuplicateKey);
+    EXPECT_EQ(st.keyIndex, kKeyCodigo);
+    EXPECT_TRUE(tb.hasReservation());
+    rb.setText(kCodigo, "NUEVO");
+    ASSERT_TRUE(tb.completeReservation(rb).ok());
+    EXPECT_EQ(rb.raw(kId), 3);
+    // Cancelling deletes the reserved record; its number is not given again.
+    ASSERT_TRUE(ta.cancelReservation().ok());
+    probe.setRaw(kId, 2);
+    EXPECT_EQ(ta.readByKey(kKeyId, probe).code, kRecordNotAvailable);
+    EXPECT_EQ(add(ta, 0, "z"), 4);
+    int64_t n = 0;
+    ASSERT_TRUE(ta.count(n).ok());
+    EXPECT_EQ(n, 3);
+}
+
+TEST_F(Storage, TransactionsNestAndRollBack) {
+    Connection c(db), other(db);
+    Table t(c, def), t2(other, def);
+    ASSERT_TRUE(t.open().ok());
+    int64_t n = 0;
+    // Nested: only the outermost commits.
+    {
+        Transaction outer(c);
+        ASSERT_TRUE(outer.ok());
+        add(t, 0, "a");
+        {
+            Transaction inner(c);
+            ASSERT_TRUE(inner.ok());
+            add(t, 0, "b");
+            ASSERT_TRUE(inner.commit().ok());
+        }
+        ASSERT_TRUE(t2.count(n).ok());
+        EXPECT_EQ(n, 0);  // not yet visible to another connection
+        ASSERT_TRUE(outer.commit().ok());
+    }
+    ASSERT_TRUE(t2.count(n).ok());
+    EXPECT_EQ(n, 2);
+    // An exception rolls everything back.
+    try {
+        Transaction tx(c);
+        add(t, 0, "c");
+        throw std::runtime_error("boom");
+    } catch (const std::runtime_error&) {
+    }
+    ASSERT_TRUE(t2.count(n).ok());
+    EXPECT_EQ(n, 2);
+    // An inner unit that fails dooms the outer: its commit fails, nothing stays.
+    {
+        Transaction outer(c);
+        add(t, 0, "d");
+        { Transaction inner(c); }
+        Record r = rec(0, "e");
+        EXPECT_FALSE(t.insert(r).ok());
+        EXPECT_FALSE(outer.commit().ok());
+    }
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 2);
+    // The write lock is taken at begin: another connection times out.
+    Transaction holder(c);
+    ASSERT_TRUE(holder.ok());
+    Transaction waiter(other, std::chrono::milliseconds(50));
+    EXPECT_EQ(waiter.status().code, kLockTimeout);
+    Record r = rec(0, "f");
+    other.setLockTimeout(std::chrono::milliseconds(50));
+    EXPECT_EQ(t2.insert(r).code, kLockTimeout);
+}
+
+TEST_F(Storage, StreamModeWritesOnFlush) {
+    Connection c(db), other(db);
+    Table t(c, def), t2(other, def);
+    ASSERT_TRUE(c.beginStream().ok());
+    for (int i = 0; i < 100; ++i) add(t, 0, "s");
+    int64_t n = 0;
+    ASSERT_TRUE(t2.count(n).ok());
+    EXPECT_EQ(n, 0);
+    ASSERT_TRUE(c.flush().ok());
+    ASSERT_TRUE(t2.count(n).ok());
+    EXPECT_EQ(n, 100);
+    add(t, 0, "s");
+    {
+        Transaction tx(c);  // flushes the stream first
+        add(t, 0, "t");
+    }  // rolled back: only "t"
+    ASSERT_TRUE(c.endStream().ok());
+    ASSERT_TRUE(t2.count(n).ok());
+    EXPECT_EQ(n, 101);
+    // A connection that closes with buffered writes keeps them.
+    {
+        Connection c3(db);
+        Table t3(c3, def);
+        ASSERT_TRUE(c3.beginStream().ok());
+        add(t3, 0, "u");
+    }
+    ASSERT_TRUE(t2.count(n).ok());
+    EXPECT_EQ(n, 102);
+}
+
+TEST_F(Storage, DriverOptions) {
+    Connection c(db);
+    EXPECT_TRUE(c.setOption("Recover=10").ok());
+    EXPECT_EQ(c.lockTimeout(), std::chrono::seconds(10));
+    EXPECT_TRUE(c.setOption("QUICKSCAN=on").ok());
+    EXPECT_TRUE(c.setOption("quickscan=OFF").ok());
+    EXPECT_EQ(c.setOption("Recover=x").code, kUnsupported);
+    EXPECT_EQ(c.setOption("Nada").code, kUnsupported);
+}
+
+TEST_F(Storage, PerThreadConnectionUsesTheConfiguredPath) {
+    setDatabasePath(db);
+    Connection& c = Connection::current();
+    EXPECT_EQ(&c, &Connection::current());
+    EXPECT_EQ(c.path(), db);
+    Table t(c, def);
+    EXPECT_EQ(add(t, 0, "a"), 1);
+    EXPECT_TRUE(fs::exists(db));
+}
+
+// ---------------------------------------------------------------------------
+// Several processes, crashes and damaged files.
+
+// Runs `body` in a child process; returns its exit status (0 = fine).
+template <class F>
+pid_t spawn(F body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int rc = 1;
+        try {
+            rc = body();
+        } catch (...) {
+            rc = 2;
+        }
+        _exit(rc);
+    }
+    return pid;
+}
+
+int exitCode(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+TEST_F(Storage, TwoProcessesAddingAtOnce) {
+    {
+        Connection c(db);  // created before the race
+        Table t(c, def);
+        ASSERT_TRUE(t.open().ok());
+    }
+    constexpr int kEach = 150;
+    auto worker = [&](int base) {
+        return [&, base] {
+            Connection c(db);
+            Table t(c, def);
+            for (int i = 0; i < kEach; ++i) {
+                Record r = rec(base + i, "p");
+                if (!t.insert(r).ok()) return 3;
+                if (i % 3 == 0) {  // reservations too
+                    Record q = rec();
+                    if (!t.reserve(q).ok()) return 4;
+                    q.setRaw(kNoArt, base + 100000 + i);
+                    if (!t.completeReservation(q).ok()) return 5;
+                }
+            }
+            return 0;
+        };
+    };
+    pid_t p1 = spawn(worker(1000000));
+    pid_t p2 = spawn(worker(2000000));
+    EXPECT_EQ(exitCode(p1), 0);
+    EXPECT_EQ(exitCode(p2), 0);
+    Connection c(db);
+    Table t(c, def);
+    std::set<long long> ids, numbers;
+    Record r = rec();
+    int rows = 0;
+    while (t.next(r).ok()) {
+        ++rows;
+        ids.insert(r.raw(kId));
+        numbers.insert(r.raw(kNoArt));
+    }
+    const int expected = 2 * (kEach + (kEach + 2) / 3);
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(static_cast<int>(ids.size()), expected);
+    EXPECT_EQ(static_cast<int>(numbers.size()), expected);
+    EXPECT_EQ(*ids.rbegin(), expected);
+    EXPECT_TRUE(c.integrityCheck().ok());
+}
+
+TEST_F(Storage, KilledInTheMiddleOfATransaction) {
+    {
+        Connection c(db);
+        Table t(c, def);
+        for (int i = 0; i < 10; ++i) add(t, i + 1, "antes");
+    }
+    int pipefd[2];
+    ASSERT_EQ(pipe(pipefd), 0);
+    pid_t pid = spawn([&] {
+        Connection c(db);
+        Table t(c, def);
+        Transaction tx(c);
+        for (int i = 0; i < 5000; ++i) {
+            Record r = rec(1000 + i, "durante");
+            r.setText(kNotas, std::string(150, 'x'));
+            if (!t.insert(r).ok()) return 3;
+        }
+        char ch = 'r';
+        if (write(pipefd[1], &ch, 1) != 1) return 4;
+        for (;;) pause();
+    });
+    char ch = 0;
+    ASSERT_EQ(read(pipefd[0], &ch, 1), 1);
+    kill(pid, SIGKILL);
+    EXPECT_EQ(exitCode(pid), 100 + SIGKILL);
+    close(pipefd[0]);
+    close(pipefd[1]);
+    Connection c(db);
+    ASSERT_TRUE(c.openStatus().ok()) << c.openStatus().text;
+    EXPECT_TRUE(c.integrityCheck().ok());
+    Table t(c, def);
+    int64_t n = 0;
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 10);
+    EXPECT_EQ(add(t, 0, "despues"), 11);
+}
+
+TEST_F(Storage, FolderWithoutWriteAccessOpensReadOnly) {
+    {
+        Connection c(db);
+        Table t(c, def);
+        add(t, 1, "guardado");
+    }
+    // As root, write access is denied only to another user.
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    ASSERT_EQ(chmod(db.c_str(), 0444), 0);
+    pid_t pid = spawn([&] {
+        if (geteuid() == 0 && setuid(65534) != 0) return 10;
+        Connection c(db);
+        if (c.openStatus().code != kAccessDenied || !c.readOnly()) return 3;
+        Table t(c, def);
+        if (t.open().code != kAccessDenied) return 4;
+        Record r = rec(1);
+        if (!t.readByKey(kKeyNoArt, r).ok() || rtrim(r.text(kNombre)) != "guardado") return 5;
+        Record n = rec(2, "nuevo");
+        if (t.insert(n).code != kAccessDenied) return 6;
+        // A database that does not exist cannot be created there.
+        Connection none(dir.file("otra.db"));
+        if (none.openStatus().code != kFileNotFound) return 7;
+        return 0;
+    });
+    EXPECT_EQ(exitCode(pid), 0);
+    chmod(dir.path().c_str(), 0700);
+}
+
+TEST_F(Storage, DamagedDatabaseIsReportedNeverACrash) {
+    // Garbage bytes.
+    {
+        std::ofstream f(db, std::ios::binary);
+        for (int i = 0; i < 20000; ++i) f.put(static_cast<char>((i * 7919) & 0xff));
+    }
+    {
+        Connection c(db);
+        EXPECT_EQ(c.openStatus().code, kKeyFileMustBeRebuilt);
+        EXPECT_EQ(c.openStatus().text, "Key File Must Be Rebuilt");
+        Table t(c, def);
+        EXPECT_EQ(t.open().code, kKeyFileMustBeRebuilt);
+        Record r = rec(1);
+        EXPECT_FALSE(t.readByKey(kKeyNoArt, r).ok());
+        EXPECT_FALSE(c.rebuild().ok());  // not a database: cannot be repaired
+    }
+    // A truncated database: whatever the first report is, it is a status.
+    fs::remove(db);
+    {
+        Connection c(db);
+        Table t(c, def);
+        Transaction tx(c);
+        for (int i = 0; i < 3000; ++i) add(t, i + 1, "fila " + std::to_string(i));
+        ASSERT_TRUE(tx.commit().ok());
+        ASSERT_TRUE(c.exec("PRAGMA wal_checkpoint(TRUNCATE)").ok());
+    }
+    fs::resize_file(db, fs::file_size(db) / 2);
+    {
+        Connection c(db);
+        Table t(c, def);
+        bool reported = !c.openStatus().ok();
+        Status st = t.open();
+        reported = reported || st.code == kKeyFileMustBeRebuilt;
+        Record r = rec();
+        t.setOrder(kKeyNombre);
+        for (;;) {
+            st = t.next(r);
+            if (!st.ok()) break;
+        }
+        reported = reported || st.code == kKeyFileMustBeRebuilt;
+        EXPECT_TRUE(reported || !c.integrityCheck().ok());
+        EXPECT_FALSE(c.rebuild().ok());
+    }
+}
+
+TEST_F(Storage, RebuildRepairsDamagedKeys) {
+    {
+        Connection c(db);
+        Table t(c, def);
+        for (int i = 0; i < 50; ++i) add(t, i + 1, "n" + std::to_string(i));
+        // Damage the name key: its entries no longer follow its definition.
+        ASSERT_TRUE(c.exec("PRAGMA writable_schema=ON").ok());
+        ASSERT_TRUE(
+            c.exec("UPDATE sqlite_master SET sql=replace(sql,',tv_row)',' DESC,tv_row)') WHERE name='tv_Prueba_2'")
+                .ok());
+        ASSERT_TRUE(c.exec("PRAGMA writable_schema=OFF").ok());
+    }
+    Connection c(db);
+    ASSERT_TRUE(c.openStatus().ok());
+    Table t(c, def);  // a handle from before the rebuild keeps working
+    EXPECT_EQ(c.integrityCheck().code, kKeyFileMustBeRebuilt);
+    EXPECT_TRUE(c.rebuild().ok());
+    EXPECT_TRUE(c.integrityCheck().ok());
+    Record r = rec(0, "n7");
+    ASSERT_TRUE(t.readByKey(kKeyNombre, r).ok());
+    EXPECT_EQ(r.raw(kNoArt), 8);
+}
+
+}  // namespace
+}  // namespace tv::storage
