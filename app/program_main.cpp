@@ -1,5 +1,7 @@
 #include "app/program_main.h"
 
+#include "data/thread_table_set.h"
+
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -37,7 +39,7 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
     ProgramSteps s;
     s.setUpErrors = [] { ErrorReporter::instance().setUp(); };
     s.setUpIni = [] { IniStore::instance().setUp(); };
-    s.initThreadTables = [] {};  // replaced by the data layer's set-up of thread 1
+    s.initThreadTables = [] { data::initThreadTables(); };
     s.acquireSingleInstance = [](const std::string& name) {
         auto& lock = instanceLock();
         lock = std::make_unique<SingleInstanceLock>(name);

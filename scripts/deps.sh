@@ -5,7 +5,8 @@ PKGS="build-essential cmake ninja-build pkg-config git
  qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev
  libsqlite3-dev sqlite3 zlib1g-dev libjpeg-dev
  libboost-context-dev libsodium-dev libxlsxwriter-dev
- libgtest-dev libgmock-dev googletest libbenchmark-dev"
+ libgtest-dev libgmock-dev googletest libbenchmark-dev
+ poppler-utils qpdf"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

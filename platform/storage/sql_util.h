@@ -1,9 +1,13 @@
 #pragma once
-// Helpers shared by the storage sources (not part of the public API).
+// Helpers shared by the storage sources and the views over them (not part
+// of the storage's public API).
 #include <sqlite3.h>
 
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/storage/storage.h"
 
@@ -19,6 +23,44 @@ inline std::string quoteId(std::string_view s) {
     }
     r += '"';
     return r;
+}
+
+// How a field is stored: texts as TEXT, DECIMAL with places as REAL (the
+// value, scaled back by `scale` on read), every other number as INTEGER.
+enum class Kind : uint8_t { Text, Int, Real };
+
+// The stored columns of a declaration, by field index.
+struct ColumnMap {
+    std::vector<std::string> cols;   // quoted column names
+    std::vector<Kind> kinds;
+    std::vector<double> scale;       // 10^places for Real columns, else 1
+};
+
+// The field's column: its name without the prefix.
+inline std::string columnOf(const FieldSpec& f) {
+    auto c = f.name.find(':');
+    return c == std::string::npos ? f.name : f.name.substr(c + 1);
+}
+
+inline ColumnMap columnMap(const TableDef& def) {
+    ColumnMap m;
+    const RecordLayout& lay = *def.layout;
+    for (int i = 0; i < lay.fieldCount(); ++i) {
+        const FieldSpec& f = lay.field(i);
+        auto idx = static_cast<size_t>(i);
+        m.cols.push_back(quoteId(idx < def.columns.size() ? def.columns[idx] : columnOf(f)));
+        Kind k = Kind::Int;
+        double sc = 1;
+        if (f.type == FieldType::String || f.type == FieldType::Memo) {
+            k = Kind::Text;
+        } else if (f.type == FieldType::Decimal && f.places > 0) {
+            k = Kind::Real;
+            sc = std::pow(10.0, f.places);
+        }
+        m.kinds.push_back(k);
+        m.scale.push_back(sc);
+    }
+    return m;
 }
 
 // Maps an SQLite result to a storage status (without the connection's message).

@@ -17,8 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-enum class Kind : uint8_t { Text, Int, Real };
-
 // A stored value of one key component, kept to seek from.
 struct Val {
     Kind kind = Kind::Int;
@@ -30,11 +28,6 @@ struct Val {
 // A cursor left idle longer than this is re-seeked, so a list that waits for
 // the user reads what other stations wrote meanwhile.
 constexpr auto kCursorFresh = std::chrono::milliseconds(20);
-
-std::string columnOf(const FieldSpec& f) {
-    auto c = f.name.find(':');
-    return c == std::string::npos ? f.name : f.name.substr(c + 1);
-}
 
 }  // namespace
 
@@ -133,23 +126,11 @@ Table::Table(Connection& c, std::shared_ptr<const TableDef> def) : c_(c), def_(s
     const RecordLayout& lay = *def_->layout;
     m.nf = lay.fieldCount();
     m.tableQ = quoteId(def_->table);
-    for (int i = 0; i < m.nf; ++i) {
-        const FieldSpec& f = lay.field(i);
-        std::string col = static_cast<size_t>(i) < def_->columns.size() ? def_->columns[static_cast<size_t>(i)]
-                                                                         : columnOf(f);
-        m.cols.push_back(quoteId(col));
-        Kind k = Kind::Int;
-        double sc = 1;
-        if (f.type == FieldType::String || f.type == FieldType::Memo) {
-            k = Kind::Text;
-        } else if (f.type == FieldType::Decimal && f.places > 0) {
-            k = Kind::Real;
-            sc = std::pow(10.0, f.places);
-        }
-        m.kinds.push_back(k);
-        m.scale.push_back(sc);
-        m.selectList += m.cols.back() + ",";
-    }
+    ColumnMap map = columnMap(*def_);
+    m.cols = std::move(map.cols);
+    m.kinds = std::move(map.kinds);
+    m.scale = std::move(map.scale);
+    for (const std::string& col : m.cols) m.selectList += col + ",";
     m.selectList += "tv_row,tv_version,tv_pending";
     for (const KeyDef& k : def_->keys) {
         std::string e, opt;

@@ -1,0 +1,163 @@
+#include "data/thread_table_set.h"
+
+#include <filesystem>
+#include <string>
+
+#include "platform/errors/error_reporter.h"
+#include "platform/threads/logical_thread.h"
+
+namespace tv::data {
+
+namespace {
+
+std::string columnOf(const std::string& fieldName) {
+    size_t colon = fieldName.find(':');
+    return colon == std::string::npos ? fieldName : fieldName.substr(colon + 1);
+}
+
+std::array<std::shared_ptr<const storage::TableDef>, kTableCount> buildStorageDefs() {
+    std::array<std::shared_ptr<const storage::TableDef>, kTableCount> defs;
+    for (const TableDecl& d : tableDecls()) {
+        // An alias reads and writes its base's rows: same SQL table, columns
+        // and keys; only its field names (and buffer) are its own.
+        const TableDecl& base = d.aliasOf ? decl(*d.aliasOf) : d;
+        auto def = std::make_shared<storage::TableDef>();
+        def->table = base.storageName;
+        def->layout = d.layout;
+        for (const KeyDecl& k : base.keys) {
+            storage::KeyDef kd;
+            kd.label = k.label;
+            kd.fields = k.components;
+            kd.unique = k.unique;
+            kd.noCase = k.noCase;
+            kd.optional = k.optional;
+            kd.autoNumber = k.autoNumbered;
+            def->keys.push_back(std::move(kd));
+        }
+        if (d.aliasOf)
+            for (const FieldSpec& f : base.layout->fields()) def->columns.push_back(columnOf(f.name));
+        defs[static_cast<size_t>(d.id)] = std::move(def);
+    }
+    return defs;
+}
+
+}  // namespace
+
+const std::shared_ptr<const storage::TableDef>& storageDef(TableId t) {
+    static const auto defs = buildStorageDefs();
+    return defs[static_cast<size_t>(t)];
+}
+
+// The thread's connection is made before the set, so it outlives the set's
+// table handles when the thread's objects are destroyed (newest first).
+ThreadTableSet::ThreadTableSet() : conn_(&storage::Connection::current()) { init(); }
+
+ThreadTableSet::ThreadTableSet(storage::Connection& connection) : conn_(&connection) { init(); }
+
+ThreadTableSet::~ThreadTableSet() { kill(); }
+
+void ThreadTableSet::init() {
+    // Create module 1, then module 2, each from the last declared to the
+    // first; then set both up in the same order (an alias's base lies in
+    // module 1 and is set up first).
+    for (int module = 1; module <= 2; ++module) {
+        const std::vector<TableId>& ids = moduleTables(module);
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+            Slot& s = slots_[idx(*it)];
+            s.buffer = std::make_unique<Record>(decl(*it).layout);
+            s.gateway = std::make_unique<TableGateway>(*this, *it, *s.buffer);
+            s.relations = std::make_unique<TableRelations>(*this, *it);
+        }
+    }
+    for (int module = 1; module <= 2; ++module) {
+        const std::vector<TableId>& ids = moduleTables(module);
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+            Slot& s = slots_[idx(*it)];
+            s.gateway->SetUpTable();
+            s.relations->SetUp(*s.gateway);
+            if (decl(*it).aliasOf) s.relations->SetAliasOf(relations(*decl(*it).aliasOf));
+        }
+    }
+}
+
+void ThreadTableSet::kill() {
+    for (int module = 1; module <= 2; ++module) {
+        const std::vector<TableId>& ids = moduleTables(module);
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
+            Slot& s = slots_[idx(*it)];
+            if (s.relations) s.relations->ShutDown();
+        }
+    }
+    for (Slot& s : slots_) {
+        s.relations.reset();
+        s.gateway.reset();
+    }
+}
+
+bool ThreadTableSet::findBoundField(std::string_view name, Record*& record, int& field) {
+    size_t colon = name.find(':');
+    if (colon == std::string_view::npos) return false;
+    const TableDecl* d = findDecl(name.substr(0, colon));
+    if (d == nullptr || d->prefix.size() != colon) return false;
+    TableGateway& g = gateway(d->id);
+    if (!g.FIELDSBOUND) return false;
+    int i = d->layout->indexOf(name);
+    if (i < 0) return false;
+    const FieldSpec& f = d->layout->field(i);
+    if (f.type == FieldType::Memo) {
+        // Only the memos a table binds are visible.
+        if (d->boundMemo.empty() || d->layout->indexOf(d->boundMemo) != i) return false;
+    }
+    record = &buffer(d->id);
+    field = i;
+    return true;
+}
+
+std::optional<Value> ThreadTableSet::lookupBoundField(std::string_view name) {
+    Record* r = nullptr;
+    int f = -1;
+    if (!findBoundField(name, r, f)) return std::nullopt;
+    return r->get(f);
+}
+
+void ThreadTableSet::showDeferred() {
+    if (deferred_.empty()) return;
+    if (conn_->transactionDepth() > 0 || conn_->streaming()) return;
+    std::vector<Deferred> list;
+    list.swap(deferred_);
+    ErrorReporter& er = ErrorReporter::instance();
+    for (const Deferred& d : list) {
+        er.setFile(d.file);
+        er.setErrorText(d.errorCode, d.errorText);
+        er.setMessage(d.message);
+        er.raise(d.number);
+    }
+}
+
+namespace {
+// The current thread's set, made again when the database path changed since
+// it was made (tests run one after another on the main stack, each on its
+// own database): the old set goes first, while its connection still lives.
+struct SetHolder {
+    // The storage's per-thread connection slot is made before this holder,
+    // so it is destroyed after it when the thread ends.
+    SetHolder() { (void)storage::Connection::current(); }
+    std::unique_ptr<ThreadTableSet> set;
+    std::filesystem::path path;
+};
+}  // namespace
+
+ThreadTableSet& tables() {
+    SetHolder& h = threads::perThread<SetHolder>();
+    std::filesystem::path want = storage::databasePath();
+    if (h.set && h.path != want) h.set.reset();
+    if (!h.set) {
+        h.set = std::make_unique<ThreadTableSet>();
+        h.path = want;
+    }
+    return *h.set;
+}
+
+void initThreadTables() { (void)tables(); }
+
+}  // namespace tv::data

@@ -1,0 +1,210 @@
+// Deleting with related records: the cascades to lines and contacts run in
+// one transaction, and a line that cannot be deleted rolls everything back.
+#include <gtest/gtest.h>
+
+#include "tests/data/data_fixture.h"
+
+namespace tv::data::test {
+namespace {
+
+using T = TableId;
+
+struct CascadeCase {
+    TableId header;
+    const char* headerLink;  // header field the lines refer to
+    TableId line;
+    const char* lineLink;
+    bool textLink;
+};
+
+const CascadeCase kCascades[] = {
+    {T::Ordenes, "ORD:Folio", T::DetOrdenes, "DOR:ORDEN", false},
+    {T::Entradas, "ENT:Folio", T::DetEntradas, "DEN:ENTRADA", false},
+    {T::Salidas, "SAL:Folio", T::DetSalidas, "DES:SALIDA", false},
+    {T::Fisico, "FIS:ID", T::DetFisico, "DFI:INVENTARIO", false},
+    {T::Proveedores, "PVD:Codigo", T::ContProv, "CPV:PROVEEDOR", true},
+};
+
+class CascadeTest : public DataTest {
+protected:
+    // Two headers (links 1 and 2) with three and two lines; the lines of
+    // header 1 are numbered 1 to 3.
+    void fill(const CascadeCase& c) {
+        for (int h = 1; h <= 2; ++h) {
+            set->buffer(c.header).clear();
+            if (c.textLink) setText(c.header, c.headerLink, "P" + std::to_string(h));
+            else if (c.header != T::Fisico) setNum(c.header, c.headerLink, h);
+            ASSERT_EQ(set->gateway(c.header).InsertRecord(), kDone);
+            for (int l = 0; l < (h == 1 ? 3 : 2); ++l) {
+                set->buffer(c.line).clear();
+                if (c.textLink) setText(c.line, c.lineLink, "p" + std::to_string(h));  // any case
+                else setNum(c.line, c.lineLink, h);
+                ASSERT_EQ(set->gateway(c.line).InsertRecord(), kDone);
+            }
+        }
+    }
+    int64_t count(TableId t) { return set->gateway(t).RecordCount(); }
+    // Reads header 1 (as a list does before deleting it).
+    void readHeaderOne(const CascadeCase& c) {
+        set->buffer(c.header).clear();
+        const TableDecl& d = decl(c.header);
+        if (c.textLink) setText(c.header, c.headerLink, "P1");
+        else setNum(c.header, c.headerLink, 1);
+        int key = -1;
+        for (size_t k = 0; k < d.keys.size(); ++k)
+            if (d.keys[k].unique && d.layout->field(d.keys[k].components[0]).name == c.headerLink) key = int(k);
+        ASSERT_GE(key, 0);
+        ASSERT_EQ(set->gateway(c.header).ReadByKey(key), kDone);
+    }
+};
+
+TEST_F(CascadeTest, DeletingAHeaderDeletesItsLinesOnly) {
+    for (const CascadeCase& c : kCascades) {
+        SCOPED_TRACE(decl(c.header).label);
+        fill(c);
+        readHeaderOne(c);
+        EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kDone);
+        EXPECT_EQ(count(c.header), 1);
+        EXPECT_EQ(count(c.line), 2);
+        // The lines left belong to header 2.
+        TableGateway& lg = set->gateway(c.line);
+        lg.SetPositionToStart();
+        while (lg.ReadNext() == kDone) {
+            if (c.textLink) EXPECT_EQ(text(c.line, c.lineLink), "p2");
+            else EXPECT_EQ(num(c.line, c.lineLink), 2);
+        }
+    }
+    EXPECT_TRUE(presenter.shown.empty());
+}
+
+TEST_F(CascadeTest, ALineThatCannotBeDeletedRollsTheWholeDeleteBack) {
+    for (const CascadeCase& c : kCascades) {
+        SCOPED_TRACE(decl(c.header).label);
+        presenter.shown.clear();
+        fill(c);
+        const std::string table = decl(c.line).storageName;
+        // The second line of header 1 refuses to go.
+        ASSERT_TRUE(conn->exec("CREATE TRIGGER keep_line BEFORE DELETE ON \"" + table +
+                               "\" WHEN old.ID = 2 BEGIN SELECT RAISE(ABORT, 'held'); END")
+                        .ok());
+        readHeaderOne(c);
+        presenter.answers = {Answer::No};  // question 36: do not try again
+        EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kNotDone);
+        EXPECT_EQ(count(c.header), 2);
+        EXPECT_EQ(count(c.line), 5);
+        ASSERT_EQ(presenter.numbers(), (std::vector<int>{13, 36}));
+        for (const auto& s : presenter.shown) EXPECT_EQ(s.depth, 0);  // shown after the rollback
+
+        // Asked to try again once the line may go, the delete completes.
+        presenter.shown.clear();
+        presenter.onShow = [&](int n) -> std::optional<Answer> {
+            if (n == 36) {
+                conn->exec("DROP TRIGGER keep_line");
+                return Answer::Yes;
+            }
+            return std::nullopt;
+        };
+        readHeaderOne(c);
+        EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kDone);
+        presenter.onShow = nullptr;
+        EXPECT_EQ(presenter.numbers(), (std::vector<int>{13, 36}));
+        EXPECT_EQ(count(c.header), 1);
+        EXPECT_EQ(count(c.line), 2);
+        // Clean up for the next case's numbering of lines.
+        ASSERT_TRUE(conn->exec("DELETE FROM \"" + table + "\"").ok());
+        ASSERT_TRUE(conn->exec("DELETE FROM \"" + decl(c.header).storageName + "\"").ok());
+    }
+}
+
+TEST_F(CascadeTest, ConfirmedDeleteAnsweredNoChangesNothing) {
+    const CascadeCase& c = kCascades[0];
+    fill(c);
+    readHeaderOne(c);
+    presenter.answers = {Answer::No};
+    EXPECT_EQ(set->relations(c.header).DeleteWithRelated(true), kCancelled);
+    EXPECT_EQ(presenter.numbers(), std::vector<int>{11});
+    EXPECT_EQ(count(c.header), 2);
+    EXPECT_EQ(count(c.line), 5);
+}
+
+TEST_F(CascadeTest, DeletingAnArticleOrCatalogueEntryDeletesNothingElse) {
+    set->buffer(T::Articulo).clear();
+    setNum(T::Articulo, "ART:NoArt", 5);
+    ASSERT_EQ(set->gateway(T::Articulo).InsertRecord(), kDone);
+    set->buffer(T::Kardex).clear();
+    setNum(T::Kardex, "KAR:ARTICULO", 5);
+    ASSERT_EQ(set->gateway(T::Kardex).InsertRecord(), kDone);
+    set->buffer(T::DetEntradas).clear();
+    setNum(T::DetEntradas, "DEN:CodigoArticulo", 5);
+    ASSERT_EQ(set->gateway(T::DetEntradas).InsertRecord(), kDone);
+    EXPECT_EQ(set->relations(T::Articulo).DeleteWithRelated(false), kDone);
+    EXPECT_EQ(count(T::Articulo), 0);
+    EXPECT_EQ(count(T::Kardex), 1);
+    EXPECT_EQ(count(T::DetEntradas), 1);
+}
+
+TEST_F(CascadeTest, CancelledNewOrderTakesItsLinesWithIt) {
+    TableGateway& ord = set->gateway(T::Ordenes);
+    ASSERT_EQ(ord.PrepareNewRecord(), kDone);
+    setNum(T::Ordenes, "ORD:Folio", 77);
+    for (int i = 0; i < 2; ++i) {
+        set->buffer(T::DetOrdenes).clear();
+        setNum(T::DetOrdenes, "DOR:ORDEN", 77);
+        ASSERT_EQ(set->gateway(T::DetOrdenes).InsertRecord(), kDone);
+    }
+    EXPECT_EQ(set->relations(T::Ordenes).CancelPendingInsert(), kDone);
+    EXPECT_EQ(ord.AUTOINCDONE, 0);
+    EXPECT_EQ(count(T::Ordenes), 0);
+    EXPECT_EQ(count(T::DetOrdenes), 0);
+}
+
+}  // namespace
+}  // namespace tv::data::test
+
+namespace tv::data::test {
+namespace {
+
+TEST_F(CascadeTest, DeleteThatCannotTakeTheWriteLockChangesNothing) {
+    const CascadeCase& c = kCascades[1];
+    fill(c);
+    readHeaderOne(c);
+    // Another station holds the write lock; no waiting in this test.
+    Station other = station();
+    storage::Transaction held(*other.conn);
+    ASSERT_TRUE(held.ok());
+    set->relations(c.header).LOGOUTTIMEOUT = 0;
+    presenter.answers = {Answer::No};
+    EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kNotDone);
+    EXPECT_EQ(presenter.numbers(), (std::vector<int>{24, 36}));
+    held.rollback();
+    EXPECT_EQ(count(c.header), 2);
+    EXPECT_EQ(count(c.line), 5);
+}
+
+TEST_F(DataTest, StreamModeWritesOneUnitAtTheFlush) {
+    TableGateway& k = set->gateway(TableId::Kardex);
+    TableGateway& u = set->gateway(TableId::usuarios);
+    ASSERT_EQ(u.UseOnDemand(), kDone);  // a table's creation would end the stream's unit
+    ASSERT_EQ(k.BeginStream(), kDone);
+    for (int i = 0; i < 200; ++i) {
+        set->buffer(TableId::Kardex).clear();
+        setNum(TableId::Kardex, "KAR:ARTICULO", i % 7);
+        ASSERT_EQ(k.InsertRecord(), kDone);
+    }
+    // A refused write in the run is reported after the flush, not during it.
+    for (int i = 0; i < 2; ++i) {
+        set->buffer(TableId::usuarios).clear();
+        setText(TableId::usuarios, "USU:Nombre", "ana");
+        u.InsertRecord();
+    }
+    EXPECT_TRUE(presenter.shown.empty());
+    Station other = station();
+    EXPECT_EQ(other.set->gateway(TableId::Kardex).RecordCount(), 0);  // not yet written
+    EXPECT_EQ(k.Flush(), kDone);
+    EXPECT_EQ(presenter.numbers(), std::vector<int>{15});
+    EXPECT_EQ(other.set->gateway(TableId::Kardex).RecordCount(), 200);
+    EXPECT_EQ(num(TableId::Kardex, "KAR:ID"), 200);
+}
+
+}  // namespace
+}  // namespace tv::data::test
