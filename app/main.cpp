@@ -2,46 +2,13 @@
 // Qt's event loop; the start and stop sequence, and with it the frame, runs
 // on logical thread 1.
 #include <QApplication>
-#include <QCloseEvent>
-#include <QMainWindow>
 
-#include <functional>
-
+#include "app/frame/main_frame.h"
 #include "app/program_main.h"
 #include "platform/threads/logical_thread.h"
 
 namespace {
-
-// Plain frame window shown until the real frame is built: caption only.
-class StandInFrame : public QMainWindow {
-public:
-    std::function<void()> onClosed;
-
-protected:
-    void closeEvent(QCloseEvent* e) override {
-        QMainWindow::closeEvent(e);
-        if (e->isAccepted() && onClosed) onClosed();
-    }
-};
-
-// Shows the frame and suspends thread 1 until the user closes it; the main
-// loop keeps running meanwhile.
-void runStandInFrame() {
-    const tv::threads::ThreadNo self = tv::threads::current();
-    bool closed = false;
-    StandInFrame frame;
-    frame.setWindowTitle(QStringLiteral("Tal-Vor"));
-    frame.resize(1024, 700);
-    frame.onClosed = [&closed, self] {
-        closed = true;
-        tv::threads::wake(self);
-    };
-    frame.show();
-    while (!closed) tv::threads::suspend();
-}
-
 constexpr std::size_t kThreadOneStack = 1024 * 1024;
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,7 +20,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     tv::threads::start(
         [&exitCode] {
-            exitCode = tv::app::programMain(tv::app::defaultProgramSteps(runStandInFrame));
+            exitCode = tv::app::programMain(tv::app::defaultProgramSteps(tv::app::Main));
             QCoreApplication::exit(0);
         },
         kThreadOneStack);

@@ -1,0 +1,138 @@
+#include "app/login/login.h"
+
+#include <cstdlib>
+
+#include <QLineEdit>
+
+#include "app/globals.h"
+#include "app/login/password.h"
+#include "app/window/window_controller.h"
+#include "data/thread_table_set.h"
+
+namespace tv::app {
+
+namespace {
+
+std::function<void()>& deniedHandler() {
+    static std::function<void()> h;
+    return h;
+}
+
+void setCompany() {
+    std::string e(kCompanyName);
+    e.resize(Globals::kEmpresaWidth, ' ');
+    globals().EMPRESA = e;
+}
+
+enum : int { kSheet = 1, kTab = 2, kNamePrompt = 3, kName = 4, kPasswordPrompt = 5, kPassword = 6, kOk = 7, kCancel = 8 };
+
+class LoginController : public WindowController {
+public:
+    using WindowController::WindowController;
+
+    void OnFirstOpen() override {
+        Win().at(kName).setText(QString::fromUtf8(kLoginName));
+        Win().at(kPassword).setText(QString::fromUtf8(kLoginPassword));
+    }
+
+    int OnAccepted(int control) override {
+        WindowController::OnAccepted(control);  // a close button: the window closes after this
+        if (control != kOk) return 0;
+        const std::string name = Win().at(kName).text().toStdString();
+        const std::string password = Win().at(kPassword).text().toStdString();
+        if (CheckLogin(name, password) == LoginOutcome::Denied) {
+            MessageBox box;
+            box.caption = "Tal-Vor";
+            box.text = "Acceso negado";
+            box.buttons = MessageBox::Buttons::Ok;
+            box.icon = MessageBox::Icon::Error;
+            if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
+            if (deniedHandler()) deniedHandler()();
+            else std::exit(0);
+        }
+        return 0;
+    }
+};
+
+}  // namespace
+
+void SetAccessDeniedHandler(std::function<void()> h) { deniedHandler() = std::move(h); }
+
+LoginOutcome CheckLogin(std::string_view name, std::string_view password) {
+    using namespace tv::data;
+    TableGateway& g = usuariosTableGateway();
+    Record& usu = tables().usuarios();
+    const TableDecl& d = decl(TableId::usuarios);
+    const int nombre = d.fieldIndex("USU:Nombre");
+    const int stored = d.fieldIndex("USU:PASSWORD");
+    if (g.OpenTable() != kDone) return LoginOutcome::Unusable;
+    struct Closer {
+        TableGateway& g;
+        ~Closer() { g.CloseTable(); }
+    } closer{g};
+
+    auto grant = [&] {
+        for (int n = 1; n <= 99; ++n)
+            globals().UserPermissions[static_cast<std::size_t>(n)] =
+                static_cast<uint8_t>(usu.raw(permisoField(n)));
+    };
+
+    if (g.RecordCount() == 0) {
+        // A new installation: its first user is the one the login offers,
+        // an administrator with every right, so the program can be used.
+        usu.clear();
+        usu.setText(nombre, name);
+        usu.setText(stored, HashPassword(password));
+        for (int n = 1; n <= 100; ++n) usu.setRaw(permisoField(n), 1);
+        usu.setRaw(d.fieldIndex("USU:ADMINISTRADOR"), 1);
+        if (g.InsertRecord() != kDone) return LoginOutcome::Unusable;
+        grant();
+        setCompany();
+        return LoginOutcome::FirstUser;
+    }
+
+    usu.setText(nombre, name);
+    if (g.ReadByKeyOrClear("USU:KeyNombre") != kDone) {
+        setCompany();
+        return LoginOutcome::UnknownUser;
+    }
+    if (!PasswordMatches(usu.text(stored), password)) return LoginOutcome::Denied;
+    grant();
+    setCompany();
+    return LoginOutcome::Granted;
+}
+
+void Login() {
+    ui::Window w(QStringLiteral("Acceso"), QSize(300, 170));
+    using ui::ControlKind;
+    w.add({ControlKind::Sheet, kSheet, "?SHEET1", "", QRect(4, 4, 292, 120)});
+    w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos del usuario"), {}, kSheet});
+    w.add({ControlKind::Prompt, kNamePrompt, "?LOC:NOMBRE:PROMPT", QStringLiteral("&Nombre:"), QRect(12, 16, 70, 20), kTab});
+    ui::Control& n = w.add({ControlKind::Entry, kName, "?LOC:NOMBRE", "", QRect(100, 16, 160, 22), kTab});
+    w.add({ControlKind::Prompt, kPasswordPrompt, "?LOC:PASSWORD:PROMPT", QStringLiteral("&Password:"), QRect(12, 50, 70, 20), kTab});
+    ui::Control& p = w.add({ControlKind::Entry, kPassword, "?LOC:PASSWORD", "", QRect(100, 50, 100, 22), kTab});
+    ui::Control& ok = w.add({ControlKind::Button, kOk, "?OK", QStringLiteral("&Aceptar"), QRect(110, 132, 86, 28)});
+    ui::Control& cancel = w.add({ControlKind::Button, kCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(204, 132, 86, 28)});
+    n.setTip(QStringLiteral("Nombre del usuario"));
+    n.setStatusText(QStringLiteral("Nombre del usuario"));
+    p.setTip(QStringLiteral("Contraseña"));
+    p.setStatusText(QStringLiteral("Contraseña"));
+    ok.setTip(QStringLiteral("Acepta la operacion"));
+    cancel.setTip(QStringLiteral("Cancela la operacion"));
+    for (ui::Control* c : {&n, &p}) {
+        c->setDisabled(true);
+        c->setReadOnly(true);
+    }
+    if (auto* e = p.as<QLineEdit>()) e->setEchoMode(QLineEdit::Password);
+    cancel.setHidden(true);
+    cancel.setDisabled(true);
+
+    LoginController c("Login", w);
+    c.FIRSTFIELD = kOk;  // the entries are disabled: the focus rests on "&Aceptar"
+    c.OkButton = kOk;
+    c.CancelButton = kCancel;
+    c.CloseButtons = {kOk, kCancel};
+    RunProcedure(c);
+}
+
+}  // namespace tv::app

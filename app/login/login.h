@@ -1,0 +1,36 @@
+#pragma once
+// `Login`: decides who works. The window "Acceso" shows the pre-filled user
+// name and password; "&Aceptar" checks them against the `usuarios` table and
+// copies the user's rights into UserPermissions. A known user with another
+// password ends the program after "Acceso negado".
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tv::app {
+
+// The name and password the login window is filled with.
+inline constexpr const char* kLoginName = "kvz";
+inline constexpr const char* kLoginPassword = "kvz";
+inline constexpr const char* kCompanyName = "EL NOMBRE DE SU EMPRESA";
+
+enum class LoginOutcome {
+    Granted,      // the password matched: the rights were copied
+    FirstUser,    // the table was empty: this user was created with every right
+    UnknownUser,  // no such user: no rights
+    Denied,       // another password: the program must end
+    Unusable,     // the table could not be used (already reported)
+};
+
+// The check behind "&Aceptar", on the current thread's tables: rights and
+// GLO:EMPRESA as the outcome says (GLO:EMPRESA is set unless Denied).
+LoginOutcome CheckLogin(std::string_view name, std::string_view password);
+
+// What "Acceso negado" leads to: by default the program ends at once with
+// exit code 0. Tests replace it.
+void SetAccessDeniedHandler(std::function<void()> h);
+
+// The procedure.
+void Login();
+
+}  // namespace tv::app

@@ -1,0 +1,179 @@
+#include "platform/report/qt_render.h"
+
+#include <cmath>
+#include <map>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrinter>
+
+namespace tv::report {
+
+namespace {
+
+constexpr Mils kFreeTextWidth = 4000;  // room for a text placed at a point
+
+QFont qtFont(const Font& f) {
+    QFont q(QString::fromStdString(f.family));
+    q.setPixelSize(std::max(1, static_cast<int>(std::lround(f.size * 1000.0 / 72.0))));
+    q.setBold(f.bold);
+    q.setItalic(f.italic);
+    return q;
+}
+
+const QColor kFill[5] = {QColor(255, 255, 255), QColor(191, 191, 191), QColor(128, 128, 128),
+                         QColor(64, 64, 64), QColor(0, 0, 0)};
+
+// Pictures are decoded once per drawing run.
+class ImageCache {
+public:
+    const QImage& get(const ImageData& img) {
+        auto it = cache_.find(&img);
+        if (it != cache_.end()) return it->second;
+        QImage q = QImage::fromData(reinterpret_cast<const uchar*>(img.bytes.data()),
+                                    static_cast<int>(img.bytes.size()));
+        return cache_.emplace(&img, std::move(q)).first->second;
+    }
+
+private:
+    std::map<const ImageData*, QImage> cache_;
+};
+
+void drawText(QPainter& p, const Primitive& prim, Mils x, Align align, Mils w) {
+    p.setFont(qtFont(prim.font));
+    p.setPen(QPen(Qt::black));
+    QRectF box(x, prim.y, w, std::max<Mils>(prim.h, 1));
+    if (w <= 0) {
+        box.setWidth(kFreeTextWidth);
+        if (align == Align::Right) box.moveLeft(x - kFreeTextWidth);
+        else if (align == Align::Center) box.moveLeft(x - kFreeTextWidth / 2.0);
+    }
+    int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+    flags |= align == Align::Right ? Qt::AlignRight : align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+    const QString text = QString::fromStdString(prim.text);
+    if (align == Align::Left && w > 0) {
+        // A left-aligned text stays inside its box.
+        p.save();
+        p.setClipRect(QRectF(x, prim.y - prim.h, w, prim.h * 3), Qt::IntersectClip);
+        p.drawText(box, flags, text);
+        p.restore();
+    } else {
+        p.drawText(box, flags, text);
+    }
+}
+
+void paint(QPainter& p, const Page& page, ImageCache& images) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    for (const Primitive& prim : page.items) {
+        QPen pen(Qt::black, std::max<Mils>(prim.pen, 1));
+        pen.setCapStyle(Qt::FlatCap);
+        switch (prim.kind) {
+        case PrimKind::Text:
+            drawText(p, prim, prim.x, prim.align, prim.w);
+            break;
+        case PrimKind::Line: {
+            p.setPen(pen);
+            QLineF line(prim.x, prim.y, prim.x + prim.w, prim.y + prim.h);
+            if (prim.doubleLine) {
+                QPointF off = prim.h == 0 ? QPointF(0, prim.pen) : QPointF(prim.pen, 0);
+                p.drawLine(line.translated(-off));
+                p.drawLine(line.translated(off));
+            } else {
+                p.drawLine(line);
+            }
+            break;
+        }
+        case PrimKind::Rect: {
+            QRectF r(prim.x, prim.y, prim.w, prim.h);
+            if (prim.fill >= 0 && prim.fill <= 4) p.fillRect(r, kFill[prim.fill]);
+            if (prim.border) {
+                p.setPen(pen);
+                p.setBrush(Qt::NoBrush);
+                p.drawRect(r);
+                if (prim.doubleLine)
+                    p.drawRect(r.adjusted(2 * prim.pen, 2 * prim.pen, -2 * prim.pen, -2 * prim.pen));
+            }
+            break;
+        }
+        case PrimKind::Image:
+            if (prim.image) {
+                const QImage& img = images.get(*prim.image);
+                if (!img.isNull()) p.drawImage(QRectF(prim.x, prim.y, prim.w, prim.h), img);
+            }
+            break;
+        case PrimKind::CheckBox:
+        case PrimKind::Radio: {
+            QRectF m(prim.x, prim.y, kMarkSize, kMarkSize);
+            p.setPen(QPen(Qt::black, 8));
+            p.setBrush(Qt::NoBrush);
+            if (prim.kind == PrimKind::CheckBox) {
+                p.drawRect(m);
+                if (prim.checked) {
+                    p.drawLine(m.topLeft() + QPointF(25, 25), m.bottomRight() - QPointF(25, 25));
+                    p.drawLine(m.topRight() + QPointF(-25, 25), m.bottomLeft() + QPointF(25, -25));
+                }
+            } else {
+                p.drawEllipse(m);
+                if (prim.checked) {
+                    p.setBrush(Qt::black);
+                    p.drawEllipse(m.center(), kMarkSize / 4.0, kMarkSize / 4.0);
+                }
+            }
+            if (!prim.text.empty()) drawText(p, prim, prim.x + kMarkSize + 60, Align::Left, 0);
+            break;
+        }
+        }
+    }
+    p.restore();
+}
+
+}  // namespace
+
+void paintPage(QPainter& painter, const Page& page) {
+    ImageCache images;
+    paint(painter, page, images);
+}
+
+QImage pageImage(const Page& page, double dotsPerInch) {
+    const double scale = dotsPerInch / 1000.0;
+    QImage img(std::max(1, static_cast<int>(std::lround(page.width * scale))),
+               std::max(1, static_cast<int>(std::lround(page.height * scale))), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.scale(scale, scale);
+    paintPage(p, page);
+    p.end();
+    return img;
+}
+
+bool printPages(QPrinter& printer, const std::vector<Page>& pages, const std::vector<int>& numbers,
+                std::string* error) {
+    if (numbers.empty()) return true;
+    QPainter p;
+    if (!p.begin(&printer)) {
+        if (error) *error = "No se pudo iniciar la impresión.";
+        return false;
+    }
+    ImageCache images;
+    const double scale = printer.resolution() / 1000.0;
+    // The printer's own margins: page positions count from the paper's corner.
+    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const QRectF area = printer.pageRect(QPrinter::DevicePixel);
+    bool firstPage = true;
+    for (int n : numbers) {
+        if (n < 1 || n > static_cast<int>(pages.size())) continue;
+        if (!firstPage) printer.newPage();
+        firstPage = false;
+        p.save();
+        p.translate(paper.left() - area.left(), paper.top() - area.top());
+        p.scale(scale, scale);
+        paint(p, pages[static_cast<std::size_t>(n - 1)], images);
+        p.restore();
+    }
+    p.end();
+    return true;
+}
+
+}  // namespace tv::report

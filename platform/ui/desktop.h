@@ -1,0 +1,31 @@
+#pragma once
+// What the windows ask of the desktop: opening a document or an address with
+// its default program (without waiting), the wait cursor and the beep.
+#include <QString>
+
+namespace tv::ui {
+
+class DesktopOpener {
+public:
+    virtual ~DesktopOpener() = default;
+    // A path (relative to the working folder or absolute) or an address
+    // ("https://..."); false when the desktop could not start a program.
+    virtual bool open(const QString& documentOrAddress) = 0;
+};
+
+DesktopOpener& desktopOpener();
+void setDesktopOpener(DesktopOpener* opener);  // nullptr: the desktop's own
+
+// The wait cursor over the whole program for the scope.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void beep();
+int beepCount();  // how many beeps so far (tests)
+
+}  // namespace tv::ui

@@ -1,0 +1,209 @@
+#include "app/login/login.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/globals.h"
+#include "app/login/password.h"
+#include "data/thread_table_set.h"
+#include "platform/threads/logical_thread.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/window.h"
+#include "tests/support/scratch_dir.h"
+
+namespace tv::app {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace tv::data;
+
+bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 20s); }
+
+// Runs fn on a logical thread of its own and waits for it.
+void onThread(const std::function<void()>& fn) {
+    bool done = false;
+    threads::start([&] {
+        fn();
+        done = true;
+    }, 0);
+    ASSERT_TRUE(runFor([&] { return done; }));
+}
+
+void addUser(const std::string& name, const std::string& storedHash, std::initializer_list<int> rights, bool admin = false) {
+    const TableDecl& d = decl(TableId::usuarios);
+    Record& u = tables().usuarios();
+    ASSERT_EQ(usuariosTableGateway().OpenTable(), kDone);
+    u.clear();
+    u.setText(d.fieldIndex("USU:Nombre"), name);
+    u.setText(d.fieldIndex("USU:PASSWORD"), storedHash);
+    for (int n : rights) u.setRaw(permisoField(n), 1);
+    u.setRaw(d.fieldIndex("USU:ADMINISTRADOR"), admin ? 1 : 0);
+    ASSERT_EQ(usuariosTableGateway().InsertRecord(), kDone);
+    usuariosTableGateway().CloseTable();
+}
+
+std::string blankCompany() { return std::string(Globals::kEmpresaWidth, ' '); }
+std::string company() {
+    std::string s(kCompanyName);
+    s.resize(Globals::kEmpresaWidth, ' ');
+    return s;
+}
+
+class LoginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        globals().UserPermissions.fill(0);
+        globals().EMPRESA = blankCompany();
+    }
+    test::ScratchDir dir;
+    test::WorkingDir wd{dir.path()};
+};
+
+TEST(Password, SaltedHashesTrailingBlanksIgnoredCaseKept) {
+    const std::string h1 = HashPassword("kvz");
+    const std::string h2 = HashPassword("kvz       ");
+    EXPECT_EQ(h1.find("kvz"), std::string::npos) << "never the password itself";
+    EXPECT_NE(h1, h2) << "salted";
+    EXPECT_LE(h1.size(), 128u);
+    EXPECT_TRUE(PasswordMatches(h1, "kvz"));
+    EXPECT_TRUE(PasswordMatches(h1, "kvz   "));
+    EXPECT_TRUE(PasswordMatches(h2, "kvz"));
+    EXPECT_FALSE(PasswordMatches(h1, "KVZ"));
+    EXPECT_FALSE(PasswordMatches(h1, " kvz"));
+    EXPECT_FALSE(PasswordMatches("kvz", "kvz")) << "a plain text is no hash";
+    EXPECT_FALSE(PasswordMatches("", ""));
+}
+
+TEST_F(LoginTest, FirstRunCreatesTheOfferedUserAsAdministratorWithEveryRight) {
+    onThread([] {
+        EXPECT_EQ(CheckLogin("kvz", "kvz"), LoginOutcome::FirstUser);
+        const TableDecl& d = decl(TableId::usuarios);
+        ASSERT_EQ(usuariosTableGateway().OpenTable(), kDone);
+        EXPECT_EQ(usuariosTableGateway().RecordCount(), 1);
+        tables().usuarios().setText(d.fieldIndex("USU:Nombre"), "kvz");
+        ASSERT_EQ(usuariosTableGateway().ReadByKey("USU:KeyNombre"), kDone);
+        const std::string stored = tables().usuarios().text(d.fieldIndex("USU:PASSWORD"));
+        EXPECT_NE(stored.substr(0, 3), "kvz");
+        EXPECT_TRUE(PasswordMatches(stored, "kvz"));
+        EXPECT_EQ(tables().usuarios().raw(d.fieldIndex("USU:ADMINISTRADOR")), 1);
+        usuariosTableGateway().CloseTable();
+    });
+    for (int n = 1; n <= 99; ++n) EXPECT_EQ(globals().UserPermissions[static_cast<std::size_t>(n)], 1) << n;
+    EXPECT_EQ(globals().EMPRESA, company());
+    // From now on the same name and password log in, in any letter case of the name.
+    globals().UserPermissions.fill(0);
+    onThread([] { EXPECT_EQ(CheckLogin("KVZ", "kvz"), LoginOutcome::Granted); });
+    EXPECT_EQ(globals().UserPermissions[61], 1);
+}
+
+TEST_F(LoginTest, OutcomesOfAKnownTable) {
+    struct Case {
+        const char* name;
+        const char* password;
+        LoginOutcome expected;
+    } cases[] = {
+        {"kvz", "kvz", LoginOutcome::Granted},
+        {"KvZ", "kvz      ", LoginOutcome::Granted},
+        {"kvz", "KVZ", LoginOutcome::Denied},
+        {"nadie", "kvz", LoginOutcome::UnknownUser},
+    };
+    onThread([] {
+        addUser("KVZ", HashPassword("kvz"), {1, 5, 61, 100});
+        addUser("otro", HashPassword("x"), {2});
+    });
+    for (const Case& c : cases) {
+        globals().UserPermissions.fill(0);
+        globals().EMPRESA = blankCompany();
+        LoginOutcome got{};
+        onThread([&] { got = CheckLogin(c.name, c.password); });
+        EXPECT_EQ(got, c.expected) << c.name << "/" << c.password;
+        const auto& p = globals().UserPermissions;
+        if (c.expected == LoginOutcome::Granted) {
+            EXPECT_EQ(p[1], 1);
+            EXPECT_EQ(p[5], 1);
+            EXPECT_EQ(p[61], 1);
+            EXPECT_EQ(p[2], 0);
+            EXPECT_EQ(p[99], 0);
+        } else {
+            for (int n = 0; n < 100; ++n) EXPECT_EQ(p[static_cast<std::size_t>(n)], 0) << n;
+        }
+        EXPECT_EQ(p[99 + 0], 0);
+        EXPECT_EQ(globals().EMPRESA, c.expected == LoginOutcome::Denied ? blankCompany() : company());
+    }
+}
+
+TEST_F(LoginTest, ByteOneHundredNeverReachesTheRights) {
+    onThread([] { addUser("kvz", HashPassword("kvz"), {100}); });
+    onThread([] { EXPECT_EQ(CheckLogin("kvz", "kvz"), LoginOutcome::Granted); });
+    for (uint8_t b : globals().UserPermissions) EXPECT_EQ(b, 0);
+}
+
+// The window: the focus rests on "&Aceptar" and Enter presses it.
+TEST_F(LoginTest, EnterPressesAceptarInTheWindow) {
+    onThread([] { addUser("kvz", HashPassword("kvz"), {3}); });
+    bool done = false;
+    threads::start([&] {
+        Login();
+        done = true;
+    }, 0);
+    ui::Window* w = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (ui::Window* o : ui::Window::openWindows())
+            if (o->caption() == QStringLiteral("Acceso")) w = o;
+        return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
+    }));
+    EXPECT_TRUE(w->at(4).disabled());
+    EXPECT_TRUE(w->at(8).hidden());
+    EXPECT_EQ(w->at(2).text(), QStringLiteral("Datos del usuario"));
+    w->topWidget()->activateWindow();
+    QApplication::setActiveWindow(w->topWidget());
+    ASSERT_TRUE(runFor([&] { return w->at(7).hasFocus(); }));
+    QTest::keyClick(w->at(7).widget(), Qt::Key_Return);
+    ASSERT_TRUE(runFor([&] { return done; }));
+    EXPECT_EQ(globals().UserPermissions[3], 1);
+    EXPECT_EQ(globals().EMPRESA, company());
+}
+
+TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
+    onThread([] { addUser("kvz", HashPassword("KVZ"), {1}); });
+    ui::QtMessagePresenter presenter;
+    ErrorReporter::instance().setPresenter(&presenter);
+    bool ended = false;
+    SetAccessDeniedHandler([&] { ended = true; });
+    bool done = false;
+    threads::start([&] {
+        Login();
+        done = true;
+    }, 0);
+    ui::Window* w = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (ui::Window* o : ui::Window::openWindows())
+            if (o->caption() == QStringLiteral("Acceso")) w = o;
+        return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
+    }));
+    QTest::mouseClick(w->at(7).widget(), Qt::LeftButton);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (QWidget* d : ui::openDialogs())
+            if (auto* mb = qobject_cast<QMessageBox*>(d)) box = mb;
+        return box != nullptr;
+    }));
+    EXPECT_EQ(box->text(), QStringLiteral("Acceso negado"));
+    EXPECT_FALSE(ended);
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(runFor([&] { return ended; }));
+    EXPECT_EQ(globals().UserPermissions[1], 0);
+    ASSERT_TRUE(runFor([&] { return done; }));
+    SetAccessDeniedHandler(nullptr);
+    ErrorReporter::instance().setPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace tv::app

@@ -1,0 +1,741 @@
+#include "platform/ui/window.h"
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "platform/threads/logical_thread.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/desktop.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/resizer.h"
+
+namespace tv::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
+
+// A window on its own logical thread whose event loop records what it gets.
+// The test drives it from the main stack with real key presses and clicks.
+struct Recorder {
+    std::unique_ptr<Window> window;
+    std::vector<WindowEvent> events;
+    std::function<void(Window&)> build;
+    std::function<void(Window&, const WindowEvent&)> onEvent;
+    threads::ThreadNo thread = 0;
+    bool stop = false;
+    bool done = false;
+
+    void start(Window::Placement placement = Window::Placement::Own) {
+        thread = threads::start(
+            [this, placement] {
+                window = std::make_unique<Window>(QStringLiteral("Prueba"), QSize(300, 200), placement);
+                if (build) build(*window);
+                window->open();
+                while (!stop) {
+                    WindowEvent e = window->nextEvent();
+                    events.push_back(e);
+                    if (onEvent) onEvent(*window, e);
+                    if (e.kind == EventKind::CloseWindow) break;
+                }
+                window->close();
+                done = true;
+            },
+            0);
+        EXPECT_TRUE(runFor([this] { return window != nullptr && window->isOpen(); }));
+    }
+    static constexpr int kAny = std::numeric_limits<int>::min();
+    int count(EventKind k, int control = kAny) const {
+        int n = 0;
+        for (const auto& e : events)
+            if (e.kind == k && (control == kAny || e.control == control)) ++n;
+        return n;
+    }
+    void finish() {
+        if (done || window == nullptr) return;
+        stop = true;
+        window->post({EventKind::User, 0});
+        EXPECT_TRUE(runFor([this] { return done; }));
+    }
+    ~Recorder() {
+        finish();
+        window.reset();
+    }
+};
+
+void addEntryForm(Window& w) {
+    w.add({ControlKind::Prompt, 1, "?PROMPT1", "Nombre:", QRect(10, 10, 60, 20)});
+    w.add({ControlKind::Entry, 2, "?NAME", "", QRect(80, 10, 120, 22)});
+    w.add({ControlKind::Entry, 3, "?CITY", "", QRect(80, 40, 120, 22)});
+    w.add({ControlKind::Button, 4, "?OK", "Aceptar", QRect(80, 80, 80, 26)});
+}
+
+void activate(Window& w) {
+    w.topWidget()->activateWindow();
+    QApplication::setActiveWindow(w.topWidget()->window());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w.topWidget()->window()));
+}
+
+TEST(Colors, BlueGreenRedValuesConvertBothWays) {
+    struct Case {
+        int32_t bgr;
+        int r, g, b;
+    } cases[] = {{0xCDF5F5, 0xF5, 0xF5, 0xCD}, {0x00FFFF, 0xFF, 0xFF, 0x00}, {0x0000FF, 0xFF, 0, 0},
+                 {0x808080, 0x80, 0x80, 0x80}, {0xA2ECA7, 0xA7, 0xEC, 0xA2}};
+    for (const Case& c : cases) {
+        const QColor q = fromBgr(c.bgr);
+        EXPECT_EQ(q.red(), c.r) << std::hex << c.bgr;
+        EXPECT_EQ(q.green(), c.g);
+        EXPECT_EQ(q.blue(), c.b);
+        EXPECT_EQ(toBgr(q), c.bgr);
+    }
+}
+
+TEST(Controls, AddressedByNumberAndNameWithTheirProperties) {
+    Window w(QStringLiteral("Controles"), QSize(400, 300));
+    w.add({ControlKind::Sheet, 10, "?CURRENTTAB", "", QRect(5, 5, 390, 200)});
+    w.add({ControlKind::Tab, 11, "?TAB1", "General", {}, 10});
+    w.add({ControlKind::Entry, 12, "?ART:NoArt", "", QRect(80, 20, 100, 22), 11});
+    w.add({ControlKind::DropList, 13, "?ART:Tipo", "A|B|C", QRect(80, 50, 100, 22), 11});
+    w.add({ControlKind::Combo, 14, "?COMBO", "x|y", QRect(80, 80, 100, 22), 11});
+    w.add({ControlKind::CheckBox, 15, "?ACTIVO", "Activo", QRect(10, 220, 100, 22)});
+    EXPECT_THROW(w.add({ControlKind::Entry, 12, "?DUP"}), std::invalid_argument);
+
+    EXPECT_EQ(w.numberOf("?ART:NoArt"), 12);
+    EXPECT_EQ(w.numberOf("?NADA"), 0);
+    Control& entry = w.at(12);
+    EXPECT_EQ(w.control("?ART:NoArt"), &entry);
+    EXPECT_EQ(entry.kind(), ControlKind::Entry);
+    EXPECT_THROW(w.at(99), std::out_of_range);
+
+    entry.setText(QStringLiteral("   "));
+    EXPECT_TRUE(entry.isBlank());
+    entry.setText(QStringLiteral("A-1"));
+    EXPECT_EQ(entry.as<QLineEdit>()->text(), QStringLiteral("A-1"));
+    EXPECT_FALSE(entry.isBlank());
+    entry.setReadOnly(true);
+    EXPECT_TRUE(entry.as<QLineEdit>()->isReadOnly());
+    entry.setBackground(0x00FFFF);
+    EXPECT_EQ(entry.widget()->palette().color(QPalette::Base), QColor(255, 255, 0));
+    EXPECT_EQ(entry.background(), 0x00FFFF);
+    entry.setTip(QStringLiteral("Número"));
+    EXPECT_EQ(entry.widget()->toolTip(), QStringLiteral("Número"));
+
+    EXPECT_EQ(w.at(13).text(), QStringLiteral("A"));
+    w.at(13).setText(QStringLiteral("C"));
+    EXPECT_EQ(w.at(13).as<QComboBox>()->currentIndex(), 2);
+    EXPECT_EQ(w.at(13).dropRows(), 10) << "a drop list drops down";
+    EXPECT_EQ(w.at(14).dropRows(), 0) << "a plain combo does not";
+    EXPECT_EQ(w.at(11).text(), QStringLiteral("General"));
+
+    // Position in window units: a control on a tab is placed inside the sheet.
+    w.open();
+    const QRect p = entry.position();
+    EXPECT_GT(p.x(), 80);
+    EXPECT_GT(p.y(), 20);
+    EXPECT_EQ(p.size(), QSize(100, 22));
+
+    w.at(15).setDisabled(true);
+    EXPECT_TRUE(w.at(15).disabled());
+    w.at(10).setHidden(true);
+    EXPECT_TRUE(entry.hidden()) << "hidden with its sheet";
+    w.close();
+}
+
+TEST(WindowEvents, TypedInputBecomesEventsOnTheOwningThread) {
+    Recorder r;
+    r.build = addEntryForm;
+    r.start();
+    activate(*r.window);
+    auto* name = r.window->at(2).as<QLineEdit>();
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("Juan"));
+    QTest::keyClick(name, Qt::Key_Tab);
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::Accepted, 2) == 1; }));
+    EXPECT_TRUE(runFor([&] { return r.count(EventKind::Selected, 3) >= 1; })) << "the focus moved to the city";
+    QTest::mouseClick(r.window->at(4).widget(), Qt::LeftButton);
+    EXPECT_TRUE(runFor([&] { return r.count(EventKind::Accepted, 4) == 1; }));
+    EXPECT_EQ(r.count(EventKind::OpenWindow), 1);
+
+    // The close box asks; the window stays until its procedure closes it.
+    r.window->widget()->close();
+    EXPECT_TRUE(runFor([&] { return r.done; }));
+    EXPECT_EQ(r.events.back().kind, EventKind::CloseWindow);
+}
+
+TEST(WindowEvents, ControlOrderIsTheTabOrder) {
+    Recorder r;
+    r.build = [](Window& w) {
+        addEntryForm(w);
+        w.setControlOrder({3, 2});
+    };
+    r.start();
+    activate(*r.window);
+    EXPECT_EQ(r.window->controls()[0]->number(), 3);
+    EXPECT_EQ(r.window->controls()[1]->number(), 2);
+    r.window->at(3).focus();
+    ASSERT_TRUE(runFor([&] { return r.window->at(3).hasFocus(); }));
+    QTest::keyClick(r.window->at(3).widget(), Qt::Key_Tab);
+    EXPECT_TRUE(r.window->at(2).hasFocus());
+}
+
+TEST(WindowEvents, AlertKeysAndPressedKeys) {
+    Recorder r;
+    r.build = [](Window& w) {
+        addEntryForm(w);
+        w.add({ControlKind::MultiLineText, 5, "?NOTAS", "", QRect(10, 120, 200, 60)});
+        w.alertKey(kEnterKey);
+        w.alertKey(keyCode(Qt::Key_F3), 3);  // only in the city entry
+    };
+    r.onEvent = [](Window& w, const WindowEvent& e) {
+        if (e.kind == EventKind::AlertKey && e.key == kEnterKey) {
+            if (e.control == 5) {
+                w.pressKeys({kShiftEnterKey, kShiftKey});
+            } else {
+                w.pressKey(kTabKey);
+            }
+        }
+    };
+    r.start();
+    activate(*r.window);
+    auto* name = r.window->at(2).as<QLineEdit>();
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("ab"));
+    QTest::keyClick(name, Qt::Key_F3);  // not armed here: the entry keeps it
+    QTest::keyClick(name, Qt::Key_Return);
+    ASSERT_TRUE(runFor([&] { return r.window->at(3).hasFocus(); })) << "Enter was turned into Tab";
+    EXPECT_EQ(r.count(EventKind::AlertKey), 1);
+    QTest::keyClick(r.window->at(3).widget(), Qt::Key_F3);
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::AlertKey) == 2; }));
+    EXPECT_EQ(r.events.back().control, 3);
+    EXPECT_EQ(r.events.back().key, keyCode(Qt::Key_F3));
+
+    auto* notes = r.window->at(5).as<QPlainTextEdit>();
+    notes->setFocus();
+    QTest::keyClicks(notes, QStringLiteral("uno"));
+    QTest::keyClick(notes, Qt::Key_Enter);  // keypad Enter counts as Enter
+    QTest::keyClicks(notes, QStringLiteral("dos"));
+    ASSERT_TRUE(runFor([&] { return notes->toPlainText().size() == 6 + 1 && r.count(EventKind::AlertKey) == 3; }));
+    EXPECT_TRUE(notes->hasFocus()) << "the line break stays in the text";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notes->toPlainText().size(), 7);
+    EXPECT_TRUE(notes->toPlainText().startsWith(QStringLiteral("uno")));
+}
+
+TEST(WindowEvents, PostedEventsReachAnotherThreadsTopWindow) {
+    Recorder a, b;
+    a.start();
+    b.start();
+    EXPECT_EQ(Window::topOf(a.thread), a.window.get());
+    EXPECT_TRUE(Window::postTo(b.thread, {EventKind::User, 0, 0, -1, -1, Qt::NoButton, 0, 42}));
+    ASSERT_TRUE(runFor([&] { return b.count(EventKind::User) == 1; }));
+    EXPECT_EQ(b.events.back().value, 42);
+    EXPECT_EQ(a.count(EventKind::User), 0);
+    EXPECT_FALSE(Window::postTo(9999, {EventKind::User}));
+}
+
+TEST(WindowEvents, ListsReportMouseAndKeysAndSelection) {
+    Recorder r;
+    r.build = [](Window& w) {
+        Control& l = w.add({ControlKind::List, 1, "?BROWSE:1", "", QRect(5, 5, 290, 150)});
+        auto* t = l.as<QTableWidget>();
+        t->setColumnCount(1);
+        t->setRowCount(3);
+        for (int i = 0; i < 3; ++i) t->setItem(i, 0, new QTableWidgetItem(QString::number(i)));
+    };
+    r.start();
+    activate(*r.window);
+    auto* t = r.window->at(1).as<QTableWidget>();
+    const QRect cell = t->visualRect(t->model()->index(1, 0));
+    // A double click as a user makes it: press, release, double click.
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(t->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::ListMouse) == 2; }));
+    WindowEvent last;
+    for (const auto& e : r.events)
+        if (e.kind == EventKind::ListMouse) last = e;
+    EXPECT_EQ(last.row, 1);
+    EXPECT_EQ(last.clicks, 2);
+    EXPECT_GE(r.count(EventKind::NewSelection, 1), 1);
+    QTest::keyClick(t, Qt::Key_Insert);
+    QTest::keyClick(t, Qt::Key_Down);  // moving keys stay with the list
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::ListKey) == 1; }));
+    for (const auto& e : r.events) {
+        if (e.kind == EventKind::ListKey) {
+            EXPECT_EQ(e.key, keyCode(Qt::Key_Insert));
+        }
+    }
+    EXPECT_EQ(t->currentRow(), 2);
+}
+
+TEST(InputBlocking, AWindowUnderAnotherOfItsThreadTakesNoInput) {
+    // A list (outer) calls a form (inner) on the same thread: while the form
+    // is open, the list takes no clicks and no close; afterwards it does.
+    std::unique_ptr<Window> outer, inner;
+    std::vector<WindowEvent> outerEvents;
+    bool innerOpen = false, closeInner = false, finished = false;
+    threads::ThreadNo t = threads::start(
+        [&] {
+            outer = std::make_unique<Window>(QStringLiteral("Lista"), QSize(300, 200));
+            outer->add({ControlKind::Button, 1, "?INSERT", "&Agregar", QRect(10, 10, 80, 26)});
+            outer->open();
+            inner = std::make_unique<Window>(QStringLiteral("Altas"), QSize(200, 100));
+            inner->add({ControlKind::Button, 1, "?OK", "Aceptar", QRect(10, 10, 80, 26)});
+            inner->open();
+            innerOpen = true;
+            while (!closeInner) inner->nextEvent();
+            inner->close();
+            innerOpen = false;
+            for (;;) {
+                WindowEvent e = outer->nextEvent();
+                outerEvents.push_back(e);
+                if (e.kind == EventKind::Accepted) break;
+            }
+            outer->close();
+            finished = true;
+        },
+        0);
+    ASSERT_TRUE(runFor([&] { return innerOpen; }));
+    EXPECT_FALSE(outer->takesInput());
+    EXPECT_TRUE(inner->takesInput());
+    EXPECT_EQ(Window::topOf(t), inner.get());
+    auto* add = static_cast<QPushButton*>(outer->at(1).widget());
+    int clicks = 0;
+    QObject::connect(add, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(add, Qt::LeftButton);
+    outer->widget()->close();
+    EXPECT_TRUE(outer->widget()->isVisible()) << "a busy window cannot be closed";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicks, 0);
+
+    closeInner = true;
+    inner->post({EventKind::User});
+    ASSERT_TRUE(runFor([&] { return !innerOpen; }));
+    EXPECT_TRUE(outer->takesInput());
+    QTest::mouseClick(add, Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return finished; }));
+    EXPECT_EQ(clicks, 1);
+    for (const auto& e : outerEvents) EXPECT_NE(e.kind, EventKind::CloseWindow);
+    inner.reset();
+    outer.reset();
+}
+
+QMessageBox* waitForBox() {
+    QMessageBox* found = nullptr;
+    runFor([&] {
+        for (QWidget* d : openDialogs())
+            if (auto* mb = qobject_cast<QMessageBox*>(d); mb != nullptr && mb->isVisible()) found = mb;
+        return found != nullptr;
+    });
+    return found;
+}
+
+QAbstractButton* buttonNamed(QMessageBox* mb, const QString& text) {
+    for (QAbstractButton* b : mb->buttons())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+TEST(MessageBoxes, TwoThreadsKeepWorkingWhileOneWaitsInABox) {
+    QtMessagePresenter presenter;
+    Recorder a, b;
+    Answer answer = Answer::Ok;
+    bool asked = false, answered = false;
+    a.build = addEntryForm;
+    b.build = addEntryForm;
+    a.onEvent = [&](Window&, const WindowEvent& e) {
+        if (e.kind == EventKind::Accepted && e.control == 4) {
+            asked = true;
+            MessageBox box;
+            box.caption = "Confirmar Borrado";
+            box.text = "¿ Está seguro que desea eliminar el registro seleccionado?";
+            box.buttons = MessageBox::Buttons::YesNo;
+            box.preset = Answer::No;
+            box.icon = MessageBox::Icon::Question;
+            answer = presenter.show(box);
+            answered = true;
+        }
+    };
+    a.start();
+    b.start();
+    QTest::mouseClick(a.window->at(4).widget(), Qt::LeftButton);
+    QMessageBox* mb = waitForBox();
+    ASSERT_NE(mb, nullptr);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(mb->windowTitle(), QStringLiteral("Confirmar Borrado"));
+    EXPECT_EQ(mb->icon(), QMessageBox::Question);
+    ASSERT_NE(buttonNamed(mb, QStringLiteral("&Sí")), nullptr);
+    ASSERT_NE(buttonNamed(mb, QStringLiteral("&No")), nullptr);
+    EXPECT_EQ(mb->defaultButton(), buttonNamed(mb, QStringLiteral("&No"))) << "the preset";
+
+    // A waits: its window takes nothing; B goes on.
+    EXPECT_FALSE(a.window->takesInput());
+    const int aBefore = a.count(EventKind::Accepted);
+    QTest::mouseClick(a.window->at(4).widget(), Qt::LeftButton);
+    QTest::mouseClick(b.window->at(4).widget(), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return b.count(EventKind::Accepted, 4) == 1; }));
+    EXPECT_EQ(a.count(EventKind::Accepted), aBefore);
+
+    QTest::mouseClick(buttonNamed(mb, QStringLiteral("&Sí")), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return answered; }));
+    EXPECT_EQ(answer, Answer::Yes);
+    EXPECT_TRUE(a.window->takesInput());
+}
+
+TEST(MessageBoxes, BothThreadsWaitAtOnceAndAnswersArriveInAnyOrder) {
+    QtMessagePresenter presenter;
+    Recorder a, b;
+    std::vector<std::string> answered;
+    auto asker = [&](const std::string& who) {
+        return [&answered, &presenter, who](Window&, const WindowEvent& e) {
+            if (e.kind != EventKind::Accepted || e.control != 4) return;
+            MessageBox box;
+            box.caption = who;
+            box.text = "¿Seguro?";
+            box.buttons = MessageBox::Buttons::YesNo;
+            box.preset = Answer::Yes;
+            const Answer got = presenter.show(box);
+            answered.push_back(who + (got == Answer::Yes ? ":si" : ":no"));
+        };
+    };
+    a.build = addEntryForm;
+    b.build = addEntryForm;
+    a.onEvent = asker("A");
+    b.onEvent = asker("B");
+    a.start();
+    b.start();
+    QTest::mouseClick(a.window->at(4).widget(), Qt::LeftButton);
+    QTest::mouseClick(b.window->at(4).widget(), Qt::LeftButton);
+    QMessageBox *boxA = nullptr, *boxB = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (QWidget* d : openDialogs()) {
+            auto* mb = qobject_cast<QMessageBox*>(d);
+            if (mb == nullptr) continue;
+            if (mb->windowTitle() == QStringLiteral("A")) boxA = mb;
+            if (mb->windowTitle() == QStringLiteral("B")) boxB = mb;
+        }
+        return boxA != nullptr && boxB != nullptr;
+    }));
+    EXPECT_FALSE(a.window->takesInput());
+    EXPECT_FALSE(b.window->takesInput());
+    QTest::mouseClick(buttonNamed(boxB, QStringLiteral("&No")), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return answered.size() == 1; }));
+    EXPECT_EQ(answered[0], "B:no");
+    EXPECT_TRUE(b.window->takesInput());
+    EXPECT_FALSE(a.window->takesInput()) << "A still waits";
+    QTest::keyClick(boxA, Qt::Key_Return);  // the preset
+    ASSERT_TRUE(runFor([&] { return answered.size() == 2; }));
+    EXPECT_EQ(answered[1], "A:si");
+}
+
+TEST(MessageBoxes, AnswersReachTheCallerWithThePresetHonoured) {
+    QtMessagePresenter presenter;
+    struct Case {
+        MessageBox::Buttons buttons;
+        Answer preset;
+        int key;            // key pressed in the box (0: click `click`)
+        const char* click;
+        Answer expected;
+    } cases[] = {
+        {MessageBox::Buttons::YesNoCancel, Answer::Cancel, Qt::Key_Return, nullptr, Answer::Cancel},
+        {MessageBox::Buttons::YesNoCancel, Answer::Yes, Qt::Key_Return, nullptr, Answer::Yes},
+        {MessageBox::Buttons::YesNoCancel, Answer::Yes, Qt::Key_Escape, nullptr, Answer::Cancel},
+        {MessageBox::Buttons::YesNo, Answer::Yes, Qt::Key_Escape, nullptr, Answer::No},
+        {MessageBox::Buttons::YesNoCancel, Answer::Cancel, 0, "&No", Answer::No},
+        {MessageBox::Buttons::Ok, Answer::Ok, 0, "Aceptar", Answer::Ok},
+    };
+    for (const Case& c : cases) {
+        Answer got = Answer::Ok;
+        bool done = false;
+        threads::start(
+            [&] {
+                MessageBox box;
+                box.caption = "Error al Actualizar";
+                box.text = "texto";
+                box.buttons = c.buttons;
+                box.preset = c.preset;
+                got = presenter.show(box);
+                done = true;
+            },
+            0);
+        QMessageBox* mb = waitForBox();
+        ASSERT_NE(mb, nullptr);
+        if (c.buttons == MessageBox::Buttons::YesNoCancel) {
+            EXPECT_NE(buttonNamed(mb, QStringLiteral("Cancelar")), nullptr);
+        }
+        if (c.key != 0) {
+            QTest::keyClick(mb, static_cast<Qt::Key>(c.key));
+        } else {
+            QAbstractButton* b = buttonNamed(mb, QString::fromUtf8(c.click));
+            ASSERT_NE(b, nullptr) << c.click;
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+        ASSERT_TRUE(runFor([&] { return done; }));
+        EXPECT_EQ(got, c.expected) << "buttons " << static_cast<int>(c.buttons) << " key " << c.key;
+    }
+}
+
+TEST(Dialogs, CalendarPicksADayWithoutANestedLoop) {
+    std::optional<QDate> picked;
+    bool done = false;
+    threads::start(
+        [&] {
+            picked = pickDate(QDate(2024, 3, 15));
+            done = true;
+        },
+        0);
+    QCalendarWidget* cal = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (QWidget* d : openDialogs())
+            if (d->windowTitle() == QStringLiteral("Elija una fecha")) cal = d->findChild<QCalendarWidget*>();
+        return cal != nullptr;
+    }));
+    EXPECT_EQ(cal->firstDayOfWeek(), Qt::Sunday);
+    EXPECT_EQ(cal->weekdayTextFormat(Qt::Sunday).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(cal->weekdayTextFormat(Qt::Saturday).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(cal->weekdayTextFormat(Qt::Monday).foreground().color(), QColor(0, 0, 0));
+    cal->setSelectedDate(QDate(2024, 3, 20));
+    emit cal->activated(QDate(2024, 3, 20));
+    ASSERT_TRUE(runFor([&] { return done; }));
+    ASSERT_TRUE(picked.has_value());
+    EXPECT_EQ(*picked, QDate(2024, 3, 20));
+}
+
+TEST(Drawing, BoxesAndTextBehindTheControlsAndTheirErasure) {
+    Window w(QStringLiteral("Dibujo"), QSize(200, 120));
+    w.add({ControlKind::Entry, 1, "?E", "", QRect(50, 40, 100, 20)});
+    w.setBackground(0xCDF5F5);
+    w.open();
+    w.drawBox(QRect(48, 38, 104, 24), colors::kBlack, colors::kHighlight);
+    w.drawText(QPoint(42, 40), QStringLiteral("»"), colors::kMarker);
+    ASSERT_EQ(w.drawings().size(), 2u);
+    QImage img = w.render();
+    EXPECT_EQ(QColor(img.pixel(48, 50)), QColor(0, 0, 0)) << "outline";
+    EXPECT_EQ(QColor(img.pixel(49, 50)), QColor(255, 255, 0)) << "fill shows around the control";
+    EXPECT_EQ(QColor(img.pixel(10, 10)), QColor(0xF5, 0xF5, 0xCD)) << "window background";
+    // Nothing drawn over the control itself.
+    EXPECT_NE(QColor(img.pixel(100, 50)), QColor(255, 255, 0));
+
+    w.erase(QRect(42, 38, 116, 24));
+    EXPECT_TRUE(w.drawings().empty());
+    img = w.render();
+    EXPECT_EQ(QColor(img.pixel(49, 50)), QColor(0xF5, 0xF5, 0xCD));
+    w.close();
+}
+
+TEST(Frame, ChildWindowsOpenInsideTheFrameOthersOnTheirOwn) {
+    QMdiArea area;
+    area.resize(800, 600);
+    area.show();
+    Window::setFrameArea(&area);
+    Recorder child, own;
+    child.start(Window::Placement::FrameChild);
+    own.start(Window::Placement::Own);
+    ASSERT_EQ(area.subWindowList().size(), 1);
+    EXPECT_EQ(area.subWindowList().front()->widget(), child.window->widget());
+    EXPECT_TRUE(own.window->widget()->isWindow());
+    area.subWindowList().front()->showMinimized();
+    EXPECT_TRUE(child.window->isMinimized());
+    child.window->restoreAndActivate();
+    EXPECT_FALSE(child.window->isMinimized());
+    EXPECT_TRUE(child.window->isActive());
+    child.finish();
+    own.finish();
+    EXPECT_TRUE(area.subWindowList().isEmpty());
+    Window::setFrameArea(nullptr);
+}
+
+TEST(Frame, MenusToolbarAndChildrenOfOtherThreadsWorkWhileTheFrameWaits) {
+    // The frame on its own thread with a menu, a submenu and a toolbar.
+    Recorder frame;
+    frame.build = [](Window& w) {
+        w.add({ControlKind::Menu, -2, "?Tablas", "&Tablas del sistema"});
+        Control& item = w.add({ControlKind::MenuItem, -3, "?Articulos", "&Artículos", {}, -2});
+        item.setStatusText(QStringLiteral("Tabla de artículos"));
+        w.add({ControlKind::Menu, -35, "?Excel", "Conversiones a E&xcel", {}, -2});
+        w.add({ControlKind::MenuItem, -36, "?ExcelArt", "Artículos", {}, -35});
+        w.add({ControlKind::Toolbar, -41, "?Toolbar", "Barra"});
+        w.add({ControlKind::ToolbarButton, 3001, "?TOOLBAR:INSERT", "Insertar", {}, -41});
+    };
+    frame.start(Window::Placement::Frame);
+    Window& fw = *frame.window;
+    ASSERT_NE(fw.mainWindow(), nullptr);
+    EXPECT_EQ(Window::frameArea(), fw.mdiArea());
+    EXPECT_EQ(fw.mainWindow()->menuBar()->actions().size(), 1);
+    EXPECT_EQ(fw.at(-35).action()->menu()->actions().size(), 1);
+    fw.at(-3).action()->trigger();
+    fw.at(3001).action()->trigger();
+    ASSERT_TRUE(runFor([&] { return frame.count(EventKind::Accepted, -3) == 1 && frame.count(EventKind::Accepted, 3001) == 1; }));
+
+    Recorder child;
+    child.build = addEntryForm;
+    child.start(Window::Placement::FrameChild);
+    ASSERT_EQ(fw.mdiArea()->subWindowList().size(), 1);
+
+    // The frame's thread waits in a box: the frame is deaf, its child is not.
+    bool answered = false;
+    frame.onEvent = [&](Window&, const WindowEvent& e) {
+        if (e.kind == EventKind::Accepted && e.control == -36) {
+            MessageBox box;
+            box.caption = "Aviso";
+            box.text = "texto";
+            QtMessagePresenter().show(box);
+            answered = true;
+        }
+    };
+    fw.at(-36).action()->trigger();
+    QMessageBox* mb = waitForBox();
+    ASSERT_NE(mb, nullptr);
+    auto* bar = fw.mainWindow()->menuBar();
+    int before = frame.count(EventKind::Accepted);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(bar->actions().front()).center());
+    fw.widget()->close();
+    QTest::mouseClick(child.window->at(4).widget(), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return child.count(EventKind::Accepted, 4) == 1; }));
+    EXPECT_EQ(frame.count(EventKind::Accepted), before);
+    EXPECT_EQ(frame.count(EventKind::CloseWindow), 0);
+    QTest::mouseClick(buttonNamed(mb, QStringLiteral("Aceptar")), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return answered; }));
+    child.finish();
+    frame.finish();
+    frame.window.reset();
+    EXPECT_EQ(Window::frameArea(), nullptr);
+}
+
+TEST(Dialogs, FileDialogsAndThePrintDialogAnswerWithoutANestedLoop) {
+    std::optional<QString> opened, saved;
+    bool printed = true;
+    int step = 0;
+    threads::start([&] {
+        opened = askOpenFile(QStringLiteral("Imagen"), QDir::tempPath(), QStringLiteral("Imágenes (*.jpg *.bmp *.gif)"));
+        ++step;
+        saved = askSaveFile(QStringLiteral("Guardar"), QDir::tempPath(), QStringLiteral("PDF (*.pdf)"));
+        ++step;
+        QPrinter printer;
+        printed = choosePrinter(printer);
+        ++step;
+    }, 0);
+    auto waitDialog = [&](const char* type) {
+        QDialog* found = nullptr;
+        runFor([&] {
+            for (QWidget* d : openDialogs())
+                if (d->inherits(type) && d->isVisible()) found = static_cast<QDialog*>(d);
+            return found != nullptr;
+        });
+        return found;
+    };
+    QFileDialog* open = static_cast<QFileDialog*>(waitDialog("QFileDialog"));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->windowTitle(), QStringLiteral("Imagen"));
+    open->reject();
+    ASSERT_TRUE(runFor([&] { return step == 1; }));
+    EXPECT_FALSE(opened.has_value());
+    QFileDialog* save = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        save = static_cast<QFileDialog*>(waitDialog("QFileDialog"));
+        return save != nullptr && save->acceptMode() == QFileDialog::AcceptSave;
+    }));
+    save->selectFile(QDir::temp().filePath(QStringLiteral("reporte.pdf")));
+    static_cast<QDialog*>(save)->done(QDialog::Accepted);
+    ASSERT_TRUE(runFor([&] { return step == 2; }));
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_TRUE(saved->endsWith(QStringLiteral("reporte.pdf")));
+    QDialog* print = waitDialog("QPrintDialog");
+    ASSERT_NE(print, nullptr);
+    EXPECT_EQ(print->windowTitle(), QStringLiteral("Choose Printer"));
+    print->reject();
+    ASSERT_TRUE(runFor([&] { return step == 3; }));
+    EXPECT_FALSE(printed);
+}
+
+TEST(Dialogs, PopupMenuAnswersTheChosenItem) {
+    int chosen = -2;
+    threads::start([&] { chosen = popupMenu({QStringLiteral("&Agregar"), QStringLiteral("-"), QStringLiteral("&Ver")}, QPoint(10, 10)); }, 0);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (QWidget* d : openDialogs())
+            if (auto* m = qobject_cast<QMenu*>(d)) menu = m;
+        return menu != nullptr && menu->isVisible();
+    }));
+    QAction* ver = menu->actions().back();
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(ver).center());
+    ASSERT_TRUE(runFor([&] { return chosen != -2; }));
+    EXPECT_EQ(chosen, 2);
+}
+
+TEST(Resizer, DesignedSizeIsTheSmallestAndListsGrow) {
+    Window w(QStringLiteral("Lista"), QSize(300, 200));
+    w.add({ControlKind::List, 1, "?BROWSE:1", "", QRect(5, 5, 200, 150)});
+    w.add({ControlKind::Button, 2, "?CLOSE", "Cerrar", QRect(220, 5, 70, 26)});
+    w.add({ControlKind::Entry, 3, "?LOC", "", QRect(5, 170, 100, 22)});
+    WindowResizer r(w);
+    w.open();
+    r.setUp();
+    EXPECT_EQ(w.widget()->minimumSize(), QSize(300, 200));
+    w.widget()->resize(400, 260);
+    r.apply();
+    EXPECT_EQ(w.at(1).widget()->geometry(), QRect(5, 5, 300, 210));
+    EXPECT_EQ(w.at(2).widget()->geometry(), QRect(320, 5, 70, 26));
+    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 170, 100, 22));
+    w.close();
+}
+
+struct RecordingOpener : DesktopOpener {
+    std::vector<QString> opened;
+    bool open(const QString& what) override {
+        opened.push_back(what);
+        return true;
+    }
+};
+
+TEST(Desktop, OpenerCanBeReplacedAndBeepsAreCounted) {
+    RecordingOpener rec;
+    setDesktopOpener(&rec);
+    EXPECT_TRUE(desktopOpener().open(QStringLiteral("manual.pdf")));
+    setDesktopOpener(nullptr);
+    EXPECT_EQ(rec.opened, std::vector<QString>{QStringLiteral("manual.pdf")});
+    const int before = beepCount();
+    beep();
+    EXPECT_EQ(beepCount(), before + 1);
+    {
+        WaitCursor wc;
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(Dialogs, ButtonCaptionsAreTheSpanishOnes) {
+    EXPECT_EQ(buttonCaptions().join(','), QString::fromUtf8("Aceptar,&Sí,&No,&Abortar,&Reintentar,&Ignorar,Cancelar,&Ayuda"));
+}
+
+}  // namespace
+}  // namespace tv::ui
