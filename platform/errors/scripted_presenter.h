@@ -3,12 +3,24 @@
 // from a queue of scripted answers, or with the box's preset when the queue
 // is empty.
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "platform/errors/error_reporter.h"
 #include "platform/threads/logical_thread.h"
 
 namespace tv {
+
+// The number of the table message a box shows (its title and the fixed start
+// of its text), or -1 for a box that is not one of them.
+inline int messageNumber(const MessageBox& box) {
+    for (const MessageDef& m : ErrorReporter::instance().messages()) {
+        if (m.title != box.caption) continue;
+        const std::string fixed = m.text.substr(0, m.text.find('%'));
+        if (box.text.compare(0, fixed.size(), fixed) == 0) return m.number;
+    }
+    return -1;
+}
 
 class ScriptedPresenter : public MessagePresenter {
 public:

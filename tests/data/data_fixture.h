@@ -18,16 +18,6 @@
 
 namespace tv::data::test {
 
-// The message number a box shows: its title and the fixed start of its text.
-inline int messageNumber(const MessageBox& box) {
-    for (const MessageDef& m : ErrorReporter::instance().messages()) {
-        if (m.title != box.caption) continue;
-        std::string fixed = m.text.substr(0, m.text.find('%'));
-        if (box.text.compare(0, fixed.size(), fixed) == 0) return m.number;
-    }
-    return -1;
-}
-
 class RecordingPresenter : public MessagePresenter {
 public:
     struct Shown {

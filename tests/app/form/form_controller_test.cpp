@@ -39,16 +39,6 @@ using ui::EventKind;
 
 bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
 
-// The message number a box shows: its title and the fixed start of its text.
-int messageNumber(const MessageBox& box) {
-    for (const MessageDef& m : ErrorReporter::instance().messages()) {
-        if (m.title != box.caption) continue;
-        const std::string fixed = m.text.substr(0, m.text.find('%'));
-        if (box.text.compare(0, fixed.size(), fixed) == 0) return m.number;
-    }
-    return -1;
-}
-
 // ----- the test forms: a prompt and a control per field, OK, Cancel
 
 enum : int { kOk = 90, kCancel = 91, kComboPrompt = 79, kCombo = 80 };
