@@ -5,6 +5,9 @@
 
 #include "app/frame/main_frame.h"
 #include "app/program_main.h"
+#include "app/users/users.h"
+#include "catalog/articles/articles.h"
+#include "catalog/catalogues.h"
 #include "platform/threads/logical_thread.h"
 
 namespace {
@@ -16,6 +19,11 @@ int main(int argc, char** argv) {
     // The program ends when thread 1 has finished its stop sequence, not
     // when the frame's window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // The procedures the frame starts by name.
+    tv::catalog::RegisterCatalogueProcedures();
+    tv::catalog::RegisterArticleProcedures();
+    tv::app::RegisterAdminProcedures();
 
     int exitCode = 0;
     tv::threads::start(

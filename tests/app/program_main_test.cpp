@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,21 @@ TEST(ProgramMain, FullWindowDragIsOffDuringTheFrameAndOnAgainAfter) {
     EXPECT_EQ(globals().SavedDragFullWindows, 1);
     EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "readDrag", "writeDrag0", "frame", "iniEnd",
                           "unlock", "writeDrag1", "iniShutDown"}));
+}
+
+// An error that escapes the frame must not leave a process without a
+// window that still holds the lock (every later start would end at once,
+// silently): the stop steps run and the program ends with a failure code.
+TEST(ProgramMain, ErrorEscapingTheFrameStillRunsTheStopSteps) {
+    Recorder r;
+    r.desktop.drag = 1;
+    r.frameBody = [] { throw std::runtime_error("frame failed"); };
+    int code = 0;
+    EXPECT_NO_THROW(code = programMain(r.steps()));
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "readDrag", "writeDrag0", "frame", "iniEnd",
+                          "unlock", "writeDrag1", "iniShutDown"}));
+    EXPECT_EQ(r.desktop.drag, 1);
 }
 
 // The program's own steps: the lock is held while the frame runs and free

@@ -36,36 +36,22 @@
 #include "platform/types/text.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/dialogs.h"
+#include "tests/support/fiber_helpers.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv::app {
 namespace {
+
+using test::runFor;
+using test::settle;
+using test::onThread;
 
 using namespace std::chrono_literals;
 using data::TableId;
 using ui::ControlKind;
 using ui::EventKind;
 
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
-
-// Lets every logical thread handle what is queued for it.
-void settle() {
-    for (int i = 0; i < 6; ++i) {
-        QApplication::processEvents();
-        threads::runUntilIdle();
-    }
-}
-
 std::string trimmed(const std::string& s) { return std::string(rtrim(s)); }
-
-void onThread(const std::function<void()>& body) {
-    bool done = false;
-    threads::start([&] {
-        body();
-        done = true;
-    }, 256 * 1024);
-    ASSERT_TRUE(runFor([&] { return done; }));
-}
 
 // ----- the test's form of categories: the name, OK and Cancel; delete asks
 // message 11 without a window; the frame's record buttons leave a

@@ -27,17 +27,19 @@
 #include "platform/threads/thread_state.h"
 #include "platform/types/text.h"
 #include "platform/ui/desktop.h"
+#include "tests/support/fiber_helpers.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv::app {
 namespace {
 
+using test::runFor;
+using test::onThread;
+
 using namespace std::chrono_literals;
 using data::TableId;
 using ui::ControlKind;
 using ui::EventKind;
-
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
 
 // ----- the test forms: a prompt and a control per field, OK, Cancel
 
@@ -158,15 +160,6 @@ uint8_t runForm(Live& live, const FormDef& def, uint8_t request) {
 }
 
 // Runs `body` on a logical thread of its own and waits for it.
-void onThread(const std::function<void()>& body) {
-    bool done = false;
-    threads::start([&] {
-        body();
-        done = true;
-    }, 256 * 1024);
-    ASSERT_TRUE(runFor([&] { return done; }));
-}
-
 std::string trimmed(const std::string& s) { return std::string(rtrim(s)); }
 
 class FormTest : public ::testing::Test {

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fiber_helpers.h"
+
 #include "app/frame/procedures.h"
 #include "app/globals.h"
 #include "platform/threads/logical_thread.h"
@@ -27,10 +29,10 @@
 namespace tv::app {
 namespace {
 
+using test::runFor;
+
 using namespace std::chrono_literals;
 using ui::EventKind;
-
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
 
 // Runs Main on a logical thread, as the program does on thread 1.
 struct FrameRun {

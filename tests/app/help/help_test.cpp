@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fiber_helpers.h"
+
 #include "platform/threads/logical_thread.h"
 #include "platform/ui/desktop.h"
 #include "platform/ui/window.h"
@@ -16,9 +18,9 @@
 namespace tv::app {
 namespace {
 
-using namespace std::chrono_literals;
+using test::runFor;
 
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
+using namespace std::chrono_literals;
 
 struct RecordingOpener : ui::DesktopOpener {
     std::vector<QString> opened;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fiber_helpers.h"
+
 #include "app/globals.h"
 #include "app/window/running_procedures.h"
 #include "platform/threads/logical_thread.h"
@@ -29,11 +32,11 @@
 namespace tv::app {
 namespace {
 
+using test::runFor;
+
 using namespace std::chrono_literals;
 using ui::ControlKind;
 using ui::EventKind;
-
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
 
 // Control numbers of the test form.
 enum : int { kPrompt = 1, kName = 2, kCity = 3, kNotes = 4, kKind = 5, kPlainList = 6, kOk = 7, kCancel = 8, kAbout = 9 };
@@ -227,6 +230,50 @@ TEST_F(WindowControllerTest, ASecondStartBringsTheOpenWindowBackAndOpensNothing)
     again.closeBox();
     ASSERT_TRUE(again.waitFinished());
     ui::Window::setFrameArea(nullptr);
+}
+
+// An error that escapes a procedure ends its thread; the procedure's entry
+// goes with it, or its menu item would never open a window again (each
+// choice would be refused in favour of a window that no longer exists).
+TEST_F(WindowControllerTest, AnErrorThatEndsTheProcedureLeavesNoRunningEntry) {
+    struct Failing : WindowController {
+        using WindowController::WindowController;
+        int OnAccepted(int control) override {
+            if (control == kAbout) throw std::runtime_error("fallo");
+            return WindowController::OnAccepted(control);
+        }
+    };
+    std::string reported;
+    threads::setUnexpectedErrorHandler([&](threads::ThreadNo, const std::string& what) { reported = what; });
+    bool open = false, ended = false;
+    ui::Window* window = nullptr;
+    threads::start(
+        [&] {
+            ui::Window w(QStringLiteral("BrowsePaises"), QSize(300, 250));
+            buildForm(w);
+            window = &w;
+            Failing c("BrowsePaises", w);
+            c.FIRSTFIELD = kName;
+            open = true;
+            struct End {
+                bool& ended;
+                ~End() { ended = true; }
+            } end{ended};
+            RunProcedure(c);
+        },
+        0);
+    ASSERT_TRUE(runFor([&] { return open && window->isOpen(); }));
+    EXPECT_TRUE(hasEntry("BrowsePaises"));
+    window->post({EventKind::Accepted, kAbout});
+    ASSERT_TRUE(runFor([&] { return ended; }));
+    threads::setUnexpectedErrorHandler(nullptr);
+    EXPECT_EQ(reported, "fallo");
+    EXPECT_FALSE(hasEntry("BrowsePaises"));
+    // Chosen again, the procedure opens its window.
+    Proc again{"BrowsePaises"};
+    ASSERT_TRUE(again.startAndWaitOpen());
+    again.closeBox();
+    ASSERT_TRUE(again.waitFinished());
 }
 
 TEST_F(WindowControllerTest, TheWindowOnTopOfTheOtherThreadIsTheOneBroughtBack) {

@@ -20,14 +20,15 @@
 #include "platform/qbe/qbe_store.h"
 #include "platform/threads/logical_thread.h"
 #include "platform/ui/window.h"
+#include "tests/support/fiber_helpers.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv::qbe {
 namespace {
 
-using namespace std::chrono_literals;
+using test::runFor;
 
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
+using namespace std::chrono_literals;
 
 std::vector<Field> articleFields() {
     return {

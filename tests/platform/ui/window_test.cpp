@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fiber_helpers.h"
+
 #include "platform/threads/logical_thread.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/desktop.h"
@@ -38,9 +40,9 @@
 namespace tv::ui {
 namespace {
 
-using namespace std::chrono_literals;
+using test::runFor;
 
-bool runFor(const std::function<bool()>& done) { return threads::runUntil(done, 10s); }
+using namespace std::chrono_literals;
 
 // A window on its own logical thread whose event loop records what it gets.
 // The test drives it from the main stack with real key presses and clicks.

@@ -1,0 +1,55 @@
+#include "catalog/catalogue.h"
+
+#include "app/browse/browse_controller.h"
+#include "app/form/form_controller.h"
+#include "platform/ui/resizer.h"
+#include "platform/ui/window.h"
+
+namespace tv::catalog {
+
+void RunCatalogueForm(const CatalogueDef& def) {
+    using ui::ControlKind;
+    ui::Window w(def.formTitle, QSize(380, 150), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kCatSheet, "?CURRENTTAB", {}, QRect(4, 4, 372, 104)});
+    w.add({ControlKind::Tab, kCatTab, "?TAB:1", QStringLiteral("Datos"), {}, kCatSheet});
+    w.add({ControlKind::Prompt, kCatCodePrompt, "?" + def.codeField + ":PROMPT", QStringLiteral("&Código:"),
+           QRect(8, 10, 100, 20), kCatTab});
+    w.add({ControlKind::DisplayString, kCatCode, "?" + def.codeField, {}, QRect(112, 10, 60, 20), kCatTab});
+    w.add({ControlKind::Prompt, kCatNamePrompt, "?" + def.nameField + ":PROMPT", def.namePrompt,
+           QRect(8, 40, 100, 20), kCatTab});
+    ui::Control& name =
+        w.add({ControlKind::Entry, kCatName, "?" + def.nameField, {}, QRect(112, 40, 248, 22), kCatTab});
+    name.setTip(def.nameTip);
+    name.setStatusText(def.nameTip);
+    ui::Control& ok = w.add({ControlKind::Button, kCatOk, "?OK", QStringLiteral("Aceptar"), QRect(196, 114, 86, 28)});
+    ok.setTip(QStringLiteral("Acepta y guarda los datos"));
+    ok.setIcon(ui::programIcon("WAOk.ICO"));
+    ui::Control& cancel =
+        w.add({ControlKind::Button, kCatCancel, "?CANCEL", QStringLiteral("Cancelar"), QRect(288, 114, 86, 28)});
+    cancel.setTip(QStringLiteral("Cancela la operación"));
+    cancel.setIcon(ui::programIcon("WACancel.ico"));
+
+    app::FormController form(def.formProcedure, w, def.table);
+    form.SetOkCancel(kCatOk, kCatCancel);
+    form.SetFirstField(kCatCodePrompt);
+    form.Show(kCatCode, def.codeField, def.codePicture);
+    form.Bind(kCatName, def.nameField, "s40", {.required = true});
+    app::RunProcedure(form);
+}
+
+void RunCatalogueBrowse(const CatalogueDef& def, void (*form)()) {
+    app::StandardBrowseSpec b;
+    b.procedure = def.listProcedure;
+    b.caption = def.listCaption;
+    b.listTip = def.listTip;
+    b.list.primary = def.table;
+    b.list.format = def.format;
+    b.list.columns = {{def.codeField}, {def.nameField}};
+    b.list.orders = def.orders;
+    b.list.findColumns = def.findColumns;
+    b.tabs = def.tabs;
+    b.form = form;
+    app::RunStandardBrowse(b);
+}
+
+}  // namespace tv::catalog

@@ -1,0 +1,53 @@
+#pragma once
+// The plain catalogues (categories, brands, units of measure): a list over
+// one table and the form of one record, code and name. They differ only in
+// the texts, fields and orders described here; the list, form and find
+// behaviour is that of app/browse and app/form.
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "app/browse/browse_list.h"
+#include "data/tables.h"
+
+namespace tv::catalog {
+
+// Control numbers of a catalogue form.
+enum CatalogueFormControl : int {
+    kCatSheet = 1,       // ?CURRENTTAB
+    kCatTab = 2,         // ?TAB:1 "Datos"
+    kCatCodePrompt = 3,  // "&Código:"
+    kCatCode = 4,        // the code, a display string
+    kCatNamePrompt = 5,
+    kCatName = 6,        // the name entry, required
+    kCatOk = 7,          // "Aceptar"
+    kCatCancel = 8,      // "Cancelar"
+};
+
+struct CatalogueDef {
+    data::TableId table{};
+    // The form.
+    std::string formProcedure;   // "UpdateMarcas"
+    QString formTitle;           // "Form Marcas" (the caption replaces it)
+    std::string codeField;       // "MAR:Codigo"
+    std::string codePicture;     // "n_4"
+    std::string nameField;       // "MAR:Marca"
+    QString namePrompt;          // "&Marca:"
+    QString nameTip;             // "Descripción de la marca"
+    // The list.
+    std::string listProcedure;   // "BrowseMarcas"
+    QString listCaption;         // "Marcas registrados"
+    QString listTip;
+    std::string format;          // the list format string
+    std::string findColumns;     // the find window's column list
+    std::vector<app::BrowseOrderSpec> orders;
+    std::vector<QString> tabs;
+};
+
+// Runs the form with CallRequest on the record in the table's buffer.
+void RunCatalogueForm(const CatalogueDef& def);
+// Runs the list; its procedure 1 is `form`.
+void RunCatalogueBrowse(const CatalogueDef& def, void (*form)());
+
+}  // namespace tv::catalog

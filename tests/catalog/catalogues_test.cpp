@@ -1,0 +1,434 @@
+// The three plain catalogues driven as a user drives them: the real list
+// procedures on a logical thread over a scratch database, their real forms
+// opened from the list's buttons, the questions answered by a scripted
+// presenter.
+#include "catalog/catalogues.h"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/browse/browse_controller.h"
+#include "app/browse/vs_find.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/procedures.h"
+#include "app/globals.h"
+#include "catalog/brands.h"
+#include "catalog/catalogue.h"
+#include "catalog/categories.h"
+#include "catalog/units.h"
+#include "data/thread_table_set.h"
+#include "platform/errors/scripted_presenter.h"
+#include "platform/storage/storage.h"
+#include "platform/threads/logical_thread.h"
+#include "platform/threads/thread_state.h"
+#include "platform/types/text.h"
+#include "platform/ui/desktop.h"
+#include "tests/support/fiber_helpers.h"
+#include "tests/support/scratch_dir.h"
+
+namespace tv::catalog {
+namespace {
+
+using test::runFor;
+using test::settle;
+using test::onThread;
+
+using namespace std::chrono_literals;
+using data::TableId;
+
+struct Catalogue {
+    const char* list;
+    void (*browse)();
+    TableId table;
+    const char* nameField;
+    const char* caption;
+    std::vector<std::string> headers;
+    const char* namePrompt;
+};
+
+const std::vector<Catalogue>& catalogues() {
+    static const std::vector<Catalogue> c = {
+        {"BrowseCatArticulos", BrowseCatArticulos, TableId::CatArticulos, "CAR:Descripcion",
+         "Categorías de artículos", {"Código", "Descripcion"}, "&Descripcion:"},
+        {"BrowseMarcas", BrowseMarcas, TableId::Marcas, "MAR:Marca", "Marcas registrados", {"Código", "Marca"},
+         "&Marca:"},
+        {"BrowseUnidades", BrowseUnidades, TableId::Unidades, "UNI:UM", "Unidades de medida",
+         {"Código", "Unidad de Medida"}, "&Unidad de Medida"},
+    };
+    return c;
+}
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        storage::setDatabasePath(dir.file("talvor.db"));
+        ErrorReporter::instance().setUp();
+        scope_.emplace(presenter);
+    }
+    void TearDown() override {
+        if (thread_ != 0 && !done_) {
+            if (ui::Window* w = ui::Window::topOf(thread_)) w->post({ui::EventKind::CloseWindow, 0});
+            if (ui::Window* w = list_) w->post({ui::EventKind::CloseWindow, 0});
+        }
+        if (thread_ != 0) {
+            EXPECT_TRUE(runFor([this] { return done_; })) << "the list's thread ended";
+        }
+        app::globals().RunningProcedures.clear();
+        scope_.reset();
+        storage::setDatabasePath("talvor.db");
+    }
+
+    std::vector<long long> seed(TableId t, const char* field, const std::vector<std::string>& names) {
+        std::vector<long long> codes;
+        onThread([&] {
+            data::TableGateway& g = data::tables().gateway(t);
+            for (const std::string& n : names) {
+                EXPECT_EQ(g.PrepareNewRecord(), data::kDone);
+                g.BUFFER.set(data::decl(t).fieldIndex(field), Value(n));
+                EXPECT_EQ(g.InsertRecord(), data::kDone);
+                codes.push_back(g.BUFFER.get(0).asNumber().toInt64());
+            }
+        });
+        return codes;
+    }
+    // Every stored record as "code name", in code order.
+    std::vector<std::string> stored(TableId t, const char* field) {
+        std::vector<std::string> out;
+        onThread([&] {
+            data::TableGateway& g = data::tables().gateway(t);
+            g.SetPositionToStart(0);
+            while (g.ReadNext() == data::kDone)
+                out.push_back(std::to_string(g.BUFFER.get(0).asNumber().toInt64()) + " " +
+                              std::string(rtrim(g.BUFFER.get(data::decl(t).fieldIndex(field)).asText())));
+        });
+        return out;
+    }
+
+    void start(void (*procedure)()) {
+        done_ = false;
+        thread_ = threads::start([this, procedure] {
+            procedure();
+            done_ = true;
+        }, 512 * 1024);
+        ASSERT_TRUE(runFor([this] {
+            ui::Window* w = ui::Window::topOf(thread_);
+            return done_ || (w != nullptr && w->isOpen() && !w->hasEvents());
+        }));
+        list_ = ui::Window::topOf(thread_);
+        settle();
+    }
+    QTableWidget* table() const { return list_->at(app::kBrowseList).as<QTableWidget>(); }
+    std::vector<std::string> column(int c) const {
+        std::vector<std::string> out;
+        for (int i = 0; i < table()->rowCount(); ++i) out.push_back(table()->item(i, c)->text().toStdString());
+        return out;
+    }
+    std::string selectedName() const {
+        const int row = table()->currentRow();
+        return row < 0 ? std::string("<none>") : table()->item(row, 1)->text().toStdString();
+    }
+    void click(ui::Window* w, int control) {
+        auto* b = w->at(control).as<QPushButton>();
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(b, Qt::LeftButton);
+        settle();
+    }
+    bool enabled(int control) const { return !list_->at(control).disabled(); }
+    // The form the list opened on its thread (waits for it); nullptr when none.
+    ui::Window* form() {
+        runFor([this] {
+            ui::Window* w = ui::Window::topOf(thread_);
+            return w != nullptr && w != list_ && w->isOpen() && !w->hasEvents();
+        });
+        settle();
+        ui::Window* w = ui::Window::topOf(thread_);
+        return w != list_ ? w : nullptr;
+    }
+    bool formOpen() const {
+        ui::Window* w = ui::Window::topOf(thread_);
+        return w != nullptr && w != list_;
+    }
+    void typeName(ui::Window* f, const QString& text) {
+        auto* e = f->at(kCatName).as<QLineEdit>();
+        ASSERT_NE(e, nullptr);
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, text);
+        settle();
+    }
+    std::vector<int> shownNumbers() const {
+        std::vector<int> v;
+        for (const auto& s : presenter.shown()) v.push_back(messageNumber(s.box));
+        return v;
+    }
+
+    test::ScratchDir dir;
+    test::WorkingDir wd{dir.path()};
+    ScriptedPresenter presenter;
+    threads::ThreadNo thread_ = 0;
+    bool done_ = true;
+    ui::Window* list_ = nullptr;
+
+private:
+    std::optional<ScopedPresenter> scope_;
+};
+
+TEST_F(CatalogueTest, ProceduresAreRegisteredForTheFrame) {
+    RegisterCatalogueProcedures();
+    for (const char* n : {"BrowseCatArticulos", "BrowseMarcas", "BrowseUnidades", "UpdateCatArticulos",
+                          "UpdateMarcas", "UpdateUnidades"})
+        EXPECT_TRUE(app::IsRegistered(n)) << n;
+    // The frame's items name the same procedures.
+    int items = 0;
+    for (const app::FrameMenuItem& m : app::FrameMenu()) {
+        if (m.procedure == nullptr) continue;
+        const std::string p = m.procedure;
+        if (p == "BrowseCatArticulos" || p == "BrowseMarcas" || p == "BrowseUnidades") {
+            ++items;
+            EXPECT_FALSE(m.direct) << p << " runs on a thread of its own";
+        }
+    }
+    EXPECT_EQ(items, 3);
+}
+
+TEST_F(CatalogueTest, AddChangeAndDeleteThroughTheList) {
+    for (const Catalogue& k : catalogues()) {
+        SCOPED_TRACE(k.list);
+        presenter.clear();
+        start(k.browse);
+        EXPECT_EQ(list_->caption(), QString::fromUtf8(k.caption));
+        ASSERT_EQ(table()->columnCount(), 2);
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(table()->horizontalHeaderItem(c)->text().toStdString(), k.headers[static_cast<size_t>(c)]);
+        EXPECT_FALSE(enabled(app::kBrowseChange)) << "an empty list has nothing to change";
+        EXPECT_FALSE(enabled(app::kBrowseDelete));
+
+        // Add: the form opens for an insert with the reserved code.
+        click(list_, app::kBrowseInsert);
+        ui::Window* f = form();
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->caption(), QStringLiteral("Altas"));
+        EXPECT_EQ(f->at(kCatCode).text(), QStringLiteral("1"));
+        EXPECT_EQ(f->at(kCatNamePrompt).text(), QString::fromUtf8(k.namePrompt));
+        typeName(f, QStringLiteral("Primero"));
+        click(f, kCatOk);
+        EXPECT_FALSE(formOpen());
+        EXPECT_EQ(stored(k.table, k.nameField), (std::vector<std::string>{"1 Primero"}));
+        EXPECT_EQ(column(1), (std::vector<std::string>{"Primero"}));
+        EXPECT_EQ(selectedName(), "Primero");
+
+        // Change: only the name.
+        click(list_, app::kBrowseChange);
+        f = form();
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->caption(), QStringLiteral("Modificaciones"));
+        EXPECT_EQ(f->at(kCatName).text(), QStringLiteral("Primero"));
+        typeName(f, QStringLiteral("Segundo"));
+        click(f, kCatOk);
+        EXPECT_FALSE(formOpen());
+        EXPECT_EQ(stored(k.table, k.nameField), (std::vector<std::string>{"1 Segundo"}));
+        EXPECT_EQ(column(1), (std::vector<std::string>{"Segundo"}));
+
+        // View: read-only, nothing changes.
+        click(list_, app::kBrowseView);
+        f = form();
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->caption(), QStringLiteral("Consulta"));
+        EXPECT_TRUE(f->at(kCatName).readOnly());
+        click(f, kCatOk);
+        EXPECT_FALSE(formOpen());
+
+        // Delete: message 11 without a form; No keeps, Yes deletes.
+        presenter.answer({Answer::No, Answer::Yes});
+        click(list_, app::kBrowseDelete);
+        EXPECT_FALSE(formOpen());
+        EXPECT_EQ(stored(k.table, k.nameField), (std::vector<std::string>{"1 Segundo"}));
+        click(list_, app::kBrowseDelete);
+        EXPECT_EQ(shownNumbers(), (std::vector<int>{11, 11}));
+        EXPECT_TRUE(stored(k.table, k.nameField).empty());
+        EXPECT_EQ(table()->rowCount(), 0);
+        EXPECT_FALSE(enabled(app::kBrowseChange)) << "after deleting the last row";
+
+        click(list_, app::kBrowseClose);
+        ASSERT_TRUE(runFor([this] { return done_; }));
+    }
+}
+
+TEST_F(CatalogueTest, BlankNameIsRefusedAndCancelGivesTheCodeBack) {
+    for (const Catalogue& k : catalogues()) {
+        SCOPED_TRACE(k.list);
+        presenter.clear();
+        start(k.browse);
+        click(list_, app::kBrowseInsert);
+        ui::Window* f = form();
+        ASSERT_NE(f, nullptr);
+        const int beeps = ui::beepCount();
+        click(f, kCatOk);
+        EXPECT_GT(ui::beepCount(), beeps) << "a blank name beeps";
+        EXPECT_TRUE(formOpen()) << "and the form stays open";
+        EXPECT_TRUE(f->at(kCatName).hasFocus());
+        EXPECT_EQ(stored(k.table, k.nameField), (std::vector<std::string>{"1 "})) << "only the reserved code";
+        // Unchanged: closes without a question and releases the code.
+        click(f, kCatCancel);
+        EXPECT_FALSE(formOpen());
+        EXPECT_TRUE(presenter.empty());
+        EXPECT_TRUE(stored(k.table, k.nameField).empty());
+        EXPECT_EQ(table()->rowCount(), 0);
+        click(list_, app::kBrowseClose);
+        ASSERT_TRUE(runFor([this] { return done_; }));
+    }
+}
+
+TEST_F(CatalogueTest, DuplicateCategoryNameIsRefusedWithMessage15) {
+    seed(TableId::CatArticulos, "CAR:Descripcion", {"Herramientas"});
+    start(BrowseCatArticulos);
+    struct Case {
+        const char* typed;
+        bool refused;
+    };
+    for (const Case& c : {Case{"Herramientas", true}, Case{"HERRAMIENTAS", true}, Case{"Herramienta", false}}) {
+        SCOPED_TRACE(c.typed);
+        presenter.clear();
+        click(list_, app::kBrowseInsert);
+        ui::Window* f = form();
+        ASSERT_NE(f, nullptr);
+        typeName(f, QString::fromUtf8(c.typed));
+        click(f, kCatOk);
+        if (!c.refused) {
+            EXPECT_FALSE(formOpen());
+            EXPECT_TRUE(presenter.empty());
+            continue;
+        }
+        ASSERT_EQ(shownNumbers(), (std::vector<int>{15}));
+        EXPECT_NE(presenter.last().text.find("car:KeyDescripcion"), std::string::npos) << presenter.last().text;
+        EXPECT_TRUE(formOpen()) << "the form stays open";
+        // Cancelling the typed name asks message 10.
+        presenter.answer(Answer::Yes);
+        click(f, kCatCancel);
+        EXPECT_FALSE(formOpen());
+        EXPECT_EQ(shownNumbers(), (std::vector<int>{15, 10}));
+    }
+    const std::vector<std::string> all = stored(TableId::CatArticulos, "CAR:Descripcion");
+    ASSERT_EQ(all.size(), 2u) << "the refused inserts stored nothing";
+    EXPECT_EQ(all[0], "1 Herramientas");
+    EXPECT_EQ(all[1].substr(all[1].find(' ') + 1), "Herramienta");
+    // Brands may share names.
+    click(list_, app::kBrowseClose);
+    ASSERT_TRUE(runFor([this] { return done_; }));
+    seed(TableId::Marcas, "MAR:Marca", {"Acme", "Acme"});
+    EXPECT_EQ(stored(TableId::Marcas, "MAR:Marca"), (std::vector<std::string>{"1 Acme", "2 Acme"}));
+}
+
+// As the article form's look-up runs an add form: the record prepared (a
+// code reserved) with the text typed in the combo already in it.
+TEST_F(CatalogueTest, AddFormOpensOnThePreparedRecordWithTheTypedText) {
+    struct Case {
+        void (*form)();
+        TableId table;
+        const char* nameField;
+    };
+    for (const Case& k : {Case{UpdateMarcas, TableId::Marcas, "MAR:Marca"},
+                          Case{UpdateCatArticulos, TableId::CatArticulos, "CAR:Descripcion"},
+                          Case{UpdateUnidades, TableId::Unidades, "UNI:UM"}}) {
+        SCOPED_TRACE(k.nameField);
+        seed(k.table, k.nameField, {"Uno"});
+        uint8_t response = 0;
+        done_ = false;
+        thread_ = threads::start([&] {
+            data::TableGateway& g = data::tables().gateway(k.table);
+            ASSERT_EQ(g.PrepareNewRecord(), data::kDone);
+            g.BUFFER.set(g.declaration().fieldIndex(k.nameField), Value("tornilleria"));
+            threadState().callRequest = kInsert;
+            k.form();
+            response = threadState().callResponse;
+            done_ = true;
+        }, 512 * 1024);
+        ui::Window* f = form();
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->caption(), QStringLiteral("Altas"));
+        EXPECT_EQ(f->at(kCatCode).text(), QStringLiteral("2"));
+        EXPECT_EQ(f->at(kCatName).text(), QStringLiteral("tornilleria"));
+        typeName(f, QStringLiteral("Tornilleria fina"));
+        click(f, kCatOk);
+        ASSERT_TRUE(runFor([this] { return done_; }));
+        EXPECT_EQ(response, kCompleted);
+        EXPECT_EQ(stored(k.table, k.nameField), (std::vector<std::string>{"1 Uno", "2 Tornilleria fina"}));
+    }
+}
+
+TEST_F(CatalogueTest, CategoryTabsChooseTheOrderAndTheLocatorFollowsIt) {
+    seed(TableId::CatArticulos, "CAR:Descripcion", {"Tornillos", "Brocas", "Martillos", "Anclas"});
+    start(BrowseCatArticulos);
+    auto* tabs = list_->at(app::kBrowseSheet).as<QTabWidget>();
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("Por Código"));
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("Por Descripción"));
+    EXPECT_EQ(column(1), (std::vector<std::string>{"Tornillos", "Brocas", "Martillos", "Anclas"})) << "opens by code";
+    QTest::keyClick(table(), '3');
+    settle();
+    EXPECT_EQ(selectedName(), "Martillos") << "a digit locates a code";
+    tabs->setCurrentIndex(1);
+    settle();
+    EXPECT_EQ(column(1), (std::vector<std::string>{"Anclas", "Brocas", "Martillos", "Tornillos"}));
+    QTest::keyClick(table(), 't');
+    settle();
+    EXPECT_EQ(selectedName(), "Tornillos") << "a letter locates a name";
+    click(list_, app::kBrowseClose);
+    ASSERT_TRUE(runFor([this] { return done_; }));
+}
+
+}  // namespace
+}  // namespace tv::catalog
+
+namespace tv::catalog {
+namespace {
+
+ui::Window* findWindow() {
+    ui::Window* found = nullptr;
+    runFor([&found] {
+        for (ui::Window* w : ui::Window::openWindows())
+            if (w->caption() == QStringLiteral("Buscar:")) found = w;
+        return found != nullptr;
+    });
+    settle();
+    return found;
+}
+
+TEST_F(CatalogueTest, FindInTheUnitListMatchesTheNameInAnyCase) {
+    seed(TableId::Unidades, "UNI:UM", {"Pieza", "KG", "Caja", "Bolsa 1 kg", "Litro"});
+    start(BrowseUnidades);
+    QTest::keyClick(table(), Qt::Key_F3);
+    ui::Window* w = findWindow();
+    ASSERT_NE(w, nullptr) << "the find window opened";
+    auto* columns = w->at(app::kVsfColumns).as<QTableWidget>();
+    ASSERT_EQ(columns->rowCount(), 2);
+    EXPECT_EQ(columns->item(1, 0)->text(), QStringLiteral("Unidad de Medida"));
+    columns->setCurrentCell(1, 0);
+    QTest::keyClicks(w->at(app::kVsfValue).as<QLineEdit>(), QStringLiteral("kg"));
+    settle();
+    QTest::mouseClick(w->at(app::kVsfFind).as<QPushButton>(), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(selectedName(), "KG");
+    QTest::keyClick(table(), Qt::Key_F6);
+    settle();
+    EXPECT_EQ(selectedName(), "Bolsa 1 kg");
+    EXPECT_TRUE(presenter.empty());
+    click(list_, app::kBrowseClose);
+    ASSERT_TRUE(runFor([this] { return done_; }));
+}
+
+}  // namespace
+}  // namespace tv::catalog

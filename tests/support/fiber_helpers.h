@@ -1,0 +1,38 @@
+#pragma once
+// Driving logical threads from a UI test's main stack.
+#include <chrono>
+#include <functional>
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "platform/threads/logical_thread.h"
+
+namespace tv::test {
+
+// Runs the scheduler and Qt's events until `done` holds (false after 10 s).
+inline bool runFor(const std::function<bool()>& done) {
+    return threads::runUntil(done, std::chrono::seconds(10));
+}
+
+// Lets every logical thread handle what is queued for it.
+inline void settle() {
+    for (int i = 0; i < 6; ++i) {
+        QApplication::processEvents();
+        threads::runUntilIdle();
+    }
+}
+
+// Runs `body` on a logical thread of its own and waits until it has ended.
+inline void onThread(const std::function<void()>& body) {
+    bool done = false;
+    threads::start(
+        [&] {
+            body();
+            done = true;
+        },
+        256 * 1024);
+    ASSERT_TRUE(runFor([&] { return done; }));
+}
+
+}  // namespace tv::test
