@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <exception>
 #include <memory>
 
 #include "app/globals.h"
@@ -11,6 +12,7 @@
 #include "platform/errors/error_reporter.h"
 #include "platform/ini/ini_store.h"
 #include "platform/instance/single_instance.h"
+#include "platform/threads/logical_thread.h"
 
 namespace tv::app {
 
@@ -86,13 +88,25 @@ int programMain(const ProgramSteps& steps) {
     g.SavedDragFullWindows = steps.readDragFullWindows ? steps.readDragFullWindows() : 0;
     if (g.SavedDragFullWindows == 1 && steps.writeDragFullWindows) steps.writeDragFullWindows(0);
 
-    call(steps.runFrame);
+    // An error that escapes the frame: its windows are gone with it. Say
+    // why (outside the handler: the message waits, and the handlers of all
+    // logical threads share one chain of caught exceptions), then stop as
+    // usual, so no process without a window is left holding the lock.
+    int code = 0;
+    std::string error;
+    try {
+        call(steps.runFrame);
+    } catch (const std::exception& e) {
+        error = e.what();
+        code = 1;
+    }
+    if (code != 0) ErrorReporter::instance().reportUnexpected(threads::current(), error);
 
     call(steps.iniEndOfRun);
     call(steps.releaseSingleInstance);
     if (g.SavedDragFullWindows == 1 && steps.writeDragFullWindows) steps.writeDragFullWindows(1);
     call(steps.shutDownIni);
-    return 0;
+    return code;
 }
 
 }  // namespace tv::app

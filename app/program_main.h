@@ -40,8 +40,9 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame);
 std::string singleInstanceName();
 
 // Runs the sequence and returns the program's exit code: 0 on every
-// ordinary end, the second copy's included. A fatal error ends the process
-// from inside the frame, so nothing after the frame runs then.
+// ordinary end, the second copy's included; 1 when an unexpected error
+// escaped the frame (shown, then the stop steps run). A fatal error ends the
+// process from inside the frame, so nothing after the frame runs then.
 int programMain(const ProgramSteps& steps);
 
 }  // namespace tv::app

@@ -1,6 +1,7 @@
 #include "app/window/window_controller.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "app/globals.h"
 #include "app/window/running_procedures.h"
@@ -29,9 +30,19 @@ WindowController::WindowController(std::string procedureName, ui::Window& window
 WindowController::~WindowController() = default;
 
 uint8_t WindowController::RunWindow() {
-    const int r = SetUp();
-    if (r == kSetUpOk) RunEventLoop();
+    // An error that ends the procedure takes its window, tables and running
+    // entry with it; else its menu item would stay refused. The tear-down
+    // may wait (a message): it runs outside the handler, because the
+    // handlers of all logical threads share one chain of caught exceptions.
+    std::exception_ptr error;
+    try {
+        const int r = SetUp();
+        if (r == kSetUpOk) RunEventLoop();
+    } catch (...) {
+        error = std::current_exception();
+    }
     TearDown();
+    if (error) std::rethrow_exception(error);
     return RESPONSE != 0 ? RESPONSE : static_cast<uint8_t>(kCancelled);
 }
 

@@ -151,10 +151,41 @@ int Connection::setupDb() {
     return rc;
 }
 
+namespace {
+struct Holder {
+    std::unique_ptr<Connection> c;
+};
+
+// A logical thread that gives the turn away (waits for the user, yields in a
+// long loop) lets go of its open read statements: an idle statement keeps a
+// snapshot, and no checkpoint can pass it, so the log would grow for as long
+// as the thread waits. Its tables find their place again at the next read.
+void releaseReadsBeforeSwitch() {
+    Holder& h = threads::perThread<Holder>();
+    if (h.c) h.c->quiesceUnlessBusy();
+}
+
+// A long loop inside a unit of work (or an unflushed stream) keeps the turn:
+// the others could only wait for the write lock meanwhile.
+bool mayYieldNow() {
+    Holder& h = threads::perThread<Holder>();
+    return !(h.c && h.c->holdsWriteLock());
+}
+}  // namespace
+
+void Connection::quiesceUnlessBusy() {
+    // A wait for the lock yields from inside a running statement: that one
+    // must not be reset under SQLite's feet.
+    if (!waitingForLock_) quiesce();
+}
+
 Connection& Connection::current() {
-    struct Holder {
-        std::unique_ptr<Connection> c;
-    };
+    static const bool hooked = [] {
+        threads::setBeforeSwitchHook(&releaseReadsBeforeSwitch);
+        threads::setMayYieldCheck(&mayYieldNow);
+        return true;
+    }();
+    (void)hooked;
     Holder& h = threads::perThread<Holder>();
     fs::path want = databasePath();
     if (!h.c || h.c->path() != want) h.c = std::make_unique<Connection>(want);
@@ -264,7 +295,9 @@ int Connection::busyHandler(void* p, int count) {
     if (count == 0) self->busySince_ = now;
     if (now - self->busySince_ >= self->busyLimit_) return 0;
     if (threads::current() != 0) {
+        self->waitingForLock_ = true;
         threads::yieldNow();
+        self->waitingForLock_ = false;
         if (Clock::now() - now < std::chrono::microseconds(200))
             std::this_thread::sleep_for(std::chrono::microseconds(500));
     } else {
@@ -336,6 +369,13 @@ Status Connection::beginWrite() {
     if (readOnly_) return Status::make(kAccessDenied);
     if (doomed_) return Status::make(kFileSystemError, "transaction rolled back");
     quiesce();
+    if ((depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) {
+        // SQLite rolled the whole unit back by itself (disk full, I/O
+        // error): a write now would be committed on its own. The unit has
+        // failed; its commit (or the stream's flush) says so.
+        if (depth_ > 0) doomed_ = true;
+        return Status::make(kFileSystemError, "transaction rolled back");
+    }
     if (depth_ > 0) return {};
     if (stream_) {
         if (streamOpen_) return {};

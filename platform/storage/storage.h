@@ -168,6 +168,7 @@ public:
     Status endWrite(bool ok);
     Status statusFromSqlite(int rc) const;
     void quiesce(const Table* except = nullptr);    // resets open read cursors
+    void quiesceUnlessBusy();                       // the same, unless inside a wait for the lock
     void registerTable(Table* t);
     void unregisterTable(Table* t);
     uint64_t writeGeneration() const { return writeGen_; }
@@ -200,6 +201,7 @@ private:
     std::chrono::milliseconds lockTimeout_{5000};
     std::chrono::steady_clock::time_point busySince_{};
     std::chrono::milliseconds busyLimit_{5000};
+    bool waitingForLock_ = false;   // the busy handler is yielding
     int depth_ = 0;              // Transaction nesting
     bool doomed_ = false;        // an inner Transaction failed: the outermost rolls back
     bool stream_ = false;

@@ -229,6 +229,8 @@ public:
     bool passPosted = false;
     QObject* anchor = nullptr;
     UnexpectedErrorHandler unexpected;
+    void (*beforeSwitch)() = nullptr;
+    bool (*mayYield)() = nullptr;
 
     bool onGuiThread() const { return std::this_thread::get_id() == guiThread; }
 
@@ -336,6 +338,7 @@ public:
     void suspendCurrent(State as) {
         LThread* t = running();
         if (t == nullptr) throw std::logic_error("suspend() called on the main stack");
+        if (beforeSwitch != nullptr) beforeSwitch();
         t->state = as;
         t->back = std::move(t->back).resume();
         // Back from the scheduler.
@@ -423,8 +426,13 @@ void maybeYield() {
     Scheduler& s = Scheduler::get();
     if (s.current == 0) return;
     LThread* t = s.running();
-    if (t != nullptr && Clock::now() - t->lastResumed > kTimeSlice) yieldNow();
+    if (t != nullptr && Clock::now() - t->lastResumed > kTimeSlice && (s.mayYield == nullptr || s.mayYield()))
+        yieldNow();
 }
+
+void setBeforeSwitchHook(void (*hook)()) { Scheduler::get().beforeSwitch = hook; }
+
+void setMayYieldCheck(bool (*check)()) { Scheduler::get().mayYield = check; }
 
 void atThreadEnd(std::function<void()> fn) {
     Scheduler& s = Scheduler::get();

@@ -48,8 +48,19 @@ void wake(ThreadNo t);
 // On the main stack it only processes pending Qt events.
 void yieldNow();
 // For long loops that take no events: yields when the thread has run longer
-// than a few milliseconds since it last yielded. Cheap to call often.
+// than a few milliseconds since it last yielded (and the may-yield check
+// agrees). Cheap to call often.
 void maybeYield();
+
+// Runs on the current logical thread each time it gives the turn away
+// (suspend(), yieldNow(), maybeYield()), just before it does: the storage
+// lets go of its read statements there, so a thread that waits holds no
+// database snapshot. One hook for the program; null removes it.
+void setBeforeSwitchHook(void (*hook)());
+// Asked by maybeYield() before it gives the turn away; false keeps the turn
+// (the storage says so while the thread holds the database's write lock).
+// One check for the program; null removes it.
+void setMayYieldCheck(bool (*check)());
 
 // Runs at the end of the current logical thread (LIFO), before its per-thread
 // state is destroyed.

@@ -94,20 +94,31 @@ int compareNoCase(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+namespace {
+// Where the character at s[i] ends: a lead byte takes the continuation bytes
+// its sequence allows; any other byte (a stray continuation byte too) is a
+// character of its own, so text that is not valid UTF-8 cannot make a field
+// of n characters hold any number of bytes.
+std::size_t charEnd(std::string_view s, std::size_t i) {
+    auto b = static_cast<unsigned char>(s[i]);
+    std::size_t len = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xC0 && b < 0xE0 ? 2 : 1;
+    std::size_t j = i + 1;
+    while (j < i + len && j < s.size() && isContinuation(static_cast<unsigned char>(s[j]))) ++j;
+    return j;
+}
+}  // namespace
+
 std::size_t charCount(std::string_view s) {
     std::size_t n = 0;
-    for (char c : s)
-        if (!isContinuation(static_cast<unsigned char>(c))) ++n;
+    for (std::size_t i = 0; i < s.size(); i = charEnd(s, i)) ++n;
     return n;
 }
 
 std::string cutText(std::string_view s, std::size_t n) {
     std::size_t chars = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (!isContinuation(static_cast<unsigned char>(s[i]))) {
-            if (chars == n) return std::string(s.substr(0, i));
-            ++chars;
-        }
+    for (std::size_t i = 0; i < s.size(); i = charEnd(s, i)) {
+        if (chars == n) return std::string(s.substr(0, i));
+        ++chars;
     }
     return std::string(s);
 }

@@ -4,7 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sqlite3.h>
+
 #include <chrono>
+#include <filesystem>
 
 #include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
@@ -83,6 +86,96 @@ TEST(StorageOnLogicalThreads, WaitingForTheLockLetsOtherThreadsRun) {
     EXPECT_NE(first, nullptr);
     EXPECT_NE(first, second);  // one connection per logical thread
     for (int fd : {locked[0], locked[1], release[0], release[1]}) close(fd);
+}
+
+
+// A logical thread that read one record and then waits (a list showing it,
+// a window waiting for the user) must not keep a read snapshot: it would
+// stop every checkpoint, and talvor.db-wal would grow for as long as it waits.
+TEST(StorageOnLogicalThreads, WaitingThreadHoldsNoSnapshotThatBlocksCheckpoints) {
+    test::ScratchDir dir;
+    const auto db = dir.file("talvor.db");
+    setDatabasePath(db);
+    auto def = notasDef();
+    Connection writer(db);
+    Table w(writer, def);
+    for (int i = 0; i < 3; ++i) {
+        Record r(def->layout);
+        ASSERT_TRUE(w.insert(r).ok());
+    }
+    bool readOne = false, done = false;
+    threads::ThreadNo reader = threads::start(
+        [&] {
+            Table t(Connection::current(), def);
+            Record r(def->layout);
+            readOne = t.next(r).ok();
+            threads::suspend();  // waits for the user with the table positioned
+            readOne = readOne && t.next(r).ok();
+            done = true;
+        },
+        0);
+    ASSERT_TRUE(threads::runUntil([&] { return readOne; }, 20s));
+    // Meanwhile another station writes, and the log is checkpointed.
+    for (int i = 0; i < 3; ++i) {
+        Record r(def->layout);
+        ASSERT_TRUE(w.insert(r).ok());
+    }
+    writer.setLockTimeout(0ms);  // a blocked checkpoint says so at once
+    int logFrames = -1, checkpointed = -1;
+    ASSERT_EQ(sqlite3_wal_checkpoint_v2(writer.db(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logFrames, &checkpointed),
+              SQLITE_OK)
+        << sqlite3_errmsg(writer.db());
+    EXPECT_EQ(std::filesystem::file_size(dir.file("talvor.db-wal")), 0u);
+    threads::wake(reader);
+    ASSERT_TRUE(threads::runUntil([&] { return done; }, 20s));
+    EXPECT_TRUE(readOne);  // and the waiting thread reads on from its place
+}
+
+// A long unit of work calls maybeYield() as every long loop does; while it
+// holds the write lock that must not give the turn away: the other threads
+// would only wait for the lock (and fail after the time-out) meanwhile.
+TEST(StorageOnLogicalThreads, LongUnitOfWorkKeepsTheTurnWhileItHoldsTheLock) {
+    test::ScratchDir dir;
+    setDatabasePath(dir.file("talvor.db"));
+    auto def = notasDef();
+    bool inUnit = false, unitOver = false, done = false;
+    bool otherRanInUnit = false, otherRanAfter = false;
+    threads::start(
+        [&] {
+            Connection& c = Connection::current();
+            Table t(c, def);
+            {
+                Transaction tx(c);
+                ASSERT_TRUE(tx.ok());
+                inUnit = true;
+                const auto until = std::chrono::steady_clock::now() + 40ms;
+                while (std::chrono::steady_clock::now() < until) {
+                    Record r(def->layout);
+                    ASSERT_TRUE(t.insert(r).ok());
+                    threads::maybeYield();
+                }
+                inUnit = false;
+                ASSERT_TRUE(tx.commit().ok());
+            }
+            unitOver = true;
+            // Without the lock the same loop gives the turn away again.
+            const auto giveUp = std::chrono::steady_clock::now() + 10s;
+            while (!otherRanAfter && std::chrono::steady_clock::now() < giveUp) threads::maybeYield();
+            done = true;
+        },
+        0);
+    threads::start(
+        [&] {
+            while (!done) {
+                if (inUnit) otherRanInUnit = true;
+                if (unitOver) otherRanAfter = true;
+                threads::yieldNow();
+            }
+        },
+        0);
+    ASSERT_TRUE(threads::runUntil([&] { return done && threads::aliveCount() == 0; }, 20s));
+    EXPECT_FALSE(otherRanInUnit);
+    EXPECT_TRUE(otherRanAfter);
 }
 
 }  // namespace

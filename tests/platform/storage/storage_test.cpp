@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -472,6 +473,52 @@ TEST_F(Storage, StreamModeWritesOnFlush) {
     }
     ASSERT_TRUE(t2.count(n).ok());
     EXPECT_EQ(n, 102);
+}
+
+// A full disk makes SQLite roll the whole unit back by itself. A write after
+// that must not be committed on its own (half a document stored while the
+// caller is told the unit failed): the unit fails as a whole, in a
+// Transaction and in stream mode alike.
+TEST_F(Storage, UnitRolledBackByTheDatabaseTakesNoFurtherWrites) {
+    Connection c(db), other(db);
+    Table t(c, def), t2(other, def);
+    add(t, 0, "antes");
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(c.db(), "PRAGMA page_count", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    const int pages = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    ASSERT_TRUE(c.exec("PRAGMA max_page_count=" + std::to_string(pages + 2)).ok());
+    // Fills the database until a write fails.
+    auto fill = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            Record r = rec(0, "relleno " + std::to_string(i));
+            r.setText(kNotas, std::string(200, 'x'));
+            if (!t.insert(r).ok()) return true;
+        }
+        return false;
+    };
+    for (bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "transaction");
+        int64_t before = 0, after = 0;
+        ASSERT_TRUE(t2.count(before).ok());
+        {
+            std::optional<Transaction> tx;
+            if (stream) ASSERT_TRUE(c.beginStream().ok());
+            else tx.emplace(c);
+            ASSERT_TRUE(fill());
+            Record small = rec(0, "despues");
+            EXPECT_FALSE(t.insert(small).ok());
+            if (stream) EXPECT_FALSE(c.endStream().ok());
+            else EXPECT_FALSE(tx->commit().ok());
+        }
+        ASSERT_TRUE(t2.count(after).ok());
+        EXPECT_EQ(after, before);
+        // The connection works on afterwards.
+        ASSERT_TRUE(c.exec("PRAGMA max_page_count=1000000").ok());
+        add(t, 0, "luego");
+        ASSERT_TRUE(c.exec("PRAGMA max_page_count=" + std::to_string(pages + 2)).ok());
+    }
 }
 
 TEST_F(Storage, DriverOptions) {

@@ -41,5 +41,22 @@ TEST(Text, FittingCutsAtCharacters) {
     EXPECT_EQ(trim("  a b  "), "a b");
 }
 
+// Text that is not valid UTF-8 (read from a damaged file, another tool) is
+// still held to the field's width: a stray byte counts as one character, so
+// a 10-character field cannot be made to hold any number of bytes.
+TEST(Text, InvalidUtf8StaysWithinTheWidth) {
+    const std::string strays(100000, '\x80');
+    EXPECT_EQ(cutText(strays, 10), std::string(10, '\x80'));
+    EXPECT_EQ(fitText(strays, 10).size(), 10u);
+    EXPECT_EQ(charCount("\x80\x80" "a"), 3u);
+    // A lead byte whose sequence is cut short is one character; what follows counts on.
+    EXPECT_EQ(charCount("\xc3" "a"), 2u);
+    EXPECT_EQ(cutText("\xc3\xb1\xb1\xb1" "z", 2), "\xc3\xb1\xb1");
+    EXPECT_EQ(fitText("ab\xc3", 4), "ab\xc3 ");
+    // Well-formed text of 1 to 4 bytes per character is cut as before.
+    EXPECT_EQ(cutText("a\xc3\xb1\xe2\x82\xac\xf0\x9f\x98\x80" "b", 4), "a\xc3\xb1\xe2\x82\xac\xf0\x9f\x98\x80");
+    EXPECT_EQ(charCount("a\xc3\xb1\xe2\x82\xac\xf0\x9f\x98\x80" "b"), 5u);
+}
+
 }  // namespace
 }  // namespace tv
