@@ -13,6 +13,7 @@
 #include <deque>
 #include <exception>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -304,32 +305,35 @@ public:
     static ctx::fiber body(LThread* t, ctx::fiber&& main) {
         Scheduler& s = get();
         t->back = std::move(main);
+        // Runs a step of the thread; what escapes it is returned, not
+        // reported: a report may show a message box and so suspend this
+        // fiber, which must never happen inside a handler, because every
+        // fiber shares the one chain of exceptions being handled.
+        auto guarded = [](const std::function<void()>& step,
+                          const char* unknown) -> std::optional<std::string> {
+            try {
+                step();
+            } catch (const ctx::detail::forced_unwind&) {
+                throw;
+            } catch (const std::exception& e) {
+                return std::string(e.what());
+            } catch (...) {
+                return std::string(unknown);
+            }
+            return std::nullopt;
+        };
         auto report = [&](const std::string& what) { s.reportUnexpected(t->no, what); };
-        try {
-            t->procedure();
-        } catch (const ctx::detail::forced_unwind&) {
-            throw;
-        } catch (const std::exception& e) {
-            report(e.what());
-        } catch (...) {
-            report("unknown exception");
-        }
+        if (auto failure = guarded(t->procedure, "unknown exception")) report(*failure);
         t->procedure = nullptr;
         // End hooks first (newest first), then the per-thread objects.
         while (!t->store.endHooks.empty()) {
             auto hook = std::move(t->store.endHooks.back());
             t->store.endHooks.pop_back();
-            try {
-                hook();
-            } catch (const ctx::detail::forced_unwind&) {
-                throw;
-            } catch (const std::exception& e) {
-                report(e.what());
-            } catch (...) {
-                report("unknown exception in an end-of-thread hook");
-            }
+            if (auto failure = guarded(hook, "unknown exception in an end-of-thread hook")) report(*failure);
         }
-        t->store.destroyAll(report);
+        std::vector<std::string> destroyErrors;
+        t->store.destroyAll([&](const std::string& what) { destroyErrors.push_back(what); });
+        for (const std::string& what : destroyErrors) report(what);
         t->state = State::Finished;
         // Returning switches to the main stack, which then frees this stack.
         return std::move(t->back);
