@@ -1,8 +1,9 @@
 #pragma once
-// The plain catalogues (categories, brands, units of measure): a list over
-// one table and the form of one record, code and name. They differ only in
-// the texts, fields and orders described here; the list, form and find
-// behaviour is that of app/browse and app/form.
+// The plain catalogues (categories, brands, units of measure, warehouses,
+// departments, document types, places): a list over one table and the form
+// of one record, code and name (and, for some, further text fields). They
+// differ only in the texts, fields and orders described here; the list, form
+// and find behaviour is that of app/browse and app/form.
 #include <string>
 #include <vector>
 
@@ -20,9 +21,18 @@ enum CatalogueFormControl : int {
     kCatCodePrompt = 3,  // "&Código:"
     kCatCode = 4,        // the code, a display string
     kCatNamePrompt = 5,
-    kCatName = 6,        // the name entry, required
+    kCatName = 6,        // the name entry
     kCatOk = 7,          // "Aceptar"
     kCatCancel = 8,      // "Cancelar"
+    kCatMore = 9,        // further fields: prompt kCatMore + 2i, entry kCatMore + 2i + 1
+};
+
+// A further text field of the form, after the name (the warehouse's location).
+struct CatalogueField {
+    std::string field;           // "ALM:Ubicacion"
+    QString prompt;              // "&Ubicacion:"
+    std::string picture;         // "s255"
+    QString tip;                 // tip and status text
 };
 
 struct CatalogueDef {
@@ -32,9 +42,13 @@ struct CatalogueDef {
     QString formTitle;           // "Form Marcas" (the caption replaces it)
     std::string codeField;       // "MAR:Codigo"
     std::string codePicture;     // "n_4"
+    QString codePrompt = QStringLiteral("&Código:");
     std::string nameField;       // "MAR:Marca"
     QString namePrompt;          // "&Marca:"
     QString nameTip;             // "Descripción de la marca"
+    std::string namePicture = "s40";
+    bool nameRequired = true;    // a blank name is refused on "Aceptar"
+    std::vector<CatalogueField> more;
     // The list.
     std::string listProcedure;   // "BrowseMarcas"
     QString listCaption;         // "Marcas registrados"
@@ -43,6 +57,7 @@ struct CatalogueDef {
     std::string findColumns;     // the find window's column list
     std::vector<app::BrowseOrderSpec> orders;
     std::vector<QString> tabs;
+    bool headerSort = true;      // a click on a column header re-sorts
 };
 
 // Runs the form with CallRequest on the record in the table's buffer.

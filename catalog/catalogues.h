@@ -1,9 +1,10 @@
 #pragma once
-// The plain catalogues of the article data: categories, brands and units of
-// measure (categories.h, brands.h, units.h).
+// The plain catalogues: those of the article data (categories.h, brands.h,
+// units.h) and the supporting ones (warehouses.h, departments.h,
+// doc_types.h, places.h).
 namespace tv::catalog {
 
-// Registers the three lists and their forms with the frame's procedures
+// Registers their lists and forms with the frame's procedures
 // (app/frame/procedures.h) under their names.
 void RegisterCatalogueProcedures();
 

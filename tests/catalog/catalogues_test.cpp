@@ -36,8 +36,8 @@
 #include "platform/threads/thread_state.h"
 #include "platform/types/text.h"
 #include "platform/ui/desktop.h"
+#include "tests/catalog/catalogue_fixture.h"
 #include "tests/support/fiber_helpers.h"
-#include "tests/support/scratch_dir.h"
 
 namespace tv::catalog {
 namespace {
@@ -71,119 +71,10 @@ const std::vector<Catalogue>& catalogues() {
     return c;
 }
 
-class CatalogueTest : public ::testing::Test {
+class CatalogueTest : public test_support::CatalogueFixture {
 protected:
-    void SetUp() override {
-        storage::setDatabasePath(dir.file("talvor.db"));
-        ErrorReporter::instance().setUp();
-        scope_.emplace(presenter);
-    }
-    void TearDown() override {
-        if (thread_ != 0 && !done_) {
-            if (ui::Window* w = ui::Window::topOf(thread_)) w->post({ui::EventKind::CloseWindow, 0});
-            if (ui::Window* w = list_) w->post({ui::EventKind::CloseWindow, 0});
-        }
-        if (thread_ != 0) {
-            EXPECT_TRUE(runFor([this] { return done_; })) << "the list's thread ended";
-        }
-        app::globals().RunningProcedures.clear();
-        scope_.reset();
-        storage::setDatabasePath("talvor.db");
-    }
-
-    std::vector<long long> seed(TableId t, const char* field, const std::vector<std::string>& names) {
-        std::vector<long long> codes;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(t);
-            for (const std::string& n : names) {
-                EXPECT_EQ(g.PrepareNewRecord(), data::kDone);
-                g.BUFFER.set(data::decl(t).fieldIndex(field), Value(n));
-                EXPECT_EQ(g.InsertRecord(), data::kDone);
-                codes.push_back(g.BUFFER.get(0).asNumber().toInt64());
-            }
-        });
-        return codes;
-    }
-    // Every stored record as "code name", in code order.
-    std::vector<std::string> stored(TableId t, const char* field) {
-        std::vector<std::string> out;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(t);
-            g.SetPositionToStart(0);
-            while (g.ReadNext() == data::kDone)
-                out.push_back(std::to_string(g.BUFFER.get(0).asNumber().toInt64()) + " " +
-                              std::string(rtrim(g.BUFFER.get(data::decl(t).fieldIndex(field)).asText())));
-        });
-        return out;
-    }
-
-    void start(void (*procedure)()) {
-        done_ = false;
-        thread_ = threads::start([this, procedure] {
-            procedure();
-            done_ = true;
-        }, 512 * 1024);
-        ASSERT_TRUE(runFor([this] {
-            ui::Window* w = ui::Window::topOf(thread_);
-            return done_ || (w != nullptr && w->isOpen() && !w->hasEvents());
-        }));
-        list_ = ui::Window::topOf(thread_);
-        settle();
-    }
-    QTableWidget* table() const { return list_->at(app::kBrowseList).as<QTableWidget>(); }
-    std::vector<std::string> column(int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < table()->rowCount(); ++i) out.push_back(table()->item(i, c)->text().toStdString());
-        return out;
-    }
-    std::string selectedName() const {
-        const int row = table()->currentRow();
-        return row < 0 ? std::string("<none>") : table()->item(row, 1)->text().toStdString();
-    }
-    void click(ui::Window* w, int control) {
-        auto* b = w->at(control).as<QPushButton>();
-        ASSERT_NE(b, nullptr);
-        QTest::mouseClick(b, Qt::LeftButton);
-        settle();
-    }
-    bool enabled(int control) const { return !list_->at(control).disabled(); }
-    // The form the list opened on its thread (waits for it); nullptr when none.
-    ui::Window* form() {
-        runFor([this] {
-            ui::Window* w = ui::Window::topOf(thread_);
-            return w != nullptr && w != list_ && w->isOpen() && !w->hasEvents();
-        });
-        settle();
-        ui::Window* w = ui::Window::topOf(thread_);
-        return w != list_ ? w : nullptr;
-    }
-    bool formOpen() const {
-        ui::Window* w = ui::Window::topOf(thread_);
-        return w != nullptr && w != list_;
-    }
-    void typeName(ui::Window* f, const QString& text) {
-        auto* e = f->at(kCatName).as<QLineEdit>();
-        ASSERT_NE(e, nullptr);
-        e->setFocus();
-        e->selectAll();
-        QTest::keyClicks(e, text);
-        settle();
-    }
-    std::vector<int> shownNumbers() const {
-        std::vector<int> v;
-        for (const auto& s : presenter.shown()) v.push_back(messageNumber(s.box));
-        return v;
-    }
-
-    test::ScratchDir dir;
-    test::WorkingDir wd{dir.path()};
-    ScriptedPresenter presenter;
-    threads::ThreadNo thread_ = 0;
-    bool done_ = true;
-    ui::Window* list_ = nullptr;
-
-private:
-    std::optional<ScopedPresenter> scope_;
+    std::string selectedName() const { return selected(1); }
+    void typeName(ui::Window* f, const QString& text) { type(f, kCatName, text); }
 };
 
 TEST_F(CatalogueTest, ProceduresAreRegisteredForTheFrame) {
