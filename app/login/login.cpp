@@ -119,16 +119,15 @@ void Login() {
     p.setStatusText(QStringLiteral("Contraseña"));
     ok.setTip(QStringLiteral("Acepta la operacion"));
     cancel.setTip(QStringLiteral("Cancela la operacion"));
-    for (ui::Control* c : {&n, &p}) {
-        c->setDisabled(true);
-        c->setReadOnly(true);
-    }
+    // The entries come pre-filled and stay editable: with them locked, a user
+    // whose password was changed in the user administration could never log
+    // in again.
     if (auto* e = p.as<QLineEdit>()) e->setEchoMode(QLineEdit::Password);
     cancel.setHidden(true);
     cancel.setDisabled(true);
 
     LoginController c("Login", w);
-    c.FIRSTFIELD = kOk;  // the entries are disabled: the focus rests on "&Aceptar"
+    c.FIRSTFIELD = kOk;  // the focus rests on "&Aceptar": Enter takes the pre-filled user
     c.OkButton = kOk;
     c.CancelButton = kCancel;
     c.CloseButtons = {kOk, kCancel};

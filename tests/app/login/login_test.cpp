@@ -5,6 +5,7 @@
 #include <string>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 
@@ -159,7 +160,7 @@ TEST_F(LoginTest, EnterPressesAceptarInTheWindow) {
             if (o->caption() == QStringLiteral("Acceso")) w = o;
         return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
     }));
-    EXPECT_TRUE(w->at(4).disabled());
+    EXPECT_FALSE(w->at(4).disabled()) << "pre-filled, and still editable";
     EXPECT_TRUE(w->at(8).hidden());
     EXPECT_EQ(w->at(2).text(), QStringLiteral("Datos del usuario"));
     w->topWidget()->activateWindow();
@@ -168,6 +169,30 @@ TEST_F(LoginTest, EnterPressesAceptarInTheWindow) {
     QTest::keyClick(w->at(7).widget(), Qt::Key_Return);
     ASSERT_TRUE(runFor([&] { return done; }));
     EXPECT_EQ(globals().UserPermissions[3], 1);
+    EXPECT_EQ(globals().EMPRESA, company());
+}
+
+// A user whose password was changed types the new one over the pre-filled text.
+TEST_F(LoginTest, AChangedPasswordCanBeTypedIntoTheWindow) {
+    onThread([] { addUser("kvz", HashPassword("nueva clave"), {5}); });
+    bool done = false;
+    threads::start([&] {
+        Login();
+        done = true;
+    }, 0);
+    ui::Window* w = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (ui::Window* o : ui::Window::openWindows())
+            if (o->caption() == QStringLiteral("Acceso")) w = o;
+        return w != nullptr && w->at(6).text() == QStringLiteral("kvz");
+    }));
+    auto* password = qobject_cast<QLineEdit*>(w->at(6).widget());
+    ASSERT_NE(password, nullptr);
+    password->selectAll();
+    QTest::keyClicks(password, QStringLiteral("nueva clave"));
+    QTest::mouseClick(w->at(7).widget(), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return done; }));
+    EXPECT_EQ(globals().UserPermissions[5], 1);
     EXPECT_EQ(globals().EMPRESA, company());
 }
 
