@@ -9,26 +9,27 @@ namespace tv::catalog {
 
 void RunCatalogueForm(const CatalogueDef& def) {
     using ui::ControlKind;
+    // Prompts 116 wide: "&Unidad de Medida" is the longest and must show whole.
     // Each further field takes one more row.
     const int extra = 30 * static_cast<int>(def.more.size());
     ui::Window w(def.formTitle, QSize(380, 150 + extra), ui::Window::Placement::FrameChild);
     w.add({ControlKind::Sheet, kCatSheet, "?CURRENTTAB", {}, QRect(4, 4, 372, 104 + extra)});
     w.add({ControlKind::Tab, kCatTab, "?TAB:1", QStringLiteral("Datos"), {}, kCatSheet});
     w.add({ControlKind::Prompt, kCatCodePrompt, "?" + def.codeField + ":PROMPT", def.codePrompt,
-           QRect(8, 10, 100, 20), kCatTab});
-    w.add({ControlKind::DisplayString, kCatCode, "?" + def.codeField, {}, QRect(112, 10, 60, 20), kCatTab});
+           QRect(8, 10, 116, 20), kCatTab});
+    w.add({ControlKind::DisplayString, kCatCode, "?" + def.codeField, {}, QRect(128, 10, 60, 20), kCatTab});
     w.add({ControlKind::Prompt, kCatNamePrompt, "?" + def.nameField + ":PROMPT", def.namePrompt,
-           QRect(8, 40, 100, 20), kCatTab});
+           QRect(8, 40, 116, 20), kCatTab});
     ui::Control& name =
-        w.add({ControlKind::Entry, kCatName, "?" + def.nameField, {}, QRect(112, 40, 248, 22), kCatTab});
+        w.add({ControlKind::Entry, kCatName, "?" + def.nameField, {}, QRect(128, 40, 232, 22), kCatTab});
     name.setTip(def.nameTip);
     name.setStatusText(def.nameTip);
     for (std::size_t i = 0; i < def.more.size(); ++i) {
         const CatalogueField& m = def.more[i];
         const int n = kCatMore + 2 * static_cast<int>(i);
         const int y = 70 + 30 * static_cast<int>(i);
-        w.add({ControlKind::Prompt, n, "?" + m.field + ":PROMPT", m.prompt, QRect(8, y, 100, 20), kCatTab});
-        ui::Control& e = w.add({ControlKind::Entry, n + 1, "?" + m.field, {}, QRect(112, y, 248, 22), kCatTab});
+        w.add({ControlKind::Prompt, n, "?" + m.field + ":PROMPT", m.prompt, QRect(8, y, 116, 20), kCatTab});
+        ui::Control& e = w.add({ControlKind::Entry, n + 1, "?" + m.field, {}, QRect(128, y, 232, 22), kCatTab});
         e.setTip(m.tip);
         e.setStatusText(m.tip);
     }

@@ -259,7 +259,9 @@ void BrowseList::SetUpControl() {
     QHeaderView* h = table_->horizontalHeader();
     h->setHighlightSections(false);
     h->setSectionsClickable(true);
-    h->setStretchLastSection(false);
+    // The last column runs to the list's right edge, as the list control
+    // draws it: its text is not cut off beside empty space.
+    h->setStretchLastSection(true);
     h->setMinimumSectionSize(4);
     bool anyHeader = false;
     for (std::size_t i = 0; i < cols.size(); ++i) {

@@ -306,6 +306,12 @@ bool FormController::TakeControl(int control) {
         refuseInput(*c, r.error);
         return false;
     }
+    // The entry shows what was stored, through its picture ("15" becomes
+    // "15.00"), as it will when the record is shown again.
+    if (c->kind() == ControlKind::Entry) {
+        const QString shown = QString::fromStdString(ShowField(Buffer(), b->field, b->picture));
+        if (c->text() != shown) c->setText(shown);
+    }
     return true;
 }
 

@@ -1,5 +1,8 @@
 #include "app/users/users.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QCheckBox>
 #include <QLineEdit>
 
@@ -263,7 +266,24 @@ void BrowseUsuarios() {
 }
 
 void Updateusuarios() {
-    const int W = 820, H = 440;
+    // Each column of rights as wide as its longest text ("Categorías de
+    // productos", "Inventario refacciones"), so no right is cut short.
+    std::vector<int> widths;
+    int columnsWidth = 0;
+    {
+        QCheckBox probe;
+        for (const RightColumn& col : rightColumns()) {
+            probe.setText(QString::fromUtf8(col.head));
+            int wide = std::max(128, probe.sizeHint().width());
+            for (const auto& r : col.rights) {
+                probe.setText(QString::fromUtf8(r.second));
+                wide = std::max(wide, probe.sizeHint().width() + 4);
+            }
+            widths.push_back(wide);
+            columnsWidth += wide + 2;
+        }
+    }
+    const int W = std::max(820, columnsWidth + 52), H = 440;
     ui::Window w(QStringLiteral("Form usuarios"), QSize(W, H), ui::Window::Placement::FrameChild);
     w.add({ControlKind::Sheet, kUfSheet, "?CURRENTTAB", {}, QRect(4, 4, W - 8, H - 46)});
     w.add({ControlKind::Tab, kUfTab, "?TAB:1", QStringLiteral("Datos del usuario"), {}, kUfSheet});
@@ -286,14 +306,14 @@ void Updateusuarios() {
     for (const RightColumn& col : rightColumns()) {
         ++column;
         w.add({ControlKind::FixedText, kUfColumnHeads + column - 1, "?STRING" + std::to_string(column),
-               QString::fromUtf8(col.head), QRect(x, 20, 128, 18), kUfGroup});
+               QString::fromUtf8(col.head), QRect(x, 20, widths[column - 1], 18), kUfGroup});
         int y = 42;
         for (const auto& [n, text] : col.rights) {
             w.add({ControlKind::CheckBox, kUsuRightBase + n, "?USU:PERMISOS_" + std::to_string(n),
-                   QString::fromUtf8(text), QRect(x, y, 128, 20), kUfGroup});
+                   QString::fromUtf8(text), QRect(x, y, widths[column - 1], 20), kUfGroup});
             y += 20;
         }
-        x += 130;
+        x += widths[column - 1] + 2;
     }
     ui::Control& ok = w.add({ControlKind::Button, kUfOk, "?OK", QStringLiteral("Aceptar"), QRect(W - 186, H - 36, 86, 28)});
     ok.setTip(QStringLiteral("Acepta y guarda los datos"));

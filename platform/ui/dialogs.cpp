@@ -6,7 +6,9 @@
 
 #include <QCalendarWidget>
 #include <QDialog>
+#include <QAbstractFileIconProvider>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -127,10 +129,29 @@ Answer QtMessagePresenter::show(const MessageBox& box) {
 }
 
 namespace {
+// Icons and kinds from the name alone. Qt's own provider reads a file whose
+// name does not tell its kind (talvor.db-wal), and closing that read drops
+// every lock the process holds on the file: the database's locks among them,
+// after which another program reading the database deletes its journal with
+// the writes in it.
+class NameOnlyIconProvider : public QAbstractFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override {
+        return QAbstractFileIconProvider::icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QStringLiteral("Carpeta");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("Archivo") : QStringLiteral("Archivo %1").arg(suffix.toUpper());
+    }
+};
+
 std::optional<QString> askFile(bool save, const QString& cap, const QString& folder, const QString& filter,
                                QWidget* parent) {
+    static NameOnlyIconProvider names;
     auto d = std::make_unique<QFileDialog>(defaultParent(parent), cap, folder, filter);
     d->setOption(QFileDialog::DontUseNativeDialog, true);
+    d->setIconProvider(&names);
     d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (runDialog(d.get()) != QDialog::Accepted || d->selectedFiles().isEmpty()) return std::nullopt;

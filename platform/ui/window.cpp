@@ -61,6 +61,19 @@ QPointer<QMdiArea>& frameAreaSlot() {
     return area;
 }
 
+// The frame's own placement puts a child beside the others even where that
+// runs past the frame's edge; a window whose buttons lie outside the frame
+// cannot be used, so it is moved back in (top-left first when too big).
+void keepInside(const QMdiArea& area, QMdiSubWindow& sub) {
+    const QRect room = area.viewport()->rect();
+    QRect g = sub.geometry();
+    if (g.right() > room.right()) g.moveRight(room.right());
+    if (g.bottom() > room.bottom()) g.moveBottom(room.bottom());
+    if (g.left() < room.left()) g.moveLeft(room.left());
+    if (g.top() < room.top()) g.moveTop(room.top());
+    if (g.topLeft() != sub.pos()) sub.move(g.topLeft());
+}
+
 Window* windowOfWidget(const QObject* o) {
     for (const QObject* p = o; p != nullptr; p = p->parent()) {
         QVariant v = p->property(kWindowProp);
@@ -407,7 +420,26 @@ void Control::setPosition(const QRect& r) {
 }
 
 void Control::focus() {
-    if (widget_ != nullptr) widget_->setFocus(Qt::OtherFocusReason);
+    if (widget_ == nullptr) return;
+    if (widget_->focusPolicy() == Qt::NoFocus) {
+        // A prompt (or any control that takes no focus) hands it on to the
+        // next control that does, as its "&" key would: a window whose first
+        // field is its first prompt opens ready for typing.
+        const auto& order = window_->controls();
+        auto it = std::find(order.begin(), order.end(), this);
+        for (it = it == order.end() ? it : std::next(it); it != order.end(); ++it) {
+            QWidget* w = (*it)->widget_;
+            if (w != nullptr && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && !(*it)->hidden()) {
+                (*it)->focus();
+                return;
+            }
+        }
+        return;
+    }
+    widget_->setFocus(Qt::OtherFocusReason);
+    // As on a Tab into it: what is typed replaces the shown value, never
+    // joins it ("0" and a typed 100 must not become 0100).
+    if (auto* e = qobject_cast<QLineEdit*>(widget_)) e->selectAll();
 }
 
 bool Control::hasFocus() const {
@@ -656,9 +688,10 @@ Control& Window::add(const ControlDecl& decl) {
     }
     if (decl.dropRows >= 0) c->dropRows_ = decl.dropRows;
     // A prompt names the control declared right after it: its "&" key
-    // moves the focus there.
-    if (w != nullptr && !order_.empty() && order_.back()->kind() == ControlKind::Prompt &&
-        w->focusPolicy() != Qt::NoFocus) {
+    // moves the focus there. A prompt before a display (a code shown, not
+    // typed) names it too, so its "&" is drawn as the key's underline and
+    // never as a literal "&".
+    if (w != nullptr && !order_.empty() && order_.back()->kind() == ControlKind::Prompt) {
         if (auto* label = order_.back()->as<QLabel>(); label != nullptr && label->buddy() == nullptr)
             label->setBuddy(w);
     }
@@ -752,7 +785,11 @@ void Window::setIcon(const QIcon& icon) {
 
 void Window::setMinimumSize(QSize s) {
     if (surface_ != nullptr) surface_->setMinimumSize(s);
-    if (sub_ != nullptr) sub_->setMinimumSize(sub_->sizeHint().expandedTo(s));
+    if (sub_ != nullptr) {
+        sub_->setMinimumSize(sub_->sizeHint().expandedTo(s));
+        // Grown to its designed size where the frame placed it small.
+        if (QMdiArea* a = frameArea()) keepInside(*a, *sub_);
+    }
 }
 
 void Window::setFrameArea(QMdiArea* area) {
@@ -776,7 +813,14 @@ void Window::open(int firstControl) {
         sub_->setWindowTitle(caption());
         sub_->setWindowIcon(surface_->windowIcon());
         sub_->show();
+        keepInside(*area, *sub_);
         area->setActiveSubWindow(sub_);
+        // A child opened from a window of its own (the user list from the
+        // administrator login) takes the keys: the frame comes forward.
+        if (QWidget* frame = sub_->window(); frame != nullptr && frame != sub_ && !frame->isActiveWindow()) {
+            frame->raise();
+            frame->activateWindow();
+        }
     } else {
         surface_->setWindowFlag(Qt::Window, true);
         surface_->show();
@@ -826,6 +870,17 @@ void Window::restoreAndActivate() {
         if (QMdiArea* a = frameArea(); a != nullptr && a->activeSubWindow() != sub_)
             a->setActiveSubWindow(sub_);
         sub_->raise();
+        // The frame itself too: sent here from a window of its own (a login
+        // under this child), the keys must reach the frame.
+        // Queued: asked while another window is being activated, at once it
+        // would be undone by that activation.
+        if (QWidget* frame = sub_->window(); frame != nullptr && !frame->isActiveWindow()) {
+            QTimer::singleShot(0, frame, [f = QPointer<QWidget>(frame)] {
+                if (f == nullptr || f->isActiveWindow()) return;
+                f->raise();
+                f->activateWindow();
+            });
+        }
         return;
     }
     if (surface_->isMinimized()) surface_->showNormal();

@@ -260,6 +260,30 @@ TEST_F(CatalogueTest, AddFormOpensOnThePreparedRecordWithTheTypedText) {
     }
 }
 
+TEST_F(CatalogueTest, EveryPromptOfTheFormsShowsItsWholeText) {
+    // "&Unidad de Medida" is the longest: cut to "Unidad de Medid" it names
+    // nothing a user knows.
+    for (void (*update)() : {UpdateCatArticulos, UpdateMarcas, UpdateUnidades}) {
+        done_ = false;
+        thread_ = threads::start([&] {
+            threadState().callRequest = kView;
+            update();
+            done_ = true;
+        }, 512 * 1024);
+        ui::Window* f = form();
+        ASSERT_NE(f, nullptr);
+        for (int prompt : {kCatCodePrompt, kCatNamePrompt}) {
+            QWidget* label = f->at(prompt).widget();
+            SCOPED_TRACE(f->at(prompt).text().toStdString());
+            EXPECT_GE(label->width(), label->sizeHint().width());
+            EXPECT_LE(label->geometry().right(), f->at(prompt + 1).widget()->geometry().left())
+                << "it runs under its field";
+        }
+        click(f, kCatCancel);
+        ASSERT_TRUE(runFor([this] { return done_; }));
+    }
+}
+
 TEST_F(CatalogueTest, CategoryTabsChooseTheOrderAndTheLocatorFollowsIt) {
     seed(TableId::CatArticulos, "CAR:Descripcion", {"Tornillos", "Brocas", "Martillos", "Anclas"});
     start(BrowseCatArticulos);

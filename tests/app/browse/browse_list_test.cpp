@@ -941,11 +941,25 @@ TEST_F(BrowseTest, ColumnsFollowTheListFormat) {
         EXPECT_EQ(t->horizontalHeaderItem(c.column)->text(), c.header) << c.column;
         EXPECT_EQ(h->sectionResizeMode(c.column), c.mode) << c.column;
         EXPECT_EQ(Qt::Alignment(t->item(0, c.column)->textAlignment()), c.align) << c.column;
-        EXPECT_EQ(h->sectionSize(c.column), c.width) << c.column;
+        if (c.column + 1 < t->columnCount()) EXPECT_EQ(h->sectionSize(c.column), c.width) << c.column;
+        else EXPECT_GE(h->sectionSize(c.column), c.width) << "the last one runs to the edge";
         EXPECT_EQ(t->item(0, c.column)->background().style() != Qt::NoBrush, c.striped)
             << c.column << ": only \"*\" columns carry colours";
     }
     EXPECT_EQ(t->item(0, 0)->text(), "1") << "the picture n_4 shows the code";
+}
+
+TEST_F(BrowseTest, TheLastColumnRunsToTheListsRightEdge) {
+    // "Descripcion" is 80 units wide in the format; a long name must not be
+    // cut off while the rest of the list stands empty beside it.
+    seed({"Herramientas electricas de mano y banco"});
+    ListRun& r = run();
+    start(r);
+    QTableWidget* t = r.table();
+    QHeaderView* h = t->horizontalHeader();
+    EXPECT_EQ(h->sectionSize(0), 120) << "the other columns keep their widths";
+    EXPECT_EQ(h->sectionPosition(1) + h->sectionSize(1), t->viewport()->width());
+    EXPECT_GE(h->sectionSize(1), t->fontMetrics().horizontalAdvance(t->item(0, 1)->text()));
 }
 
 TEST_F(BrowseTest, BadListFormatIsReportedAndTheListStillOpens) {

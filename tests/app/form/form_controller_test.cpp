@@ -469,6 +469,32 @@ TEST_F(FormTest, BadTypedNumbersAreRefusedWithAMessageAndTheFocusKept) {
     EXPECT_EQ(stored(TableId::Articulo, 1, "ART:StockMaximo"), "1500.25");
 }
 
+TEST_F(FormTest, ANumberLeftIsShownAgainThroughItsPicture) {
+    // What the entry shows after the user leaves it is what is stored.
+    struct Case { QString typed; QString shown; };
+    const Case cases[] = {
+        {QStringLiteral("15"), QStringLiteral("15.00")},
+        {QStringLiteral("1500.5"), QStringLiteral("1,500.50")},
+        {QStringLiteral("0"), QStringLiteral("0.00")},
+    };
+    start(articuloForm(), kInsert, prepareInsert(TableId::Articulo));
+    ASSERT_TRUE(waitOpen());
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed.toStdString());
+        type(controlOf(3), k.typed);
+        QTest::keyClick(ctl(controlOf(3)).widget(), Qt::Key_Tab);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(ctl(controlOf(3)).text(), k.shown);
+    }
+    type(controlOf(2), QStringLiteral("  Llave  "));
+    QTest::keyClick(ctl(controlOf(2)).widget(), Qt::Key_Tab);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(ctl(controlOf(2)).text(), QStringLiteral("  Llave")) << "a text keeps its leading blanks";
+    presenter.answer(Answer::Yes);
+    click(kCancel);
+    ASSERT_TRUE(waitDone());
+}
+
 // ---------------------------------------------------------------- cancel
 
 TEST_F(FormTest, CancelAsksMessage10OnlyForAChangedRecord) {

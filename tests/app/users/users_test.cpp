@@ -276,6 +276,28 @@ TEST_F(UsersTest, AddedUserIsStoredWithAHashedPasswordAndLogsIn) {
     click(list, kUsuClose);
 }
 
+TEST_F(UsersTest, EveryRightShowsItsWholeTextInsideTheForm) {
+    ui::Window* list = openUserList();
+    ASSERT_NE(list, nullptr);
+    click(list, kUsuInsert);
+    ui::Window* f = waitFor(QStringLiteral("Altas"));
+    ASSERT_NE(f, nullptr);
+    const QRect group = f->at(kUfGroup).widget()->rect();
+    int boxes = 0;
+    for (ui::Control* c : f->controls()) {
+        auto* box = c->as<QCheckBox>();
+        if (box == nullptr || c->number() == kUfAdministrator) continue;
+        ++boxes;
+        SCOPED_TRACE(box->text().toStdString());
+        EXPECT_GE(box->width(), box->sizeHint().width()) << "the text is cut";
+        EXPECT_TRUE(group.contains(box->geometry())) << "it sticks out of \"Permisos\"";
+    }
+    EXPECT_EQ(boxes, 30);
+    click(f, kUfCancel);
+    ASSERT_NE(waitFor(QStringLiteral("Usuarios del sistema")), nullptr);
+    click(list, kUsuClose);
+}
+
 TEST_F(UsersTest, ChangeKeepsThePasswordUnlessANewOneIsTyped) {
     const std::string before = user("pepe").password;
     ui::Window* list = openUserList();

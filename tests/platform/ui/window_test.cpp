@@ -1,6 +1,9 @@
 #include "platform/ui/window.h"
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -13,8 +16,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QAbstractFileIconProvider>
+#include <QFileSystemModel>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMainWindow>
@@ -29,7 +36,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include "tests/support/fiber_helpers.h"
+#include "tests/support/scratch_dir.h"
 
 #include "platform/threads/logical_thread.h"
 #include "platform/ui/colors.h"
@@ -51,6 +62,8 @@ struct Recorder {
     std::vector<WindowEvent> events;
     std::function<void(Window&)> build;
     std::function<void(Window&, const WindowEvent&)> onEvent;
+    QSize size{300, 200};
+    bool designedIsSmallest = false;  // as a window with a resizer makes it
     threads::ThreadNo thread = 0;
     bool stop = false;
     bool done = false;
@@ -58,9 +71,10 @@ struct Recorder {
     void start(Window::Placement placement = Window::Placement::Own) {
         thread = threads::start(
             [this, placement] {
-                window = std::make_unique<Window>(QStringLiteral("Prueba"), QSize(300, 200), placement);
+                window = std::make_unique<Window>(QStringLiteral("Prueba"), size, placement);
                 if (build) build(*window);
                 window->open();
+                if (designedIsSmallest) window->setMinimumSize(size);
                 while (!stop) {
                     WindowEvent e = window->nextEvent();
                     events.push_back(e);
@@ -190,6 +204,64 @@ TEST(WindowEvents, TypedInputBecomesEventsOnTheOwningThread) {
     r.window->widget()->close();
     EXPECT_TRUE(runFor([&] { return r.done; }));
     EXPECT_EQ(r.events.back().kind, EventKind::CloseWindow);
+}
+
+TEST(Controls, APromptsKeyIsUnderlinedWhetherItsControlIsTypedOrOnlyShown) {
+    // "&Código:" before the code shown and "&Nombre:" before an entry: both
+    // show the key letter underlined, neither a literal "&".
+    Window w(QStringLiteral("Prompts"), QSize(300, 120));
+    w.add({ControlKind::Prompt, 1, "?CODE:PROMPT", QStringLiteral("&Código:"), QRect(8, 10, 100, 20)});
+    w.add({ControlKind::DisplayString, 2, "?CODE", QStringLiteral("12"), QRect(112, 10, 60, 20)});
+    w.add({ControlKind::Prompt, 3, "?NAME:PROMPT", QStringLiteral("&Nombre:"), QRect(8, 40, 100, 20)});
+    w.add({ControlKind::Entry, 4, "?NAME", {}, QRect(112, 40, 150, 22)});
+    EXPECT_EQ(w.at(1).as<QLabel>()->buddy(), w.at(2).widget());
+    EXPECT_EQ(w.at(3).as<QLabel>()->buddy(), w.at(4).widget());
+    EXPECT_FALSE(w.at(2).widget()->focusPolicy() & Qt::TabFocus) << "the code still takes no focus";
+}
+
+TEST(WindowEvents, TypingIntoAFieldGivenTheFocusReplacesItsValue) {
+    // A form gives its first field the focus; a new record shows 0 there and
+    // the user types the article number at once.
+    Recorder r;
+    r.build = addEntryForm;
+    r.start();
+    activate(*r.window);
+    Control& name = r.window->at(2);
+    name.setText(QStringLiteral("0"));
+    name.focus();
+    ASSERT_TRUE(runFor([&] { return name.hasFocus(); }));
+    QTest::keyClicks(name.widget(), QStringLiteral("100"));
+    EXPECT_EQ(name.text(), QStringLiteral("100"));
+}
+
+TEST(WindowEvents, AWindowOpenedOnAPromptTakesTypingInTheFieldAfterIt) {
+    // The administrator login names its first prompt as its first field:
+    // the name typed at once must land in the name entry, not be lost.
+    Recorder r;
+    r.build = [](Window& w) {
+        w.add({ControlKind::Prompt, 1, "?NAME:PROMPT", QStringLiteral("&Nombre:"), QRect(10, 10, 60, 20)});
+        w.add({ControlKind::Entry, 2, "?NAME", "", QRect(80, 10, 120, 22)});
+        w.add({ControlKind::Entry, 3, "?PASSWORD", "", QRect(80, 40, 120, 22)});
+    };
+    r.thread = threads::start([&r] {
+        r.window = std::make_unique<Window>(QStringLiteral("Acceso"), QSize(300, 200));
+        r.build(*r.window);
+        r.window->open(1);
+        while (!r.stop) {
+            WindowEvent e = r.window->nextEvent();
+            r.events.push_back(e);
+        }
+        r.window->close();
+        r.done = true;
+    }, 0);
+    ASSERT_TRUE(runFor([&] { return r.window != nullptr && r.window->isOpen(); }));
+    activate(*r.window);
+    ASSERT_TRUE(runFor([&] { return r.window->at(2).hasFocus(); }));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("kvz"));
+    EXPECT_EQ(r.window->at(2).text(), QStringLiteral("kvz"));
+    // Selecting a prompt later works the same way.
+    r.window->at(1).focus();
+    EXPECT_TRUE(r.window->at(2).hasFocus());
 }
 
 TEST(WindowEvents, ControlOrderIsTheTabOrder) {
@@ -575,6 +647,69 @@ TEST(Frame, ChildWindowsOpenInsideTheFrameOthersOnTheirOwn) {
     Window::setFrameArea(nullptr);
 }
 
+TEST(Frame, ChildWindowsOpenWhollyInsideTheFrame) {
+    // A list, then a form larger than the room beside it, then small add
+    // forms: each must open where all of it, its buttons too, can be seen.
+    QMdiArea area;
+    area.resize(1024, 620);
+    area.show();
+    Window::setFrameArea(&area);
+    const QSize sizes[] = {{800, 440}, {600, 520}, {380, 150}, {380, 150}, {380, 150}};
+    std::vector<std::unique_ptr<Recorder>> open;
+    for (const QSize& s : sizes) {
+        open.push_back(std::make_unique<Recorder>());
+        open.back()->size = s;
+        open.back()->designedIsSmallest = true;
+        open.back()->start(Window::Placement::FrameChild);
+        const QRect g = open.back()->window->topWidget()->geometry();
+        EXPECT_GE(g.width(), s.width());
+        EXPECT_TRUE(area.viewport()->rect().contains(g))
+            << "window " << open.size() << " at " << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+    }
+    for (auto r = open.rbegin(); r != open.rend(); ++r) (*r)->finish();
+    Window::setFrameArea(nullptr);
+}
+
+TEST(Frame, AWindowUnderAChildOfItsThreadSendsTheUserToTheFrame) {
+    // The administrator login (a window of its own) under the user list (a
+    // child of the frame): the user clicks the login, which takes no input;
+    // the frame must come forward with the list, or every key is lost.
+    QMainWindow top;
+    auto* area = new QMdiArea(&top);
+    top.setCentralWidget(area);
+    top.resize(800, 600);
+    top.show();
+    Window::setFrameArea(area);
+    std::unique_ptr<Window> login, list;
+    bool stop = false, done = false;
+    const threads::ThreadNo t = threads::start([&] {
+        login = std::make_unique<Window>(QStringLiteral("Acceso"), QSize(300, 170));
+        login->open();
+        list = std::make_unique<Window>(QStringLiteral("Usuarios del sistema"), QSize(300, 200),
+                                        Window::Placement::FrameChild);
+        list->open();
+        while (!stop) threads::suspend();
+        list->close();
+        login->close();
+        done = true;
+    }, 0);
+    ASSERT_TRUE(runFor([&] { return list != nullptr && list->isOpen(); }));
+    EXPECT_TRUE(runFor([&] { return top.isActiveWindow(); })) << "the list opened in front, taking the keys";
+    login->widget()->activateWindow();
+    QApplication::setActiveWindow(login->widget());
+    ASSERT_TRUE(runFor([&] { return QApplication::activeWindow() != &top; }));
+    login->widget()->activateWindow();
+    QApplication::setActiveWindow(login->widget());
+    EXPECT_TRUE(runFor([&] { return top.isActiveWindow(); })) << "the frame came forward";
+    EXPECT_TRUE(list->isActive());
+    stop = true;
+    threads::wake(t);
+    ASSERT_TRUE(runFor([&] { return done; }));
+    list.reset();
+    login.reset();
+    Window::setFrameArea(nullptr);
+}
+
 TEST(Frame, MenusToolbarAndChildrenOfOtherThreadsWorkWhileTheFrameWaits) {
     // The frame on its own thread with a menu, a submenu and a toolbar.
     Recorder frame;
@@ -676,6 +811,71 @@ TEST(Dialogs, FileDialogsAndThePrintDialogAnswerWithoutANestedLoop) {
     print->reject();
     ASSERT_TRUE(runFor([&] { return step == 3; }));
     EXPECT_FALSE(printed);
+}
+
+// The files of a folder opened since the watch began (the folder's own
+// listing aside).
+struct OpenWatch {
+    int fd = -1;
+    explicit OpenWatch(const std::filesystem::path& dir) {
+        fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd >= 0) inotify_add_watch(fd, dir.c_str(), IN_OPEN);
+    }
+    ~OpenWatch() {
+        if (fd >= 0) ::close(fd);
+    }
+    std::vector<std::string> opened() const {
+        std::vector<std::string> names;
+        alignas(inotify_event) char buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            for (ssize_t i = 0; i < n;) {
+                const auto* ev = reinterpret_cast<const inotify_event*>(buf + i);
+                if ((ev->mask & IN_ISDIR) == 0 && ev->len > 0) names.emplace_back(ev->name);
+                i += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+            }
+        }
+        return names;
+    }
+};
+
+TEST(Dialogs, TheFileDialogNeverOpensTheFilesItLists) {
+    // Opening and closing a file drops every lock this process holds on it:
+    // a dialog that reads the database file to pick its icon would let
+    // another program take the database's journal away from under us.
+    test::ScratchDir dir;
+    for (const char* name : {"talvor.db", "talvor.db-wal", "talvor.db-shm", "foto.jpg", "notas"}) {
+        std::ofstream(dir.file(name)) << "SQLite format 3 and some bytes";
+    }
+    OpenWatch watch(dir.path());
+    ASSERT_GE(watch.fd, 0);
+    bool done = false;
+    threads::start([&] {
+        askOpenFile(QStringLiteral("Select A File"), QString::fromStdString(dir.path().string()),
+                    QStringLiteral("Imagenes (*.jpg)"));
+        done = true;
+    }, 0);
+    QFileDialog* d = nullptr;
+    ASSERT_TRUE(runFor([&] {
+        for (QWidget* w : openDialogs())
+            if (auto* f = qobject_cast<QFileDialog*>(w); f != nullptr && f->isVisible()) d = f;
+        return d != nullptr;
+    }));
+    auto* model = d->findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    // Each file's kind as the dialog shows it, which is what it looks at.
+    const QModelIndex foto = model->index(QString::fromStdString(dir.file("foto.jpg").string()));
+    ASSERT_TRUE(runFor([&] { return !model->type(foto).isEmpty(); }));
+    for (const char* name : {"talvor.db", "talvor.db-wal", "talvor.db-shm", "notas"}) {
+        const QFileInfo info(QString::fromStdString(dir.file(name).string()));
+        model->iconProvider()->icon(info);
+        model->iconProvider()->type(info);
+    }
+    test::settle();
+    EXPECT_EQ(watch.opened(), std::vector<std::string>{});
+    d->reject();
+    ASSERT_TRUE(runFor([&] { return done; }));
 }
 
 TEST(Dialogs, PopupMenuAnswersTheChosenItem) {
