@@ -5,6 +5,7 @@
 
 #include "app/frame/main_frame.h"
 #include "app/program_main.h"
+#include "app/qt_spanish.h"
 #include "app/users/users.h"
 #include "catalog/articles/articles.h"
 #include "catalog/catalogues.h"
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     // The program ends when thread 1 has finished its stop sequence, not
     // when the frame's window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    tv::app::InstallQtSpanishTexts();
 
     // The procedures the frame starts by name.
     tv::catalog::RegisterCatalogueProcedures();

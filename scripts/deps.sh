@@ -2,7 +2,7 @@
 # Installs the Debian packages talvor needs to build and test (as root).
 set -euo pipefail
 PKGS="build-essential cmake ninja-build pkg-config git
- qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev
+ qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev qt6-translations-l10n
  libsqlite3-dev sqlite3 zlib1g-dev libjpeg-dev
  libboost-context-dev libsodium-dev libxlsxwriter-dev
  libgtest-dev libgmock-dev googletest libbenchmark-dev
