@@ -6,6 +6,8 @@
 #include "catalog/departments.h"
 #include "catalog/doc_types.h"
 #include "catalog/places.h"
+#include "catalog/supplier_prices.h"
+#include "catalog/suppliers.h"
 #include "catalog/units.h"
 #include "catalog/warehouses.h"
 
@@ -33,6 +35,10 @@ void RegisterCatalogueProcedures() {
     app::RegisterProcedure("UpdateEstados", UpdateEstados);
     app::RegisterProcedure("BrowseCiudades", BrowseCiudades);
     app::RegisterProcedure("UpdateCiudades", UpdateCiudades);
+    app::RegisterProcedure("BrowseProveedores", BrowseProveedores);
+    app::RegisterProcedure("UpdateProveedores", UpdateProveedores);
+    app::RegisterProcedure("UpdateContactoProv", UpdateContactoProv);
+    app::RegisterProcedure("ConsultaPreciosProv", ConsultaPreciosProv);
 }
 
 }  // namespace tv::catalog

@@ -1,7 +1,8 @@
 #pragma once
 // The plain catalogues: those of the article data (categories.h, brands.h,
 // units.h) and the supporting ones (warehouses.h, departments.h,
-// doc_types.h, places.h).
+// doc_types.h, places.h, suppliers.h with the supplier price query in
+// supplier_prices.h).
 namespace tv::catalog {
 
 // Registers their lists and forms with the frame's procedures

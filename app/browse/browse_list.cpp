@@ -703,7 +703,7 @@ void BrowseList::SelectSortOrder(int order) {
     const std::string keep = selectedLine() != nullptr ? selectedLine()->position : std::string();
     order_ = order;
     Order& o = orders_[static_cast<std::size_t>(order - 1)];
-    view_->setOrder(o.key);
+    view_->setOrder(o.key, o.spec.addedOrder);
     ApplyRange(o);
     o.entryLocator.reset();
     if (o.spec.locatorEntry != 0)

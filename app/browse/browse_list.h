@@ -58,6 +58,7 @@ struct BrowseOrderSpec {
     LocatorKind locator = LocatorKind::Step;
     int locatorEntry = 0;                  // Entry: the "&Localizar:" entry control
     bool descending = false;               // the free field's key component runs high to low
+    std::string addedOrder;                // fields sorted after the key's ("PPV:Articulo")
     // Line lists: the order shows only the records linked to the current
     // record of this table (its declared relation), or to one field value.
     std::optional<data::TableId> rangeHeader;

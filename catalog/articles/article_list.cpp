@@ -7,6 +7,7 @@
 #include <QPixmap>
 
 #include "app/browse/browse_controller.h"
+#include "app/browse/list_actions.h"
 #include "app/browse/message_box.h"
 #include "app/frame/procedures.h"
 #include "app/globals.h"
@@ -54,28 +55,11 @@ public:
     }
 
 private:
-    void Query() {
-        BrowseList& list = controller_.List(0);
-        const std::optional<std::string> filter = qbe_.ask();
-        if (!filter || controller_.Closed()) return;
-        expr::ExprError err;
-        if (!list.View().setNamedFilter(kQueryFilterName, *filter, &err)) {
-            app::ShowMessage("Error", err.message, app::MessageIcon::None);
-            list.View().setNamedFilter(kQueryFilterName, "");
-        }
-        list.ResetFromStart();
-        list.RefreshButtons();
-    }
+    void Query() { app::ApplyQueryByExample(controller_, qbe_, kQueryFilterName); }
 
-    void Export() {
-        BrowseList& list = controller_.List(0);
-        if (controller_.Win().at(article_list::kExcel).disabled()) return;
-        // The highlighted article goes to the buffer first.
-        list.ReadSelected();
-        // The export runs on its own and is not waited for.
-        threads::start(app::FindProcedure(kFiltroArtExcel), kExcelStack);
-        list.ReloadInPlace();
-    }
+    // The highlighted article goes to the buffer first; the export runs on
+    // its own and is not waited for.
+    void Export() { app::StartForSelected(controller_, article_list::kExcel, kFiltroArtExcel, kExcelStack); }
 
     static constexpr const char* kQueryFilterName = "qbe";
     BrowseController& controller_;
