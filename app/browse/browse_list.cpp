@@ -1177,23 +1177,26 @@ bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
         ResetOrder();
         return false;
     }
-    if (e.kind == EventKind::Accepted && e.control != 0) {
-        if (order_ > 0) {
-            Order& o = orders_[static_cast<std::size_t>(order_ - 1)];
-            if (o.spec.locator == LocatorKind::Entry && e.control == o.spec.locatorEntry) {
-                o.entryLocator.setText(Win().at(e.control).text().toStdString());
-                list::LocatorDecision d = o.entryLocator.accept();
-                if (d.kind == list::LocatorDecision::Kind::Reposition && o.freeField >= 0) {
-                    Primary().set(o.freeField, d.value);
-                    view_->setPositionFromBuffer();
-                    if (view_->next().ok()) ReadPageFrom(view_->position(), 0);
-                    else ResetFromEnd();
-                } else if (d.kind == list::LocatorDecision::Kind::Refused) {
-                    ShowBox("Error", d.message, false);
-                }
-                return true;
+    // Enter is the window's alert key, so the entry itself never sees it:
+    // Return in the locator entry is taken here as accepting the entry.
+    const bool locate = e.kind == EventKind::Accepted || (e.kind == EventKind::AlertKey && e.key == ui::kEnterKey);
+    if (locate && e.control != 0 && order_ > 0) {
+        Order& o = orders_[static_cast<std::size_t>(order_ - 1)];
+        if (o.spec.locator == LocatorKind::Entry && e.control == o.spec.locatorEntry) {
+            o.entryLocator.setText(Win().at(e.control).text().toStdString());
+            list::LocatorDecision d = o.entryLocator.accept();
+            if (d.kind == list::LocatorDecision::Kind::Reposition && o.freeField >= 0) {
+                Primary().set(o.freeField, d.value);
+                view_->setPositionFromBuffer();
+                if (view_->next().ok()) ReadPageFrom(view_->position(), 0);
+                else ResetFromEnd();
+            } else if (d.kind == list::LocatorDecision::Kind::Refused) {
+                ShowBox("Error", d.message, false);
             }
+            return true;
         }
+    }
+    if (e.kind == EventKind::Accepted && e.control != 0) {
         if (!OwnsButton(e.control) || !ButtonActs(e.control)) return false;
         const int c = e.control;
         if (c == INSERTCONTROL) Ask(list::kRequestInsert);

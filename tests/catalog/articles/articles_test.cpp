@@ -604,6 +604,36 @@ TEST_F(ArticleListTest, TheTabsOrderByNumberAndDescriptionAndTheirEntriesLocate)
     EXPECT_EQ(r.response, kCancelled);
 }
 
+TEST_F(ArticleListTest, ReturnInALocatorEntryLocatesFromTheFirstPress) {
+    // The user's own keys: Return pressed in the entry, not an event posted for it.
+    seedFour();
+    ProcRun& r = start(BrowseArticulo, 0);
+    ui::Window* w = openList(r);
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        int tab;
+        int entry;
+        QString typed;
+        std::string selected;
+    };
+    const Case cases[] = {
+        {0, al::kLocateNoArt, QStringLiteral("25"), "Martillo"},  // right after the window opens
+        {0, al::kLocateNoArt, QStringLiteral("15"), "Lapiz rojo"},
+        {1, al::kLocateDescripcion, QStringLiteral("se"), "Serrucho"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed.toStdString());
+        if (w->at(app::kBrowseSheet).as<QTabWidget>()->currentIndex() != k.tab) chooseTab(w, k.tab);
+        type(w, k.entry, k.typed);
+        QTest::keyClick(w->at(k.entry).widget(), Qt::Key_Return);
+        idle(r);
+        EXPECT_EQ(selected(w, 1), k.selected);
+        EXPECT_TRUE(w->at(k.entry).hasFocus()) << "the entry keeps the focus for the next search";
+    }
+    click(w, app::kBrowseClose);
+    ASSERT_TRUE(waitDone(r));
+}
+
 TEST_F(ArticleListTest, TheExcelButtonFollowsRight61AndStartsTheExportOnItsOwnThread) {
     seedFour();
     int started = 0;
