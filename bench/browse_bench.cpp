@@ -82,8 +82,8 @@ fs::path database(int n) {
     return file;
 }
 
-app::StandardBrowseSpec categorySpec(ui::Window*& window) {
-    app::StandardBrowseSpec b;
+app::StandardBrowseSetup categorySpec(ui::Window*& window) {
+    app::StandardBrowseSetup b;
     b.procedure = "BrowseBench";
     b.caption = QStringLiteral("Categorías de artículos");
     b.placement = ui::Window::Placement::Own;

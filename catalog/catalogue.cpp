@@ -53,7 +53,7 @@ void RunCatalogueForm(const CatalogueDef& def) {
 }
 
 void RunCatalogueBrowse(const CatalogueDef& def, void (*form)()) {
-    app::StandardBrowseSpec b;
+    app::StandardBrowseSetup b;
     b.procedure = def.listProcedure;
     b.caption = def.listCaption;
     b.listTip = def.listTip;

@@ -55,7 +55,7 @@ struct CatalogueDef {
     QString listTip;
     std::string format;          // the list format string
     std::string findColumns;     // the find window's column list
-    std::vector<app::BrowseOrderSpec> orders;
+    std::vector<app::BrowseOrderSetup> orders;
     std::vector<QString> tabs;
     bool headerSort = true;      // a click on a column header re-sorts
 };

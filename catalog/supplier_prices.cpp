@@ -53,7 +53,7 @@ void ConsultaPreciosProv() {
     c.EnterMovesFocus = 1;
     c.SetCloseButton(kClose);
 
-    app::BrowseListSpec s;
+    app::BrowseListSetup s;
     s.listControl = kSuppliers;
     s.primary = TableId::Proveedores;
     s.format = "64L(2)|M*~Código~@s15@80L(2)|M*~Nombre~@s40@";
@@ -67,7 +67,7 @@ void ConsultaPreciosProv() {
     app::BrowseList& supplierList = c.AddList(std::move(s));
     supplierList.USEPOPUP = 0;
 
-    app::BrowseListSpec p;
+    app::BrowseListSetup p;
     p.listControl = kPrices;
     p.primary = TableId::PreProv;
     p.joins = {{TableId::Entradas, "ENT:KeyFolio", {{"ENT:Folio", "PPV:Entrada"}}},
@@ -77,7 +77,7 @@ void ConsultaPreciosProv() {
         "40R(2)|M*~No Art~@n_10@279L(2)|M*~Descripcion~@s70@105L(2)|M*~UM~@s40@47R(2)|M*~Entrada~@n_10@51R(2)|M*~"
         "Fecha~@d6@40R(2)|M*~Costo Unitario~@n10.2@";
     p.columns = {{"PPV:Articulo"}, {"ART:Descripcion"}, {"UNI:UM"}, {"PPV:Entrada"}, {"ENT:Fecha"}, {"PPV:Precio"}};
-    app::BrowseOrderSpec bySupplier("PPV:KeyProveedor", app::ScrollStepKind::Text, "");
+    app::BrowseOrderSetup bySupplier("PPV:KeyProveedor", app::ScrollStepKind::Text, "");
     bySupplier.rangeHeader = TableId::Proveedores;
     bySupplier.addedOrder = "ppv:articulo";
     p.orders = {bySupplier};

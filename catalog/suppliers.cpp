@@ -272,8 +272,8 @@ class SupplierForm : public app::FormController {
 public:
     SupplierForm(ui::Window& w) : FormController("UpdateProveedores", w, TableId::Proveedores) {}
 
-    void AddContacts(app::BrowseListSpec spec) {
-        contacts_ = std::make_unique<BrowseList>(*this, std::move(spec));
+    void AddContacts(app::BrowseListSetup setup) {
+        contacts_ = std::make_unique<BrowseList>(*this, std::move(setup));
         contacts_->ASKPROCEDURE = kContactForm;
         contacts_->USEPOPUP = 0;
         AddComponent(contacts_.get());
@@ -401,7 +401,7 @@ void tip(ui::Control& c, const char* text) {
 void SetSupplierQueryStore(IniStore* store) { queryStore() = store; }
 
 void BrowseProveedores() {
-    app::StandardBrowseSpec b;
+    app::StandardBrowseSetup b;
     b.procedure = "BrowseProveedores";
     b.caption = QStringLiteral("Proveedores");
     b.listTip = QStringLiteral("Proveedores registrados");
@@ -574,12 +574,12 @@ void UpdateProveedores() {
     form.SetSubProcedure(kAddState, [] { UpdateEstados(); });
     form.SetSubProcedure(kContactForm, [] { UpdateContactoProv(); });
 
-    app::BrowseListSpec contacts;
+    app::BrowseListSetup contacts;
     contacts.listControl = kContacts;
     contacts.primary = TableId::ContProv;
     contacts.format = "120L(2)|M*~Nombre~@s30@120L(2)|M*~Télefono~@s30@";
     contacts.columns = {{"CPV:Nombre"}, {"CPV:Telefono"}};
-    app::BrowseOrderSpec byCode("CPV:KeyProveedor", app::ScrollStepKind::Text, "");
+    app::BrowseOrderSetup byCode("CPV:KeyProveedor", app::ScrollStepKind::Text, "");
     byCode.rangeHeader = TableId::Proveedores;
     contacts.orders = {byCode};
     contacts.findColumns = "Nombre|@s30|cpv:Nombre|Télefono|@s30|cpv:Telefono|";

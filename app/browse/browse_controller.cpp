@@ -17,9 +17,9 @@ BrowseController::BrowseController(std::string procedureName, ui::Window& w)
 
 BrowseController::~BrowseController() = default;
 
-BrowseList& BrowseController::AddList(BrowseListSpec spec) {
-    if (FIRSTFIELD == 0) FIRSTFIELD = spec.listControl;
-    lists_.push_back(std::make_unique<BrowseList>(*this, std::move(spec)));
+BrowseList& BrowseController::AddList(BrowseListSetup setup) {
+    if (FIRSTFIELD == 0) FIRSTFIELD = setup.listControl;
+    lists_.push_back(std::make_unique<BrowseList>(*this, std::move(setup)));
     BrowseList& l = *lists_.back();
     AddComponent(&l);
     if (!toolbar_) {
@@ -56,7 +56,7 @@ uint8_t BrowseController::CallSubProcedure(int number, uint8_t request) {
 
 void BrowseController::OpenTables() {
     for (const auto& l : lists_) {
-        const data::TableId t = l->spec().primary;
+        const data::TableId t = l->setup().primary;
         if (std::find(opened_.begin(), opened_.end(), t) != opened_.end()) continue;
         data::tables().relations(t).OpenWithRelated();
         opened_.push_back(t);
@@ -88,26 +88,26 @@ int BrowseController::TearDown() {
 
 // ---------------------------------------------------------------- the standard window
 
-void RunStandardBrowse(const StandardBrowseSpec& spec) {
+void RunStandardBrowse(const StandardBrowseSetup& setup) {
     using ui::ControlKind;
-    ui::Window w(spec.caption, spec.size, spec.placement);
-    const int W = spec.size.width();
-    const int H = spec.size.height();
+    ui::Window w(setup.caption, setup.size, setup.placement);
+    const int W = setup.size.width();
+    const int H = setup.size.height();
     const int buttonsY = H - 36;
 
-    BrowseListSpec ls = spec.list;
+    BrowseListSetup ls = setup.list;
     ls.listControl = kBrowseList;
-    const bool tabs = !spec.tabs.empty();
+    const bool tabs = !setup.tabs.empty();
     if (tabs) {
         w.add({ControlKind::Sheet, kBrowseSheet, "?CURRENTTAB", {}, QRect(4, 4, W - 8, buttonsY - 10)});
-        for (std::size_t i = 0; i < spec.tabs.size(); ++i)
+        for (std::size_t i = 0; i < setup.tabs.size(); ++i)
             w.add({ControlKind::Tab, kBrowseFirstTab + static_cast<int>(i),
-                   "?TAB" + std::to_string(i + 1), spec.tabs[i], {}, kBrowseSheet});
-        ls.sheetControl = spec.tabs.size() > 1 ? kBrowseSheet : 0;
+                   "?TAB" + std::to_string(i + 1), setup.tabs[i], {}, kBrowseSheet});
+        ls.sheetControl = setup.tabs.size() > 1 ? kBrowseSheet : 0;
     }
     ui::Control& list = w.add({ControlKind::List, kBrowseList, "?BROWSE:1", {},
                                QRect(12, tabs ? 32 : 8, W - 24, buttonsY - (tabs ? 46 : 16))});
-    list.setTip(spec.listTip);
+    list.setTip(setup.listTip);
 
     struct B {
         int control;
@@ -117,7 +117,7 @@ void RunStandardBrowse(const StandardBrowseSpec& spec) {
         const char* icon;
     };
     std::vector<B> buttons;
-    if (spec.selectButton) buttons.push_back({kBrowseSelect, "?SELECT", "&Elegir", "Elegir registro", "WASelect.ico"});
+    if (setup.selectButton) buttons.push_back({kBrowseSelect, "?SELECT", "&Elegir", "Elegir registro", "WASelect.ico"});
     buttons.push_back({kBrowseView, "?VIEW:2", "&Ver", "Consultar registro", "WAView.ico"});
     buttons.push_back({kBrowseInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO"});
     buttons.push_back({kBrowseChange, "?CHANGE:3", "&Cambiar", "Modificar registro", "WAChange.ICO"});
@@ -141,18 +141,18 @@ void RunStandardBrowse(const StandardBrowseSpec& spec) {
     ls.buttons.insert = kBrowseInsert;
     ls.buttons.change = kBrowseChange;
     ls.buttons.del = kBrowseDelete;
-    ls.buttons.select = spec.selectButton ? kBrowseSelect : 0;
-    ls.buttons.hideSelect = spec.hideSelect;
+    ls.buttons.select = setup.selectButton ? kBrowseSelect : 0;
+    ls.buttons.hideSelect = setup.hideSelect;
 
-    BrowseController c(spec.procedure, w);
-    c.EnterMovesFocus = spec.enterMovesFocus ? 1 : 0;
+    BrowseController c(setup.procedure, w);
+    c.EnterMovesFocus = setup.enterMovesFocus ? 1 : 0;
     c.SetCloseButton(kBrowseClose);
     BrowseList& bl = c.AddList(std::move(ls));
     bl.USEPOPUP = 1;
     bl.EDITVIAPOPUP = 1;
-    if (spec.form) c.SetProcedure(1, spec.form);
-    if (spec.print) c.SetProcedure(2, spec.print);
-    if (spec.prepare) spec.prepare(c, w);
+    if (setup.form) c.SetProcedure(1, setup.form);
+    if (setup.print) c.SetProcedure(2, setup.print);
+    if (setup.prepare) setup.prepare(c, w);
     RunProcedure(c);
 }
 

@@ -5,13 +5,13 @@
 // (procedure 2) on the same thread with CallRequest, and hands a picked
 // record to its caller in select mode.
 //
-// The catalogue lists describe themselves with a StandardBrowseSpec and call
+// The catalogue lists describe themselves with a StandardBrowseSetup and call
 // RunStandardBrowse, which builds the common window (list, "&Ver",
 // "&Agregar", "&Cambiar", "&Borrar", the sheet with one tab per order,
 // "Cerrar", "F3: Buscar") and runs it:
 //
 //   void BrowseMarcas() {
-//       StandardBrowseSpec b;
+//       StandardBrowseSetup b;
 //       b.procedure = "BrowseMarcas";
 //       b.caption = "Marcas registrados";
 //       b.listTip = "Marcas de artículos";
@@ -45,7 +45,7 @@ public:
 
     // Declares a list (before RunWindow). The first list added is the one
     // the frame's record buttons act on.
-    BrowseList& AddList(BrowseListSpec spec);
+    BrowseList& AddList(BrowseListSetup setup);
     BrowseList& List(std::size_t i = 0) { return *lists_.at(i); }
     std::size_t ListCount() const { return lists_.size(); }
     // Procedure `number` of the window (1 the form, 2 the printout).
@@ -83,11 +83,11 @@ enum StandardBrowseControl : int {
     kBrowseFirstTab = 20,  // the tabs, in order
 };
 
-struct StandardBrowseSpec {
+struct StandardBrowseSetup {
     std::string procedure;          // "BrowseCatArticulos"
     QString caption;                // the window's title
     QString listTip;                // the list's tip
-    BrowseListSpec list;            // listControl, buttons and sheet are filled in
+    BrowseListSetup list;            // listControl, buttons and sheet are filled in
     std::vector<QString> tabs;      // one per order, in tab order ("Por Código", ...)
     bool selectButton = false;      // "&Elegir" (lists that serve look-ups)
     bool hideSelect = false;        // HIDESELECT
@@ -102,6 +102,6 @@ struct StandardBrowseSpec {
 
 // Builds the standard window and runs the list procedure; CallResponse
 // holds its response afterwards.
-void RunStandardBrowse(const StandardBrowseSpec& spec);
+void RunStandardBrowse(const StandardBrowseSetup& setup);
 
 }  // namespace tv::app

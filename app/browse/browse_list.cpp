@@ -154,14 +154,14 @@ std::string utf8Of(int qtKey) {
 
 }  // namespace
 
-BrowseList::BrowseList(WindowController& controller, BrowseListSpec spec)
-    : controller_(controller), spec_(std::move(spec)), search_(spec_.findColumns) {}
+BrowseList::BrowseList(WindowController& controller, BrowseListSetup setup)
+    : controller_(controller), setup_(std::move(setup)), search_(setup_.findColumns) {}
 
 BrowseList::~BrowseList() = default;
 
-data::TableGateway& BrowseList::Gateway() const { return tables_->gateway(spec_.primary); }
-data::TableRelations& BrowseList::Relations() const { return tables_->relations(spec_.primary); }
-Record& BrowseList::Primary() const { return tables_->buffer(spec_.primary); }
+data::TableGateway& BrowseList::Gateway() const { return tables_->gateway(setup_.primary); }
+data::TableRelations& BrowseList::Relations() const { return tables_->relations(setup_.primary); }
+Record& BrowseList::Primary() const { return tables_->buffer(setup_.primary); }
 
 // ---------------------------------------------------------------- set-up
 
@@ -169,20 +169,20 @@ bool BrowseList::SetUpView(data::ThreadTableSet& tables) {
     tables_ = &tables;
     view_ = std::make_unique<view::ViewCursor>(tables.connection());
     tsv_ = std::make_unique<view::TableSetView>(*view_, tables);
-    if (!tsv_->setPrimary(spec_.primary)) return false;
-    for (const BrowseJoinSpec& j : spec_.joins) tsv_->join(j.table, j.key, j.links, j.kind);
+    if (!tsv_->setPrimary(setup_.primary)) return false;
+    for (const BrowseJoin& j : setup_.joins) tsv_->join(j.table, j.key, j.links, j.kind);
 
     list::ListFormatError fe;
-    if (auto f = list::ListFormat::parse(spec_.format, &fe)) {
+    if (auto f = list::ListFormat::parse(setup_.format, &fe)) {
         format_ = std::move(*f);
     } else {
         ShowMessage("Error", fe.describe(), MessageIcon::None);
     }
     std::vector<list::SortColumn> sortColumns;
-    columnTable_.assign(spec_.columns.size(), -1);
-    columnField_.assign(spec_.columns.size(), -1);
-    for (std::size_t i = 0; i < spec_.columns.size(); ++i) {
-        const BrowseColumnSpec& c = spec_.columns[i];
+    columnTable_.assign(setup_.columns.size(), -1);
+    columnField_.assign(setup_.columns.size(), -1);
+    for (std::size_t i = 0; i < setup_.columns.size(); ++i) {
+        const BrowseColumn& c = setup_.columns[i];
         list::SortColumn sc{c.field, false, false};
         if (c.compute) {
             view_->addComputed(c.field, c.compute);
@@ -195,13 +195,13 @@ bool BrowseList::SetUpView(data::ThreadTableSet& tables) {
         sortColumns.push_back(sc);
     }
     headerSort_ = list::ColumnHeaderSort(std::move(sortColumns));
-    if (!spec_.filter.empty()) {
+    if (!setup_.filter.empty()) {
         expr::ExprError err;
-        if (!view_->setFilter(spec_.filter, &err)) ShowMessage("Error", err.message, MessageIcon::None);
+        if (!view_->setFilter(setup_.filter, &err)) ShowMessage("Error", err.message, MessageIcon::None);
     }
 
-    const data::TableDecl& d = data::decl(spec_.primary);
-    for (const BrowseOrderSpec& os : spec_.orders) {
+    const data::TableDecl& d = data::decl(setup_.primary);
+    for (const BrowseOrderSetup& os : setup_.orders) {
         Order o{os, view::ViewCursor::kRecordOrder, -1, false, list::TextScrollStep(), {}, {}, false};
         if (!os.key.empty()) o.key = d.keyIndex(os.key);
         if (o.key < 0) o.key = view::ViewCursor::kRecordOrder;
@@ -223,30 +223,30 @@ bool BrowseList::SetUpView(data::ThreadTableSet& tables) {
         orders_.push_back(std::move(o));
     }
     if (orders_.empty()) {
-        Order o{BrowseOrderSpec{}, view::ViewCursor::kRecordOrder, -1, false, list::TextScrollStep(), {}, {}, false};
+        Order o{BrowseOrderSetup{}, view::ViewCursor::kRecordOrder, -1, false, list::TextScrollStep(), {}, {}, false};
         orders_.push_back(std::move(o));
     }
 
     // The list's controls (insert, change and delete only outside view mode).
     const bool viewOnly = controller_.REQUEST == kView;
     if (!viewOnly) {
-        INSERTCONTROL = spec_.buttons.insert;
-        CHANGECONTROL = spec_.buttons.change;
-        DELETECONTROL = spec_.buttons.del;
+        INSERTCONTROL = setup_.buttons.insert;
+        CHANGECONTROL = setup_.buttons.change;
+        DELETECONTROL = setup_.buttons.del;
     }
-    VIEWCONTROL = spec_.buttons.view;
-    SELECTCONTROL = spec_.buttons.select;
-    PRINTCONTROL = spec_.buttons.print;
-    QUERYCONTROL = spec_.buttons.query;
-    PRINTPROCEDURE = spec_.printProcedure;
-    HIDESELECT = spec_.buttons.hideSelect ? 1 : 0;
+    VIEWCONTROL = setup_.buttons.view;
+    SELECTCONTROL = setup_.buttons.select;
+    PRINTCONTROL = setup_.buttons.print;
+    QUERYCONTROL = setup_.buttons.query;
+    PRINTPROCEDURE = setup_.printProcedure;
+    HIDESELECT = setup_.buttons.hideSelect ? 1 : 0;
 
     if (picking()) pick_.save(Primary());
     return true;
 }
 
 void BrowseList::SetUpControl() {
-    ui::Control& c = Win().at(spec_.listControl);
+    ui::Control& c = Win().at(setup_.listControl);
     table_ = c.as<QTableWidget>();
     if (table_ == nullptr) return;
     c.setReportsKeys(true);
@@ -282,7 +282,7 @@ void BrowseList::SetUpControl() {
     }
     h->setVisible(anyHeader);
     ui::Window& w = Win();
-    const int num = spec_.listControl;
+    const int num = setup_.listControl;
     QObject::connect(h, &QHeaderView::sectionClicked, table_, [&w, num](int section) {
         const Qt::KeyboardModifiers m = QApplication::keyboardModifiers();
         WindowEvent ev{EventKind::User, num};
@@ -332,7 +332,7 @@ void BrowseList::FinishPick(int response) {
         case list::SelectModeBuffer::Finish::RereadChosen: {
             // The caller gets the whole chosen record, read again by its key.
             if (const ListLine* l = selectedLine()) view_->reget(l->position);
-            const data::TableDecl& d = data::decl(spec_.primary);
+            const data::TableDecl& d = data::decl(setup_.primary);
             int key = d.primaryKey();
             if (key < 0)
                 for (std::size_t k = 0; k < d.keys.size(); ++k)
@@ -371,11 +371,11 @@ const ListLine* BrowseList::selectedLine() const {
 
 ListLine BrowseList::FillListLine() {
     ListLine l;
-    const std::size_t n = spec_.columns.size();
+    const std::size_t n = setup_.columns.size();
     l.values.resize(n);
     l.colours.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const BrowseColumnSpec& c = spec_.columns[i];
+        const BrowseColumn& c = setup_.columns[i];
         if (columnTable_[i] >= 0) {
             l.values[i] = view_->buffer(columnTable_[i]).get(columnField_[i]);
         } else if (c.compute) {
@@ -677,9 +677,9 @@ void BrowseList::ThumbMoved(int position) {
 void BrowseList::ResetOrder(bool force) {
     const int count = static_cast<int>(orders_.size());
     int order = 1;
-    if (count > 1 && spec_.sheetControl != 0) {
+    if (count > 1 && setup_.sheetControl != 0) {
         int tab = 0;
-        if (ui::Control* sheet = Win().control(spec_.sheetControl))
+        if (ui::Control* sheet = Win().control(setup_.sheetControl))
             if (auto* tw = sheet->as<QTabWidget>()) tab = tw->currentIndex() + 1;
         order = list::orderForTab(tab, count);
     }
@@ -688,8 +688,8 @@ void BrowseList::ResetOrder(bool force) {
 
 void BrowseList::ApplyRange(const Order& o) {
     view_->clearRanges();
-    if (o.spec.rangeHeader) tsv_->addRangeByRelation(*o.spec.rangeHeader);
-    else if (!o.spec.rangeField.empty()) tsv_->addRange(o.spec.rangeField, o.spec.rangeValue);
+    if (o.setup.rangeHeader) tsv_->addRangeByRelation(*o.setup.rangeHeader);
+    else if (!o.setup.rangeField.empty()) tsv_->addRange(o.setup.rangeField, o.setup.rangeValue);
 }
 
 void BrowseList::SelectSortOrder(int order) {
@@ -703,18 +703,18 @@ void BrowseList::SelectSortOrder(int order) {
     const std::string keep = selectedLine() != nullptr ? selectedLine()->position : std::string();
     order_ = order;
     Order& o = orders_[static_cast<std::size_t>(order - 1)];
-    view_->setOrder(o.key, o.spec.addedOrder);
+    view_->setOrder(o.key, o.setup.addedOrder);
     ApplyRange(o);
     o.entryLocator.reset();
-    if (o.spec.locatorEntry != 0)
-        if (ui::Control* e = Win().control(o.spec.locatorEntry)) e->setText({});
+    if (o.setup.locatorEntry != 0)
+        if (ui::Control* e = Win().control(o.setup.locatorEntry)) e->setText({});
     SetThumbLimits(o);
     if (settingUp_ || keep.empty()) ResetFromStart();
     else LocatePosition(keep);
 }
 
 void BrowseList::HeaderClicked(int column, list::HeaderClick how) {
-    if (!spec_.headerSort) return;
+    if (!setup_.headerSort) return;
     std::optional<std::string> text = headerSort_.onHeaderClick(column, how);
     if (!text) return;
     // OnHeaderSorted.
@@ -749,10 +749,10 @@ void BrowseList::TypeCharacter(const std::string& ch) {
     if (order_ <= 0) return;
     Order& o = orders_[static_cast<std::size_t>(order_ - 1)];
     if (o.freeField < 0) return;
-    if (o.spec.locator == LocatorKind::Entry) {
+    if (o.setup.locator == LocatorKind::Entry) {
         if (!o.entryLocator.accepts(ch)) return;
         list::LocatorDecision d = o.entryLocator.onListChar(ch);
-        if (ui::Control* e = Win().control(o.spec.locatorEntry)) {
+        if (ui::Control* e = Win().control(o.setup.locatorEntry)) {
             e->setText(QString::fromStdString(d.text));
             e->focus();
         }
@@ -799,13 +799,13 @@ void BrowseList::PressButton(int control) {
 
 void BrowseList::RefreshButtons() {
     list::ListControls lc;
-    lc.insert = spec_.buttons.insert != 0;
-    lc.change = spec_.buttons.change != 0;
-    lc.del = spec_.buttons.del != 0;
-    lc.view = spec_.buttons.view != 0;
-    lc.select = spec_.buttons.select != 0;
-    lc.print = spec_.buttons.print != 0;
-    lc.query = spec_.buttons.query != 0;
+    lc.insert = setup_.buttons.insert != 0;
+    lc.change = setup_.buttons.change != 0;
+    lc.del = setup_.buttons.del != 0;
+    lc.view = setup_.buttons.view != 0;
+    lc.select = setup_.buttons.select != 0;
+    lc.print = setup_.buttons.print != 0;
+    lc.query = setup_.buttons.query != 0;
     lc.hideSelect = HIDESELECT != 0;
     controls_ = lc;
     if (ui::Control* s = Win().control(SELECTCONTROL))
@@ -843,7 +843,7 @@ void BrowseList::RefreshButtons() {
     }
 }
 
-void BrowseList::SignalNewSelection() { Win().post(WindowEvent{EventKind::NewSelection, spec_.listControl}); }
+void BrowseList::SignalNewSelection() { Win().post(WindowEvent{EventKind::NewSelection, setup_.listControl}); }
 
 void BrowseList::Popup(int row) {
     if (row >= 0) SelectRow(row);
@@ -898,16 +898,16 @@ void BrowseList::Ask(int request) {
             const Order& o = orders_[static_cast<std::size_t>(std::max(order_, 1) - 1)];
             auto prime = [&](Record& r) {
                 // The fields that limit a line list to its header take the range's values.
-                if (o.spec.rangeHeader) {
-                    for (const data::RelationDecl& rel : data::decl(*o.spec.rangeHeader).relations) {
-                        if (rel.related != spec_.primary || !rel.linked) continue;
-                        const Record& header = tables_->buffer(*o.spec.rangeHeader);
+                if (o.setup.rangeHeader) {
+                    for (const data::RelationDecl& rel : data::decl(*o.setup.rangeHeader).relations) {
+                        if (rel.related != setup_.primary || !rel.linked) continue;
+                        const Record& header = tables_->buffer(*o.setup.rangeHeader);
                         for (const data::LinkDecl& l : rel.links) r.set(l.relatedField, header.get(l.ownField));
                         break;
                     }
-                } else if (!o.spec.rangeField.empty()) {
-                    const int f = r.layout().indexOf(o.spec.rangeField);
-                    if (f >= 0) r.set(f, o.spec.rangeValue);
+                } else if (!o.setup.rangeField.empty()) {
+                    const int f = r.layout().indexOf(o.setup.rangeField);
+                    if (f >= 0) r.set(f, o.setup.rangeValue);
                 }
             };
             prepared = Gateway().PrepareNewRecord(prime) == data::kDone;
@@ -950,7 +950,7 @@ void BrowseList::Ask(int request) {
     ts.navigationRequest = 0;
     RefreshButtons();
     SignalNewSelection();
-    if (table_ != nullptr) Win().at(spec_.listControl).focus();
+    if (table_ != nullptr) Win().at(setup_.listControl).focus();
 }
 
 // ---------------------------------------------------------------- search
@@ -992,7 +992,7 @@ void BrowseList::SearchView(list::BrowseSearch::Start start) {
             ReadSelected();
             break;
     }
-    if (table_ != nullptr) Win().at(spec_.listControl).focus();
+    if (table_ != nullptr) Win().at(setup_.listControl).focus();
 }
 
 void BrowseList::ApplyFilterText() {
@@ -1003,7 +1003,7 @@ void BrowseList::ApplyFilterText() {
     }
     // The list shows what the filter leaves at once.
     ResetFromStart();
-    if (table_ != nullptr) Win().at(spec_.listControl).focus();
+    if (table_ != nullptr) Win().at(setup_.listControl).focus();
 }
 
 void BrowseList::HandleSearchKey(int key) {
@@ -1047,9 +1047,9 @@ int BrowseList::KeyToSearch(int key) const {
 }
 
 void BrowseList::RegisterAlertKeys(ui::Window& w) {
-    w.alertKey(ui::keyCode(Qt::Key_F3), spec_.listControl);
-    w.alertKey(ui::keyCode(Qt::Key_F6), spec_.listControl);
-    w.alertKey(ui::keyCode(Qt::Key_F4), spec_.listControl);
+    w.alertKey(ui::keyCode(Qt::Key_F3), setup_.listControl);
+    w.alertKey(ui::keyCode(Qt::Key_F6), setup_.listControl);
+    w.alertKey(ui::keyCode(Qt::Key_F4), setup_.listControl);
 }
 
 void BrowseList::HandleListKey(int code) {
@@ -1105,10 +1105,10 @@ void BrowseList::HandleToolbar(int button) {
         case tb::kSelect: Pick(); break;
         case tb::kLocate: {
             const Order* o = order_ > 0 ? &orders_[static_cast<std::size_t>(order_ - 1)] : nullptr;
-            if (o != nullptr && o->spec.locator == LocatorKind::Entry && o->spec.locatorEntry != 0)
-                Win().at(o->spec.locatorEntry).focus();
+            if (o != nullptr && o->setup.locator == LocatorKind::Entry && o->setup.locatorEntry != 0)
+                Win().at(o->setup.locatorEntry).focus();
             else if (table_ != nullptr)
-                Win().at(spec_.listControl).focus();
+                Win().at(setup_.listControl).focus();
             break;
         }
         case tb::kHistory: break;
@@ -1121,7 +1121,7 @@ void BrowseList::HandleToolbar(int button) {
 
 bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
     if (table_ == nullptr) return false;
-    const int me = spec_.listControl;
+    const int me = setup_.listControl;
     if (e.control == me) {
         switch (e.kind) {
             case EventKind::AlertKey:
@@ -1173,7 +1173,7 @@ bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
                 return false;
         }
     }
-    if (e.kind == EventKind::NewSelection && spec_.sheetControl != 0 && e.control == spec_.sheetControl) {
+    if (e.kind == EventKind::NewSelection && setup_.sheetControl != 0 && e.control == setup_.sheetControl) {
         ResetOrder();
         return false;
     }
@@ -1182,7 +1182,7 @@ bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
     const bool locate = e.kind == EventKind::Accepted || (e.kind == EventKind::AlertKey && e.key == ui::kEnterKey);
     if (locate && e.control != 0 && order_ > 0) {
         Order& o = orders_[static_cast<std::size_t>(order_ - 1)];
-        if (o.spec.locator == LocatorKind::Entry && e.control == o.spec.locatorEntry) {
+        if (o.setup.locator == LocatorKind::Entry && e.control == o.setup.locatorEntry) {
             o.entryLocator.setText(Win().at(e.control).text().toStdString());
             list::LocatorDecision d = o.entryLocator.accept();
             if (d.kind == list::LocatorDecision::Kind::Reposition && o.freeField >= 0) {
@@ -1225,7 +1225,7 @@ void BrowseList::ReloadDependents() {
     const int64_t row = selectedLine() != nullptr ? selectedLine()->row : 0;
     if (row == dependentsRow_) return;
     dependentsRow_ = row;
-    for (BrowseList* d : spec_.dependents)
+    for (BrowseList* d : setup_.dependents)
         if (d != nullptr && d->table_ != nullptr) d->ResetFromStart();
 }
 

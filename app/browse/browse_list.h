@@ -8,7 +8,7 @@
 // buttons (ListToolbarBinding) all live here; the decisions come from
 // app/list, this class carries them out on the window and the view.
 //
-// A list procedure declares it with a BrowseListSpec and adds it to its
+// A list procedure declares it with a BrowseListSetup and adds it to its
 // BrowseController (browse_controller.h), which sets it up with the window.
 #include <cstdint>
 #include <functional>
@@ -47,9 +47,9 @@ enum class ScrollStepKind { Text, Integer, Float };
 enum class LocatorKind { Step, Entry };
 
 // One sort order (one tab of the sheet).
-struct BrowseOrderSpec {
-    BrowseOrderSpec() = default;
-    BrowseOrderSpec(std::string k, ScrollStepKind s, std::string free, LocatorKind l = LocatorKind::Step,
+struct BrowseOrderSetup {
+    BrowseOrderSetup() = default;
+    BrowseOrderSetup(std::string k, ScrollStepKind s, std::string free, LocatorKind l = LocatorKind::Step,
                     int entry = 0)
         : key(std::move(k)), step(s), locatorField(std::move(free)), locator(l), locatorEntry(entry) {}
     std::string key;                       // key of the primary table ("CAR:KeyId"); blank: record order
@@ -67,9 +67,9 @@ struct BrowseOrderSpec {
 };
 
 // A table joined to the view for display (the unit of an article, ...).
-struct BrowseJoinSpec {
-    BrowseJoinSpec() = default;
-    BrowseJoinSpec(data::TableId t, std::string k, std::vector<std::pair<std::string, std::string>> l,
+struct BrowseJoin {
+    BrowseJoin() = default;
+    BrowseJoin(data::TableId t, std::string k, std::vector<std::pair<std::string, std::string>> l,
                    view::JoinKind j = view::JoinKind::Outer)
         : table(t), key(std::move(k)), links(std::move(l)), kind(j) {}
     data::TableId table{};
@@ -79,9 +79,9 @@ struct BrowseJoinSpec {
 };
 
 // One column of the list format, in format order.
-struct BrowseColumnSpec {
-    BrowseColumnSpec() = default;
-    BrowseColumnSpec(std::string f, std::function<Value()> c = {})  // NOLINT: {"CAR:Codigo"}
+struct BrowseColumn {
+    BrowseColumn() = default;
+    BrowseColumn(std::string f, std::function<Value()> c = {})  // NOLINT: {"CAR:Codigo"}
         : field(std::move(f)), compute(std::move(c)) {}
     std::string field;                     // "CAR:Codigo", or the name of a computed value ("loc:Importe")
     std::function<Value()> compute;        // computed for display (from the view's buffers)
@@ -93,13 +93,13 @@ struct BrowseButtons {
     bool hideSelect = false;               // HIDESELECT
 };
 
-struct BrowseListSpec {
+struct BrowseListSetup {
     int listControl = 0;                   // ?BROWSE:1
     data::TableId primary{};
-    std::vector<BrowseJoinSpec> joins;
+    std::vector<BrowseJoin> joins;
     std::string format;                    // the list format string
-    std::vector<BrowseColumnSpec> columns;  // one per format column
-    std::vector<BrowseOrderSpec> orders;    // order 1, 2, ... in declaration order
+    std::vector<BrowseColumn> columns;  // one per format column
+    std::vector<BrowseOrderSetup> orders;    // order 1, 2, ... in declaration order
     int sheetControl = 0;                  // ?CURRENTTAB (0: one order, no tab choice)
     std::string findColumns;               // the column list for the find window
     BrowseButtons buttons;
@@ -122,7 +122,7 @@ struct ListLine {
 
 class BrowseList : public WindowComponent {
 public:
-    BrowseList(WindowController& controller, BrowseListSpec spec);
+    BrowseList(WindowController& controller, BrowseListSetup setup);
     ~BrowseList() override;
     BrowseList(const BrowseList&) = delete;
     BrowseList& operator=(const BrowseList&) = delete;
@@ -146,7 +146,7 @@ public:
     uint8_t HIDESELECT = 0;
 
     // ----- what the list shows
-    const BrowseListSpec& spec() const { return spec_; }
+    const BrowseListSetup& setup() const { return setup_; }
     view::ViewCursor& View() { return *view_; }
     QTableWidget* table() const { return table_; }
     QScrollBar* thumb() const { return bar_; }
@@ -182,7 +182,7 @@ public:
     void SignalNewSelection();
     // A list whose range follows this list's selected record (a header
     // list's line list): reloaded whenever the selection changes.
-    void AddDependent(BrowseList& lines) { spec_.dependents.push_back(&lines); }
+    void AddDependent(BrowseList& lines) { setup_.dependents.push_back(&lines); }
     // Search keys, by the template's key numbers (kKeyF3, kKeyF4, kKeyF6).
     void HandleSearchKey(int key);
     // A character typed in the list (UTF-8).
@@ -208,7 +208,7 @@ public:
 
 private:
     struct Order {
-        BrowseOrderSpec spec;
+        BrowseOrderSetup setup;
         int key = view::ViewCursor::kRecordOrder;
         int freeField = -1;
         bool numeric = false;
@@ -242,7 +242,7 @@ private:
     std::vector<int> OwnButtons() const;
 
     WindowController& controller_;
-    BrowseListSpec spec_;
+    BrowseListSetup setup_;
     data::ThreadTableSet* tables_ = nullptr;
     std::unique_ptr<view::ViewCursor> view_;
     std::unique_ptr<view::TableSetView> tsv_;

@@ -56,12 +56,12 @@ std::optional<Value> PeekField(const Record& record, int field, const Picture& p
 
 ReadResult ReadField(Record& record, int field, const Picture& picture, std::string_view typed) {
     ReadResult r;
-    const FieldSpec& spec = record.layout().field(field);
-    if ((spec.type == FieldType::String || spec.type == FieldType::Memo) &&
-        charCount(rtrim(typed)) > static_cast<size_t>(spec.size)) {
+    const FieldSpec& def = record.layout().field(field);
+    if ((def.type == FieldType::String || def.type == FieldType::Memo) &&
+        charCount(rtrim(typed)) > static_cast<size_t>(def.size)) {
         // Cut silently, the end of what was typed would be lost.
         r.ok = false;
-        r.error = "El texto es demasiado largo (" + std::to_string(spec.size) + " caracteres como máximo)";
+        r.error = "El texto es demasiado largo (" + std::to_string(def.size) + " caracteres como máximo)";
         return r;
     }
     std::string error;

@@ -243,7 +243,7 @@ void BrowseUsuarios() {
     close.setTip(QStringLiteral("Cierra la ventana"));
     close.setIcon(ui::programIcon("WAClose.ico"));
 
-    BrowseListSpec ls;
+    BrowseListSetup ls;
     ls.listControl = kUsuList;
     ls.primary = data::TableId::usuarios;
     ls.format = "80L(2)|M*~Nombre~@s30@";

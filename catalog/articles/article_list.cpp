@@ -72,7 +72,7 @@ void SetArticleQueryStore(IniStore* store) { queryStore() = store; }
 
 void BrowseArticulo() {
     using namespace article_list;
-    app::StandardBrowseSpec b;
+    app::StandardBrowseSetup b;
     b.procedure = kBrowseArticulo;
     b.caption = QStringLiteral("Articulo registrados");
     b.listTip = QStringLiteral("Articulos registrados");

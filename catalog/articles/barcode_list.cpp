@@ -51,7 +51,7 @@ void ArticleFormOfRow() {
 }  // namespace
 
 void BrowseArticuloBarras() {
-    app::StandardBrowseSpec b;
+    app::StandardBrowseSetup b;
     b.procedure = kBrowseArticuloBarras;
     b.caption = QStringLiteral("Articulo registrados");
     b.listTip = QStringLiteral("Articulos registrados");

@@ -344,10 +344,10 @@ private:
             {"LEN", 1, 1},   {"SUB", 2, 3},   {"INSTRING", 2, 4}, {"ABS", 1, 1},
             {"INT", 1, 1},
         };
-        const FunctionSpec* spec = nullptr;
+        const FunctionSpec* fn = nullptr;
         for (const auto& f : kFunctions)
-            if (upper == f.name) spec = &f;
-        if (!spec) throw Fail{n->position, "función desconocida: " + upper};
+            if (upper == f.name) fn = &f;
+        if (!fn) throw Fail{n->position, "función desconocida: " + upper};
         advance();  // '('
         n->kind = Node::Kind::Call;
         n->text = upper;
@@ -367,7 +367,7 @@ private:
         }
         advance();  // ')'
         int count = static_cast<int>(n->args.size());
-        if (count < spec->minArgs || count > spec->maxArgs)
+        if (count < fn->minArgs || count > fn->maxArgs)
             throw Fail{n->position, "número de argumentos incorrecto para " + upper};
         n->height = h + 1;
         checkDepth(n->height, n->position);

@@ -38,56 +38,56 @@ constexpr const char* kBadDate = "Fecha no válida (use dd/mm/aaaa)";
 
 }  // namespace
 
-std::optional<Picture> Picture::parse(std::string_view spec) {
-    if (!spec.empty() && spec.front() == '@') spec.remove_prefix(1);
-    if (spec.empty()) return std::nullopt;
+std::optional<Picture> Picture::parse(std::string_view text) {
+    if (!text.empty() && text.front() == '@') text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
     Picture p;
     size_t i = 1;
-    switch (spec[0]) {
+    switch (text[0]) {
     case 'n':
     case 'N': {
         p.kind_ = Kind::Number;
         bool sawMinus = false, sawUnderscore = false;
-        while (i < spec.size() && (spec[i] == '-' || spec[i] == '_')) {
-            bool& seen = spec[i] == '-' ? sawMinus : sawUnderscore;
+        while (i < text.size() && (text[i] == '-' || text[i] == '_')) {
+            bool& seen = text[i] == '-' ? sawMinus : sawUnderscore;
             if (seen) return std::nullopt;
             seen = true;
             ++i;
         }
         p.minus_ = sawMinus;
         p.group_ = !sawUnderscore;
-        if (!readInt(spec, i, p.width_) || p.width_ == 0) return std::nullopt;
-        if (i < spec.size() && spec[i] == '.') {
+        if (!readInt(text, i, p.width_) || p.width_ == 0) return std::nullopt;
+        if (i < text.size() && text[i] == '.') {
             ++i;
-            if (!readInt(spec, i, p.places_) || p.places_ > 32) return std::nullopt;
+            if (!readInt(text, i, p.places_) || p.places_ > 32) return std::nullopt;
         }
-        if (i < spec.size() && (spec[i] == 'b' || spec[i] == 'B')) {
+        if (i < text.size() && (text[i] == 'b' || text[i] == 'B')) {
             p.blankZero_ = true;
             ++i;
         }
-        if (i != spec.size()) return std::nullopt;
+        if (i != text.size()) return std::nullopt;
         return p;
     }
     case 's':
     case 'S':
         p.kind_ = Kind::Text;
-        if (!readInt(spec, i, p.width_) || p.width_ == 0 || i != spec.size()) return std::nullopt;
+        if (!readInt(text, i, p.width_) || p.width_ == 0 || i != text.size()) return std::nullopt;
         return p;
     case 'd':
     case 'D':
         // dd/mm/yyyy is the only date layout in use.
-        if (spec.substr(1) != "6") return std::nullopt;
+        if (text.substr(1) != "6") return std::nullopt;
         p.kind_ = Kind::Date;
         p.width_ = 10;
         return p;
     case 'p':
     case 'P': {
         p.kind_ = Kind::Page;
-        while (i < spec.size() && (spec[i] == '<' || spec[i] == '#')) {
+        while (i < text.size() && (text[i] == '<' || text[i] == '#')) {
             ++p.width_;
             ++i;
         }
-        if (p.width_ == 0 || i + 1 != spec.size() || (spec[i] != 'p' && spec[i] != 'P'))
+        if (p.width_ == 0 || i + 1 != text.size() || (text[i] != 'p' && text[i] != 'P'))
             return std::nullopt;
         return p;
     }

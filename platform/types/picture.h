@@ -16,7 +16,7 @@ public:
     enum class Kind { Number, Text, Date, Page };
     // nullopt when the text is not a picture this system knows. A leading '@'
     // is accepted and ignored.
-    static std::optional<Picture> parse(std::string_view spec);
+    static std::optional<Picture> parse(std::string_view text);
 
     Kind kind() const { return kind_; }
     int width() const { return width_; }

@@ -142,8 +142,8 @@ struct ListRun {
     QTableWidget* table() const { return list().table(); }
 };
 
-StandardBrowseSpec categorySpec() {
-    StandardBrowseSpec b;
+StandardBrowseSetup categorySpec() {
+    StandardBrowseSetup b;
     b.procedure = "BrowseCatTest";
     b.caption = QStringLiteral("Categorías de artículos");
     b.listTip = QStringLiteral("Categorías de artículos");
@@ -197,19 +197,19 @@ protected:
     }
 
     // Starts the list on a new thread and waits until it shows its page.
-    void start(ListRun& run, StandardBrowseSpec spec = categorySpec(), uint8_t request = 0,
+    void start(ListRun& run, StandardBrowseSetup setup = categorySpec(), uint8_t request = 0,
                std::function<void()> before = {}, std::function<void()> after = {}) {
         runs_.push_back(&run);
-        auto own = spec.prepare;
-        spec.prepare = [&run, own](BrowseController& c, ui::Window& w) {
+        auto own = setup.prepare;
+        setup.prepare = [&run, own](BrowseController& c, ui::Window& w) {
             run.controller = &c;
             run.window = &w;
             if (own) own(c, w);
         };
-        run.thread = threads::start([&run, spec, request, before, after] {
+        run.thread = threads::start([&run, setup, request, before, after] {
             if (before) before();
             threadState().callRequest = request;
-            RunStandardBrowse(spec);
+            RunStandardBrowse(setup);
             run.response = threadState().callResponse;
             if (after) after();
             run.controller = nullptr;
@@ -333,14 +333,14 @@ TEST_F(BrowseTest, StepLocatorStepsThroughRecordsThatStartWithTheLetter) {
 
 TEST_F(BrowseTest, EntryLocatorTakesTheTypedTextAndRepositionsWhenAccepted) {
     seed({"Motores", "Brocas", "Martillos", "Anclas", "Tuercas", "Mazos"});
-    StandardBrowseSpec spec = categorySpec();
-    spec.list.orders[0].locator = LocatorKind::Entry;
-    spec.list.orders[0].locatorEntry = 40;
-    spec.prepare = [](BrowseController&, ui::Window& w) {
+    StandardBrowseSetup setup = categorySpec();
+    setup.list.orders[0].locator = LocatorKind::Entry;
+    setup.list.orders[0].locatorEntry = 40;
+    setup.prepare = [](BrowseController&, ui::Window& w) {
         w.add({ControlKind::Entry, 40, "?Locator", {}, QRect(300, 4, 120, 22)});
     };
     ListRun& r = run();
-    start(r, spec);
+    start(r, setup);
     chooseTab(r, 1);
     EXPECT_EQ(selectedName(r), "Motores") << "a tab change keeps the selected record";
     typeChar(r, 'm');
@@ -550,10 +550,10 @@ TEST_F(BrowseTest, ChangeAndViewOpenTheSelectedRecord) {
 
 TEST_F(BrowseTest, ChangedRecordThatLeavesTheFilterDisappears) {
     seed({"Anclas", "Brocas", "Clavos"});
-    StandardBrowseSpec spec = categorySpec();
-    spec.list.filter = "CAR:Descripcion <> 'Fuera'";
+    StandardBrowseSetup setup = categorySpec();
+    setup.list.filter = "CAR:Descripcion <> 'Fuera'";
     ListRun& r = run();
-    start(r, spec);
+    start(r, setup);
     key(r, Qt::Key_Down);
     click(r, kBrowseChange);
     ASSERT_NE(form(), nullptr);
@@ -678,11 +678,11 @@ TEST_F(BrowseTest, ToolbarButtonsActOnTheList) {
 
 TEST_F(BrowseTest, SelectModeHandsTheWholeChosenRecordOrRestoresTheCallersBuffer) {
     seed({"Anclas", "Brocas", "Clavos"});
-    StandardBrowseSpec spec = categorySpec();
-    spec.selectButton = true;
+    StandardBrowseSetup setup = categorySpec();
+    setup.selectButton = true;
     // The list shows only the name: the code comes from reading the chosen record again.
-    spec.list.format = "80L(1)|M*~Descripcion~@s40@";
-    spec.list.columns = {{"CAR:Descripcion"}};
+    setup.list.format = "80L(1)|M*~Descripcion~@s40@";
+    setup.list.columns = {{"CAR:Descripcion"}};
     struct Case {
         std::function<void(BrowseTest&, ListRun&)> act;
         uint8_t response;
@@ -702,7 +702,7 @@ TEST_F(BrowseTest, SelectModeHandsTheWholeChosenRecordOrRestoresTheCallersBuffer
         const Case& c = cases[i];
         std::optional<Record> before, after;
         ListRun& r = run();
-        start(r, spec, kSelect,
+        start(r, setup, kSelect,
               [&before] {
                   Record& b = data::tables().CatArticulos();
                   b.clear();
@@ -881,17 +881,17 @@ TEST_F(BrowseTest, LineListFollowsTheHeaderSelection) {
             ASSERT_EQ(g.InsertRecord(), data::kDone);
         }
     });
-    StandardBrowseSpec spec = categorySpec();
-    spec.size = QSize(560, 520);
+    StandardBrowseSetup setup = categorySpec();
+    setup.size = QSize(560, 520);
     BrowseList* lines = nullptr;
-    spec.prepare = [&lines](BrowseController& c, ui::Window& w) {
+    setup.prepare = [&lines](BrowseController& c, ui::Window& w) {
         w.add({ControlKind::List, 50, "?BROWSE:2", {}, QRect(12, 340, 500, 120)});
-        BrowseListSpec ls;
+        BrowseListSetup ls;
         ls.listControl = 50;
         ls.primary = TableId::Articulo;
         ls.format = "200L(2)|M*~Descripción~@s70@";
         ls.columns = {{"ART:Descripcion"}};
-        BrowseOrderSpec o("ART:KeyCategoria", ScrollStepKind::Integer, "ART:categoria");
+        BrowseOrderSetup o("ART:KeyCategoria", ScrollStepKind::Integer, "ART:categoria");
         o.rangeHeader = TableId::CatArticulos;
         ls.orders = {o};
         ls.findColumns = "Descripción|@s70|ART:Descripcion|";
@@ -899,7 +899,7 @@ TEST_F(BrowseTest, LineListFollowsTheHeaderSelection) {
         c.List(0).AddDependent(*lines);
     };
     ListRun& r = run();
-    start(r, spec);
+    start(r, setup);
     ASSERT_NE(lines, nullptr);
     auto lineNames = [&] {
         std::vector<std::string> out;
@@ -917,11 +917,11 @@ TEST_F(BrowseTest, LineListFollowsTheHeaderSelection) {
 
 TEST_F(BrowseTest, ColumnsFollowTheListFormat) {
     seed({"Anclas"});
-    StandardBrowseSpec spec = categorySpec();
+    StandardBrowseSetup setup = categorySpec();
     // A fixed-width first column, a resizable second one under a group header.
-    spec.list.format = "40R(3)~Código~@n_4@[80L(1)|M*~Descripcion~@s40@](90)|M~Grupo~";
+    setup.list.format = "40R(3)~Código~@n_4@[80L(1)|M*~Descripcion~@s40@](90)|M~Grupo~";
     ListRun& r = run();
-    start(r, spec);
+    start(r, setup);
     QTableWidget* t = r.table();
     ASSERT_EQ(t->columnCount(), 2);
     QHeaderView* h = t->horizontalHeader();
@@ -964,10 +964,10 @@ TEST_F(BrowseTest, TheLastColumnRunsToTheListsRightEdge) {
 
 TEST_F(BrowseTest, BadListFormatIsReportedAndTheListStillOpens) {
     seed({"Anclas"});
-    StandardBrowseSpec spec = categorySpec();
-    spec.list.format = "80R(1)|M*~Código~@n_4";
+    StandardBrowseSetup setup = categorySpec();
+    setup.list.format = "80R(1)|M*~Código~@n_4";
     ListRun& r = run();
-    start(r, spec);
+    start(r, setup);
     ASSERT_FALSE(r.done);
     ASSERT_GE(presenter.count(), 1u);
     EXPECT_NE(presenter.shown().front().box.text.find("Formato de lista"), std::string::npos);

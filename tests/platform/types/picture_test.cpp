@@ -16,7 +16,7 @@ Picture P(std::string_view s) {
 }
 
 TEST(Picture, ParsesThePicturesInUse) {
-    struct Case { const char* spec; Picture::Kind kind; int width, places; };
+    struct Case { const char* text; Picture::Kind kind; int width, places; };
     const Case cases[] = {
         {"n_10", Picture::Kind::Number, 10, 0}, {"@n-14.2", Picture::Kind::Number, 14, 2},
         {"n10.2b", Picture::Kind::Number, 10, 2}, {"n_10B", Picture::Kind::Number, 10, 0},
@@ -26,10 +26,10 @@ TEST(Picture, ParsesThePicturesInUse) {
         {"p<<#p", Picture::Kind::Page, 3, 0},
     };
     for (const auto& c : cases) {
-        Picture p = P(c.spec);
-        EXPECT_EQ(p.kind(), c.kind) << c.spec;
-        EXPECT_EQ(p.width(), c.width) << c.spec;
-        EXPECT_EQ(p.places(), c.places) << c.spec;
+        Picture p = P(c.text);
+        EXPECT_EQ(p.kind(), c.kind) << c.text;
+        EXPECT_EQ(p.width(), c.width) << c.text;
+        EXPECT_EQ(p.places(), c.places) << c.text;
     }
     for (const char* bad : {"", "@", "n", "n.2", "nx", "n10.2c", "s", "s10x", "d7", "x10", "p<<#", "n--5"})
         EXPECT_FALSE(Picture::parse(bad).has_value()) << bad;
