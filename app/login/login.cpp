@@ -24,7 +24,10 @@ void setCompany() {
     globals().EMPRESA = e;
 }
 
-enum : int { kSheet = 1, kTab = 2, kNamePrompt = 3, kName = 4, kPasswordPrompt = 5, kPassword = 6, kOk = 7, kCancel = 8 };
+constexpr int kName = kAccessName;
+constexpr int kPassword = kAccessPassword;
+constexpr int kOk = kAccessOk;
+constexpr int kCancel = kAccessCancel;
 
 class LoginController : public WindowController {
 public:
@@ -102,27 +105,38 @@ LoginOutcome CheckLogin(std::string_view name, std::string_view password) {
     return LoginOutcome::Granted;
 }
 
-void Login() {
-    ui::Window w(QStringLiteral("Acceso"), QSize(300, 170));
+void BuildAccessWindow(ui::Window& w) {
     using ui::ControlKind;
-    w.add({ControlKind::Sheet, kSheet, "?SHEET1", "", QRect(4, 4, 292, 120)});
-    w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos del usuario"), {}, kSheet});
-    w.add({ControlKind::Prompt, kNamePrompt, "?LOC:NOMBRE:PROMPT", QStringLiteral("&Nombre:"), QRect(12, 16, 70, 20), kTab});
-    ui::Control& n = w.add({ControlKind::Entry, kName, "?LOC:NOMBRE", "", QRect(100, 16, 160, 22), kTab});
-    w.add({ControlKind::Prompt, kPasswordPrompt, "?LOC:PASSWORD:PROMPT", QStringLiteral("&Password:"), QRect(12, 50, 70, 20), kTab});
-    ui::Control& p = w.add({ControlKind::Entry, kPassword, "?LOC:PASSWORD", "", QRect(100, 50, 100, 22), kTab});
-    ui::Control& ok = w.add({ControlKind::Button, kOk, "?OK", QStringLiteral("&Aceptar"), QRect(110, 132, 86, 28)});
-    ui::Control& cancel = w.add({ControlKind::Button, kCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(204, 132, 86, 28)});
+    w.add({ControlKind::Sheet, kAccessSheet, "?SHEET1", "", QRect(4, 4, 292, 120)});
+    w.add({ControlKind::Tab, kAccessTab, "?TAB1", QStringLiteral("Datos del usuario"), {}, kAccessSheet});
+    w.add({ControlKind::Prompt, kAccessNamePrompt, "?LOC:NOMBRE:PROMPT", QStringLiteral("&Nombre:"),
+           QRect(12, 16, 70, 20), kAccessTab});
+    ui::Control& n = w.add({ControlKind::Entry, kAccessName, "?LOC:NOMBRE", "", QRect(100, 16, 160, 22), kAccessTab});
+    w.add({ControlKind::Prompt, kAccessPasswordPrompt, "?LOC:PASSWORD:PROMPT", QStringLiteral("&Password:"),
+           QRect(12, 50, 70, 20), kAccessTab});
+    ui::Control& p =
+        w.add({ControlKind::Entry, kAccessPassword, "?LOC:PASSWORD", "", QRect(100, 50, 100, 22), kAccessTab});
+    ui::Control& ok = w.add({ControlKind::Button, kAccessOk, "?OK", QStringLiteral("&Aceptar"), QRect(110, 132, 86, 28)});
+    ui::Control& cancel =
+        w.add({ControlKind::Button, kAccessCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(204, 132, 86, 28)});
     n.setTip(QStringLiteral("Nombre del usuario"));
     n.setStatusText(QStringLiteral("Nombre del usuario"));
     p.setTip(QStringLiteral("Contraseña"));
     p.setStatusText(QStringLiteral("Contraseña"));
     ok.setTip(QStringLiteral("Acepta la operacion"));
+    ok.setStatusText(QStringLiteral("Acepta la operacion"));
     cancel.setTip(QStringLiteral("Cancela la operacion"));
+    cancel.setStatusText(QStringLiteral("Cancela la operacion"));
+    if (auto* e = p.as<QLineEdit>()) e->setEchoMode(QLineEdit::Password);
+}
+
+void Login() {
+    ui::Window w(QStringLiteral("Acceso"), QSize(300, 170));
+    BuildAccessWindow(w);
     // The entries come pre-filled and stay editable: with them locked, a user
     // whose password was changed in the user administration could never log
     // in again.
-    if (auto* e = p.as<QLineEdit>()) e->setEchoMode(QLineEdit::Password);
+    ui::Control& cancel = w.at(kCancel);
     cancel.setHidden(true);
     cancel.setDisabled(true);
 

@@ -7,7 +7,22 @@
 #include <string>
 #include <string_view>
 
+namespace tv::ui {
+class Window;
+}
+
 namespace tv::app {
+
+// Control numbers of the "Acceso" windows: the login and the administrator's
+// login of the user administration.
+enum AccessControl : int {
+    kAccessSheet = 1, kAccessTab = 2, kAccessNamePrompt = 3, kAccessName = 4, kAccessPasswordPrompt = 5,
+    kAccessPassword = 6, kAccessOk = 7, kAccessCancel = 8,
+};
+
+// Adds the controls of an "Acceso" window: the name and the (masked)
+// password with their prompts, "&Aceptar" and "&Cancelar".
+void BuildAccessWindow(ui::Window& w);
 
 // The name and password the login window is filled with.
 inline constexpr const char* kLoginName = "kvz";

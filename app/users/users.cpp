@@ -11,6 +11,7 @@
 #include "app/form/field_binding.h"
 #include "app/form/form_controller.h"
 #include "app/frame/procedures.h"
+#include "app/login/login.h"
 #include "app/login/password.h"
 #include "data/thread_table_set.h"
 #include "platform/threads/thread_state.h"
@@ -183,24 +184,9 @@ bool IsAdministrator(std::string_view name, std::string_view password) {
 
 void LoginAdminstrador() {
     ui::Window w(QStringLiteral("Acceso"), QSize(300, 170));
-    w.add({ControlKind::Sheet, kAdmSheet, "?SHEET1", "", QRect(4, 4, 292, 120)});
-    w.add({ControlKind::Tab, kAdmTab, "?TAB1", QStringLiteral("Datos del usuario"), {}, kAdmSheet});
-    w.add({ControlKind::Prompt, kAdmNamePrompt, "?LOC:NOMBRE:PROMPT", QStringLiteral("&Nombre:"), QRect(12, 16, 70, 20), kAdmTab});
-    ui::Control& n = w.add({ControlKind::Entry, kAdmName, "?LOC:NOMBRE", "", QRect(100, 16, 160, 22), kAdmTab});
-    w.add({ControlKind::Prompt, kAdmPasswordPrompt, "?LOC:PASSWORD:PROMPT", QStringLiteral("&Password:"),
-           QRect(12, 50, 70, 20), kAdmTab});
-    ui::Control& p = w.add({ControlKind::Entry, kAdmPassword, "?LOC:PASSWORD", "", QRect(100, 50, 100, 22), kAdmTab});
-    ui::Control& ok = w.add({ControlKind::Button, kAdmOk, "?OK", QStringLiteral("&Aceptar"), QRect(110, 132, 86, 28)});
-    ui::Control& cancel =
-        w.add({ControlKind::Button, kAdmCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(204, 132, 86, 28)});
-    n.setTip(QStringLiteral("Nombre del usuario"));
-    n.setStatusText(QStringLiteral("Nombre del usuario"));
-    p.setTip(QStringLiteral("Contraseña"));
-    p.setStatusText(QStringLiteral("Contraseña"));
-    ok.setTip(QStringLiteral("Acepta la operacion"));
-    ok.setStatusText(QStringLiteral("Acepta la operacion"));
-    cancel.setTip(QStringLiteral("Cancela la operacion"));
-    cancel.setStatusText(QStringLiteral("Cancela la operacion"));
+    BuildAccessWindow(w);
+    ui::Control& n = w.at(kAdmName);
+    ui::Control& p = w.at(kAdmPassword);
     if (auto* e = n.as<QLineEdit>()) e->setMaxLength(30);
     if (auto* e = p.as<QLineEdit>()) e->setMaxLength(10);
 

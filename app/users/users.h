@@ -7,12 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "app/login/login.h"
+
 namespace tv::app {
 
-// Control numbers of the administrator login window "Acceso".
+// Control numbers of the administrator login window "Acceso" (the
+// login's own window, app/login/login.h).
 enum AdminLoginControl : int {
-    kAdmSheet = 1, kAdmTab = 2, kAdmNamePrompt = 3, kAdmName = 4, kAdmPasswordPrompt = 5, kAdmPassword = 6,
-    kAdmOk = 7, kAdmCancel = 8,
+    kAdmSheet = kAccessSheet, kAdmTab = kAccessTab, kAdmNamePrompt = kAccessNamePrompt, kAdmName = kAccessName,
+    kAdmPasswordPrompt = kAccessPasswordPrompt, kAdmPassword = kAccessPassword, kAdmOk = kAccessOk,
+    kAdmCancel = kAccessCancel,
 };
 
 // Control numbers of the user list.
