@@ -6,9 +6,7 @@
 #include "app/frame/main_frame.h"
 #include "app/program_main.h"
 #include "app/qt_spanish.h"
-#include "app/users/users.h"
-#include "catalog/articles/articles.h"
-#include "catalog/catalogues.h"
+#include "app/registered_modules.h"
 #include "platform/threads/logical_thread.h"
 
 namespace {
@@ -24,9 +22,7 @@ int main(int argc, char** argv) {
     tv::app::InstallQtSpanishTexts();
 
     // The procedures the frame starts by name.
-    tv::catalog::RegisterCatalogueProcedures();
-    tv::catalog::RegisterArticleProcedures();
-    tv::app::RegisterAdminProcedures();
+    tv::app::RegisterModuleProcedures();
 
     int exitCode = 0;
     tv::threads::start(
