@@ -253,14 +253,17 @@ private:
         return false;
     }
 
-    // What the user typed, taken into the buffers first.
-    void SaveScreen() {
-        for (int c : {kFolio, kFecha, kProveedor, kReferencia}) TakeControl(c);
+    // What the user typed, taken into the buffers first; false (after the
+    // message, the focus on the entry) when a text cannot be read.
+    bool SaveScreen(int except = 0) {
+        for (int c : {kFolio, kFecha, kProveedor, kReferencia})
+            if (c != except && !TakeControl(c)) return false;
         UpdateComponents();
+        return true;
     }
 
     void LookUpSupplier() {
-        SaveScreen();
+        if (!SaveScreen()) return;
         Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
         if (CallSubProcedure(kSupplierList, kSelect) == kCompleted)
             Buffer().set(proveedor_, Supplier().get(PvdField("PVD:Codigo")));
@@ -268,7 +271,8 @@ private:
     }
 
     void PickDate() {
-        SaveScreen();
+        // The date typed (even one that cannot be read) gives way to the one picked.
+        if (!SaveScreen(kFecha)) return;
         const int fecha = EntField("ENT:Fecha");
         QDate start = QDate::currentDate();
         if (std::optional<Ymd> d = ymdFromDate(static_cast<long>(Buffer().number(fecha).toInt64())))
@@ -280,7 +284,7 @@ private:
 
     // "Llamar datos": the order's pending lines become this receipt's.
     void CallUp() {
-        SaveScreen();
+        if (!SaveScreen()) return;
         if (Buffer().number(EntField("ENT:OrdenCompra")).isZero()) return;
         if (!CallUpOrder(Tables(), tracker_)) return;
         ShowRecord();
@@ -328,8 +332,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateEntradas() {
-    ui::Window w(QString::fromUtf8("Entrada de almacén"), QSize(580, 540), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 572, 490)});
+    ui::Window w(QString::fromUtf8("Entrada de almacén"), QSize(660, 540), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 652, 490)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QString::fromUtf8("Entrada de almacén"), {}, kSheet});
     auto prompt = [&](int n, const char* name, const char* text, QRect r) {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
@@ -347,18 +351,18 @@ void UpdateEntradas() {
     prompt(kFechaPrompt, "?ENT:Fecha:Prompt", "&Fecha:", QRect(240, 10, 50, 20));
     entry(kFecha, "?ENT:Fecha", QRect(296, 8, 100, 22), "Fecha de entrada");
     button(kCalendar, "?CALENDAR", "...", QRect(398, 8, 28, 22), "Buscar fecha");
-    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 552, 50), kTab});
+    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 632, 50), kTab});
     prompt(kTipoPrompt, "?ENT:TIPO:Prompt", "&Tipo:", QRect(16, 58, 70, 20));
     tip(w.add({ControlKind::DropCombo, kTipo, "?ENT:TIPO", {}, QRect(96, 56, 150, 22), kTab}), "Tipo de entrada");
     prompt(kTipoDescPrompt, "?TEN:Descripcion:Prompt", "&Descripcion:", QRect(260, 58, 80, 20));
-    tip(w.add({ControlKind::DisplayString, kTipoDesc, "?TEN:Descripcion", {}, QRect(344, 58, 206, 20), kTab}),
+    tip(w.add({ControlKind::DisplayString, kTipoDesc, "?TEN:Descripcion", {}, QRect(344, 58, 286, 20), kTab}),
         "Descripción del tipo de entrada");
-    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP2", QStringLiteral("Proveedor:"), QRect(6, 92, 552, 50), kTab});
+    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP2", QStringLiteral("Proveedor:"), QRect(6, 92, 632, 50), kTab});
     prompt(kProveedorPrompt, "?ENT:PROVEEDOR:Prompt", "&Proveedor:", QRect(16, 114, 78, 20));
     entry(kProveedor, "?ENT:PROVEEDOR", QRect(96, 112, 120, 22), "Código del proveedor");
     button(kProveedorLookup, "?LOOKUP1", "", QRect(218, 112, 26, 22), "Buscar proveedor").setIcon(ui::programIcon("LUPA.ICO"));
     prompt(kNombrePrompt, "?PVD:Nombre:Prompt", "&Nombre:", QRect(260, 114, 80, 20));
-    tip(w.add({ControlKind::DisplayString, kNombre, "?PVD:Nombre", {}, QRect(344, 114, 206, 20), kTab}),
+    tip(w.add({ControlKind::DisplayString, kNombre, "?PVD:Nombre", {}, QRect(344, 114, 286, 20), kTab}),
         "Nombre del proveedor");
     prompt(kOrdenPrompt, "?ENT:OrdenCompra:Prompt", "&Orden Compra:", QRect(8, 152, 90, 20));
     tip(w.add({ControlKind::DropCombo, kOrden, "?ENT:OrdenCompra", {}, QRect(100, 150, 100, 22), kTab}),
@@ -368,14 +372,14 @@ void UpdateEntradas() {
     button(kLlamar, "?LLAMAR", "Llamar datos", QRect(8, 180, 110, 26), "Llamar datos de la orden de compra");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Artículos de la entrada:"),
            QRect(8, 214, 200, 18), kTab});
-    tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 234, 548, 180), kTab}), "Artículos de la entrada");
+    tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 234, 628, 180), kTab}), "Artículos de la entrada");
     button(kLineInsert, "?INSERT", "&Agregar", QRect(8, 420, 84, 28), "Agregar artículo a la entrada")
         .setIcon(ui::programIcon("WAINSERT.ICO"));
     button(kLineChange, "?CHANGE", "&Cambiar", QRect(96, 420, 84, 28), "Modificar artículo de la entrada")
         .setIcon(ui::programIcon("WAChange.ICO"));
     button(kLineDelete, "?DELETE", "&Borrar", QRect(184, 420, 84, 28), "Eliminar artículo de la entrada")
         .setIcon(ui::programIcon("WADELETE.ICO"));
-    app::AddOkCancel(w, kOk, kCancel, QRect(396, 502, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(476, 502, 86, 28));
 
     ReceiptForm form(w);
     form.SetOkCancel(kOk, kCancel);

@@ -156,7 +156,7 @@ private:
     }
 
     void LookUpByNumber() {
-        SaveScreen();
+        if (!SaveScreen()) return;
         Article().set(Field(TableId::Articulo, "ART:NoArt"), Value(Number()));
         if (CallSubProcedure(kArticleList, kSelect) == kCompleted) {
             Line().set(Field(TableId::DetEntradas, "DEN:CodigoArticulo"),
@@ -172,7 +172,7 @@ private:
     void ArticleByBarcode(bool fromButton) {
         const int barras = Field(TableId::DetEntradas, "DEN:CODBARRAS");
         const int aarBarras = Field(TableId::AliasArticulos, "AAR:CodigoBarras");
-        if (fromButton) SaveScreen();
+        if (fromButton && !SaveScreen()) return;
         if (!fromButton && trim(Line().get(barras).asText()).empty()) return;
         Alias().set(aarBarras, Line().get(barras));
         const bool found = !fromButton && Tables().gateway(TableId::AliasArticulos).ReadByKey("AAR:KeyCodigoBarras") == data::kDone;
@@ -189,8 +189,10 @@ private:
         if (ArticleByNumber()) Win().at(kCantidad).focus();
     }
 
-    void SaveScreen() {
-        for (int c : {kCodigo, kBarras, kCantidad, kCosto}) TakeControl(c);
+    bool SaveScreen() {
+        for (int c : {kCodigo, kBarras, kCantidad, kCosto})
+            if (!TakeControl(c)) return false;
+        return true;
     }
 };
 

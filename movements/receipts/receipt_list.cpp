@@ -30,11 +30,27 @@ public:
             return 0;
         }
         const int r = BrowseController::DispatchEvent(e);
-        if (!Closed()) ShowSupplierNames();
+        if (!Closed()) {
+            KeepHidden();
+            ShowSupplierNames();
+        }
         return r;
     }
 
+protected:
+    void SetUpAfterOpen() override {
+        BrowseController::SetUpAfterOpen();
+        KeepHidden();
+    }
+
 private:
+    // Receipts are not changed or deleted here: the buttons stay out of
+    // sight (their keys still ask the form, which refuses).
+    void KeepHidden() {
+        Win().at(kChange).setHidden(true);
+        Win().at(kDelete).setHidden(true);
+    }
+
     const data::TableDecl& Pvd() const { return data::decl(TableId::Proveedores); }
     Record& Supplier() const { return data::tables().buffer(TableId::Proveedores); }
 
@@ -113,11 +129,11 @@ void tip(ui::Control& c, const char* text) { c.setTip(QString::fromUtf8(text)); 
 }  // namespace
 
 void BrowseEntradas() {
-    ui::Window w(QString::fromUtf8("Entradas de Almacén"), QSize(700, 480), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 692, 214)});
+    ui::Window w(QString::fromUtf8("Entradas de Almacén"), QSize(744, 480), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 736, 214)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Por Folio"), {}, kSheet});
-    tip(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(6, 6, 674, 172), kTab}), "Entradas registradas");
-    tip(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(8, 224, 684, 160)}), "Articulos de la entrada");
+    tip(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(6, 6, 718, 172), kTab}), "Entradas registradas");
+    tip(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(8, 224, 728, 160)}), "Articulos de la entrada");
     struct Button {
         int control;
         const char* name;
@@ -131,14 +147,12 @@ void BrowseEntradas() {
                             Button{kInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO", 184},
                             Button{kChange, "?CHANGE:3", "&Cambiar", "Modificar registro", "WAChange.ICO", 272},
                             Button{kDelete, "?DELETE:3", "&Borrar", "Borrar registro", "WADELETE.ICO", 360},
-                            Button{kPrint, "?PRINT", "Im&primir", "Imprimir entrada", "WAPrint.ico", 448},
-                            Button{kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", 608}}) {
+                            Button{kPrint, "?PRINT", "Im&primir", "Imprimir entrada", "PRINT.ICO", 448},
+                            Button{kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", 652}}) {
         ui::Control& c = w.add({ControlKind::Button, b.control, b.name, QString::fromUtf8(b.text), QRect(b.x, y, 84, 28)});
         tip(c, b.tipText);
         c.setIcon(ui::programIcon(b.icon));
     }
-    w.at(kChange).setHidden(true);
-    w.at(kDelete).setHidden(true);
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),
            QRect(8, y + 6, 80, 18)});
     w.add({ControlKind::FixedText, kSupplierLabel, "?STRING2", QStringLiteral("Proveedor:"), QRect(8, 432, 70, 18)});

@@ -56,6 +56,12 @@ report::ReportLayout ReceiptLayout() {
         Item::value("DEN:CostoUnitario", "n10.2", 6458, 52, 700, Align::Right),
         Item::value("LOC:IMPORTE", "n-14.2", 7156, 52, 840, Align::Right),
     };
+    // Everything but the two titles in 8 points, as the columns are set out for.
+    report::Font small;
+    small.size = 8;
+    for (report::Band* b : {&l.pageHeader, &l.detail})
+        for (Item& i : b->items)
+            if (i.font == report::Font{}) i.font = small;
     return l;
 }
 

@@ -166,6 +166,8 @@ protected:
 
 TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     start(BrowseEntradas);
+    EXPECT_TRUE(list_->at(L::kChange).hidden());
+    EXPECT_TRUE(list_->at(L::kDelete).hidden());
     click(list_, L::kInsert);
     ui::Window* f = receiptForm();
     ASSERT_NE(f, nullptr);
@@ -197,6 +199,7 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(cells(lines(list_, L::kLinesList), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_EQ(text(list_, L::kSupplierName), "FERRETERA DEL NORTE");
     EXPECT_EQ(text(list_, L::kSupplierName2), "SUCURSAL CENTRO");
+    EXPECT_TRUE(list_->at(L::kChange).hidden());
     EXPECT_EQ(articleField(10, "ART:Entradas"), Decimal(3));
     EXPECT_EQ(articleField(10, "ART:COSTOPROMEDIO"), D(536));  // (4 x 0 + 37.50) / 7
     EXPECT_EQ(articleField(20, "ART:COSTOPROMEDIO"), D(100));
@@ -410,6 +413,26 @@ TEST_F(ReceiptUi, TheLineFormRefusesUnknownArticlesAndBadQuantities) {
     EXPECT_EQ(count(TableId::DetEntradas), 0);
     EXPECT_FALSE(f->at(F::kFolio).readOnly());
     cancelNew(f);
+    closeList();
+}
+
+// Started again while open: the open list comes forward, nothing else opens.
+TEST_F(ReceiptUi, TheListStartedTwiceKeepsOneWindow) {
+    start(BrowseEntradas);
+    bool second = false;
+    threads::start(
+        [&second] {
+            BrowseEntradas();
+            second = true;
+        },
+        512 * 1024);
+    ASSERT_TRUE(runFor([&] { return second; }));
+    settle();
+    EXPECT_TRUE(list_->isOpen());
+    int lists = 0;
+    for (ui::Window* w : ui::Window::openWindows())
+        if (w->caption() == QString::fromUtf8("Entradas de Almacén")) ++lists;
+    EXPECT_EQ(lists, 1);
     closeList();
 }
 
