@@ -78,7 +78,9 @@ TEST(FieldBinding, ValuesThatDoNotFitAreRefusedNotChanged) {
         r.set(f, r.layout().field(f).type == FieldType::String ? Value("7") : Value(7));
         ReadResult res = ReadField(r, f, *Picture::parse(c.picture), c.typed);
         EXPECT_EQ(res.ok, c.why == nullptr) << res.error;
-        if (c.why != nullptr) EXPECT_NE(res.error.find(c.why), std::string::npos) << res.error;
+        if (c.why != nullptr) {
+            EXPECT_NE(res.error.find(c.why), std::string::npos) << res.error;
+        }
         EXPECT_EQ(std::string(rtrim(r.get(f).asText())), c.stored);
     }
 }
