@@ -211,7 +211,8 @@ std::array<TableDecl, kTableCount> build() {
              D("TOR:Costo", 9, 2), D("TOR:RECIBIDO", 9, 2)},
             {{"TOR:KeyId", "tor:KeyId", "TOR:ID", UOA},
              {"TOR:KeyOrden", "tor:KeyOrden", "TOR:ORDEN", DUP},
-             {"TOR:KeyArticulo", "tor:KeyArticulo", "TOR:Articulo", DUP}});
+             {"TOR:KeyArticulo", "tor:KeyArticulo", "TOR:Articulo", DUP}})
+        .threadPrivate = true;
     b.table(T::Fisico, "Fisico", "FIS", "FISICO",
             {L("FIS:ID"), Dt("FIS:Fecha"), S("FIS:Descripcion", 60)},
             {{"FIS:KeyId", "FIS:KeyId", "FIS:ID", UOA}, {"FIS:KeyFecha", "FIS:KeyFecha", "FIS:Fecha", DUP}});

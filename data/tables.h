@@ -93,6 +93,11 @@ struct TableDecl {
     std::string boundMemo;         // "ART:Notas", "ORD:Nota", else empty
     std::vector<RelationDecl> relations;
     bool reclaim = false;          // Proveedores; SQLite reuses free pages anyway
+    // Temporden: the order wizard's picked lines are its own. Each logical
+    // thread has the table to itself (on its own connection): no other
+    // thread, running copy or station reads or deletes its rows, and they
+    // are gone when the thread ends (also when the program dies).
+    bool threadPrivate = false;
 
     int fieldIndex(std::string_view name) const { return layout->indexOf(name); }
     // Index of the key by name ("ART:KeyNoArt") or registered label, case-insensitive; -1 if none.

@@ -56,6 +56,7 @@ std::array<std::shared_ptr<const storage::TableDef>, kTableCount> buildStorageDe
         if (d.aliasOf)
             for (const FieldSpec& f : base.layout->fields()) def->columns.push_back(columnOf(f.name));
         if (base.id == TableId::usuarios) def->rules = lastAdministratorRules();
+        def->connectionPrivate = base.threadPrivate;
         defs[static_cast<size_t>(d.id)] = std::move(def);
     }
     return defs;
@@ -206,8 +207,9 @@ bool ThreadTableSet::CreatedSince(std::size_t mark, TableId t, int64_t row) cons
 
 int CreateAllTables(ThreadTableSet& set) {
     std::vector<std::shared_ptr<const storage::TableDef>> defs;
+    // A thread's own tables are made on its connection at their first use.
     for (const TableDecl& d : tableDecls())
-        if (!d.aliasOf) defs.push_back(storageDef(d.id));
+        if (!d.aliasOf && !d.threadPrivate) defs.push_back(storageDef(d.id));
     storage::Connection& c = set.connection();
     if (!c.isOpen()) return kNotDone;  // the first use of a table says why
     storage::Status st = storage::createTables(c, defs);

@@ -742,6 +742,7 @@ void BrowseList::Pick() {
 // ---------------------------------------------------------------- ask cycle
 
 void BrowseList::Ask(int request) {
+    if (EditsInPlace(request)) return;
     ThreadState& ts = threadState();
     list::AskCycle cycle(request, INSERTCONTROL != 0);
     while (auto pass = cycle.pass()) {
@@ -977,6 +978,14 @@ void BrowseList::HandleToolbar(int button) {
 bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
     if (table_ == nullptr) return false;
     const int me = setup_.listControl;
+    if (Editing()) {
+        if (e.kind == EventKind::CellLeft && e.control == me) {
+            CellLeft(e.key);
+            return true;
+        }
+        // Whatever else happens in the window finds the row written.
+        if (EndsEdit(e)) EndEdit(true);
+    }
     if (e.control == me) {
         switch (e.kind) {
             case EventKind::AlertKey:

@@ -29,6 +29,7 @@
 #include "app/window/window_controller.h"
 #include "data/tables.h"
 #include "platform/expr/program.h"
+#include "platform/ui/cell_editor.h"
 #include "platform/types/record.h"
 #include "platform/view/table_set_view.h"
 #include "platform/view/view_cursor.h"
@@ -87,6 +88,26 @@ struct BrowseColumn {
     std::function<Value()> compute;        // computed for display (from the view's buffers)
 };
 
+// In-place editing of a list's rows: its change button (and Ctrl+Enter, a
+// double click) edits the selected row cell by cell over the list instead
+// of calling a form, its delete button deletes the row at once. Tab and
+// Shift+Tab move between the editable cells, Enter ends the row, Up and
+// Down go on in the row above or below, Esc abandons the row; a cell's text
+// is read through its column's picture into the field the column shows
+// (refused with a message, the editor staying, when it cannot be read).
+// The row is written when its editing ends, and so it is when anything
+// else happens in the window meanwhile (a click elsewhere, a button).
+struct InPlaceColumn {
+    int column = 0;                       // format column (0-based) of a primary-table field
+    ui::CellEditorSpec editor;            // an entry or a spin box
+    std::optional<Decimal> minimum;       // a value below it is refused
+    bool required = false;                // a blank text is refused
+};
+struct BrowseInPlace {
+    std::vector<InPlaceColumn> columns;   // the editable cells, in the order Tab walks them
+    std::function<void()> changed;        // after a row was written or deleted
+};
+
 // Control numbers of the list's buttons (0: the list has none).
 struct BrowseButtons {
     int insert = 0, change = 0, del = 0, view = 0, select = 0, print = 0, query = 0;
@@ -105,11 +126,14 @@ struct BrowseListSetup {
     BrowseButtons buttons;
     bool headerSort = true;                // the column-header sort
     bool stripes = true;                   // odd screen rows on the stripe colour
+    int32_t stripeColour = list::kStripeColour;
     std::string filter;                    // a fixed filter of the view
     int printProcedure = 2;                // PRINTPROCEDURE
     // A list whose range follows this list's selected record (the lines of
     // a header list): reloaded whenever the selection changes.
     std::vector<class BrowseList*> dependents;
+    // Rows edited in place instead of through a form.
+    std::optional<BrowseInPlace> inPlace;
 };
 
 // One row of the list: the values shown, the four colours of each "*"
@@ -198,6 +222,16 @@ public:
     ListLine FillListLine();
     void RefillList();
 
+    // ----- in-place editing (lists with setup().inPlace)
+    bool Editing() const { return editCell_ >= 0; }
+    // Starts editing the selected row at editable cell `cell` (0 = the first).
+    void BeginEdit(int cell = 0);
+    // Ends the editing: the cell's text taken and the row written (a text
+    // that cannot be read is dropped after its message), or, with
+    // keep = false, the row as it was before the editing.
+    void EndEdit(bool keep);
+    ui::CellEditor* Editor() const { return cellEditor_.get(); }
+
     // ----- WindowComponent
     void RegisterAlertKeys(ui::Window& w) override;
     bool TakeEvent(WindowController& c, const ui::WindowEvent& e) override;
@@ -250,6 +284,17 @@ private:
     void ApplyRange(const Order& o);
     std::vector<int> OwnButtons() const;
 
+    // In-place editing (browse_in_place.cpp).
+    bool EditsInPlace(int request);
+    void OpenCell(int cell);
+    bool TakeCell(bool stay);
+    void FinishEdit(bool write, bool takeCell);
+    void ShowEditedLine();
+    void WriteEditedRow();
+    void DeleteInPlace();
+    void CellLeft(int key);
+    bool EndsEdit(const ui::WindowEvent& e) const;
+
     WindowController& controller_;
     BrowseListSetup setup_;
     data::ThreadTableSet* tables_ = nullptr;
@@ -272,6 +317,10 @@ private:
     bool settingUp_ = true;
     int64_t dependentsRow_ = -1;  // the header record the dependents show the lines of
     std::optional<storage::Status> readError_;
+    std::unique_ptr<ui::CellEditor> cellEditor_;
+    int editCell_ = -1;                  // the editable cell being edited (-1: none)
+    int editRow_ = -1;                   // its screen row
+    std::optional<Record> editBefore_;   // the row's record before its editing
 };
 
 // The frame's record buttons on the active list: insert, change and delete

@@ -67,7 +67,8 @@ ListLine BrowseList::FillListLine() {
 void BrowseList::RefillList() {
     // The stripes belong to the screen rows, not to the records.
     for (std::size_t p = 0; p < lines_.size(); ++p) {
-        const list::CellColours stripe = list::stripeColours(static_cast<int>(p) + 1);
+        list::CellColours stripe = list::stripeColours(static_cast<int>(p) + 1);
+        if (stripe.background != ui::kNoColor) stripe.background = setup_.stripeColour;
         for (std::size_t c = 0; c < lines_[p].colours.size(); ++c) {
             const bool own = c < format_.columns().size() && format_.columns()[c].cellColours;
             lines_[p].colours[c] = own && setup_.stripes ? stripe : list::CellColours{};

@@ -9,13 +9,12 @@
 // keys), the same journal (WAL) and synchronous FULL.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "bench/posting/posting_bench.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "movements/receipts/receipt_posting.h"
@@ -30,30 +29,14 @@ namespace fs = std::filesystem;
 
 constexpr int kArticles = 200;
 
-// A folder of its own for each benchmark, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "tv_posting_XXXXXX").string();
-        path_ = mkdtemp(t.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using bench::TempDir;
 
 // ---------------------------------------------------------------------------
 // Ours: the posting through the table layer.
 
-class OurDb {
+class OurDb : bench::OurTables {
 public:
-    explicit OurDb(const fs::path& dir) : conn_(dir / "talvor.db"), tables_(conn_) {
-        ErrorReporter::instance().setUp();
+    explicit OurDb(const fs::path& dir) : OurTables(dir) {
         data::DataTransaction tx(tables_);
         put(TableId::TipEntradas, {{"TEN:Descripcion", Value("COMPRA")}});
         put(TableId::Folios, {{"FOL:ENTRADAS", Value(1)}});
@@ -83,33 +66,12 @@ public:
         h.set(d.fieldIndex("ENT:Referencia"), Value("FACT-1"));
         return movements::receipts::CompleteReceipt(tables_);
     }
-
-private:
-    void put(TableId t, const std::vector<std::pair<const char*, Value>>& values) {
-        data::TableGateway& g = tables_.gateway(t);
-        g.BUFFER.clear();
-        for (const auto& [f, v] : values) g.BUFFER.set(g.declaration().fieldIndex(f), v);
-        g.InsertRecord();
-    }
-    storage::Connection conn_;
-    data::ThreadTableSet tables_;
 };
 
 // ---------------------------------------------------------------------------
 // The bare C API.
 
 const char* kBareSchema = R"(
-CREATE TABLE Articulo(r INTEGER PRIMARY KEY, ID INTEGER, NoArt INTEGER, Descripcion TEXT, UM INTEGER, Marca INTEGER,
-  categoria INTEGER, CodigoBarras TEXT, Modelo TEXT, Tamano TEXT, CAPACIDAD TEXT, FOTOGRAFIA TEXT, StockMaximo REAL,
-  StockMinimo REAL, StockIdeal REAL, ExistenciaAnterior REAL, Entradas REAL, Salidas REAL, Pedido REAL, Recibido REAL,
-  COSTOPROMEDIO REAL, Notas TEXT);
-CREATE UNIQUE INDEX a0 ON Articulo(ID);
-CREATE UNIQUE INDEX a1 ON Articulo(NoArt) WHERE NoArt<>0;
-CREATE INDEX a2 ON Articulo(Descripcion COLLATE NOCASE, r);
-CREATE INDEX a3 ON Articulo(UM, r);
-CREATE INDEX a4 ON Articulo(Marca, r);
-CREATE INDEX a5 ON Articulo(categoria, r);
-CREATE INDEX a6 ON Articulo(CodigoBarras COLLATE NOCASE, r) WHERE CodigoBarras<>'';
 CREATE TABLE DetEntradas(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADA INTEGER, CodigoArticulo INTEGER, CODBARRAS TEXT,
   Cantidad REAL, CostoUnitario REAL);
 CREATE UNIQUE INDEX d0 ON DetEntradas(ID) WHERE ID<>0;
@@ -140,11 +102,10 @@ CREATE TABLE TipEntradas(r INTEGER PRIMARY KEY, Codigo INTEGER, Descripcion TEXT
 CREATE UNIQUE INDEX t0 ON TipEntradas(Codigo) WHERE Codigo<>0;
 )";
 
-class BareDb {
+class BareDb : bench::BareSqlite {
 public:
-    explicit BareDb(const fs::path& dir) {
-        sqlite3_open((dir / "bare.db").c_str(), &db_);
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db") {
+        exec(bench::kBareArticulo);
         exec(kBareSchema);
         exec("BEGIN");
         exec("INSERT INTO TipEntradas(Codigo, Descripcion) VALUES(1, 'COMPRA')");
@@ -179,7 +140,6 @@ public:
         for (sqlite3_stmt* s : {folioUsed_, type_, lines_, article_, updateArticle_, maxKardex_, maxPrice_, maxHeader_,
                                 kardex_, price_, folio_, updateFolio_, header_, addLine_})
             sqlite3_finalize(s);
-        sqlite3_close(db_);
     }
     void storeLines(long long first, int receipts, int each) {
         exec("BEGIN");
@@ -192,7 +152,7 @@ public:
         exec("COMMIT");
     }
     bool complete(long long folio) {
-        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
+        if (!ok("BEGIN IMMEDIATE")) return false;
         sqlite3_bind_int64(folioUsed_, 1, folio);
         const bool used = sqlite3_step(folioUsed_) == SQLITE_ROW;
         sqlite3_reset(folioUsed_);
@@ -254,26 +214,10 @@ public:
         sqlite3_bind_int64(header_, 1, one(maxHeader_) + 1);
         sqlite3_bind_int64(header_, 2, folio);
         step(header_);
-        return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+        return ok("COMMIT");
     }
 
 private:
-    void exec(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
-    void prepare(sqlite3_stmt*& s, const char* sql) { sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr); }
-    static void step(sqlite3_stmt* s) {
-        sqlite3_step(s);
-        sqlite3_reset(s);
-    }
-    static long long one(sqlite3_stmt* s) {
-        long long v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-        sqlite3_reset(s);
-        return v;
-    }
-    bool rollback() {
-        exec("ROLLBACK");
-        return false;
-    }
-    sqlite3* db_ = nullptr;
     sqlite3_stmt *folioUsed_ = nullptr, *type_ = nullptr, *lines_ = nullptr, *article_ = nullptr,
                  *updateArticle_ = nullptr, *maxKardex_ = nullptr, *maxPrice_ = nullptr, *maxHeader_ = nullptr,
                  *kardex_ = nullptr, *price_ = nullptr, *folio_ = nullptr, *updateFolio_ = nullptr,

@@ -453,13 +453,13 @@ Connection::NumberCache& Connection::numberCache(const std::string& key) {
 
 int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
 
-Status Connection::beginImmediate(std::chrono::milliseconds timeout) {
+Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly) {
     if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
-    if (readOnly_) return Status::make(kAccessDenied);
+    if (readOnly_ && !ownTablesOnly) return Status::make(kAccessDenied);
     quiesce();
     lostBy_ = {};
     busyLimit_ = timeout;
-    int rc = run(db_, "BEGIN IMMEDIATE");
+    int rc = run(db_, ownTablesOnly ? "BEGIN" : "BEGIN IMMEDIATE");
     busyLimit_ = lockTimeout_;
     ++txnId_;
     return statusFromSqlite(rc);
@@ -490,9 +490,9 @@ void Connection::rollbackNow() {
     ++txnId_;
 }
 
-Status Connection::beginWrite() {
+Status Connection::beginWrite(bool ownTableOnly) {
     if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
-    if (readOnly_) return Status::make(kAccessDenied);
+    if (readOnly_ && !ownTableOnly) return Status::make(kAccessDenied);
     if (doomed_) return lostUnit();
     quiesce();
     if ((depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) {
@@ -509,7 +509,7 @@ Status Connection::beginWrite() {
         if (st.ok()) streamOpen_ = true;
         return st;
     }
-    Status st = beginImmediate(lockTimeout_);
+    Status st = beginImmediate(lockTimeout_, ownTableOnly);
     if (st.ok()) implicitOpen_ = true;
     return st;
 }
@@ -542,7 +542,8 @@ Status Connection::endStream() {
 
 // ---------------------------------------------------------------------------
 
-Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds> lockTimeout) : c_(c) {
+Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds> lockTimeout, bool ownTablesOnly)
+    : c_(c) {
     if (c_.depth_ > 0) {
         if (c_.doomed_) {
             begin_ = c_.lostUnit();
@@ -556,7 +557,7 @@ Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds>
         begin_ = c_.flush();
         if (!begin_.ok()) return;
     }
-    begin_ = c_.beginImmediate(lockTimeout.value_or(c_.lockTimeout_));
+    begin_ = c_.beginImmediate(lockTimeout.value_or(c_.lockTimeout_), ownTablesOnly);
     if (!begin_.ok()) return;
     c_.depth_ = 1;
     active_ = true;

@@ -101,6 +101,11 @@ struct TableDef {
     // An alias must resolve to the base table's columns (names compare without case).
     std::vector<std::string> columns;
     std::vector<TableRule> rules;   // created with the table
+    // A table of each connection alone (an SQLite TEMP table): its rows are
+    // never seen by another connection, logical thread or process, and are
+    // gone when the connection closes, also when the process dies. Its rules
+    // are not made.
+    bool connectionPrivate = false;
 
     int autoNumberKey() const;  // index of the auto-numbered key, -1 if none
 };
@@ -184,8 +189,9 @@ public:
 
     // --- internal (used by Table and Transaction) ---
     // A write outside a Transaction gets an implicit one (or joins the
-    // stream's); endWrite commits or rolls back that implicit one.
-    Status beginWrite();
+    // stream's); endWrite commits or rolls back that implicit one. A write
+    // to a connection-private table alone takes no lock of the database.
+    Status beginWrite(bool ownTableOnly = false);
     Status endWrite(bool ok);
     // SQLite's result as a status; a unit of work that SQLite rolled back by
     // itself (a full disk, an I/O error) remembers why, and its later writes
@@ -218,7 +224,9 @@ private:
     int setupDb();
     bool canWriteNow();
     void closeDb();
-    Status beginImmediate(std::chrono::milliseconds timeout);
+    // BEGIN IMMEDIATE; with ownTablesOnly a deferred BEGIN, for work on
+    // connection-private tables, which never waits for another station.
+    Status beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly = false);
     Status commitNow();
     void rollbackNow();
     static int busyHandler(void* self, int count);
@@ -255,7 +263,8 @@ private:
 class Transaction {
 public:
     explicit Transaction(Connection& c = Connection::current(),
-                         std::optional<std::chrono::milliseconds> lockTimeout = std::nullopt);
+                         std::optional<std::chrono::milliseconds> lockTimeout = std::nullopt,
+                         bool ownTablesOnly = false);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

@@ -213,13 +213,17 @@ Status Table::openSchema(bool create, bool* missingOut) {
     if (!cs.ok() && cs.code != kAccessDenied) return cs;
     sqlite3* db = c_.db();
     if (!c_.tableReady(def_->table)) {
+        const bool own = def_->connectionPrivate;
+        const char* schema = own ? "temp" : "main";
+        const std::string master = own ? "sqlite_temp_master" : "sqlite_master";
         // Which columns and keys exist?
         std::vector<std::string> have;
         {
             Stmt st;
-            int rc = prepare(db, "SELECT name FROM pragma_table_info(?)", st);
+            int rc = prepare(db, "SELECT name FROM pragma_table_info(?1, ?2)", st);
             if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
             sqlite3_bind_text(st.s, 1, def_->table.c_str(), -1, SQLITE_STATIC);
+            sqlite3_bind_text(st.s, 2, schema, -1, SQLITE_STATIC);
             while ((rc = sqlite3_step(st.s)) == SQLITE_ROW)
                 have.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0)));
             if (rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
@@ -248,7 +252,8 @@ Status Table::openSchema(bool create, bool* missingOut) {
         };
         std::vector<std::string> ddl;
         if (have.empty()) {
-            std::string sql = "CREATE TABLE IF NOT EXISTS " + m.tableQ + "(tv_row INTEGER PRIMARY KEY";
+            std::string sql = std::string(own ? "CREATE TEMP TABLE" : "CREATE TABLE") + " IF NOT EXISTS " + m.tableQ +
+                              "(tv_row INTEGER PRIMARY KEY";
             for (int i = 0; i < m.nf; ++i) sql += "," + m.cols[static_cast<size_t>(i)] + " " + typeOf(i);
             sql += ",tv_version INTEGER NOT NULL DEFAULT 0,tv_pending INTEGER NOT NULL DEFAULT 0)";
             ddl.push_back(sql);
@@ -263,7 +268,8 @@ Status Table::openSchema(bool create, bool* missingOut) {
         for (size_t k = 0; k < def_->keys.size(); ++k) {
             const KeyDef& kd = def_->keys[k];
             std::string sql = std::string("CREATE ") + (kd.unique ? "UNIQUE " : "") + "INDEX IF NOT EXISTS " +
-                              quoteId("tv_" + def_->table + "_" + std::to_string(k)) + " ON " + m.tableQ + "(" +
+                              (own ? "temp." : "") + quoteId("tv_" + def_->table + "_" + std::to_string(k)) +
+                              " ON " + m.tableQ + "(" +
                               m.exprs[k] + (kd.unique ? "" : ",tv_row") + ")";
             if (!m.cond[k].empty()) sql += " WHERE " + m.cond[k];
             ddl.push_back(sql);
@@ -273,7 +279,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
         bool missing = have.empty() || ddl.size() > def_->keys.size();
         if (!missing) {
             Stmt st;
-            int rc = prepare(db, "SELECT count(*) FROM sqlite_master WHERE type='index' AND name=?", st);
+            int rc = prepare(db, "SELECT count(*) FROM " + master + " WHERE type='index' AND name=?", st);
             if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
             for (size_t k = 0; k < def_->keys.size() && !missing; ++k) {
                 std::string name = "tv_" + def_->table + "_" + std::to_string(k);
@@ -284,7 +290,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
                 sqlite3_reset(st.s);
             }
         }
-        if (!missing) {
+        if (!missing && !own) {
             Stmt st;
             int rc = prepare(db, "SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=?", st);
             if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
@@ -296,17 +302,18 @@ Status Table::openSchema(bool create, bool* missingOut) {
                 sqlite3_reset(st.s);
             }
         }
-        for (const TableRule& r : def_->rules) ddl.push_back(r.sql);
+        if (!own)
+            for (const TableRule& r : def_->rules) ddl.push_back(r.sql);
         if (missing && !create) {
             *missingOut = true;
             return {};
         }
-        if (missing && c_.readOnly()) {
+        if (missing && c_.readOnly() && !own) {
             // What exists is read as it is; the rest waits for a station
             // that may write.
             if (have.empty()) return Status::make(kFileNotFound);
         } else if (missing) {
-            Transaction tx(c_);
+            Transaction tx(c_, std::nullopt, own);
             if (!tx.ok()) return tx.status();
             for (const auto& sql : ddl) {
                 Status st = c_.exec(sql);
@@ -676,21 +683,29 @@ Status Table::nextNumber(int64_t& n) {
     if (cache.txn == c_.transactionId() && c_.transactionDepth() + (c_.streaming() ? 1 : 0) > 0) {
         n = cache.last + 1;
     } else {
-        if (!m.numGet.s) {
-            int rc = prepare(c_.db(), "SELECT last FROM tv_autonumber WHERE tbl=?1 AND col=?2", m.numGet);
-            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+        // A table of the connection alone numbers from its own rows: its
+        // numbers mean nothing to anyone else (and it writes nothing shared).
+        const bool shared = !def_->connectionPrivate;
+        if (!m.numMax.s) {
+            if (shared) {
+                int rc = prepare(c_.db(), "SELECT last FROM tv_autonumber WHERE tbl=?1 AND col=?2", m.numGet);
+                if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+            }
             std::string sql = "SELECT max(" + m.cols[static_cast<size_t>(f)] + ") FROM " + m.tableQ;
             if (!m.cond[static_cast<size_t>(key)].empty()) sql += " WHERE " + m.cond[static_cast<size_t>(key)];
-            rc = prepare(c_.db(), sql, m.numMax);
+            int rc = prepare(c_.db(), sql, m.numMax);
             if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
         }
-        sqlite3_bind_text(m.numGet.s, 1, m.numTbl.c_str(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(m.numGet.s, 2, m.numCol.c_str(), -1, SQLITE_STATIC);
         int64_t last = 0;
-        int rc = sqlite3_step(m.numGet.s);
-        if (rc == SQLITE_ROW) last = sqlite3_column_int64(m.numGet.s, 0);
-        m.numGet.reset();
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+        int rc = SQLITE_OK;
+        if (shared) {
+            sqlite3_bind_text(m.numGet.s, 1, m.numTbl.c_str(), -1, SQLITE_STATIC);
+            sqlite3_bind_text(m.numGet.s, 2, m.numCol.c_str(), -1, SQLITE_STATIC);
+            rc = sqlite3_step(m.numGet.s);
+            if (rc == SQLITE_ROW) last = sqlite3_column_int64(m.numGet.s, 0);
+            m.numGet.reset();
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+        }
         rc = sqlite3_step(m.numMax.s);
         if (rc == SQLITE_ROW) {
             int64_t mx = m.kinds[static_cast<size_t>(f)] == Kind::Real
@@ -710,19 +725,22 @@ Status Table::nextNumber(int64_t& n) {
 // Records `n` as given for the auto-numbered key (never lowers the counter).
 Status Table::noteNumber(int64_t n) {
     Impl& m = *impl_;
-    if (!m.numPut.s) {
-        int rc = prepare(c_.db(),
-                         "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
-                         "DO UPDATE SET last=excluded.last WHERE excluded.last>last",
-                         m.numPut);
-        if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+    // A table of the connection alone keeps no shared record (see nextNumber).
+    if (!def_->connectionPrivate) {
+        if (!m.numPut.s) {
+            int rc = prepare(c_.db(),
+                             "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
+                             "DO UPDATE SET last=excluded.last WHERE excluded.last>last",
+                             m.numPut);
+            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+        }
+        sqlite3_bind_text(m.numPut.s, 1, m.numTbl.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(m.numPut.s, 2, m.numCol.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_int64(m.numPut.s, 3, n);
+        int rc = sqlite3_step(m.numPut.s);
+        m.numPut.reset();
+        if (rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
     }
-    sqlite3_bind_text(m.numPut.s, 1, m.numTbl.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(m.numPut.s, 2, m.numCol.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int64(m.numPut.s, 3, n);
-    int rc = sqlite3_step(m.numPut.s);
-    m.numPut.reset();
-    if (rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
     Connection::NumberCache& cache = c_.numberCache(m.numCacheKey);
     if (cache.txn != c_.transactionId()) {
         cache.txn = c_.transactionId();
@@ -736,7 +754,7 @@ Status Table::noteNumber(int64_t n) {
 Status Table::add(Record& rec, Numbering numbering, bool pending) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
-    Status st = c_.beginWrite();
+    Status st = c_.beginWrite(def_->connectionPrivate);
     if (!st.ok()) return st;
     int akey = def_->autoNumberKey();
     int af = akey >= 0 ? def_->keys[static_cast<size_t>(akey)].fields.at(0) : -1;
@@ -814,7 +832,7 @@ Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVer
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
     changed = false;
-    Status st = c_.beginWrite();
+    Status st = c_.beginWrite(def_->connectionPrivate);
     if (!st.ok()) return st;
     if (!m.update.s) {
         std::string sql = "UPDATE " + m.tableQ + " SET ";
@@ -884,7 +902,7 @@ Status Table::completeReservation(Record& rec) {
 Status Table::removeRow(int64_t row, bool onlyPending) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
-    Status st = c_.beginWrite();
+    Status st = c_.beginWrite(def_->connectionPrivate);
     if (!st.ok()) return st;
     if (!m.del.s) {
         int rc = prepare(c_.db(), "DELETE FROM " + m.tableQ + " WHERE tv_row=?1 AND tv_pending>=?2", m.del);

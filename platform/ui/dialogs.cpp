@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QAbstractFileIconProvider>
@@ -67,6 +68,9 @@ int runDialog(QDialog* d) {
     d->setModal(false);
     d->setWindowModality(Qt::NonModal);
     waiting().push_back(d);
+    // The window that was active gets the keys back when the dialog is done
+    // (not every platform hands them back by itself).
+    const QPointer<QWidget> before = QApplication::activeWindow();
     d->show();
     d->raise();
     d->activateWindow();
@@ -74,6 +78,8 @@ int runDialog(QDialog* d) {
     auto& w = waiting();
     w.erase(std::remove_if(w.begin(), w.end(), [d](const QPointer<QWidget>& p) { return p == d || p.isNull(); }),
             w.end());
+    if (before != nullptr && before != d && before->isVisible() && QApplication::activeWindow() != before)
+        before->activateWindow();
     return result;
 }
 

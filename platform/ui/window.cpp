@@ -1,6 +1,7 @@
 #include "platform/ui/window.h"
 
 #include "platform/images/picture_loader.h"
+#include "platform/ui/cell_editor.h"
 
 #include <algorithm>
 #include <set>
@@ -177,6 +178,17 @@ bool isMovingKey(int qtKey) {
         case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Left: case Qt::Key_Right:
         case Qt::Key_Tab: case Qt::Key_Backtab:
         case Qt::Key_Shift: case Qt::Key_Control: case Qt::Key_Alt: case Qt::Key_Meta:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The keys that leave a cell being edited in place.
+bool leavesCell(int qtKey) {
+    switch (qtKey) {
+        case Qt::Key_Tab: case Qt::Key_Backtab: case Qt::Key_Return: case Qt::Key_Enter:
+        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Escape:
             return true;
         default:
             return false;
@@ -1032,6 +1044,13 @@ bool Window::filterInput(QObject* receiver, QEvent* e) {
         auto* ke = static_cast<QKeyEvent*>(e);
         const int code = keyCode(ke->key(), ke->modifiers());
         const int cnum = c != nullptr ? c->number() : 0;
+        // A list's cell editor: the keys that leave the cell go to the
+        // list's thread, every other key to the editor.
+        if (const int list = CellEditor::listOf(w); list != 0) {
+            if (!leavesCell(ke->key())) return false;
+            if (e->type() == QEvent::KeyPress) post({EventKind::CellLeft, list, code});
+            return true;
+        }
         if (isAlertKey(code, cnum)) {
             if (e->type() == QEvent::KeyPress) post({EventKind::AlertKey, cnum, code});
             return true;

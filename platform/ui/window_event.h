@@ -21,6 +21,7 @@ enum class EventKind {
     Resized,       // the window's size changed
     ListMouse,     // mouse button pressed on a list (row, column, button, clicks)
     ListKey,       // a key pressed on a list that the list does not keep for itself
+    CellLeft,      // a list's cell editor was left (key: the key, 0 for a click elsewhere)
     User,          // free for procedures (value carries what they need)
 };
 

@@ -57,28 +57,6 @@ protected:
     ui::Window* receiptForm() { return formOn(thread_, list_); }
     ui::Window* lineForm(ui::Window* receipt) { return formOn(thread_, receipt); }
     QTableWidget* lines(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
-    std::vector<std::string> cells(QTableWidget* t, int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < t->rowCount(); ++i)
-            if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
-        return out;
-    }
-    std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
-    // Types into an entry or a combo's text, then leaves it with Tab.
-    void enter(ui::Window* w, int control, const QString& value) {
-        ui::Control& c = w->at(control);
-        c.focus();
-        ASSERT_TRUE(runFor([&] { return c.hasFocus(); }));
-        QWidget* target = c.widget();
-        if (auto* e = c.as<QLineEdit>()) e->selectAll();
-        if (auto* cb = c.as<QComboBox>(); cb != nullptr && cb->lineEdit() != nullptr) {
-            cb->lineEdit()->selectAll();
-            target = cb->lineEdit();
-        }
-        QTest::keyClicks(target, value);
-        QTest::keyClick(target, Qt::Key_Tab);
-        settle();
-    }
     // A line through the line form: by article number or by bar code.
     void addLine(ui::Window* receipt, const QString& article, const QString& barcode, const QString& quantity,
                  const QString& cost) {
@@ -149,17 +127,6 @@ protected:
         return n;
     }
     long long count(TableId t) { return static_cast<long long>(stored(t, data::decl(t).layout->field(0).name).size()); }
-    Decimal articleField(long long noArt, const char* field) {
-        Decimal v;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(TableId::Articulo);
-            g.BUFFER.clear();
-            g.BUFFER.set(g.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-            ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
-            v = g.BUFFER.number(g.declaration().fieldIndex(field));
-        });
-        return v;
-    }
 
     IniStore ini{dir.file("talvor.INI")};
 };

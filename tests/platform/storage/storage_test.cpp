@@ -372,6 +372,62 @@ TEST_F(Storage, AliasHasItsOwnPosition) {
     EXPECT_EQ(n.raw(kId), 4);
 }
 
+// A table of each connection alone: another connection (a logical thread,
+// a running copy) neither sees nor deletes its rows, a shared table of the
+// same name made earlier is left alone, and the rows go with the connection.
+TEST_F(Storage, ConnectionPrivateTableKeepsItsRowsToItsConnection) {
+    {
+        Connection c(db);
+        Table shared(c, def);
+        add(shared, 1, "compartido");
+    }
+    auto own = std::make_shared<TableDef>(*def);
+    own->connectionPrivate = true;
+    Connection a(db), b(db);
+    Table ta(a, own), tb(b, own);
+    add(ta, 10, "de a");
+    add(ta, 11, "otro de a");
+    add(tb, 20, "de b");
+    auto rows = [this](Table& t) {
+        std::vector<long long> out;
+        Record r = rec();
+        t.setOrder(Table::kRecordOrder);
+        while (t.next(r).ok()) out.push_back(r.raw(kNoArt));
+        return out;
+    };
+    EXPECT_EQ(rows(ta), (std::vector<long long>{10, 11}));
+    EXPECT_EQ(rows(tb), (std::vector<long long>{20}));
+    // Deleting every row of one leaves the other's.
+    Record r = rec();
+    ta.setOrder(Table::kRecordOrder);
+    while (ta.next(r).ok()) ASSERT_TRUE(ta.deleteCurrent().ok());
+    EXPECT_TRUE(rows(ta).empty());
+    EXPECT_EQ(rows(tb), (std::vector<long long>{20}));
+    // A unique key holds within the connection.
+    Record dup = rec(20, "repetido");
+    EXPECT_EQ(tb.insert(dup).code, kCreatesDuplicateKey);
+    EXPECT_TRUE(ta.insert(dup).ok());
+    // The shared table of that name is untouched.
+    {
+        Connection c(db);
+        Table fresh(c, def);
+        EXPECT_EQ(rows(fresh), (std::vector<long long>{1}));
+    }
+    // A new connection starts empty, and another station holding the write
+    // lock holds up neither its making nor its writes.
+    Connection other(db);
+    Transaction hold(other);
+    ASSERT_TRUE(hold.ok());
+    Connection later(db);
+    later.setLockTimeout(std::chrono::milliseconds(30));
+    Table tl(later, own);
+    EXPECT_TRUE(rows(tl).empty());
+    EXPECT_EQ(add(tl, 30, "mientras tanto"), 1);
+    EXPECT_EQ(rows(tl), (std::vector<long long>{30}));
+    hold.rollback();
+    EXPECT_TRUE(later.integrityCheck().ok());
+}
+
 TEST_F(Storage, ReservationsFromTwoConnections) {
     Connection a(db), b(db);
     Table ta(a, def), tb(b, def);

@@ -31,7 +31,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTableWidget>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -43,10 +45,12 @@
 #include "tests/support/scratch_dir.h"
 
 #include "platform/threads/logical_thread.h"
+#include "platform/ui/cell_editor.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/desktop.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/resizer.h"
+#include "platform/ui/wizard_pages.h"
 
 namespace tv::ui {
 namespace {
@@ -404,6 +408,87 @@ TEST(WindowEvents, ListsReportMouseAndKeysAndSelection) {
         }
     }
     EXPECT_EQ(t->currentRow(), 2);
+}
+
+// A cell editor over a list: the keys that leave the cell reach the list's
+// thread (Esc too, without closing the window), every other key is the
+// editor's; a click elsewhere leaves the cell with key 0.
+TEST(WindowEvents, ACellEditorReportsTheKeysThatLeaveItsCell) {
+    Recorder r;
+    r.build = [](Window& w) {
+        Control& l = w.add({ControlKind::List, 1, "?BROWSE:1", "", QRect(5, 5, 290, 120)});
+        auto* t = l.as<QTableWidget>();
+        t->setColumnCount(2);
+        t->setRowCount(2);
+        w.add({ControlKind::Button, 2, "?OK", "Aceptar", QRect(5, 150, 80, 26)});
+    };
+    r.start();
+    activate(*r.window);
+    CellEditor editor(*r.window, 1);
+    CellEditorSpec spin;
+    spin.kind = CellEditorSpec::Kind::SpinBox;
+    spin.minimum = 1;
+    spin.maximum = 99.99;
+    spin.decimals = 2;
+    editor.open(1, 1, spin, QStringLiteral("3"));
+    test::settle();
+    ASSERT_TRUE(editor.hasFocus());
+    EXPECT_EQ(CellEditor::listOf(editor.widget()), 1);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("150"));  // more than it holds: 15
+    EXPECT_EQ(editor.text(), QStringLiteral("15"));
+    for (Qt::Key k : {Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Return, Qt::Key_Up, Qt::Key_Down, Qt::Key_Escape})
+        QTest::keyClick(QApplication::focusWidget(), k);
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::CellLeft, 1) == 6; }));
+    std::vector<int> keys;
+    for (const auto& e : r.events)
+        if (e.kind == EventKind::CellLeft) keys.push_back(QKeyCombination::fromCombined(e.key).key());
+    EXPECT_EQ(keys, (std::vector<int>{Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Return, Qt::Key_Up, Qt::Key_Down,
+                                      Qt::Key_Escape}));
+    EXPECT_EQ(r.count(EventKind::CloseWindow), 0);
+    EXPECT_EQ(r.count(EventKind::ListKey), 0);
+    EXPECT_EQ(r.count(EventKind::AlertKey), 0);
+    // An entry in the other cell, then a click on the button.
+    editor.open(0, 0, CellEditorSpec{}, QStringLiteral("abc"));
+    test::settle();
+    EXPECT_EQ(editor.text(), QStringLiteral("abc"));
+    QTest::mouseClick(r.window->at(2).widget(), Qt::LeftButton);
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::CellLeft, 1) == 7; }));
+    EXPECT_EQ(r.events.back().kind == EventKind::CellLeft ? r.events.back().key : 0, 0);
+    editor.close();
+    EXPECT_FALSE(editor.isOpen());
+}
+
+// The pages of a wizard: one shown at a time, back unavailable on the first,
+// next on the last; a page the validator refuses keeps the user on it.
+TEST(Controls, WizardPagesGoBackAndForth) {
+    Window w(QStringLiteral("Asistente"), QSize(400, 300));
+    w.add({ControlKind::Sheet, 10, "?SHEET", "", QRect(5, 5, 390, 200)});
+    for (int i = 0; i < 3; ++i) w.add({ControlKind::Tab, 11 + i, "?TAB" + std::to_string(i), "Página", {}, 10});
+    w.add({ControlKind::Entry, 20, "?E1", "", QRect(10, 10, 100, 22), 11});
+    w.add({ControlKind::Entry, 21, "?E2", "", QRect(10, 10, 100, 22), 12});
+    w.add({ControlKind::Button, 30, "?BACK", "&Regresar", QRect(5, 250, 80, 26)});
+    w.add({ControlKind::Button, 31, "?NEXT", "&Siguiente", QRect(90, 250, 80, 26)});
+    WizardPages pages(w, 10, 30, 31);
+    w.open();
+    EXPECT_FALSE(w.at(10).as<QTabWidget>()->tabBar()->isVisible());
+    EXPECT_EQ(pages.page(), 0);
+    EXPECT_TRUE(w.at(30).disabled());
+    EXPECT_FALSE(pages.back());
+    bool valid = false;
+    pages.setValidator([&](int) { return valid; });
+    EXPECT_FALSE(pages.next());
+    EXPECT_EQ(pages.page(), 0);
+    valid = true;
+    EXPECT_TRUE(pages.take({EventKind::Accepted, 31}));
+    EXPECT_EQ(pages.page(), 1);
+    EXPECT_FALSE(w.at(30).disabled());
+    EXPECT_TRUE(pages.next());
+    EXPECT_TRUE(w.at(31).disabled());
+    EXPECT_FALSE(pages.next());
+    EXPECT_TRUE(pages.take({EventKind::Accepted, 30}));
+    EXPECT_EQ(pages.page(), 1);
+    EXPECT_FALSE(pages.take({EventKind::Accepted, 20}));
+    w.close();
 }
 
 // A region over other controls (the names of a document's supplier) is

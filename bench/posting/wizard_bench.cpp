@@ -1,0 +1,219 @@
+// Generating an order of 1,000 picked lines in the order wizard, beside the
+// bare SQLite C API doing the same reads and writes in one transaction.
+//
+// Both take the folio from the counter (checking no stored order and no
+// stored line has it), read the picked lines from the session's own table
+// in the order picked, and per line read the article by number, raise its
+// ordered quantity and store the order line; then they store the header
+// with the total and advance the counter. The bare schema has the same
+// columns and keys, the same journal (WAL) and synchronous FULL; its picked
+// lines are in a TEMP table too. Picking the lines is not timed.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "bench/posting/posting_bench.h"
+#include "data/thread_table_set.h"
+#include "data/transaction.h"
+#include "movements/wizard/order_generation.h"
+#include "platform/errors/error_reporter.h"
+#include "platform/storage/storage.h"
+
+namespace {
+
+using namespace tv;
+using data::TableId;
+namespace fs = std::filesystem;
+
+constexpr int kLines = 1000;
+
+using bench::TempDir;
+
+// ---------------------------------------------------------------------------
+// Ours: the generation through the table layer.
+
+class OurDb : bench::OurTables {
+public:
+    explicit OurDb(const fs::path& dir) : OurTables(dir) {
+        data::DataTransaction tx(tables_);
+        put(TableId::Folios, {{"FOL:ORDENCOMPRA", Value(1)}});
+        for (int a = 1; a <= kLines; ++a)
+            put(TableId::Articulo, {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},
+                                    {"ART:ExistenciaAnterior", Value(5)}, {"ART:StockMinimo", Value(20)}});
+        tx.commit();
+    }
+    // The wizard's picks: every article, quantity and cost set in place.
+    void pick() {
+        using namespace movements::wizard;
+        ClearPicked(tables_);
+        data::DataTransaction tx(tables_);
+        data::TableGateway& g = tables_.gateway(TableId::Temporden);
+        const int quantity = g.declaration().fieldIndex("TOR:Cantidad");
+        const int cost = g.declaration().fieldIndex("TOR:Costo");
+        for (int a = 1; a <= kLines; ++a) {
+            PickArticle(tables_, Decimal(a), Selection::BelowMinimum);
+            g.BUFFER.set(quantity, Value(15));
+            g.BUFFER.set(cost, Value(Decimal::fromScaled(1250, 2)));
+            g.UpdateRecord();
+        }
+        tx.commit();
+    }
+    bool generate() {
+        movements::wizard::OrderHeader h;
+        h.fecha = 80000;
+        h.plazo = Decimal(10);
+        h.entrega = 80010;
+        h.elabora = "ANA";
+        h.proveedor = "PROV1";
+        h.prioridad = "ALTA";
+        return movements::wizard::GenerateOrder(tables_, h).stored;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The bare C API.
+
+const char* kBareSchema = R"(
+CREATE TABLE Ordenes(r INTEGER PRIMARY KEY, ID INTEGER, Folio INTEGER, Fecha INTEGER, Plazo INTEGER,
+  Entrega INTEGER, Elabora TEXT, Proveedor TEXT, Referencia TEXT, Prioridad TEXT, TOTALARTICULO REAL,
+  TOTALSURTIDO REAL, PorcSurtido INTEGER, Nota TEXT);
+CREATE UNIQUE INDEX o0 ON Ordenes(ID);
+CREATE UNIQUE INDEX o1 ON Ordenes(Folio) WHERE Folio<>0;
+CREATE INDEX o2 ON Ordenes(Fecha, r);
+CREATE INDEX o3 ON Ordenes(Proveedor COLLATE NOCASE, r);
+CREATE TABLE DetOrdenes(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL,
+  Costo REAL, Recibido REAL);
+CREATE UNIQUE INDEX d0 ON DetOrdenes(ID) WHERE ID<>0;
+CREATE INDEX d1 ON DetOrdenes(ORDEN, r);
+CREATE INDEX d2 ON DetOrdenes(Articulo, r);
+CREATE TABLE Folios(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADAS INTEGER, SALIDAS INTEGER, ORDENCOMPRA INTEGER);
+CREATE TEMP TABLE Temporden(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL,
+  Costo REAL, RECIBIDO REAL);
+CREATE UNIQUE INDEX temp.t0 ON Temporden(ID) WHERE ID<>0;
+CREATE INDEX temp.t1 ON Temporden(ORDEN, r);
+CREATE INDEX temp.t2 ON Temporden(Articulo, r);
+)";
+
+class BareDb : bench::BareSqlite {
+public:
+    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db") {
+        exec(bench::kBareArticulo);
+        exec(kBareSchema);
+        exec("BEGIN");
+        exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 0, 0, 1)");
+        for (int a = 1; a <= kLines; ++a)
+            exec("INSERT INTO Articulo VALUES(NULL," + std::to_string(a) + "," + std::to_string(a) + ",'ARTICULO " +
+                 std::to_string(a) + "',0,0,0,'','','','','',0,20,0,5,0,0,0,0,0,'')");
+        exec("COMMIT");
+        prepare(folio_, "SELECT r, ORDENCOMPRA FROM Folios LIMIT 1");
+        prepare(orderUsed_, "SELECT r FROM Ordenes WHERE Folio=?1");
+        prepare(linesUsed_, "SELECT r FROM DetOrdenes WHERE ORDEN=?1 LIMIT 1");
+        prepare(picked_, "SELECT Articulo, Cantidad, Costo FROM Temporden ORDER BY r");
+        prepare(article_, "SELECT r, Pedido FROM Articulo WHERE NoArt=?1");
+        prepare(updateArticle_, "UPDATE Articulo SET Pedido=?1 WHERE r=?2");
+        prepare(maxLine_, "SELECT coalesce(max(ID),0) FROM DetOrdenes WHERE ID<>0");
+        prepare(maxHeader_, "SELECT coalesce(max(ID),0) FROM Ordenes");
+        prepare(line_, "INSERT INTO DetOrdenes(ID, ORDEN, Articulo, Cantidad, Costo, Recibido) VALUES(?1,?2,?3,?4,?5,0)");
+        prepare(header_,
+                "INSERT INTO Ordenes(ID, Folio, Fecha, Plazo, Entrega, Elabora, Proveedor, Referencia, Prioridad,"
+                " TOTALARTICULO, TOTALSURTIDO, PorcSurtido, Nota) VALUES(?1,?2,80000,10,80010,'ANA','PROV1','','ALTA',"
+                "?3,0,0,'')");
+        prepare(updateFolio_, "UPDATE Folios SET ORDENCOMPRA=?1 WHERE r=?2");
+        prepare(addPicked_, "INSERT INTO Temporden(ID, ORDEN, Articulo, Cantidad, Costo, RECIBIDO) VALUES(?1,0,?2,15,12.5,0)");
+    }
+    ~BareDb() {
+        for (sqlite3_stmt* s : {folio_, orderUsed_, linesUsed_, picked_, article_, updateArticle_, maxLine_, maxHeader_,
+                                line_, header_, updateFolio_, addPicked_})
+            sqlite3_finalize(s);
+    }
+    void pick() {
+        exec("BEGIN");
+        exec("DELETE FROM Temporden");
+        for (int a = 1; a <= kLines; ++a) {
+            sqlite3_bind_int64(addPicked_, 1, a);
+            sqlite3_bind_int64(addPicked_, 2, a);
+            step(addPicked_);
+        }
+        exec("COMMIT");
+    }
+    bool generate() {
+        if (!ok("BEGIN IMMEDIATE")) return false;
+        long long counterRow = 0, folio = 1;
+        if (sqlite3_step(folio_) == SQLITE_ROW) {
+            counterRow = sqlite3_column_int64(folio_, 0);
+            folio = std::max(1LL, static_cast<long long>(sqlite3_column_int64(folio_, 1)));
+        }
+        sqlite3_reset(folio_);
+        // Past the folios a stored order or stored lines have.
+        while (used(orderUsed_, folio) || used(linesUsed_, folio)) ++folio;
+        long long lineId = one(maxLine_);
+        double total = 0;
+        while (sqlite3_step(picked_) == SQLITE_ROW) {
+            const long long noArt = sqlite3_column_int64(picked_, 0);
+            const double qty = sqlite3_column_double(picked_, 1), cost = sqlite3_column_double(picked_, 2);
+            sqlite3_bind_int64(article_, 1, noArt);
+            if (sqlite3_step(article_) != SQLITE_ROW) {
+                sqlite3_reset(article_);
+                continue;  // gone: skipped
+            }
+            const long long row = sqlite3_column_int64(article_, 0);
+            const double ordered = sqlite3_column_double(article_, 1) + qty;
+            sqlite3_reset(article_);
+            sqlite3_bind_double(updateArticle_, 1, ordered);
+            sqlite3_bind_int64(updateArticle_, 2, row);
+            step(updateArticle_);
+            sqlite3_bind_int64(line_, 1, ++lineId);
+            sqlite3_bind_int64(line_, 2, folio);
+            sqlite3_bind_int64(line_, 3, noArt);
+            sqlite3_bind_double(line_, 4, qty);
+            sqlite3_bind_double(line_, 5, cost);
+            step(line_);
+            total += qty;
+        }
+        sqlite3_reset(picked_);
+        sqlite3_bind_int64(header_, 1, one(maxHeader_) + 1);
+        sqlite3_bind_int64(header_, 2, folio);
+        sqlite3_bind_double(header_, 3, total);
+        step(header_);
+        sqlite3_bind_int64(updateFolio_, 1, folio + 1);
+        sqlite3_bind_int64(updateFolio_, 2, counterRow);
+        step(updateFolio_);
+        return ok("COMMIT");
+    }
+
+private:
+    static bool used(sqlite3_stmt* s, long long folio) {
+        sqlite3_bind_int64(s, 1, folio);
+        const bool found = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_reset(s);
+        return found;
+    }
+    sqlite3_stmt *folio_ = nullptr, *orderUsed_ = nullptr, *linesUsed_ = nullptr, *picked_ = nullptr,
+                 *article_ = nullptr, *updateArticle_ = nullptr, *maxLine_ = nullptr, *maxHeader_ = nullptr,
+                 *line_ = nullptr, *header_ = nullptr, *updateFolio_ = nullptr, *addPicked_ = nullptr;
+};
+
+// One generated order of 1,000 lines per iteration; the picking is not timed.
+template <class Db>
+void GenerateOrderOf1000Lines(benchmark::State& state) {
+    TempDir dir;
+    Db db(dir.path());
+    for (auto _ : state) {
+        state.PauseTiming();
+        db.pick();
+        state.ResumeTiming();
+        if (!db.generate()) state.SkipWithError("the order was not generated");
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+
+void BM_GenerateOrder1000Lines_Ours(benchmark::State& s) { GenerateOrderOf1000Lines<OurDb>(s); }
+void BM_GenerateOrder1000Lines_Bare(benchmark::State& s) { GenerateOrderOf1000Lines<BareDb>(s); }
+
+BENCHMARK(BM_GenerateOrder1000Lines_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenerateOrder1000Lines_Bare)->Unit(benchmark::kMillisecond);
+
+}  // namespace
