@@ -361,6 +361,17 @@ int TableGateway::DeleteCurrentRecord(bool ask) {
     return kNotDone;
 }
 
+int TableGateway::DeleteAllRecords() {
+    if (UseOnDemand() != kDone) return kUnusable;
+    storage::Status st = FILE->deleteAll();
+    if (st.ok()) {
+        AUTOINCDONE = 0;  // a reservation of this gateway went with the rest
+        return kDone;
+    }
+    recordError(kMsgDelete, st);
+    return kNotDone;
+}
+
 // ---------------------------------------------------------------------------
 // Auto-numbering and inserting
 

@@ -128,6 +128,9 @@ public:
     int UpdateRecord();
     int UpdateRecordQuiet();
     int DeleteCurrentRecord(bool ask);
+    // Deletes every record at once, without a question; a failure is
+    // recorded as message 13 for the caller to show (ShowLastError).
+    int DeleteAllRecords();
     // Clears the buffer, lets `prime` set the range fields, and reserves the
     // auto-number at once for a table that has one.
     int PrepareNewRecord(const std::function<void(Record&)>& prime = {});

@@ -297,6 +297,9 @@ public:
     bool hasCurrent() const { return currentRow_ != 0; }
     int64_t currentRow() const { return currentRow_; }
     int64_t currentVersion() const { return currentVersion_; }
+    // The current record is an auto-number reservation (of this handle or of
+    // another station's form that has not stored its record yet).
+    bool currentPending() const { return currentPending_; }
     // Restores a remembered current record (row and watched version).
     void setCurrent(int64_t row, int64_t version) { currentRow_ = row; currentVersion_ = version; }
 
@@ -314,6 +317,9 @@ public:
     Status update(Record& rec);
     // Deletes the current record (no watch). kRecordNotAvailable if gone.
     Status deleteCurrent();
+    // Deletes every record at once (reservations too); `deleted` gets how
+    // many. Numbering goes on from where it was: no number is given again.
+    Status deleteAll(int64_t* deleted = nullptr);
 
     // Auto-number reservation: adds `rec` at once with the next number (written
     // into `rec`) and the pending flag; the pending record is not in the
@@ -353,6 +359,7 @@ private:
     int order_ = kRecordOrder;
     int64_t currentRow_ = 0;
     int64_t currentVersion_ = 0;
+    bool currentPending_ = false;
     int64_t reservedRow_ = 0;
 };
 

@@ -386,6 +386,7 @@ Status Table::readByKey(int key, Record& rec) {
         readRow(m, st.s, rec);
         currentRow_ = sqlite3_column_int64(st.s, m.colRow());
         currentVersion_ = sqlite3_column_int64(st.s, m.colVersion());
+        currentPending_ = sqlite3_column_int(st.s, m.colPending()) != 0;
         resetCursor();
         saveFrom(m, *def_, order_, st.s);
     } else if (rc == SQLITE_DONE) {
@@ -411,6 +412,7 @@ Status Table::readByRow(int64_t row, Record& rec) {
         readRow(m, m.byRow.s, rec);
         currentRow_ = row;
         currentVersion_ = sqlite3_column_int64(m.byRow.s, m.colVersion());
+        currentPending_ = sqlite3_column_int(m.byRow.s, m.colPending()) != 0;
         resetCursor();
         saveFrom(m, *def_, order_, m.byRow.s);
     } else if (rc == SQLITE_DONE) {
@@ -558,6 +560,7 @@ Status Table::step(int dir, Record& rec) {
         readRow(m, m.cur, rec);
         currentRow_ = sqlite3_column_int64(m.cur, m.colRow());
         currentVersion_ = sqlite3_column_int64(m.cur, m.colVersion());
+        currentPending_ = sqlite3_column_int(m.cur, m.colPending()) != 0;
         saveFrom(m, *def_, order_, m.cur);
         return {};
     }
@@ -760,6 +763,7 @@ Status Table::add(Record& rec, Numbering numbering, bool pending) {
     if (!st.ok()) return st;
     currentRow_ = row;
     currentVersion_ = version;
+    currentPending_ = pending;
     if (pending) {
         reservedRow_ = row;
         m.reservedVersion = version;
@@ -815,6 +819,7 @@ Status Table::update(Record& rec) {
     if (!st.ok()) return st;
     if (changed) {
         currentVersion_ = nv;
+        currentPending_ = false;
         if (currentRow_ == reservedRow_) reservedRow_ = 0;
         return {};
     }
@@ -844,6 +849,7 @@ Status Table::completeReservation(Record& rec) {
     }
     currentRow_ = reservedRow_;
     currentVersion_ = nv;
+    currentPending_ = false;
     reservedRow_ = 0;
     return {};
 }
@@ -884,6 +890,25 @@ Status Table::deleteCurrent() {
         currentRow_ = 0;
     }
     return st;
+}
+
+Status Table::deleteAll(int64_t* deleted) {
+    TV_ENSURE_OPEN();
+    Status st = c_.beginWrite();
+    if (!st.ok()) return st;
+    // Without a condition SQLite drops the table's pages at once instead of
+    // deleting row by row.
+    int rc = sqlite3_exec(c_.db(), ("DELETE FROM " + impl_->tableQ).c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        st = c_.statusFromSqlite(rc);
+        c_.endWrite(false);
+        return st;
+    }
+    if (deleted != nullptr) *deleted = sqlite3_changes64(c_.db());
+    currentRow_ = 0;
+    reservedRow_ = 0;
+    impl_->anchor = Impl::Anchor::None;
+    return c_.endWrite(true);
 }
 
 Status Table::cancelReservation() {

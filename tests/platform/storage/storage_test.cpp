@@ -393,6 +393,54 @@ TEST_F(Storage, ReservationsFromTwoConnections) {
     EXPECT_EQ(n, 3);
 }
 
+TEST_F(Storage, ReservationsOfOtherStationsAreToldApartWhenRead) {
+    Connection a(db), b(db);
+    Table ta(a, def), tb(b, def);
+    add(ta, 0, "guardado");
+    Record held = rec();
+    ASSERT_TRUE(tb.reserve(held).ok());
+    EXPECT_TRUE(tb.currentPending());
+    Record r = rec();
+    std::vector<bool> pending;
+    ta.setOrder(Table::kRecordOrder);
+    while (ta.next(r).ok()) pending.push_back(ta.currentPending());
+    EXPECT_EQ(pending, (std::vector<bool>{false, true}));
+    ASSERT_TRUE(ta.readByRow(2, r).ok());
+    EXPECT_TRUE(ta.currentPending());
+    held.setText(kNombre, "completo");
+    ASSERT_TRUE(tb.completeReservation(held).ok());
+    EXPECT_FALSE(tb.currentPending());
+    ASSERT_TRUE(ta.readByRow(2, r).ok());
+    EXPECT_FALSE(ta.currentPending());
+}
+
+TEST_F(Storage, DeleteAllEmptiesTheTableAndNumberingGoesOn) {
+    Connection c(db);
+    Table t(c, def);
+    for (int i = 0; i < 5; ++i) add(t, i + 1, "r" + std::to_string(i));
+    {
+        // Inside a unit: undone with it.
+        Transaction tx(c);
+        int64_t gone = 0;
+        ASSERT_TRUE(t.deleteAll(&gone).ok());
+        EXPECT_EQ(gone, 5);
+        tx.rollback();
+    }
+    int64_t n = 0;
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 5);
+    Record r = rec();
+    ASSERT_TRUE(t.next(r).ok());
+    int64_t gone = 0;
+    ASSERT_TRUE(t.deleteAll(&gone).ok());
+    EXPECT_EQ(gone, 5);
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 0);
+    EXPECT_FALSE(t.hasCurrent());
+    EXPECT_EQ(t.next(r).code, kRecordNotAvailable);
+    EXPECT_EQ(add(t, 1, "nuevo"), 6) << "numbers are not given again";
+}
+
 TEST_F(Storage, TransactionsNestAndRollBack) {
     Connection c(db), other(db);
     Table t(c, def), t2(other, def);

@@ -1,0 +1,137 @@
+#include "reports/closing/cierre.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+
+#include <QApplication>
+#include <QProgressBar>
+
+#include "app/frame/procedures.h"
+#include "app/window/window_controller.h"
+#include "data/thread_table_set.h"
+#include "platform/types/date.h"
+#include "platform/ui/window.h"
+#include "reports/closing/closing.h"
+
+namespace tv::reports {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the window repaints while the closing runs.
+constexpr auto kRepaintEvery = std::chrono::milliseconds(40);
+
+// The progress bar restarts at each pass, measured against that pass's
+// table. The closing holds the write lock throughout, so the window is
+// repainted without giving the turn to any other logical thread.
+class BarProgress : public ClosingProgress {
+public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+
+    void passStarted(ClosingPass, int64_t total) override {
+        maximum_ = static_cast<int>(std::clamp<int64_t>(total, 1, INT_MAX));
+        value_ = 0;
+        repaint();
+    }
+    void advanced(ClosingPass, int64_t done) override {
+        value_ = static_cast<int>(std::min<int64_t>(done, maximum_));
+        if (Clock::now() - last_ >= kRepaintEvery) repaint();
+    }
+    void repaint() {
+        last_ = Clock::now();
+        ui::repaintWhileBusy([this] {
+            if (bar_ == nullptr) return;
+            bar_->setRange(0, maximum_);
+            bar_->setValue(value_);
+        });
+    }
+
+private:
+    QProgressBar* bar_;
+    int maximum_ = 1;
+    int value_ = 0;
+    Clock::time_point last_{};
+};
+
+class CierreController : public app::WindowController {
+public:
+    using WindowController::WindowController;
+
+protected:
+    void OpenTables() override {
+        using data::TableId;
+        for (TableId t : kOpened) data::tables().relations(t).OpenWithRelated();
+        // The documents' headers are opened when their pass first needs them.
+        data::tables().EntradasTableGateway().UseOnDemand(data::kUseInitialise);
+        data::tables().OrdenesTableGateway().UseOnDemand(data::kUseInitialise);
+    }
+    void CloseTables() override {
+        for (data::TableId t : kOpened) data::tables().relations(t).CloseWithRelated();
+    }
+
+public:
+    int OnAccepted(int control) override {
+        // Both buttons close the window; "&Aceptar" runs the closing first
+        // and, when it was not done, leaves the window open to try again.
+        if (control == kCierreOk && !RunIt()) return 0;
+        return WindowController::OnAccepted(control);
+    }
+
+private:
+    static constexpr data::TableId kOpened[] = {data::TableId::Articulo, data::TableId::Kardex,
+                                                data::TableId::DetEntradas, data::TableId::DetOrdenes,
+                                                data::TableId::Salidas};
+
+    bool RunIt() {
+        ui::Window& w = Win();
+        auto* bar = w.at(kCierreProgress).as<QProgressBar>();
+        w.at(kCierreOk).setDisabled(true);
+        w.at(kCierreCancel).setDisabled(true);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        BarProgress progress(bar);
+        progress.repaint();
+        const bool done = RunClosing(today(), &progress).done;
+        QApplication::restoreOverrideCursor();
+        if (!done) {
+            // The messages have been shown; the period is as it was.
+            if (bar != nullptr) bar->setValue(0);
+            w.at(kCierreOk).setDisabled(false);
+            w.at(kCierreCancel).setDisabled(false);
+        }
+        return done;
+    }
+};
+
+void BuildCierreWindow(ui::Window& w) {
+    using ui::ControlKind;
+    w.add({ControlKind::Sheet, kCierreSheet, "?SHEET1", "", QRect(4, 4, 332, 96)});
+    w.add({ControlKind::Tab, kCierreTab, "?TAB1", "", {}, kCierreSheet});
+    w.add({ControlKind::FixedText, kCierreText, "?STRING1",
+           QStringLiteral("Presione Aceptar para realizar el cierre de período"), QRect(12, 14, 300, 20), kCierreTab});
+    w.add({ControlKind::ProgressBar, kCierreProgress, "?PROGRESO", "", QRect(12, 44, 300, 20), kCierreTab});
+    ui::Control& ok =
+        w.add({ControlKind::Button, kCierreOk, "?OK", QStringLiteral("&Aceptar"), QRect(154, 108, 86, 28)});
+    ui::Control& cancel =
+        w.add({ControlKind::Button, kCierreCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(248, 108, 86, 28)});
+    ok.setTip(QStringLiteral("Acepta la operacion"));
+    ok.setStatusText(QStringLiteral("Acepta la operacion"));
+    cancel.setTip(QStringLiteral("Cancela la operacion"));
+    cancel.setStatusText(QStringLiteral("Cancela la operacion"));
+}
+
+}  // namespace
+
+void Cierre() {
+    ui::Window w(QStringLiteral("Cierre de período"), QSize(340, 144));
+    BuildCierreWindow(w);
+    CierreController c("Cierre", w);
+    c.FIRSTFIELD = kCierreOk;
+    c.CloseButtons = {kCierreOk, kCierreCancel};
+    app::RunProcedure(c);
+}
+
+void RegisterClosingProcedures() { app::RegisterProcedure("Cierre", Cierre); }
+
+}  // namespace tv::reports
