@@ -325,11 +325,19 @@ int64_t TableGateway::RecordCount() {
 // ---------------------------------------------------------------------------
 // Rewriting and deleting
 
-int TableGateway::UpdateRecordQuiet() {
+int TableGateway::UpdateRecordQuiet() { return updateQuiet(nullptr); }
+
+int TableGateway::UpdateFields(const std::vector<int>& fields) {
+    int r = updateQuiet(&fields);
+    if (r == kNotDone) ShowLastError();
+    return r;
+}
+
+int TableGateway::updateQuiet(const std::vector<int>* fields) {
     int r = UseOnDemand();
     if (r != kDone) return kUnusable;
     if (CheckAllFields() != kDone) return kNotDone;
-    storage::Status st = FILE->update(BUFFER);
+    storage::Status st = fields != nullptr ? FILE->update(BUFFER, *fields) : FILE->update(BUFFER);
     if (st.ok()) return kDone;
     // Changed (or deleted) by another connection since it was read: the
     // buffer now holds that version.

@@ -127,6 +127,9 @@ public:
     // --- writing ---
     int UpdateRecord();
     int UpdateRecordQuiet();
+    // UpdateRecord for the given fields alone (indexes in the layout): the
+    // others stay as stored, and the keys on them are not rewritten.
+    int UpdateFields(const std::vector<int>& fields);
     int DeleteCurrentRecord(bool ask);
     // Deletes every record at once, without a question; a failure is
     // recorded as message 13 for the caller to show (ShowLastError).
@@ -196,6 +199,7 @@ private:
     int openFile(bool quiet);
     int readSeq(bool next, bool quiet);
     int insertOrReserve(bool quiet, bool reserveOnly);
+    int updateQuiet(const std::vector<int>* fields);
     int keyArg(std::string_view name) const;
     void setErrorSubstitutions() const;
 

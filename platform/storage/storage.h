@@ -315,6 +315,9 @@ public:
     // other version (now watched); deleted meanwhile: kRecordNotAvailable.
     // Every write on a read-only connection: kAccessDenied.
     Status update(Record& rec);
+    // The same for `fields` alone: the other columns stay as stored, so the
+    // keys on them are not rewritten (a posting that changes a few totals).
+    Status update(Record& rec, const std::vector<int>& fields);
     // Deletes the current record (no watch). kRecordNotAvailable if gone.
     Status deleteCurrent();
     // Deletes every record at once (reservations too); `deleted` gets how
@@ -345,7 +348,9 @@ private:
     Status step(int dir, Record& rec);
     Status startScan(int kind);
     Status add(Record& rec, Numbering n, bool pending);
-    Status rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed);
+    Status rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed,
+                   const std::vector<int>* fields = nullptr);
+    Status updateCurrent(Record& rec, const std::vector<int>* fields);
     Status removeRow(int64_t row, bool onlyPending);
     Status failWrite(int rc, const Record& rec, int64_t selfRow, bool pending);
     int duplicatedKey(const Record& rec, int64_t selfRow, bool pending);

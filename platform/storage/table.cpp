@@ -44,6 +44,7 @@ struct Table::Impl {
     std::vector<bool> excludesPending;
 
     Stmt insert, update, del, byRow, count;
+    std::vector<std::pair<std::vector<int>, Stmt>> partialUpdates;  // by the fields they write
     std::vector<Stmt> byKey, dupCheck;
     std::vector<Stmt> seek;          // (key+1)*8 + kind, see seekSql
     Stmt numGet, numPut, numMax;
@@ -181,6 +182,7 @@ void Table::detach() {
     for (Stmt* s : {&m.insert, &m.update, &m.del, &m.byRow, &m.count, &m.numGet, &m.numPut, &m.numMax}) s->finalize();
     for (auto* v : {&m.byKey, &m.dupCheck, &m.seek})
         for (Stmt& s : *v) s.finalize();
+    m.partialUpdates.clear();
     opened_ = false;
 }
 
@@ -780,42 +782,72 @@ Status Table::reserve(Record& rec) {
     return add(rec, Numbering::Assign, true);
 }
 
-// Rewrites `row` from `rec` when its version is still `version`.
-Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed) {
+// Rewrites `row` from `rec` (all fields, or only `fields`) when its version
+// is still `version`.
+Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed,
+                      const std::vector<int>* fields) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
     changed = false;
     Status st = c_.beginWrite();
     if (!st.ok()) return st;
-    if (!m.update.s) {
+    Stmt* stmt = &m.update;
+    if (fields != nullptr) {
+        stmt = nullptr;
+        for (auto& [list, prepared] : m.partialUpdates)
+            if (list == *fields) stmt = &prepared;
+        if (stmt == nullptr) {
+            for (int f : *fields)
+                if (f < 0 || f >= m.nf) {
+                    c_.endWrite(false);
+                    return Status::make(kUnsupported);
+                }
+            m.partialUpdates.emplace_back(*fields, Stmt());
+            stmt = &m.partialUpdates.back().second;
+        }
+    }
+    if (!stmt->s) {
         std::string sql = "UPDATE " + m.tableQ + " SET ";
-        for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
+        if (fields != nullptr)
+            for (int f : *fields) sql += m.cols[static_cast<size_t>(f)] + "=?,";
+        else
+            for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
         sql += "tv_version=?,tv_pending=0 WHERE tv_row=? AND tv_version=?";
-        int rc = prepare(c_.db(), sql, m.update);
+        int rc = prepare(c_.db(), sql, *stmt);
         if (rc != SQLITE_OK) {
             st = c_.statusFromSqlite(rc);
             c_.endWrite(false);
             return st;
         }
     }
-    for (int i = 0; i < m.nf; ++i)
-        bindField(m.update.s, i + 1, rec, i, m.kinds[static_cast<size_t>(i)], m.scale[static_cast<size_t>(i)]);
+    int idx = 0;
+    auto bindOne = [&](int i) {
+        bindField(stmt->s, ++idx, rec, i, m.kinds[static_cast<size_t>(i)], m.scale[static_cast<size_t>(i)]);
+    };
+    if (fields != nullptr)
+        for (int f : *fields) bindOne(f);
+    else
+        for (int i = 0; i < m.nf; ++i) bindOne(i);
     newVersion = c_.nextVersion();
-    sqlite3_bind_int64(m.update.s, m.nf + 1, newVersion);
-    sqlite3_bind_int64(m.update.s, m.nf + 2, row);
-    sqlite3_bind_int64(m.update.s, m.nf + 3, version);
-    int rc = sqlite3_step(m.update.s);
-    m.update.reset();
+    sqlite3_bind_int64(stmt->s, idx + 1, newVersion);
+    sqlite3_bind_int64(stmt->s, idx + 2, row);
+    sqlite3_bind_int64(stmt->s, idx + 3, version);
+    int rc = sqlite3_step(stmt->s);
+    stmt->reset();
     if (rc != SQLITE_DONE) return failWrite(rc, rec, row, false);
     changed = sqlite3_changes(c_.db()) > 0;
     return c_.endWrite(true);
 }
 
-Status Table::update(Record& rec) {
+Status Table::update(Record& rec) { return updateCurrent(rec, nullptr); }
+
+Status Table::update(Record& rec, const std::vector<int>& fields) { return updateCurrent(rec, &fields); }
+
+Status Table::updateCurrent(Record& rec, const std::vector<int>* fields) {
     if (!currentRow_) return Status::make(kRecordNotAvailable);
     int64_t nv = 0;
     bool changed = false;
-    Status st = rewrite(rec, currentRow_, currentVersion_, nv, changed);
+    Status st = rewrite(rec, currentRow_, currentVersion_, nv, changed, fields);
     if (!st.ok()) return st;
     if (changed) {
         currentVersion_ = nv;

@@ -20,8 +20,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often the window repaints while the closing runs.
-constexpr auto kRepaintEvery = std::chrono::milliseconds(40);
+// The window repaints whenever the bar would show another percentage, and
+// at least this often.
+constexpr auto kRepaintAtLeastEvery = std::chrono::milliseconds(100);
 
 // The progress bar restarts at each pass, measured against that pass's
 // table. The closing holds the write lock throughout, so the window is
@@ -31,27 +32,33 @@ public:
     explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
 
     void passStarted(ClosingPass, int64_t total) override {
-        maximum_ = static_cast<int>(std::clamp<int64_t>(total, 1, INT_MAX));
+        maximum_ = std::max<int64_t>(total, 1);
         value_ = 0;
         repaint();
     }
     void advanced(ClosingPass, int64_t done) override {
-        value_ = static_cast<int>(std::min<int64_t>(done, maximum_));
-        if (Clock::now() - last_ >= kRepaintEvery) repaint();
+        value_ = std::min(done, maximum_);
+        if (percent() != shownPercent_ || Clock::now() - last_ >= kRepaintAtLeastEvery) repaint();
     }
     void repaint() {
         last_ = Clock::now();
+        shownPercent_ = percent();
         ui::repaintWhileBusy([this] {
             if (bar_ == nullptr) return;
-            bar_->setRange(0, maximum_);
-            bar_->setValue(value_);
+            // The bar counts in int; a larger table is shown to scale.
+            const int64_t scale = maximum_ / INT_MAX + 1;
+            bar_->setRange(0, static_cast<int>(maximum_ / scale));
+            bar_->setValue(static_cast<int>(value_ / scale));
         });
     }
 
 private:
+    int64_t percent() const { return value_ * 100 / maximum_; }
+
     QProgressBar* bar_;
-    int maximum_ = 1;
-    int value_ = 0;
+    int64_t maximum_ = 1;
+    int64_t value_ = 0;
+    int64_t shownPercent_ = -1;
     Clock::time_point last_{};
 };
 

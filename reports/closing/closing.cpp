@@ -143,7 +143,7 @@ public:
             a.setRaw(f.artEntradas, stock);
             a.setRaw(f.artSalidas, 0);
             a.setRaw(f.artAnterior, 0);
-            if (art.UpdateRecord() != kDone) return false;
+            if (art.UpdateFields(carried_) != kDone) return false;
             ++result.articlesCarried;
         }
         return art.ATEOF != 0;  // else a read failed (and said so)
@@ -200,6 +200,8 @@ private:
 
     ThreadTableSet& set_;
     long today_;
+    // What the closing rewrites of an article; its keys stay as they are.
+    const std::vector<int> carried_ = {fields().artEntradas, fields().artSalidas, fields().artAnterior};
     ClosingProgress silent_;
     ClosingProgress* progress_;
 };

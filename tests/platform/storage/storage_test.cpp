@@ -338,6 +338,36 @@ TEST_F(Storage, ChangeAfterAnotherStationChangedIsRefused) {
     EXPECT_EQ(tb.deleteCurrent().code, kRecordNotAvailable);
 }
 
+TEST_F(Storage, UpdatingSomeFieldsLeavesTheOthersAsStoredUnderTheSameWatch) {
+    Connection a(db), b(db);
+    Table ta(a, def), tb(b, def);
+    add(ta, 1, "original", "C-1");
+    Record ra = rec(1), rb = rec(1);
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, ra).ok());
+    ASSERT_TRUE(tb.readByKey(kKeyNoArt, rb).ok());
+    // Only the amount is written: the name changed in the buffer is not.
+    ra.setRaw(kMonto, 12345);
+    ra.setText(kNombre, "no se escribe");
+    ASSERT_TRUE(ta.update(ra, {kMonto}).ok());
+    Record check = rec(1);
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, check).ok());
+    EXPECT_EQ(check.raw(kMonto), 12345);
+    EXPECT_EQ(rtrim(check.text(kNombre)), "original");
+    EXPECT_EQ(namesInOrder(ta, kKeyNombre), std::vector<std::string>{"original"});
+    // It is a change like any other for the other station's watch.
+    rb.setRaw(kMonto, 1);
+    EXPECT_EQ(tb.update(rb, {kMonto}).code, kRecordChanged);
+    EXPECT_EQ(rb.raw(kMonto), 12345);
+    rb.setText(kCodigo, "C-2");
+    rb.setRaw(kMonto, 2);
+    ASSERT_TRUE(tb.update(rb, {kCodigo, kMonto}).ok());
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, check).ok());
+    EXPECT_EQ(rtrim(check.text(kCodigo)), "C-2");
+    EXPECT_EQ(check.raw(kMonto), 2);
+    // A field that is not in the record is refused.
+    EXPECT_EQ(ta.update(check, {kNotas + 1}).code, kUnsupported);
+}
+
 TEST_F(Storage, AliasHasItsOwnPosition) {
     Connection c(db);
     auto aliasDef = pruebaDef("ALI");  // same table, other labels
