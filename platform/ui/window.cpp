@@ -1040,6 +1040,12 @@ bool Window::filterInput(QObject* receiver, QEvent* e) {
         }
         return false;
     }
+    // A click on a region (an area over other controls) accepts it.
+    if (e->type() == QEvent::MouseButtonPress && c != nullptr && c->kind() == ControlKind::Region &&
+        receiver == c->widget() && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && !c->disabled()) {
+        post({EventKind::Accepted, c->number()});
+        return false;
+    }
     if ((e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) &&
         c != nullptr && c->kind() == ControlKind::List) {
         auto* table = c->as<QTableWidget>();
