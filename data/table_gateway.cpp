@@ -327,6 +327,8 @@ int64_t TableGateway::RecordCount() {
 
 int TableGateway::UpdateRecordQuiet() { return updateQuiet(nullptr); }
 
+int TableGateway::UpdateFieldsQuiet(const std::vector<int>& fields) { return updateQuiet(&fields); }
+
 int TableGateway::UpdateFields(const std::vector<int>& fields) {
     int r = updateQuiet(&fields);
     if (r == kNotDone) ShowLastError();

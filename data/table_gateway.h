@@ -130,6 +130,7 @@ public:
     // UpdateRecord for the given fields alone (indexes in the layout): the
     // others stay as stored, and the keys on them are not rewritten.
     int UpdateFields(const std::vector<int>& fields);
+    int UpdateFieldsQuiet(const std::vector<int>& fields);
     int DeleteCurrentRecord(bool ask);
     // Deletes every record at once, without a question; a failure is
     // recorded as message 13 for the caller to show (ShowLastError).

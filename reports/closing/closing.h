@@ -44,8 +44,10 @@ struct ClosingResult {
 // before it gives up (message 24).
 inline constexpr int kClosingLockWaitMs = 10000;
 
-// Runs the closing on the set's logical thread. A failure is shown after the
-// rollback: the table layer's message, then "El cierre de período no se
+// Runs the closing on the set's logical thread, as one unit of work of the
+// documents' kind (movements/common): each record read is a step of it
+// ("ledger", "receipt" n, "issue" n, "order" n, "article" n). A failure is
+// shown after the rollback: what failed, then "El cierre de período no se
 // realizó...". A pending auto-number reservation (an article another station
 // is still typing in) is not an article yet and is left alone.
 ClosingResult RunClosing(long today, ClosingProgress* progress = nullptr,

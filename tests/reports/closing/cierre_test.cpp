@@ -80,6 +80,7 @@ protected:
         s.order(1, 100, {{"1.00", "1.00"}});
         s.order(2, 20, {{"5.00", "1.00"}});
         ASSERT_TRUE(tx.commit());
+        createEveryTable(set);
     }
     std::string dumpNow(const std::vector<std::string>& skip = {}) {
         storage::Connection c(dir.file("talvor.db"));

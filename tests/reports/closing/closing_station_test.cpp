@@ -1,6 +1,6 @@
 // The closing among other workers: a posting on another logical thread or
-// in another process during the closing, and a closing killed at any point.
-#include <signal.h>
+// in another process during the closing, and a closing killed at any point
+// (the documents' crash harness).
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <functional>
 
+#include "movements/common/stock.h"
+#include "movements/common/unit_of_work.h"
 #include "platform/threads/logical_thread.h"
 #include "reports/closing/closing.h"
+#include "tests/movements/support/harness.h"
 #include "tests/reports/closing/closing_fixture.h"
 
 namespace tv::reports::test {
@@ -21,32 +24,32 @@ const long kToday = dateFromYmd(2025, 4, 1);
 // Calls `at` once, when the closing reaches record `when` of `pass`.
 struct CallAt : ClosingProgress {
     ClosingPass pass;
-    int64_t when;  // 0: as the pass starts
+    int64_t when;
     std::function<void()> at;
     CallAt(ClosingPass p, int64_t w, std::function<void()> f) : pass(p), when(w), at(std::move(f)) {}
-    void passStarted(ClosingPass p, int64_t) override {
-        if (p == pass && when == 0) at();
-    }
     void advanced(ClosingPass p, int64_t done) override {
         if (p == pass && done == when) at();
     }
 };
 
-// A posting as a document's completion makes it: in one unit, 5.00 more
-// received of article 7 and its ledger row.
-bool postFive(data::ThreadTableSet& s, std::chrono::milliseconds wait) {
-    const auto& art = data::decl(TableId::Articulo);
-    data::DataTransaction tx(s, wait);
-    if (!tx.ok()) return false;
-    Record& a = s.Articulo();
-    a.clear();
-    a.setRaw(art.fieldIndex("ART:NoArt"), 7);
-    if (s.ArticuloTableGateway().ReadByKey("ART:KeyNoArt") != data::kDone) return false;
-    const int entradas = art.fieldIndex("ART:Entradas");
-    a.setRaw(entradas, a.raw(entradas) + cents("5.00"));
-    if (s.ArticuloTableGateway().UpdateRecord() != data::kDone) return false;
-    Seeder(s).put(TableId::Kardex, {{"KAR:ARTICULO", 7LL}, {"KAR:Documento", "ENT-900"}, {"KAR:Entrada", dec("5.00")}});
-    return tx.commit();
+// A posting as a document's completion makes it, one unit of work: 5.00
+// more received of article 7 and its ledger row.
+bool postFive(data::ThreadTableSet& s) {
+    movements::UnitOptions options;
+    options.primary = TableId::Entradas;
+    options.lockTimeout = std::chrono::seconds(30);
+    return movements::RunAsOneUnit(s, options, [](movements::Posting& p) {
+        if (!movements::ReadArticle(p, Decimal(7))) return false;
+        if (!movements::AddToArticle(p, "ART:Entradas", Decimal::fromScaled(500, 2))) return false;
+        if (!movements::WriteArticle(p)) return false;
+        movements::LedgerRow row;
+        row.article = Decimal(7);
+        row.date = kToday;
+        row.document = movements::DocumentText("ENT-", 900);
+        row.in = Decimal::fromScaled(500, 2);
+        row.stock = movements::StockOnHand(p.Buffer(TableId::Articulo));
+        return movements::AddLedgerRow(p, row);
+    });
 }
 
 class ClosingStationTest : public ClosingTest {
@@ -78,7 +81,7 @@ TEST_F(ClosingStationTest, APostingStartedOnAnotherThreadDuringTheClosingWaitsAn
     threads::start(
         [&] {
             CallAt startPosting(ClosingPass::Articles, 25, [&] {
-                threads::start([&] { posted = postFive(data::tables(), std::chrono::seconds(10)); }, 0);
+                threads::start([&] { posted = postFive(data::tables()); }, 0);
                 // A long loop offers the turn; the closing must keep it.
                 threads::maybeYield();
             });
@@ -106,7 +109,7 @@ TEST_F(ClosingStationTest, APostingOfAnotherStationDuringTheClosingWaitsAndIsKep
         data::ThreadTableSet s(c);
         if (write(ready[1], "r", 1) != 1) _exit(21);
         // Waits for the closing's write lock, then posts.
-        _exit(postFive(s, std::chrono::seconds(30)) ? 0 : 22);
+        _exit(postFive(s) ? 0 : 22);
     }
     CallAt startPosting(ClosingPass::Articles, 25, [&] {
         ASSERT_EQ(write(go[1], "g", 1), 1);
@@ -158,46 +161,37 @@ TEST_F(ClosingTest, KilledAtAnyPointTheDatabaseIsWholeAndWhollyBeforeOrWhollyAft
     shut();
     ASSERT_NE(before, after);
 
+    // Each record the closing reads is a step of its unit of work.
+    using movements::test::Crash;
+    using movements::test::StepPoint;
     struct Point {
-        const char* where;
-        ClosingPass pass;
-        int64_t when;  // 0: as the pass starts; -1: once the closing has returned
+        StepPoint at;
+        bool committed;
     };
     const Point points[] = {
-        {"ledger, before it is emptied", ClosingPass::Ledger, 0},
-        {"ledger emptied", ClosingPass::Ledger, 6000},
-        {"receipts, midway", ClosingPass::Receipts, 75},
-        {"issues, first", ClosingPass::Issues, 1},
-        {"orders, midway", ClosingPass::Orders, 20},
-        {"articles, first", ClosingPass::Articles, 1},
-        {"articles, midway", ClosingPass::Articles, 1500},
-        {"articles, all written, before the commit", ClosingPass::Articles, 3000},
-        {"after the commit", ClosingPass::Articles, -1},
+        {{"begin", 0}, false},       {{"ledger", 0}, false},      {{"receipt", 75}, false},
+        {{"issue", 1}, false},       {{"order", 20}, false},      {{"article", 1}, false},
+        {{"article", 1500}, false},  {{"article", 3000}, false},  {{"commit", 0}, false},
+        {{"committed", 0}, true},
     };
+    const fs::path db = dir.file("crash.db");
+    storage::setDatabasePath(db);
     for (const Point& p : points) {
-        SCOPED_TRACE(p.where);
-        const fs::path db = dir.file("crash.db");
+        SCOPED_TRACE(p.at.step + " " + std::to_string(p.at.n));
         for (const char* end : {"", "-wal", "-shm"}) fs::remove(db.string() + end);
         fs::copy_file(reference, db);
-        const pid_t kid = fork();
-        ASSERT_GE(kid, 0);
-        if (kid == 0) {
-            storage::Connection c(db);
-            data::ThreadTableSet s(c);
-            CallAt die(p.pass, p.when, [] { kill(getpid(), SIGKILL); });
-            const bool done = RunClosing(kToday, &die, s).done;
-            if (p.when == -1 && done) kill(getpid(), SIGKILL);
-            _exit(done ? 40 : 41);  // not killed: the point was never reached
-        }
-        int status = 0;
-        waitpid(kid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+        const Crash c = movements::test::RunAndKillAt(p.at, [] {
+            movements::test::ChildTables child;
+            return RunClosing(kToday, nullptr, child.tables).done ? 0 : 1;
+        });
+        ASSERT_EQ(c, Crash::KilledAtStep);
         open(db);
         EXPECT_TRUE(conn->integrityCheck().ok());
-        if (p.when == -1) EXPECT_EQ(dump({"tv_version"}), after);
+        if (p.committed) EXPECT_EQ(dump({"tv_version"}), after);
         else EXPECT_EQ(dump(), before);
         shut();
     }
+    storage::setDatabasePath("talvor.db");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "tests/movements/support/harness.h"
 #include "tests/reports/closing/closing_fixture.h"
 
 namespace tv::reports::test {
@@ -288,6 +289,28 @@ TEST_F(ClosingTest, AFailureAnywhereLeavesEveryTableAsItWasAndSaysSoAfterwards) 
     presenter.shown.clear();
     EXPECT_TRUE(RunClosing(kToday, nullptr, *set).done);
     EXPECT_TRUE(presenter.shown.empty());
+}
+
+TEST_F(ClosingTest, AFailureInjectedMidwayThroughTheArticlesLeavesEveryTableAsBefore) {
+    seed([](Seeder& s) {
+        s.untouched();
+        for (int i = 1; i <= 40; ++i) s.article(i, "9.00", "2.50", "4.00");
+        for (int i = 0; i < 60; ++i) s.ledgerRow(i % 40 + 1, "SAL-2", "0", "1.00");
+        s.receipt(7, 3);
+        s.issue(3, 2);
+        s.order(1, 100, {{"1.00", "1.00"}});
+    });
+    const std::string before = dump();
+    {
+        movements::test::InjectedFailure failure({"article", 20});
+        EXPECT_FALSE(RunClosing(kToday, nullptr, *set).done);
+        EXPECT_EQ(failure.hits(), 1);
+    }
+    EXPECT_EQ(dump(), before);
+    ASSERT_EQ(presenter.shown.size(), 2u);
+    EXPECT_NE(presenter.shown[0].text.find("article 20"), std::string::npos) << presenter.shown[0].text;
+    EXPECT_NE(presenter.shown[1].text.find("El cierre de período no se realizó"), std::string::npos);
+    for (const auto& m : presenter.shown) EXPECT_EQ(m.depth, 0) << "shown after the rollback";
 }
 
 }  // namespace
