@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QProgressBar>
+#include <QTabWidget>
 
 #include "app/frame/procedures.h"
 #include "app/window/window_controller.h"
@@ -62,6 +63,24 @@ private:
     Clock::time_point last_{};
 };
 
+constexpr QSize kDesigned(340, 128);
+
+// Where a control stands in a window of the given size: larger than
+// designed, the sheet, its text and the bar take the width and the buttons
+// keep to the bottom right corner (the sheet holds a fixed content: it does
+// not grow downwards).
+QRect placeOf(int control, QSize size) {
+    const int extra = std::max(0, size.width() - kDesigned.width());
+    switch (control) {
+        case kCierreSheet: return QRect(4, 4, 332 + extra, 80);
+        case kCierreText: return QRect(12, 14, 300 + extra, 20);
+        case kCierreProgress: return QRect(12, 44, 300 + extra, 20);
+        case kCierreOk: return QRect(size.width() - 186, size.height() - 36, 86, 28);
+        case kCierreCancel: return QRect(size.width() - 92, size.height() - 36, 86, 28);
+        default: return {};
+    }
+}
+
 class CierreController : public app::WindowController {
 public:
     using WindowController::WindowController;
@@ -79,6 +98,16 @@ protected:
     }
 
 public:
+    void OnResized() override {
+        WindowController::OnResized();
+        ui::Window& w = Win();
+        if (w.widget() == nullptr) return;
+        const QSize now = w.widget()->size().expandedTo(kDesigned);
+        for (int control : {kCierreSheet, kCierreText, kCierreProgress, kCierreOk, kCierreCancel})
+            if (QWidget* c = w.at(control).widget(); c != nullptr && c->geometry() != placeOf(control, now))
+                c->setGeometry(placeOf(control, now));
+    }
+
     int OnAccepted(int control) override {
         // Both buttons close the window; "&Aceptar" runs the closing first
         // and, when it was not done, leaves the window open to try again.
@@ -113,15 +142,19 @@ private:
 
 void BuildCierreWindow(ui::Window& w) {
     using ui::ControlKind;
-    w.add({ControlKind::Sheet, kCierreSheet, "?SHEET1", "", QRect(4, 4, 332, 96)});
+    ui::Control& sheet = w.add({ControlKind::Sheet, kCierreSheet, "?SHEET1", "", placeOf(kCierreSheet, kDesigned)});
     w.add({ControlKind::Tab, kCierreTab, "?TAB1", "", {}, kCierreSheet});
+    // Its one tab has no caption: no empty tab header above it.
+    if (auto* tabs = sheet.as<QTabWidget>()) tabs->setTabBarAutoHide(true);
     w.add({ControlKind::FixedText, kCierreText, "?STRING1",
-           QStringLiteral("Presione Aceptar para realizar el cierre de período"), QRect(12, 14, 300, 20), kCierreTab});
-    w.add({ControlKind::ProgressBar, kCierreProgress, "?PROGRESO", "", QRect(12, 44, 300, 20), kCierreTab});
+           QStringLiteral("Presione Aceptar para realizar el cierre de período"), placeOf(kCierreText, kDesigned),
+           kCierreTab});
+    w.add({ControlKind::ProgressBar, kCierreProgress, "?PROGRESO", "", placeOf(kCierreProgress, kDesigned),
+           kCierreTab});
     ui::Control& ok =
-        w.add({ControlKind::Button, kCierreOk, "?OK", QStringLiteral("&Aceptar"), QRect(154, 108, 86, 28)});
+        w.add({ControlKind::Button, kCierreOk, "?OK", QStringLiteral("&Aceptar"), placeOf(kCierreOk, kDesigned)});
     ui::Control& cancel =
-        w.add({ControlKind::Button, kCierreCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(248, 108, 86, 28)});
+        w.add({ControlKind::Button, kCierreCancel, "?CANCEL", QStringLiteral("&Cancelar"), placeOf(kCierreCancel, kDesigned)});
     ok.setTip(QStringLiteral("Acepta la operacion"));
     ok.setStatusText(QStringLiteral("Acepta la operacion"));
     cancel.setTip(QStringLiteral("Cancela la operacion"));
@@ -131,7 +164,7 @@ void BuildCierreWindow(ui::Window& w) {
 }  // namespace
 
 void Cierre() {
-    ui::Window w(QStringLiteral("Cierre de período"), QSize(340, 144));
+    ui::Window w(QStringLiteral("Cierre de período"), kDesigned);
     BuildCierreWindow(w);
     CierreController c("Cierre", w);
     c.FIRSTFIELD = kCierreOk;

@@ -212,6 +212,18 @@ TEST_F(CierreTest, CancelChangesNothingAndASecondStartBringsTheOpenWindowBack) {
     int open = 0;
     for (ui::Window* o : ui::Window::openWindows()) open += o->caption() == QStringLiteral("Cierre de período");
     EXPECT_EQ(open, 1);
+    // Made larger (maximised), the bar takes the width and the buttons keep
+    // to the bottom right corner, below the sheet.
+    w->topWidget()->resize(900, 600);
+    settle();
+    const QRect sheet = w->at(kCierreSheet).widget()->geometry();
+    const QRect ok = w->at(kCierreOk).widget()->geometry();
+    const QRect cancel = w->at(kCierreCancel).widget()->geometry();
+    EXPECT_EQ(cancel.right(), 900 - 7);
+    EXPECT_EQ(cancel.bottom(), 600 - 9);
+    EXPECT_LT(ok.right(), cancel.left());
+    EXPECT_LT(sheet.bottom(), ok.top());
+    EXPECT_GT(w->at(kCierreProgress).widget()->width(), 800);
     // Enter moves on; it never presses a button of this window.
     w->at(kCierreOk).focus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
