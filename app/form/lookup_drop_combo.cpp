@@ -76,7 +76,8 @@ void LookupDropCombo::Load() {
     UpdateWindow();
 }
 
-std::string LookupDropCombo::EntryText(long long code, const std::string& name) {
+std::string LookupDropCombo::EntryText(long long code, const std::string& name) const {
+    if (codeField_ == nameField_) return std::to_string(code);
     return std::to_string(code) + " - " + name;
 }
 

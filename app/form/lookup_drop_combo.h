@@ -42,13 +42,14 @@ public:
 
     int Control() const { return config_.control; }
     const LookupConfig& Config() const { return config_; }
-    // Reads the catalogue into the combo's list (names in order).
+    // Reads the catalogue into the combo's list.
     void Load();
     // The accepted handling of the typed or chosen text; false when the text
     // was refused (blanked, the focus back on the combo).
     bool Accept();
-    // The text of an entry in the list: its code and its name.
-    static std::string EntryText(long long code, const std::string& name);
+    // The text of an entry in the list: "code - name"; just the code where the code is what the list names
+    // (an order by its folio).
+    std::string EntryText(long long code, const std::string& name) const;
     // The code a typed text names: an entry's text, a code (listed, or the
     // one the record already holds), or a name (the first of that name in
     // code order); nullopt when none.
