@@ -682,9 +682,9 @@ void BrowseList::RefreshButtons() {
     if (SELECTCONTROL != 0 && picking())
         if (ui::Control* b = Win().control(SELECTCONTROL))
             if (auto* pb = b->as<QPushButton>()) pb->setDefault(st.selectIsDefault);
-    // The frame's record buttons follow the list's own.
-    for (ui::Window* w : ui::Window::openWindows()) {
-        if (w->placement() != ui::Window::Placement::Frame) continue;
+    // The frame's record buttons follow the list's own while its window is
+    // the active one.
+    if (ui::Window* w = FrameIfActiveChild(Win())) {
         auto set = [w](int control, bool enabled) {
             if (ui::Control* c = w->control(control)) c->setDisabled(!enabled);
         };

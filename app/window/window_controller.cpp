@@ -8,6 +8,8 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/desktop.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -371,6 +373,15 @@ int WindowController::TearDown() {
     }
     tracking_.reset();
     return 0;
+}
+
+ui::Window* FrameIfActiveChild(const ui::Window& w) {
+    for (ui::Window* f : ui::Window::openWindows()) {
+        if (f->placement() != ui::Window::Placement::Frame || f->mdiArea() == nullptr) continue;
+        QMdiSubWindow* active = f->mdiArea()->activeSubWindow();
+        return active != nullptr && active == w.topWidget() ? f : nullptr;
+    }
+    return nullptr;
 }
 
 uint8_t RunProcedure(WindowController& controller) {

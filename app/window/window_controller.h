@@ -150,6 +150,11 @@ private:
     bool firstOpenDone_ = false;
 };
 
+// The frame whose record buttons this window may set: the frame, when the
+// window is its active child; nullptr otherwise (the buttons reflect the
+// active window only).
+ui::Window* FrameIfActiveChild(const ui::Window& w);
+
 // The procedure's entry: runs the controller's window and leaves its response
 // in the thread's CallResponse.
 uint8_t RunProcedure(WindowController& controller);
