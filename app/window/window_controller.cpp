@@ -109,7 +109,9 @@ void WindowController::ApplyColours() {
     for (Control* c : window_.controls()) {
         switch (c->kind()) {
             case ControlKind::Tab: tabs.push_back(c); break;
-            case ControlKind::Entry: c->setBackground(ui::colors::kEntry); break;
+            case ControlKind::Entry:
+                if (ColourEntries) c->setBackground(ui::colors::kEntry);
+                break;
             case ControlKind::List: c->setBackground(ui::colors::kList); break;
             case ControlKind::Prompt:
             case ControlKind::FixedText:

@@ -72,6 +72,7 @@ public:
     int32_t OkButton = 0;          // with CancelButton: Enter on either presses it
     int32_t CancelButton = 0;
     bool UseColours = true;        // the frame sets no colours
+    bool ColourEntries = true;     // list windows: locator entries keep the platform's colour
     bool UseResizer = true;        // the frame and the find window have none
     std::vector<int32_t> CloseButtons;  // accepting one closes with response 2
 

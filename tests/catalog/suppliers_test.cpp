@@ -340,6 +340,36 @@ TEST_F(SuppliersTest, TheTabsOrderTheListAndTheirEntriesLocateIgnoringCase) {
 
 // A blank code is a key value: a second supplier without a code is refused
 // when it is saved (the reservation made for the form does not count).
+// No button covers another, at the designed size and maximised, and the
+// buttons stay below the rows when the list grows.
+TEST_F(SuppliersTest, TheListsButtonsNeverOverlapAndStayBelowTheRows) {
+    ProcRun& r = start(BrowseProveedores, kSelect);
+    ui::Window* w = openList(r);
+    ASSERT_NE(w, nullptr);
+    auto check = [w](const char* when) {
+        SCOPED_TRACE(when);
+        std::vector<ui::Control*> buttons;
+        for (ui::Control* c : w->controls())
+            if (c->kind() == ui::ControlKind::Button && !c->hidden()) buttons.push_back(c);
+        ASSERT_GE(buttons.size(), 8u);
+        const QRect list = w->at(app::kBrowseList).position();
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            EXPECT_GT(buttons[i]->position().top(), list.bottom()) << buttons[i]->name();
+            EXPECT_LE(buttons[i]->position().right(), w->widget()->width()) << buttons[i]->name();
+            for (std::size_t j = i + 1; j < buttons.size(); ++j)
+                EXPECT_FALSE(buttons[i]->position().intersects(buttons[j]->position()))
+                    << buttons[i]->name() << " " << buttons[j]->name();
+        }
+    };
+    check("designed");
+    w->widget()->resize(1200, 800);
+    w->post({EventKind::Resized, 0});
+    idle(r);
+    check("enlarged");
+    click(w, app::kBrowseClose);
+    ASSERT_TRUE(waitDone(r));
+}
+
 // The code is required and no longer than every table that names a
 // supplier holds (a purchase order keeps 10 characters): a blank code
 // beeps and keeps the form open, a longer one is refused with a message.
