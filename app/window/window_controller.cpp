@@ -137,6 +137,20 @@ int WindowController::RunEventLoop() {
 }
 
 int WindowController::DispatchEvent(const WindowEvent& e) {
+    if (e.kind == EventKind::NewSelection) {
+        // Another tab: the highlight goes where the focus is now, never
+        // stays around a control that is not showing.
+        if (Control* sheet = window_.control(e.control); sheet != nullptr && sheet->kind() == ControlKind::Sheet) {
+            for (WindowComponent* c : components_)
+                if (c->TakeEvent(*this, e)) {
+                    FollowFocus();
+                    return 0;
+                }
+            const int r = OnFieldEvent(e);
+            FollowFocus();
+            return r;
+        }
+    }
     for (WindowComponent* c : components_)
         if (c->TakeEvent(*this, e)) return 0;
     switch (e.kind) {
@@ -267,6 +281,9 @@ int WindowController::OnWindowEvent(const WindowEvent& e) {
         case EventKind::GainFocus:
             if (window_.isOpen()) window_.restoreAndActivate();
             OnResized();
+            // Back from a message or a question: the highlight follows the
+            // control that has the focus now.
+            FollowFocus();
             break;
         case EventKind::Resized:
             OnResized();
@@ -345,6 +362,20 @@ int WindowController::OnControlSelected(int control) {
     }
     DrawHighlight(*c);
     return 0;
+}
+
+void WindowController::FollowFocus() {
+    Control* f = window_.focusedControl();
+    if (f != nullptr && f->number() != Highlight.HighlightedControl) {
+        OnControlSelected(f->number());
+        return;
+    }
+    if (Highlight.HighlightedControl == 0) return;
+    Control* c = window_.control(Highlight.HighlightedControl);
+    if (c == nullptr || c->hidden() || c->disabled()) {
+        RemoveHighlight();
+        Highlight.HighlightedControl = 0;
+    }
 }
 
 void WindowController::OnResized() {

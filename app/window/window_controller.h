@@ -121,6 +121,9 @@ public:
 
     // The resizer's hook: re-lays the controls and redraws the highlight.
     virtual void OnResized();
+    // Moves the highlight to the control that has the focus (or takes it
+    // away from one that no longer shows).
+    void FollowFocus();
 
 protected:
     // Hooks of the set-up between the template's steps.
