@@ -584,22 +584,22 @@ void UpdateProveedores() {
     for (const Field& f : fields) {
         if (f.prompt != 0)
             w.add({ControlKind::Prompt, f.prompt, std::string(f.name) + ":PROMPT", QString::fromUtf8(f.promptText),
-                   QRect(8, y, 110, 20), kTabData});
-        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(120, y, f.width, 22), kTabData}), f.tipText);
+                   QRect(8, y, 128, 20), kTabData});
+        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(140, y, f.width, 22), kTabData}), f.tipText);
         y += 26;
     }
-    ui::Control& city = w.add({ControlKind::DropCombo, kCity, "?PVD:CIUDAD", {}, QRect(120, y, 200, 22), kTabData});
+    ui::Control& city = w.add({ControlKind::DropCombo, kCity, "?PVD:CIUDAD", {}, QRect(140, y, 200, 22), kTabData});
     city.setStatusText(QStringLiteral("Ciudad del proveedor"));
-    w.add({ControlKind::Prompt, kCityPrompt, "?PROMPT5", QStringLiteral("C&iudad:"), QRect(8, y, 110, 20), kTabData});
+    w.add({ControlKind::Prompt, kCityPrompt, "?PROMPT5", QStringLiteral("C&iudad:"), QRect(8, y, 128, 20), kTabData});
     y += 26;
-    ui::Control& state = w.add({ControlKind::DropCombo, kState, "?PVD:ESTADO", {}, QRect(120, y, 200, 22), kTabData});
+    ui::Control& state = w.add({ControlKind::DropCombo, kState, "?PVD:ESTADO", {}, QRect(140, y, 200, 22), kTabData});
     state.setTip(QStringLiteral("Nombre del estado"));
-    w.add({ControlKind::Prompt, kStatePrompt, "?PROMPT6", QStringLiteral("E&stado:"), QRect(8, y, 110, 20), kTabData});
+    w.add({ControlKind::Prompt, kStatePrompt, "?PROMPT6", QStringLiteral("E&stado:"), QRect(8, y, 128, 20), kTabData});
     y += 26;
     w.add({ControlKind::Prompt, kCountryPrompt, "?PROMPT7", QString::fromUtf8("País:"), QRect(8, y, 110, 20),
            kTabData});
     ui::Control& country =
-        w.add({ControlKind::DropCombo, kCountry, "?PVD:PAIS", {}, QRect(120, y, 200, 22), kTabData});
+        w.add({ControlKind::DropCombo, kCountry, "?PVD:PAIS", {}, QRect(140, y, 200, 22), kTabData});
     country.setTip(QString::fromUtf8("Nombre del país"));
     y += 26;
     const Field more[] = {
@@ -609,8 +609,8 @@ void UpdateProveedores() {
     };
     for (const Field& f : more) {
         w.add({ControlKind::Prompt, f.prompt, std::string(f.name) + ":PROMPT", QString::fromUtf8(f.promptText),
-               QRect(8, y, 110, 20), kTabData});
-        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(120, y, f.width, 22), kTabData}), f.tipText);
+               QRect(8, y, 128, 20), kTabData});
+        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(140, y, f.width, 22), kTabData}), f.tipText);
         y += 26;
     }
     w.add({ControlKind::Tab, kTabContacts, "?TAB2", QStringLiteral("Contactos"), {}, kSheet});

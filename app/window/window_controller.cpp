@@ -92,6 +92,9 @@ int WindowController::SetUp() {
     if (UseResizer) {
         resizer_ = std::make_unique<ui::WindowResizer>(window_);
         resizer_->setUp();
+        // A window that opened larger than designed (maximised among
+        // maximised windows) lays its controls out at once.
+        resizer_->apply();
     }
     // 15.
     RegisterAlertKeys();
