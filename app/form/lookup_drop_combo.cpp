@@ -53,16 +53,19 @@ void LookupDropCombo::Load() {
     data::TableGateway& g = form_.Tables().gateway(config_.table);
     entries_.clear();
     const int saved = g.SaveBuffer();
-    if (g.SetPositionToStart() == data::kDone) {
+    const int key = config_.keyOrder.empty() ? storage::Table::kRecordOrder
+                                             : data::decl(config_.table).keyIndex(config_.keyOrder);
+    if (g.SetPositionToStart(key) == data::kDone) {
         while (g.ReadNextQuiet() == data::kDone) {
             const Record& r = g.BUFFER;
             entries_.emplace_back(r.number(codeField_).toInt64(), std::string(rtrim(r.get(nameField_).asText())));
         }
     }
     g.RestoreBuffer(saved);
-    // In code order, each shown with its code: two entries of one name can
-    // each be told apart and picked.
-    std::stable_sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Without a key, in code order, each shown with its code: two entries of
+    // one name can each be told apart and picked.
+    if (config_.keyOrder.empty())
+        std::stable_sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     ui::Control* c = form_.Win().control(config_.control);
     auto* combo = c != nullptr ? c->as<QComboBox>() : nullptr;
     if (combo == nullptr) return;
@@ -73,7 +76,8 @@ void LookupDropCombo::Load() {
     UpdateWindow();
 }
 
-std::string LookupDropCombo::EntryText(long long code, const std::string& name) {
+std::string LookupDropCombo::EntryText(long long code, const std::string& name) const {
+    if (codeField_ == nameField_) return std::to_string(code);
     return std::to_string(code) + " - " + name;
 }
 

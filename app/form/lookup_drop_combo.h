@@ -27,11 +27,12 @@ class FormController;
 struct LookupConfig {
     int control = 0;              // the drop combo
     data::TableId table{};        // the catalogue
-    std::string codeField;        // its code ("MAR:Codigo")
-    std::string nameField;        // the name its list shows ("MAR:Marca")
-    std::string targetField;      // the form's field that stores the code ("ART:Marca")
+    std::string codeField{};      // its code ("MAR:Codigo")
+    std::string nameField{};      // the name its list shows ("MAR:Marca")
+    std::string targetField{};    // the form's field that stores the code ("ART:Marca")
     int addForm = 0;              // sub-procedure number of the add form; 0: none
-    std::string prefillField;     // field the typed text goes into; empty: nameField
+    std::string prefillField{};   // field the typed text goes into; empty: nameField
+    std::string keyOrder{};       // a key of the table: entries in its order (empty: by code)
 };
 
 class LookupDropCombo : public WindowComponent {
@@ -41,13 +42,14 @@ public:
 
     int Control() const { return config_.control; }
     const LookupConfig& Config() const { return config_; }
-    // Reads the catalogue into the combo's list (names in order).
+    // Reads the catalogue into the combo's list.
     void Load();
     // The accepted handling of the typed or chosen text; false when the text
     // was refused (blanked, the focus back on the combo).
     bool Accept();
-    // The text of an entry in the list: its code and its name.
-    static std::string EntryText(long long code, const std::string& name);
+    // The text of an entry in the list: "code - name"; just the code where the code is what the list names
+    // (an order by its folio).
+    std::string EntryText(long long code, const std::string& name) const;
     // The code a typed text names: an entry's text, a code (listed, or the
     // one the record already holds), or a name (the first of that name in
     // code order); nullopt when none.

@@ -468,6 +468,9 @@ Window::Window(const QString& caption, QSize designedSize, Placement placement)
         main_ = new QMainWindow(s);
         main_->setWindowFlags(Qt::Widget);
         mdi_ = new QMdiArea(main_);
+        // A child that closes hands the front to the one used before it
+        // (a form over its list), not to the oldest child.
+        mdi_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
         main_->setCentralWidget(mdi_);
         main_->statusBar();
         layout->addWidget(main_);
@@ -1033,10 +1036,24 @@ bool Window::filterInput(QObject* receiver, QEvent* e) {
             if (e->type() == QEvent::KeyPress) post({EventKind::AlertKey, cnum, code});
             return true;
         }
+        // Esc closes the window as its close box does, unless the window
+        // alerts it. Not the frame (that would end the program), and not a
+        // popup of a control (a combo's list closes on its own).
+        if (code == keyCode(Qt::Key_Escape) && placement_ != Placement::Frame &&
+            w->window()->windowType() != Qt::Popup) {
+            if (e->type() == QEvent::KeyPress) onCloseRequested();
+            return true;
+        }
         if (c != nullptr && c->kind() == ControlKind::List && c->reportsKeys() && !isMovingKey(ke->key())) {
             if (e->type() == QEvent::KeyPress) post({EventKind::ListKey, cnum, code});
             return true;
         }
+        return false;
+    }
+    // A click on a region (an area over other controls) accepts it.
+    if (e->type() == QEvent::MouseButtonPress && c != nullptr && c->kind() == ControlKind::Region &&
+        receiver == c->widget() && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && !c->disabled()) {
+        post({EventKind::Accepted, c->number()});
         return false;
     }
     if ((e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) &&

@@ -324,6 +324,43 @@ TEST(WindowEvents, AlertKeysAndPressedKeys) {
     EXPECT_TRUE(notes->toPlainText().startsWith(QStringLiteral("uno")));
 }
 
+// Esc closes a window as its close box does, unless the window alerts it;
+// in an open drop-down list it only closes the list.
+TEST(WindowEvents, EscClosesTheWindowUnlessAlerted) {
+    {
+        Recorder r;
+        r.build = [](Window& w) {
+            addEntryForm(w);
+            w.add({ControlKind::DropCombo, 6, "?COMBO", "uno|dos", QRect(10, 120, 120, 22)});
+        };
+        r.start();
+        activate(*r.window);
+        auto* combo = r.window->at(6).as<QComboBox>();
+        combo->setFocus();
+        combo->showPopup();
+        QApplication::processEvents();
+        QWidget* popup = combo->view();
+        QTest::keyClick(popup, Qt::Key_Escape);
+        test::settle();
+        EXPECT_EQ(r.count(EventKind::CloseWindow), 0) << "only the list closed";
+        QTest::keyClick(r.window->at(2).widget(), Qt::Key_Escape);
+        ASSERT_TRUE(runFor([&] { return r.done; }));
+        EXPECT_EQ(r.count(EventKind::CloseWindow), 1);
+    }
+    {
+        Recorder r;
+        r.build = [](Window& w) {
+            addEntryForm(w);
+            w.alertKey(keyCode(Qt::Key_Escape));
+        };
+        r.start();
+        activate(*r.window);
+        QTest::keyClick(r.window->at(2).widget(), Qt::Key_Escape);
+        ASSERT_TRUE(runFor([&] { return r.count(EventKind::AlertKey) == 1; }));
+        EXPECT_EQ(r.count(EventKind::CloseWindow), 0);
+    }
+}
+
 TEST(WindowEvents, PostedEventsReachAnotherThreadsTopWindow) {
     Recorder a, b;
     a.start();
@@ -368,6 +405,25 @@ TEST(WindowEvents, ListsReportMouseAndKeysAndSelection) {
         }
     }
     EXPECT_EQ(t->currentRow(), 2);
+}
+
+// A region over other controls (the names of a document's supplier) is
+// accepted by a click anywhere on it.
+TEST(WindowEvents, AClickOnARegionAcceptsIt) {
+    Recorder r;
+    r.build = [](Window& w) {
+        w.add({ControlKind::DisplayString, 1, "?PVD:NOMBRE", "Ferretería", QRect(10, 10, 120, 20)});
+        w.add({ControlKind::Region, 2, "?REGION", "", QRect(5, 5, 140, 30)});
+    };
+    r.start();
+    activate(*r.window);
+    QTest::mouseClick(r.window->at(2).widget(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 12));
+    QTest::mouseClick(r.window->at(2).widget(), Qt::RightButton, Qt::NoModifier, QPoint(20, 12));
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::Accepted, 2) == 1; }));
+    r.window->at(2).setDisabled(true);
+    QTest::mouseClick(r.window->at(2).widget(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 12));
+    test::settle();
+    EXPECT_EQ(r.count(EventKind::Accepted, 2), 1);
 }
 
 TEST(InputBlocking, AWindowUnderAnotherOfItsThreadTakesNoInput) {
@@ -678,6 +734,30 @@ TEST(Frame, ChildWindowsOpenWhollyInsideTheFrame) {
     }
     for (auto r = open.rbegin(); r != open.rend(); ++r) (*r)->finish();
     Window::setFrameArea(nullptr);
+}
+
+// A look-up list closing over a form: the form comes back to the front,
+// not the list the form was opened from.
+TEST(Frame, AChildThatClosesHandsTheFrontToTheOneUsedBeforeIt) {
+    Recorder frame;
+    frame.size = QSize(1000, 700);
+    frame.start(Window::Placement::Frame);
+    Recorder list, form, picker;
+    for (Recorder* r : {&list, &form, &picker}) {
+        r->size = QSize(400, 300);
+        r->start(Window::Placement::FrameChild);
+        r->window->restoreAndActivate();
+        ASSERT_TRUE(runFor([r] { return r->window->isActive(); }));
+    }
+    picker.finish();
+    ASSERT_TRUE(runFor([&] { return form.window->isActive(); }));
+    EXPECT_FALSE(list.window->isActive());
+    const QList<QMdiSubWindow*> stacking = frame.window->mdiArea()->subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stacking.size(), 2);
+    EXPECT_EQ(stacking.back()->widget(), form.window->widget());
+    form.finish();
+    list.finish();
+    frame.finish();
 }
 
 TEST(Frame, AWindowUnderAChildOfItsThreadSendsTheUserToTheFrame) {
