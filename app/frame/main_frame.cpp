@@ -181,6 +181,11 @@ MainController::MainController(ui::Window& w) : WindowController("Main", w) {
 void MainController::OnFirstOpen() {
     SetLocaleTexts();
     if (IsRegistered("Login")) FindProcedure("Login")();
+    if (AccessDenied()) {
+        // "Acceso negado": the run ends the ordinary way, from here.
+        CloseWithResponse(kCancelled);
+        return;
+    }
     ApplyRights();
 }
 
