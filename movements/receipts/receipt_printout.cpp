@@ -1,6 +1,6 @@
 // ImprimirEntrada: the printed receipt, on the document printout template.
 #include "app/printout/document_printout.h"
-#include "movements/common/stock.h"
+#include "movements/common/document_lines_view.h"
 #include "movements/receipts/receipts.h"
 
 namespace tv::movements::receipts {
@@ -57,11 +57,7 @@ report::ReportLayout ReceiptLayout() {
         Item::value("LOC:IMPORTE", "n-14.2", 7156, 52, 840, Align::Right),
     };
     // Everything but the two titles in 8 points, as the columns are set out for.
-    report::Font small;
-    small.size = 8;
-    for (report::Band* b : {&l.pageHeader, &l.detail})
-        for (Item& i : b->items)
-            if (i.font == report::Font{}) i.font = small;
+    SetPlainFontSize(l, 8);
     return l;
 }
 
@@ -80,9 +76,7 @@ void ImprimirEntrada() {
                {TableId::Proveedores, "PVD:KeyCodigo", {{"PVD:Codigo", "ENT:PROVEEDOR"}}},
                {TableId::Articulo, "ART:KeyNoArt", {{"ART:NoArt", "DEN:CodigoArticulo"}}},
                {TableId::Unidades, "UNI:KeyCodigo", {{"UNI:Codigo", "ART:UM"}}}};
-    s.compute = [](const report::RecordValues& r, report::OverlayValues& o) {
-        o.set("LOC:IMPORTE", Value(LineAmount(r.value("DEN:Cantidad"), r.value("DEN:CostoUnitario"))));
-    };
+    s.compute = LineAmountStep("DEN:Cantidad", "DEN:CostoUnitario");
     app::RunDocumentPrintout(s);
 }
 
