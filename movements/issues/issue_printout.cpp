@@ -17,40 +17,16 @@ report::ReportLayout IssueLayout() {
     l.pageHeaderArea = {250, 250, 8000, 1500};
     l.detailArea = {250, 1750, 8000, 8990};
     l.pageFooterArea = {250, 10740, 8000, 0};
-    report::Font title;
-    title.size = 14;
-    title.bold = true;
-    report::Font company = title;
-    company.size = 12;
-    l.pageHeader.items = {
-        Item::pageNumber(7240, 52, 500, Align::Right),
-        Item::value("GLO:EMPRESA", "s60", 1344, 0, 5313, Align::Center).withFont(company),
-        Item::fixed("Salida de almacén", 2823, 281, 2354, Align::Center).withFont(title),
-        Item::fixed("Tipo:", 52, 625),
-        Item::value("TSA:Descripcion", "s30", 1100, 625, 2800),
-        Item::fixed("Departamento:", 52, 844),
-        Item::value("DEP:Nombre", "s30", 1100, 844, 2800),
-        Item::fixed("Folio:", 6833, 625),
-        Item::value("SAL:Folio", "n_10", 7292, 625, 700, Align::Right),
-        Item::fixed("Fecha:", 6833, 844),
-        Item::value("SAL:Fecha", "d6", 7250, 844, 742, Align::Right),
-        Item::fixed("Codigo", 396, 1292),
-        Item::fixed("Descripción", 844, 1292),
-        Item::fixed("UM", 4969, 1292),
-        Item::fixed("Cantidad", 5927, 1292),
-        Item::fixed("Costo", 6823, 1292),
-        Item::fixed("Importe", 7625, 1292),
-        Item::line(0, 1458, 8000, 0),
-    };
-    l.detail.height = 250;
-    l.detail.items = {
-        Item::value("DES:CodigoArticulo", "n_10", 50, 50, 700, Align::Right),
-        Item::value("ART:Descripcion", "s70", 844, 52, 3990),
-        Item::value("UNI:UM", "s40", 4969, 52, 646),
-        Item::value("DES:Cantidad", "n10.2", 5719, 52, 800, Align::Right),
-        Item::value("DES:CostoUnitario", "n10.2", 6458, 52, 700, Align::Right),
-        Item::value("LOC:IMPORTE", "n-14.2", 7156, 52, 840, Align::Right),
-    };
+    l.pageHeader.items = DocumentPageHeader("Salida de almacén", "Descripción", 1292,
+                                            {Item::fixed("Tipo:", 52, 625),
+                                             Item::value("TSA:Descripcion", "s30", 1100, 625, 2800),
+                                             Item::fixed("Departamento:", 52, 844),
+                                             Item::value("DEP:Nombre", "s30", 1100, 844, 2800),
+                                             Item::fixed("Folio:", 6833, 625),
+                                             Item::value("SAL:Folio", "n_10", 7292, 625, 700, Align::Right),
+                                             Item::fixed("Fecha:", 6833, 844),
+                                             Item::value("SAL:Fecha", "d6", 7250, 844, 742, Align::Right)});
+    l.detail = LineDetailBand("DES:CodigoArticulo", "DES:Cantidad", "DES:CostoUnitario");
     // Everything but the two titles in 8 points, as the columns are set out for.
     SetPlainFontSize(l, 8);
     return l;
