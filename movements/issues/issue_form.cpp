@@ -149,8 +149,8 @@ app::BrowseListSetup LinesSetup() {
     s.primary = TableId::DetSalidas;
     s.joins = {{TableId::Articulo, "ART:KeyNoArt", {{"ART:NoArt", "DES:CodigoArticulo"}}}};
     s.format =
-        "[54R(2)|M*~Código~@n_10@160L(2)|M*~Descripción~@s40@12R(2)|M*~UM~@n_3@]|M~Artículo~45R(2)|M*~Cantidad~"
-        "@n10.2@51R(2)|M*~Costo Unitario~@n10.2@56R(2)|M*~Importe~@n14.2@";
+        "[54R(2)|M*~Código~@n_10@160L(2)|M*~Descripción~@s40@21R(2)|M*~UM~@n_3@]|M~Artículo~45R(2)|M*~Cantidad~"
+        "@n10.2@60R(2)|M*~Costo Unitario~@n10.2@56R(2)|M*~Importe~@n14.2@";
     s.columns = {{"DES:CodigoArticulo"}, {"ART:Descripcion"}, {"ART:UM"}, {"DES:Cantidad"}, {"DES:CostoUnitario"},
                  LineAmountColumn("loc:importe", TableId::DetSalidas, "DES:Cantidad", "DES:CostoUnitario")};
     s.orders = {DocumentLinesOrder("DES:KeySalida", TableId::Salidas)};
@@ -166,8 +166,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateSalidas() {
-    ui::Window w(QStringLiteral("Form Salidas"), QSize(660, 530), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 652, 480)});
+    ui::Window w(QStringLiteral("Form Salidas"), QSize(660, 552), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 652, 504)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos"), {}, kSheet});
     auto prompt = [&](int n, const char* name, const char* text, QRect r) {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
@@ -215,7 +215,7 @@ void UpdateSalidas() {
     w.at(kLineInsert).setIcon(ui::programIcon("WAINSERT.ICO"));
     w.at(kLineChange).setIcon(ui::programIcon("WAChange.ICO"));
     w.at(kLineDelete).setIcon(ui::programIcon("WADELETE.ICO"));
-    app::AddOkCancel(w, kOk, kCancel, QRect(476, 492, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(476, 516, 86, 28));
 
     IssueForm form(w);
     form.SetOkCancel(kOk, kCancel);
