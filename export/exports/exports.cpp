@@ -1,0 +1,9 @@
+#include "export/exports/exports.h"
+
+#include "app/frame/procedures.h"
+
+namespace tv::exports {
+
+void RegisterExportProcedures() { app::RegisterProcedure("FiltroExcelProv", FiltroExcelProv); }
+
+}  // namespace tv::exports

@@ -1,0 +1,299 @@
+// The export windows driven as a user drives them: started from the
+// frame's menu and from the lists' "E&xcel" buttons, a choice made, the
+// workbook saved through the save dialog and opened with the desktop's
+// program, and the failures reported.
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/browse/browse_controller.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/procedures.h"
+#include "app/globals.h"
+#include "catalog/catalogues.h"
+#include "catalog/suppliers.h"
+#include "data/thread_table_set.h"
+#include "export/exports/export_window.h"
+#include "export/exports/exports.h"
+#include "platform/errors/scripted_presenter.h"
+#include "platform/storage/storage.h"
+#include "platform/threads/logical_thread.h"
+#include "platform/ui/desktop.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/window.h"
+#include "tests/export/exports/export_fixture.h"
+#include "tests/export/xlsx_reader.h"
+#include "tests/support/fiber_helpers.h"
+#include "tests/support/scratch_dir.h"
+
+namespace tv::exports {
+namespace {
+
+namespace fs = std::filesystem;
+using test::runFor;
+using test::settle;
+
+// The desktop's program for spreadsheets: what it was asked to open.
+class FakeOpener : public ui::DesktopOpener {
+public:
+    bool open(const QString& path) override {
+        opened.push_back(path);
+        return works;
+    }
+    std::vector<QString> opened;
+    bool works = true;
+};
+
+class ExportWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        storage::setDatabasePath(dir.file("talvor.db"));
+        ErrorReporter::instance().setUp();
+        scope_.emplace(presenter);
+        ui::setDesktopOpener(&opener);
+        app::globals().UserPermissions.fill(1);
+        app::globals().EMPRESA = "EL NOMBRE DE SU EMPRESA" + std::string(37, ' ');
+        RegisterExportProcedures();
+        {
+            storage::Connection conn(dir.file("talvor.db"));
+            test_support::seedArticles(conn);
+            test_support::seedSuppliers(conn);
+        }
+    }
+    void TearDown() override {
+        for (int i = 0; i < 20 && threads::aliveCount() > 0; ++i) {
+            for (ui::Window* w : ui::Window::openWindows()) w->post({ui::EventKind::CloseWindow, 0});
+            settle();
+        }
+        if (frame_ != 0) {
+            EXPECT_TRUE(runFor([this] { return frameDone_; }));
+        }
+        app::globals().RunningProcedures.clear();
+        app::RegisterProcedure("Login", {});
+        ui::setDesktopOpener(nullptr);
+        scope_.reset();
+        storage::setDatabasePath("talvor.db");
+    }
+
+    // The frame, as the program runs it, with every right granted.
+    void startFrame() {
+        app::RegisterProcedure("Login", [] {});
+        frame_ = threads::start(
+            [this] {
+                app::Main();
+                frameDone_ = true;
+            },
+            0);
+        ASSERT_TRUE(runFor([] { return app::FrameWindow() != nullptr && app::FrameWindow()->isOpen(); }));
+        settle();
+    }
+    void menu(int control) {
+        app::FrameWindow()->at(control).action()->trigger();
+        settle();
+    }
+    // The open window with that caption (waits for it); nullptr when none.
+    static ui::Window* window(const QString& caption) {
+        ui::Window* found = nullptr;
+        runFor([&] {
+            found = nullptr;
+            for (ui::Window* w : ui::Window::openWindows())
+                if (w->caption() == caption && w->isOpen() && !w->hasEvents()) found = w;
+            return found != nullptr;
+        });
+        settle();
+        return found;
+    }
+    static int count(const QString& caption) {
+        int n = 0;
+        for (ui::Window* w : ui::Window::openWindows()) n += w->caption() == caption && w->isOpen();
+        return n;
+    }
+    static void click(ui::Window* w, int control) {
+        QTest::mouseClick(w->at(control).widget(), Qt::LeftButton);
+        settle();
+    }
+    static void type(ui::Window* w, int control, const QString& text) {
+        auto* e = w->at(control).as<QLineEdit>();
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, text);
+        settle();
+    }
+    // Answers the save dialog with a file (nullopt: cancels it).
+    static bool save(const std::optional<fs::path>& file, QString* suggested = nullptr) {
+        QFileDialog* d = nullptr;
+        if (!runFor([&] {
+                for (QWidget* w : ui::openDialogs())
+                    if (auto* f = qobject_cast<QFileDialog*>(w); f != nullptr && f->isVisible()) d = f;
+                return d != nullptr;
+            }))
+            return false;
+        EXPECT_EQ(d->windowTitle(), QString::fromUtf8(kSaveCaption));
+        if (suggested != nullptr) *suggested = d->selectedFiles().value(0);
+        if (file) {
+            // Typed into the name box, then "Guardar", as a user does.
+            auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            EXPECT_NE(name, nullptr);
+            if (name != nullptr) name->setText(QString::fromStdString(file->string()));
+            QMetaObject::invokeMethod(d, "accept");
+        } else {
+            d->reject();
+        }
+        settle();
+        return true;
+    }
+    static bool noDialog() {
+        settle();
+        for (QWidget* w : ui::openDialogs())
+            if (w->isVisible()) return false;
+        return true;
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> out;
+        for (const auto& s : presenter.shown()) out.push_back(s.box.text);
+        return out;
+    }
+    test::XlsxDump read(const fs::path& file) {
+        std::string error;
+        std::optional<test::XlsxDump> d = test::XlsxDump::Read(file, &error);
+        EXPECT_TRUE(d) << error;
+        return d.value_or(test::XlsxDump{});
+    }
+
+    test::ScratchDir dir;
+    test::WorkingDir wd{dir.path()};
+    ScriptedPresenter presenter;
+    FakeOpener opener;
+
+private:
+    std::optional<ScopedPresenter> scope_;
+    threads::ThreadNo frame_ = 0;
+    bool frameDone_ = false;
+};
+
+const QString kSupplierCaption = QString::fromUtf8("Conversión de proveedores a Excel");
+
+TEST_F(ExportWindows, TheSupplierExportFromTheMenuSavesTheChosenSuppliersAndOpensThem) {
+    using namespace supplier_export;
+    startFrame();
+    menu(-37);
+    ui::Window* w = window(kSupplierCaption);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->at(kTab).text(), QStringLiteral("Filtro"));
+    EXPECT_TRUE(w->at(kAll).as<QRadioButton>()->isChecked());
+    EXPECT_EQ(w->at(kConvert).text(), QStringLiteral("Con&vertir"));
+    EXPECT_EQ(w->at(kFirst).tip(), QStringLiteral("Id del proveedor inicial"));
+    menu(-37);
+    EXPECT_EQ(count(kSupplierCaption), 1) << "a second start brings the open window to the front";
+
+    click(w, kRange);
+    type(w, kFirst, "2");
+    type(w, kLast, "3");
+    click(w, kConvert);
+    QString suggested;
+    const fs::path file = dir.file("proveedores.xlsx");
+    ASSERT_TRUE(save(file, &suggested));
+    EXPECT_TRUE(suggested.endsWith(DefaultExportName(ExportKind::Suppliers, QDate::currentDate()))) << suggested.toStdString();
+    ASSERT_TRUE(runFor([&] { return !opener.opened.empty(); }));
+    EXPECT_EQ(opener.opened.back().toStdString(), file.string());
+    EXPECT_TRUE(presenter.empty()) << "a good export says nothing";
+    const test::XlsxDump d = read(file);
+    EXPECT_EQ(d.cell("Hoja1", "A1"), "s:EL NOMBRE DE SU EMPRESA");
+    EXPECT_EQ(d.cell("Hoja1", "A5"), "s:007");
+    EXPECT_EQ(d.cell("Hoja1", "C5"), "s:Sucursal Norte");
+    EXPECT_EQ(d.cell("Hoja1", "A6"), "s:=SUMA");
+    EXPECT_EQ(d.cell("Hoja1", "G6"), "s:Guadalajara");
+    EXPECT_EQ(d.cell("Hoja1", "A7"), "");
+
+    // The window stays open with its choices: one id this time, a name
+    // without extension.
+    click(w, kOne);
+    type(w, kId, "1");
+    click(w, kConvert);
+    ASSERT_TRUE(save(dir.file("uno")));
+    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 2; }));
+    EXPECT_EQ(read(dir.file("uno.xlsx")).cell("Hoja1", "G5"), "s:Monterrey");
+    EXPECT_TRUE(w->at(kOne).as<QRadioButton>()->isChecked());
+
+    click(w, kCancel);
+    EXPECT_TRUE(runFor([] { return count(kSupplierCaption) == 0; }));
+}
+
+TEST_F(ExportWindows, BadInputAFolderThatCannotBeWrittenAndACancelledDialogAreHandled) {
+    using namespace supplier_export;
+    startFrame();
+    menu(-37);
+    ui::Window* w = window(kSupplierCaption);
+    ASSERT_NE(w, nullptr);
+
+    click(w, kRange);
+    type(w, kFirst, "abc");
+    click(w, kConvert);
+    EXPECT_TRUE(noDialog()) << "nothing is asked while an id is wrong";
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_NE(messages()[0].find("id del proveedor inicial no es válido"), std::string::npos) << messages()[0];
+    EXPECT_TRUE(w->at(kFirst).hasFocus());
+
+    type(w, kFirst, "1");
+    click(w, kConvert);
+    ASSERT_TRUE(save(std::nullopt));
+    EXPECT_TRUE(opener.opened.empty()) << "a cancelled dialog exports nothing";
+    EXPECT_EQ(presenter.count(), 1u);
+
+    const fs::path notAFolder = dir.file("archivo.txt");
+    { std::ofstream(notAFolder) << "x"; }
+    click(w, kConvert);
+    ASSERT_TRUE(save(notAFolder / "proveedores.xlsx"));
+    ASSERT_TRUE(runFor([&] { return presenter.count() == 2; }));
+    EXPECT_NE(messages()[1].find("No se pudo hacer la conversión a Excel"), std::string::npos);
+    EXPECT_NE(messages()[1].find("la ruta no lleva a una carpeta"), std::string::npos) << messages()[1];
+    EXPECT_TRUE(opener.opened.empty());
+
+    opener.works = false;
+    click(w, kConvert);
+    ASSERT_TRUE(save(dir.file("sin programa.xlsx")));
+    ASSERT_TRUE(runFor([&] { return presenter.count() == 3; }));
+    EXPECT_NE(messages()[2].find("no hay un programa que abra hojas de cálculo"), std::string::npos) << messages()[2];
+    EXPECT_TRUE(fs::exists(dir.file("sin programa.xlsx")));
+    EXPECT_EQ(count(kSupplierCaption), 1) << "the window stays open after every failure";
+}
+
+TEST_F(ExportWindows, TheSupplierListsExcelButtonStartsTheExport) {
+    catalog::RegisterCatalogueProcedures();
+    bool listDone = false;
+    threads::start(
+        [&] {
+            catalog::BrowseProveedores();
+            listDone = true;
+        },
+        512 * 1024);
+    ui::Window* list = window(QStringLiteral("Proveedores"));
+    ASSERT_NE(list, nullptr);
+    click(list, catalog::supplier_ui::kExcel);
+    ui::Window* w = window(kSupplierCaption);
+    ASSERT_NE(w, nullptr);
+    EXPECT_NE(w->owner(), list->owner()) << "on a thread of its own";
+    click(w, supplier_export::kConvert);
+    ASSERT_TRUE(save(dir.file("desde la lista.xlsx")));
+    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
+    EXPECT_EQ(read(dir.file("desde la lista.xlsx")).sheetCells("Hoja1").size(), 33u) << "A1, A2, ten headers and 21 cells of four suppliers";
+    click(list, app::kBrowseClose);
+    EXPECT_TRUE(runFor([&] { return listDone; }));
+}
+
+}  // namespace
+}  // namespace tv::exports
