@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <xlsxwriter.h>
@@ -419,6 +420,17 @@ Status WriteXlsx(const Workbook& book, const std::string& path) {
         if (closed == LXW_ERROR_CREATING_XLSX_FILE || closed == LXW_ERROR_CREATING_TMPFILE) return failure(FileErrorText(saved));
         return failure(lxw_strerror(closed));
     }
+    // The file gets the mode of the one it replaces, or that of any new file.
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::chmod(tmp.c_str(), mode);
     if (::rename(tmp.c_str(), path.c_str()) != 0) return failure(FileErrorText(errno));
     cleanup.keep = true;
     return Status::Ok();

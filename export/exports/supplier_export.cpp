@@ -42,7 +42,7 @@ private:
         std::string error;
         std::optional<Value> v = Picture::parse(kIdPicture)->read(typed, &error);
         if (!v) {
-            ShowExportMessage(std::string("El ") + what + " no es válido: " + error, true);
+            ShowExportMessage(std::string(what) + ": " + error, true);
             c.focus();
             return std::nullopt;
         }
@@ -58,11 +58,11 @@ private:
     void Convert() {
         SupplierChoice choice;
         choice.suppliers = Choice();
-        std::optional<double> first = Id(kFirst, "id del proveedor inicial");
+        std::optional<double> first = Id(kFirst, "Id del proveedor inicial");
         if (!first) return;
-        std::optional<double> last = Id(kLast, "id del proveedor final");
+        std::optional<double> last = Id(kLast, "Id del proveedor final");
         if (!last) return;
-        std::optional<double> id = Id(kId, "id del proveedor");
+        std::optional<double> id = Id(kId, "Id del proveedor");
         if (!id) return;
         choice.first = *first;
         choice.last = *last;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "export/automation/container.h"
@@ -148,6 +150,18 @@ TEST_F(WorkbookFile, ALargeSheetIsWrittenRowByRow) {
     EXPECT_EQ(d.cells.size(), 40000u);
     EXPECT_EQ(d.cell("Hoja1", "B20000"), "s:Artículo 20000");
     EXPECT_EQ(d.cell("Hoja1", "A12345"), "n:12345");
+}
+
+TEST_F(WorkbookFile, ASavedFileHasTheModeOfTheFileItReplacesOrOfAnyNewFile) {
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(xl.SaveWorkbookAs(dir.file("nuevo.xlsx").string()));
+    EXPECT_EQ(fs::status(dir.file("nuevo.xlsx")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir.file("nuevo.xlsx"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(xl.SaveWorkbookAs(dir.file("nuevo.xlsx").string()));
+    EXPECT_EQ(fs::status(dir.file("nuevo.xlsx")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ::umask(mask);
 }
 
 TEST_F(WorkbookFile, ASaveThatCannotBeDoneSaysWhyAndSpoilsNothing) {
