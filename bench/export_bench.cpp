@@ -131,6 +131,23 @@ void BM_ArticleExport(benchmark::State& state) {
     state.counters["peak_MB"] = peakMegabytes();
     state.counters["file_MB"] = static_cast<double>(fs::file_size(request.path)) / (1024.0 * 1024.0);
 }
+// Only the reading: the articles with their look-ups, as the export reads them.
+void BM_ArticleRowsOnly(benchmark::State& state) {
+    ErrorReporter::instance().setUp();
+    Db& d = db(static_cast<int>(state.range(0)));
+    int64_t rows = 0;
+    for (auto _ : state) {
+        automation::Status st = exports::ReadArticleRows(*d.set, "", 1, [&](const exports::ExportRow&) {
+            ++rows;
+            return true;
+        });
+        if (!st) state.SkipWithError(st.message().c_str());
+    }
+    state.counters["time_per_row"] =
+        benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ArticleRowsOnly)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 BENCHMARK(BM_ArticleExport)
     ->Args({10000, 1})
     ->Args({100000, 1})

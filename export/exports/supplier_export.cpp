@@ -8,6 +8,7 @@
 #include "app/window/window_controller.h"
 #include "export/exports/export_window.h"
 #include "export/exports/exports.h"
+#include "platform/errors/error_reporter.h"
 #include "platform/types/picture.h"
 #include "platform/types/text.h"
 #include "platform/ui/resizer.h"
@@ -34,15 +35,20 @@ public:
 
 private:
     // The value of an id entry; an empty entry is 0. A text that is no id
-    // is reported and the focus goes back to it.
-    std::optional<double> Id(int control, const char* what) {
+    // is reported (as every window reports a value it cannot read) and the
+    // focus goes back to it.
+    std::optional<double> Id(int control) {
         ui::Control& c = Win().at(control);
         const std::string typed(trim(c.text().toStdString()));
         if (typed.empty()) return 0.0;
         std::string error;
         std::optional<Value> v = Picture::parse(kIdPicture)->read(typed, &error);
         if (!v) {
-            ShowExportMessage(std::string(what) + ": " + error, true);
+            MessageBox box;
+            box.caption = "Dato no válido";
+            box.text = error + ": \"" + typed + "\"";
+            box.icon = MessageBox::Icon::Warning;
+            if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
             c.focus();
             return std::nullopt;
         }
@@ -58,11 +64,11 @@ private:
     void Convert() {
         SupplierChoice choice;
         choice.suppliers = Choice();
-        std::optional<double> first = Id(kFirst, "Id del proveedor inicial");
+        std::optional<double> first = Id(kFirst);
         if (!first) return;
-        std::optional<double> last = Id(kLast, "Id del proveedor final");
+        std::optional<double> last = Id(kLast);
         if (!last) return;
-        std::optional<double> id = Id(kId, "Id del proveedor");
+        std::optional<double> id = Id(kId);
         if (!id) return;
         choice.first = *first;
         choice.last = *last;

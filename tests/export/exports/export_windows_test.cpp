@@ -245,7 +245,8 @@ TEST_F(ExportWindows, BadInputAFolderThatCannotBeWrittenAndACancelledDialogAreHa
     click(w, kConvert);
     EXPECT_TRUE(noDialog()) << "nothing is asked while an id is wrong";
     ASSERT_EQ(presenter.count(), 1u);
-    EXPECT_EQ(messages()[0].rfind("Id del proveedor inicial: ", 0), 0u) << messages()[0];
+    EXPECT_EQ(presenter.last().caption, "Dato no válido");
+    EXPECT_NE(messages()[0].find(": \"abc\""), std::string::npos) << messages()[0];
     EXPECT_TRUE(w->at(kFirst).hasFocus());
 
     type(w, kFirst, "1");
