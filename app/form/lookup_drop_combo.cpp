@@ -52,15 +52,18 @@ void LookupDropCombo::Load() {
     data::TableGateway& g = form_.Tables().gateway(config_.table);
     entries_.clear();
     const int saved = g.SaveBuffer();
-    if (g.SetPositionToStart() == data::kDone) {
+    const int key = config_.keyOrder.empty() ? storage::Table::kRecordOrder
+                                             : data::decl(config_.table).keyIndex(config_.keyOrder);
+    if (g.SetPositionToStart(key) == data::kDone) {
         while (g.ReadNextQuiet() == data::kDone) {
             const Record& r = g.BUFFER;
             entries_.emplace_back(r.number(codeField_).toInt64(), std::string(rtrim(r.get(nameField_).asText())));
         }
     }
     g.RestoreBuffer(saved);
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const auto& a, const auto& b) { return compareNoCase(a.second, b.second) < 0; });
+    if (config_.keyOrder.empty())
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const auto& a, const auto& b) { return compareNoCase(a.second, b.second) < 0; });
     ui::Control* c = form_.Win().control(config_.control);
     auto* combo = c != nullptr ? c->as<QComboBox>() : nullptr;
     if (combo == nullptr) return;

@@ -26,11 +26,12 @@ class FormController;
 struct LookupConfig {
     int control = 0;              // the drop combo
     data::TableId table{};        // the catalogue
-    std::string codeField;        // its code ("MAR:Codigo")
-    std::string nameField;        // the name its list shows ("MAR:Marca")
-    std::string targetField;      // the form's field that stores the code ("ART:Marca")
+    std::string codeField{};      // its code ("MAR:Codigo")
+    std::string nameField{};      // the name its list shows ("MAR:Marca")
+    std::string targetField{};    // the form's field that stores the code ("ART:Marca")
     int addForm = 0;              // sub-procedure number of the add form; 0: none
-    std::string prefillField;     // field the typed text goes into; empty: nameField
+    std::string prefillField{};   // field the typed text goes into; empty: nameField
+    std::string keyOrder{};       // a key of the table: entries in its order (empty: by name)
 };
 
 class LookupDropCombo : public WindowComponent {

@@ -329,6 +329,18 @@ public:
     // The next number the auto-numbered key would get (no write).
     Status peekNextNumber(int64_t& n);
 
+    // What the handle knows of its records: the current record with its
+    // watched version and the reservation. A unit of work that is rolled
+    // back puts it back as it was before the unit, so that the handle
+    // agrees with the records again (a completed reservation is pending
+    // again, a watched version is the stored one).
+    struct HandleState {
+        int64_t currentRow = 0, currentVersion = 0;
+        int64_t reservedRow = 0, reservedVersion = 0, reservedNumber = 0;
+    };
+    HandleState handleState() const;
+    void restoreHandleState(const HandleState& s);
+
     // --- internal ---
     void resetCursor();   // Connection::quiesce(): remember the place, free the statement
     void detach();        // the connection is closing

@@ -897,6 +897,19 @@ Status Table::cancelReservation() {
     return st;
 }
 
+Table::HandleState Table::handleState() const {
+    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber};
+}
+
+void Table::restoreHandleState(const HandleState& s) {
+    resetCursor();
+    currentRow_ = s.currentRow;
+    currentVersion_ = s.currentVersion;
+    reservedRow_ = s.reservedRow;
+    impl_->reservedVersion = s.reservedVersion;
+    impl_->reservedNumber = s.reservedNumber;
+}
+
 Status Table::peekNextNumber(int64_t& n) {
     TV_ENSURE_OPEN();
     if (def_->autoNumberKey() < 0) return Status::make(kUnsupported);

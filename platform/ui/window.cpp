@@ -468,6 +468,9 @@ Window::Window(const QString& caption, QSize designedSize, Placement placement)
         main_ = new QMainWindow(s);
         main_->setWindowFlags(Qt::Widget);
         mdi_ = new QMdiArea(main_);
+        // A child that closes hands the front to the one used before it
+        // (a form over its list), not to the oldest child.
+        mdi_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
         main_->setCentralWidget(mdi_);
         main_->statusBar();
         layout->addWidget(main_);
@@ -1037,6 +1040,12 @@ bool Window::filterInput(QObject* receiver, QEvent* e) {
             if (e->type() == QEvent::KeyPress) post({EventKind::ListKey, cnum, code});
             return true;
         }
+        return false;
+    }
+    // A click on a region (an area over other controls) accepts it.
+    if (e->type() == QEvent::MouseButtonPress && c != nullptr && c->kind() == ControlKind::Region &&
+        receiver == c->widget() && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && !c->disabled()) {
+        post({EventKind::Accepted, c->number()});
         return false;
     }
     if ((e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) &&

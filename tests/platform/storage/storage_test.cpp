@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "platform/types/text.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv::storage {
@@ -544,27 +545,8 @@ TEST_F(Storage, PerThreadConnectionUsesTheConfiguredPath) {
 // ---------------------------------------------------------------------------
 // Several processes, crashes and damaged files.
 
-// Runs `body` in a child process; returns its exit status (0 = fine).
-template <class F>
-pid_t spawn(F body) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int rc = 1;
-        try {
-            rc = body();
-        } catch (...) {
-            rc = 2;
-        }
-        _exit(rc);
-    }
-    return pid;
-}
-
-int exitCode(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-}
+using test::exitCode;
+using test::spawn;
 
 TEST_F(Storage, TwoProcessesAddingAtOnce) {
     {

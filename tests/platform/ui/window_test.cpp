@@ -369,6 +369,25 @@ TEST(WindowEvents, ListsReportMouseAndKeysAndSelection) {
     EXPECT_EQ(t->currentRow(), 2);
 }
 
+// A region over other controls (the names of a document's supplier) is
+// accepted by a click anywhere on it.
+TEST(WindowEvents, AClickOnARegionAcceptsIt) {
+    Recorder r;
+    r.build = [](Window& w) {
+        w.add({ControlKind::DisplayString, 1, "?PVD:NOMBRE", "Ferretería", QRect(10, 10, 120, 20)});
+        w.add({ControlKind::Region, 2, "?REGION", "", QRect(5, 5, 140, 30)});
+    };
+    r.start();
+    activate(*r.window);
+    QTest::mouseClick(r.window->at(2).widget(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 12));
+    QTest::mouseClick(r.window->at(2).widget(), Qt::RightButton, Qt::NoModifier, QPoint(20, 12));
+    ASSERT_TRUE(runFor([&] { return r.count(EventKind::Accepted, 2) == 1; }));
+    r.window->at(2).setDisabled(true);
+    QTest::mouseClick(r.window->at(2).widget(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 12));
+    test::settle();
+    EXPECT_EQ(r.count(EventKind::Accepted, 2), 1);
+}
+
 TEST(InputBlocking, AWindowUnderAnotherOfItsThreadTakesNoInput) {
     // A list (outer) calls a form (inner) on the same thread: while the form
     // is open, the list takes no clicks and no close; afterwards it does.
@@ -668,6 +687,30 @@ TEST(Frame, ChildWindowsOpenWhollyInsideTheFrame) {
     }
     for (auto r = open.rbegin(); r != open.rend(); ++r) (*r)->finish();
     Window::setFrameArea(nullptr);
+}
+
+// A look-up list closing over a form: the form comes back to the front,
+// not the list the form was opened from.
+TEST(Frame, AChildThatClosesHandsTheFrontToTheOneUsedBeforeIt) {
+    Recorder frame;
+    frame.size = QSize(1000, 700);
+    frame.start(Window::Placement::Frame);
+    Recorder list, form, picker;
+    for (Recorder* r : {&list, &form, &picker}) {
+        r->size = QSize(400, 300);
+        r->start(Window::Placement::FrameChild);
+        r->window->restoreAndActivate();
+        ASSERT_TRUE(runFor([r] { return r->window->isActive(); }));
+    }
+    picker.finish();
+    ASSERT_TRUE(runFor([&] { return form.window->isActive(); }));
+    EXPECT_FALSE(list.window->isActive());
+    const QList<QMdiSubWindow*> stacking = frame.window->mdiArea()->subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stacking.size(), 2);
+    EXPECT_EQ(stacking.back()->widget(), form.window->widget());
+    form.finish();
+    list.finish();
+    frame.finish();
 }
 
 TEST(Frame, AWindowUnderAChildOfItsThreadSendsTheUserToTheFrame) {

@@ -1,0 +1,76 @@
+#pragma once
+// A document's lines: reading them in key order, checking that each names a
+// stored article, and keeping track of the lines a form stored, so that
+// cancelling a new document deletes exactly those.
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/tables.h"
+#include "data/thread_table_set.h"
+#include "movements/common/unit_of_work.h"
+#include "platform/types/record.h"
+
+namespace tv::movements {
+
+// Where a document's lines are: their table, id, link to the header and article.
+struct LineRule {
+    data::TableId lines{};
+    const char* idField = nullptr;       // "DEN:ID"
+    const char* idKey = nullptr;         // "DEN:KeyId"
+    const char* linkKey = nullptr;       // "DEN:KeyEntrada"
+    const char* linkField = nullptr;     // "DEN:ENTRADA"
+    const char* articleField = nullptr;  // "DEN:CodigoArticulo"
+};
+
+// The lines of document `link`, in key order (read through a copy: the
+// thread's line buffer is left as it was). Without a posting (a form) a
+// read error ends the list early; with one it is recorded.
+std::vector<Record> ReadLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link);
+std::vector<Record> ReadLines(Posting& p, const LineRule& rule, const Value& link);
+// Whether document `link` has any line.
+bool HasLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link);
+
+// The article a line names.
+Decimal LineArticle(const LineRule& rule, const Record& line);
+
+// In a unit: refuses, naming the article, when a line names an article that
+// is not stored (or 0). The Articulo buffer holds the last article read.
+bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Record>& lines);
+// The refusal's text for one article ("El artículo 12 ...").
+std::string MissingArticleText(const Decimal& article);
+inline constexpr const char* kMissingArticleCaption = "Artículo no encontrado";
+
+// The lines a form stored for its new document, by id.
+class LineTracker {
+public:
+    explicit LineTracker(LineRule rule) : rule_(rule) {}
+
+    const LineRule& Rule() const { return rule_; }
+    void Add(long long id) { ids_.insert(id); }
+    void Remove(long long id) { ids_.erase(id); }
+    bool Holds(long long id) const { return ids_.count(id) != 0; }
+    bool Empty() const { return ids_.empty(); }
+    std::size_t Size() const { return ids_.size(); }
+    const std::set<long long>& Ids() const { return ids_; }
+
+    // After the line form ran with `request` on the line in the buffer: a
+    // completed insert is this form's line now, a completed delete is gone.
+    void AfterLineForm(const Record& line, uint8_t request, uint8_t response);
+    // The line just stored in the buffer (a line copied from elsewhere).
+    void AddStored(const Record& line);
+    // How many lines of document `link` this form did not store (another
+    // form's new document with the same folio, or lines left behind).
+    long long Foreign(data::ThreadTableSet& tables, const Value& link) const;
+    // Deletes the lines it holds that are still stored, and runs `also` (the
+    // new header's release), in one unit; false (after its message) when
+    // that could not be done: then nothing was deleted.
+    bool DeleteStored(data::ThreadTableSet& tables, const std::function<bool(Posting&)>& also = {});
+
+private:
+    LineRule rule_;
+    std::set<long long> ids_;
+};
+
+}  // namespace tv::movements

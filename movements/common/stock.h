@@ -1,0 +1,39 @@
+#pragma once
+// Articles and the stock ledger inside a unit of work: every article total
+// is read and written within the unit, so no update of another logical
+// thread or station is lost.
+#include <string>
+#include <string_view>
+
+#include "movements/common/unit_of_work.h"
+#include "platform/types/decimal.h"
+#include "platform/types/record.h"
+
+namespace tv::movements {
+
+// Opening stock + receipts - issues, exact.
+Decimal StockOnHand(const Record& articulo);
+// A line's amount: quantity x cost, rounded half away from zero to 2 places.
+Decimal LineAmount(const Value& quantity, const Value& cost);
+// "ENT-" and the folio's plain digits.
+std::string DocumentText(std::string_view prefix, long long folio);
+
+// Reads article `noArt` into the thread's Articulo buffer: true when it is
+// stored; false when not (nothing recorded) or on a read error (recorded).
+bool ReadArticle(Posting& p, const Decimal& noArt);
+// Writes the Articulo buffer back over the article last read.
+bool WriteArticle(Posting& p);
+// Adds to a total of the Articulo buffer (refused when it would not fit).
+bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount);
+
+// One ledger row ("Kardex"), every field given (nothing left over from an
+// earlier row); KAR:ID is numbered.
+struct LedgerRow {
+    Decimal article{};
+    long date = 0;
+    std::string document{}, concepto{}, reference{};
+    Decimal in{}, out{}, stock{}, unitCost{}, averageCost{};
+};
+bool AddLedgerRow(Posting& p, const LedgerRow& row);
+
+}  // namespace tv::movements

@@ -1,0 +1,148 @@
+#include "tests/movements/support/document_db.h"
+
+#include <algorithm>
+#include <map>
+
+#include <sqlite3.h>
+
+#include "movements/common/stock.h"
+#include "platform/errors/error_reporter.h"
+
+namespace tv::movements::test {
+
+void DocumentDb::SetUp() {
+    db_ = dir.file("talvor.db");
+    storage::setDatabasePath(db_);
+    ErrorReporter::instance().setUp();
+    scope_.emplace(presenter);
+}
+
+void DocumentDb::TearDown() {
+    CloseDb();
+    scope_.reset();
+    storage::setDatabasePath("talvor.db");
+}
+
+data::ThreadTableSet& DocumentDb::tables() {
+    if (!tables_) {
+        conn_ = std::make_unique<storage::Connection>(db_);
+        tables_ = std::make_unique<data::ThreadTableSet>(*conn_);
+    }
+    return *tables_;
+}
+
+void DocumentDb::CloseDb() {
+    tables_.reset();
+    conn_.reset();
+}
+
+long long DocumentDb::AddRecord(data::TableId t, const FieldValues& values) {
+    data::TableGateway& g = tables().gateway(t);
+    EXPECT_EQ(g.PrepareNewRecord(), data::kDone);
+    for (const auto& [field, value] : values) {
+        const int f = g.declaration().fieldIndex(field);
+        EXPECT_GE(f, 0) << field;
+        if (f >= 0) g.BUFFER.set(f, value);
+    }
+    EXPECT_EQ(g.InsertRecord(), data::kDone) << g.declaration().label;
+    return g.BUFFER.number(0).toInt64();
+}
+
+void DocumentDb::AddArticle(const ArticleSeed& a) {
+    AddRecord(data::TableId::Articulo, {{"ART:NoArt", Value(a.noArt)},
+                                        {"ART:Descripcion", Value(a.description.empty() ? "ARTICULO " + std::to_string(a.noArt)
+                                                                                          : a.description)},
+                                        {"ART:ExistenciaAnterior", Value(a.stock)},
+                                        {"ART:COSTOPROMEDIO", Value(a.average)},
+                                        {"ART:CodigoBarras", Value(a.barcode)},
+                                        {"ART:UM", Value(a.unit)}});
+}
+
+std::vector<Record> DocumentDb::Rows(data::TableId t) {
+    std::vector<Record> out;
+    data::TableGateway& g = tables().gateway(t);
+    if (g.UseOnDemand() != data::kDone) return out;
+    Record r(g.BUFFER.layoutPtr());
+    g.file()->setOrder(storage::Table::kRecordOrder);
+    while (g.file()->next(r).ok()) out.push_back(r);
+    return out;
+}
+
+long long DocumentDb::Count(data::TableId t) { return static_cast<long long>(Rows(t).size()); }
+
+Value DocumentDb::Get(const Record& r, const std::string& field) { return r.get(r.layout().indexOf(field)); }
+
+std::optional<Record> DocumentDb::Article(long long noArt) {
+    for (const Record& r : Rows(data::TableId::Articulo))
+        if (Get(r, "ART:NoArt").asNumber() == Decimal(noArt)) return r;
+    return std::nullopt;
+}
+
+Decimal DocumentDb::ArticleField(long long noArt, const std::string& field) {
+    std::optional<Record> a = Article(noArt);
+    EXPECT_TRUE(a.has_value()) << "article " << noArt;
+    return a ? Get(*a, field).asNumber() : Decimal();
+}
+
+std::string DocumentDb::Dump() {
+    // Its own connection: what is committed, nothing of a unit under way.
+    sqlite3* db = nullptr;
+    std::string out;
+    if (sqlite3_open_v2(db_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return "<cannot open>";
+    }
+    std::vector<std::string> names;
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", -1, &s, nullptr);
+    while (sqlite3_step(s) == SQLITE_ROW) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    // Empty tables are left out: a table that exists and one that does not
+    // yet hold the same records.
+    for (const std::string& n : names) {
+        const std::string sql = "SELECT * FROM \"" + n + "\" ORDER BY 1";
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) continue;
+        const int cols = sqlite3_column_count(s);
+        std::vector<std::string> rows;
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            std::string row;
+            for (int c = 0; c < cols; ++c) {
+                const unsigned char* v = sqlite3_column_text(s, c);
+                row += (v != nullptr ? reinterpret_cast<const char*>(v) : "NULL");
+                row += '|';
+            }
+            rows.push_back(std::move(row));
+        }
+        sqlite3_finalize(s);
+        std::sort(rows.begin(), rows.end());
+        if (!rows.empty()) out += "[" + n + "]\n";
+        for (const std::string& r : rows) out += r + "\n";
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+bool DocumentDb::IntegrityOk() {
+    storage::Connection c(db_);
+    return c.openStatus().ok() && c.integrityCheck().ok();
+}
+
+bool DocumentDb::LedgerMatchesTotals() {
+    std::map<std::string, Decimal> ledger;
+    for (const Record& k : Rows(data::TableId::Kardex))
+        ledger[Get(k, "KAR:ARTICULO").asNumber().toText()] +=
+            Get(k, "KAR:Entrada").asNumber() - Get(k, "KAR:Salida").asNumber();
+    bool ok = true;
+    for (const Record& a : Rows(data::TableId::Articulo)) {
+        const std::string noArt = Get(a, "ART:NoArt").asNumber().toText();
+        const Decimal moved = Get(a, "ART:Entradas").asNumber() - Get(a, "ART:Salidas").asNumber();
+        if (moved != ledger[noArt]) {
+            ADD_FAILURE() << "article " << noArt << ": totals " << moved.toText() << ", ledger "
+                          << ledger[noArt].toText();
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+}  // namespace tv::movements::test

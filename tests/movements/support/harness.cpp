@@ -1,0 +1,88 @@
+#include "tests/movements/support/harness.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "platform/threads/logical_thread.h"
+#include "tests/support/child_process.h"
+
+namespace tv::movements::test {
+
+using tv::test::exitCode;
+using tv::test::spawn;
+
+InjectedFailure::InjectedFailure(StepPoint at) : hits_(std::make_shared<int>(0)) {
+    SetPostingProbe([at, hits = hits_](std::string_view step, long long n) {
+        if (step != at.step || n != at.n) return true;
+        ++*hits;
+        return false;
+    });
+}
+
+InjectedFailure::~InjectedFailure() { SetPostingProbe({}); }
+
+Crash RunAndKillAt(const StepPoint& at, const std::function<int()>& body) {
+    int reached[2];
+    if (pipe(reached) != 0) return Crash::ChildFailed;
+    const pid_t pid = spawn([&] {
+        close(reached[0]);
+        SetPostingProbe([&](std::string_view step, long long n) {
+            if (step == at.step && n == at.n) {
+                const char c = 'k';
+                if (write(reached[1], &c, 1) != 1) _exit(5);
+                for (;;) pause();
+            }
+            return true;
+        });
+        return body();
+    });
+    close(reached[1]);
+    char c = 0;
+    const bool stopped = read(reached[0], &c, 1) == 1;
+    close(reached[0]);
+    if (stopped) kill(pid, SIGKILL);
+    const int code = exitCode(pid);
+    if (stopped) return code == 100 + SIGKILL ? Crash::KilledAtStep : Crash::ChildFailed;
+    return code == 0 ? Crash::FinishedFirst : Crash::ChildFailed;
+}
+
+std::vector<int> RunInProcesses(int count, const std::function<int(int)>& body) {
+    int go[2];
+    std::vector<int> codes;
+    if (pipe(go) != 0) return codes;
+    std::vector<pid_t> pids;
+    for (int i = 0; i < count; ++i) {
+        pids.push_back(spawn([&, i] {
+            close(go[1]);
+            char c = 0;
+            if (read(go[0], &c, 1) != 1) return 6;  // released together
+            return body(i);
+        }));
+    }
+    close(go[0]);
+    const std::string release(static_cast<std::size_t>(count), 'g');
+    const bool released = write(go[1], release.data(), release.size()) == static_cast<ssize_t>(release.size());
+    close(go[1]);
+    for (pid_t p : pids) codes.push_back(exitCode(p));
+    if (!released) codes.assign(codes.size(), 7);
+    return codes;
+}
+
+bool RunOnThreads(const std::vector<std::function<void()>>& bodies) {
+    auto done = std::make_shared<int>(0);
+    for (const auto& b : bodies)
+        threads::start(
+            [b, done] {
+                b();
+                ++*done;
+            },
+            512 * 1024);
+    const int n = static_cast<int>(bodies.size());
+    return threads::runUntil([done, n] { return *done == n; }, std::chrono::seconds(120));
+}
+
+}  // namespace tv::movements::test
