@@ -4,6 +4,9 @@
 
 namespace tv::exports {
 
-void RegisterExportProcedures() { app::RegisterProcedure("FiltroExcelProv", FiltroExcelProv); }
+void RegisterExportProcedures() {
+    app::RegisterProcedure("FiltroArtExcel", FiltroArtExcel);
+    app::RegisterProcedure("FiltroExcelProv", FiltroExcelProv);
+}
 
 }  // namespace tv::exports

@@ -4,6 +4,9 @@
 // buttons of the article and supplier lists, each on a thread of its own.
 namespace tv::exports {
 
+// "Conversión de artículos a Excel": the report filter window's choices of
+// articles, brands and categories and its order.
+void FiltroArtExcel();
 // "Conversión de proveedores a Excel": every supplier, a range of ids or one.
 void FiltroExcelProv();
 

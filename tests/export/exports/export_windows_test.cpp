@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,8 @@
 #include "app/frame/main_frame.h"
 #include "app/frame/procedures.h"
 #include "app/globals.h"
+#include "catalog/articles/article_list.h"
+#include "catalog/articles/articles.h"
 #include "catalog/catalogues.h"
 #include "catalog/suppliers.h"
 #include "data/thread_table_set.h"
@@ -35,6 +38,7 @@
 #include "platform/ui/desktop.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/window.h"
+#include "reports/template/filter_window.h"
 #include "tests/export/exports/export_fixture.h"
 #include "tests/export/xlsx_reader.h"
 #include "tests/support/fiber_helpers.h"
@@ -127,7 +131,8 @@ protected:
         settle();
     }
     static void type(ui::Window* w, int control, const QString& text) {
-        auto* e = w->at(control).as<QLineEdit>();
+        QLineEdit* e = w->at(control).as<QLineEdit>();
+        if (auto* combo = w->at(control).as<QComboBox>()) e = combo->lineEdit();
         e->setFocus();
         e->selectAll();
         QTest::keyClicks(e, text);
@@ -292,6 +297,94 @@ TEST_F(ExportWindows, TheSupplierListsExcelButtonStartsTheExport) {
     ASSERT_TRUE(save(dir.file("desde la lista.xlsx")));
     ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
     EXPECT_EQ(read(dir.file("desde la lista.xlsx")).sheetCells("Hoja1").size(), 33u) << "A1, A2, ten headers and 21 cells of four suppliers";
+    click(list, app::kBrowseClose);
+    EXPECT_TRUE(runFor([&] { return listDone; }));
+}
+
+const QString kArticleCaption = QString::fromUtf8("Conversión de artículos a Excel");
+
+TEST_F(ExportWindows, TheArticleExportIsTheFilterWindowConvertingInsteadOfPrinting) {
+    using namespace reports;
+    startFrame();
+    menu(-36);
+    ui::Window* w = window(kArticleCaption);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->placement(), ui::Window::Placement::Own);
+    EXPECT_EQ(w->at(kFilterTab).text(), QStringLiteral("Filtro"));
+    EXPECT_EQ(w->control(kCero), nullptr) << "no box for the articles without stock";
+    EXPECT_EQ(w->at(kFilterAction).text(), QStringLiteral("Con&vertir"));
+    EXPECT_EQ(w->at(kFilterAction).tip(), QString::fromUtf8("Realizar la conversión"));
+    for (int group : {kArticulosGroup, kMarcasGroup, kCategoriasGroup, kOrdenGroup}) {
+        QWidget* g = w->at(group).widget();
+        EXPECT_TRUE(g->parentWidget()->rect().contains(g->geometry())) << group << ": shown whole on its tab";
+    }
+    menu(-36);
+    EXPECT_EQ(count(kArticleCaption), 1);
+
+    // As it opens: every article, by number, without stock or not.
+    click(w, kFilterAction);
+    QString suggested;
+    ASSERT_TRUE(save(dir.file("todos.xlsx"), &suggested));
+    EXPECT_TRUE(suggested.endsWith(DefaultExportName(ExportKind::Articles, QDate::currentDate())));
+    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
+    test::XlsxDump d = read(dir.file("todos.xlsx"));
+    EXPECT_EQ(d.cell("Hoja1", "A2"), "s:Catálogo de artículos");
+    EXPECT_EQ(d.cell("Hoja1", "I4"), "s:Capacidad");
+    std::vector<std::string> numbers;
+    for (int row = 5; row <= 10; ++row) numbers.push_back(d.cell("Hoja1", "A" + std::to_string(row)));
+    EXPECT_EQ(numbers, (std::vector<std::string>{"n:0", "n:10", "n:20", "n:30", "n:40", ""}));
+    EXPECT_EQ(d.cell("Hoja1", "F6"), "s:12345678901234567890");
+    EXPECT_EQ(d.cell("Hoja1", "B6"), "s:=1+1 no es fórmula");
+
+    // Brands 1 to 4, one category, grouped by brand: a blank row before
+    // each brand.
+    click(w, kMarcasRange);
+    type(w, kMarca1, "1");
+    type(w, kMarca2, "4");
+    click(w, kCategoriasOne);
+    type(w, kCatE, "4");
+    click(w, kOrdenMarca);
+    click(w, kFilterAction);
+    ASSERT_TRUE(save(dir.file("por marca.xlsx")));
+    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 2; }));
+    d = read(dir.file("por marca.xlsx"));
+    EXPECT_EQ(d.cell("Hoja1", "A5"), "") << "the blank row before brand 1";
+    EXPECT_EQ(d.cell("Hoja1", "A6"), "n:0");
+    EXPECT_EQ(d.cell("Hoja1", "D6"), "s:Truper");
+    EXPECT_EQ(d.cell("Hoja1", "A7"), "");
+    EXPECT_EQ(d.cell("Hoja1", "A8"), "n:30");
+    EXPECT_EQ(d.cell("Hoja1", "A9"), "");
+    EXPECT_EQ(d.sheetCells("Hoja1").size(), 11u + 5u + 8u) << "A1, A2, nine headers and the cells of two articles";
+
+    // A folder that cannot be written: said, and the window stays.
+    click(w, kFilterAction);
+    ASSERT_TRUE(save(dir.path() / "no existe" / "x.xlsx"));
+    ASSERT_TRUE(runFor([&] { return presenter.count() == 1; }));
+    EXPECT_NE(messages()[0].find("la carpeta no existe"), std::string::npos) << messages()[0];
+    EXPECT_EQ(count(kArticleCaption), 1);
+    click(w, kFilterCancel);
+    EXPECT_TRUE(runFor([] { return count(kArticleCaption) == 0; }));
+}
+
+TEST_F(ExportWindows, TheArticleListsExcelButtonStartsTheExport) {
+    bool listDone = false;
+    threads::start(
+        [&] {
+            catalog::BrowseArticulo();
+            listDone = true;
+        },
+        512 * 1024);
+    ui::Window* list = window(QStringLiteral("Articulo registrados"));
+    ASSERT_NE(list, nullptr);
+    click(list, catalog::article_list::kExcel);
+    ui::Window* w = window(kArticleCaption);
+    ASSERT_NE(w, nullptr);
+    EXPECT_NE(w->owner(), list->owner()) << "on a thread of its own";
+    click(w, reports::kFilterAction);
+    ASSERT_TRUE(save(dir.file("desde la lista.xlsx")));
+    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
+    EXPECT_EQ(read(dir.file("desde la lista.xlsx")).cell("Hoja1", "B9"), "s:Desarmador");
+    click(w, reports::kFilterCancel);
     click(list, app::kBrowseClose);
     EXPECT_TRUE(runFor([&] { return listDone; }));
 }
