@@ -179,6 +179,35 @@ protected:
         return d.value_or(test::XlsxDump{});
     }
 
+    // Opens a list on a thread of its own, presses its "E&xcel" button and
+    // converts in the export window that opens: the workbook written.
+    test::XlsxDump exportFromList(void (*procedure)(), const QString& listCaption, int excelButton,
+                                  const QString& exportCaption, int convertButton) {
+        bool listDone = false;
+        threads::start(
+            [&] {
+                procedure();
+                listDone = true;
+            },
+            512 * 1024);
+        ui::Window* list = window(listCaption);
+        EXPECT_NE(list, nullptr);
+        if (list == nullptr) return {};
+        click(list, excelButton);
+        ui::Window* w = window(exportCaption);
+        EXPECT_NE(w, nullptr);
+        if (w == nullptr) return {};
+        EXPECT_NE(w->owner(), list->owner()) << "on a thread of its own";
+        click(w, convertButton);
+        const fs::path file = dir.file("desde la lista.xlsx");
+        EXPECT_TRUE(save(file));
+        EXPECT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
+        test::XlsxDump d = read(file);
+        click(list, app::kBrowseClose);
+        EXPECT_TRUE(runFor([&] { return listDone; }));
+        return d;
+    }
+
     test::ScratchDir dir;
     test::WorkingDir wd{dir.path()};
     ScriptedPresenter presenter;
@@ -280,25 +309,9 @@ TEST_F(ExportWindows, BadInputAFolderThatCannotBeWrittenAndACancelledDialogAreHa
 
 TEST_F(ExportWindows, TheSupplierListsExcelButtonStartsTheExport) {
     catalog::RegisterCatalogueProcedures();
-    bool listDone = false;
-    threads::start(
-        [&] {
-            catalog::BrowseProveedores();
-            listDone = true;
-        },
-        512 * 1024);
-    ui::Window* list = window(QStringLiteral("Proveedores"));
-    ASSERT_NE(list, nullptr);
-    click(list, catalog::supplier_ui::kExcel);
-    ui::Window* w = window(kSupplierCaption);
-    ASSERT_NE(w, nullptr);
-    EXPECT_NE(w->owner(), list->owner()) << "on a thread of its own";
-    click(w, supplier_export::kConvert);
-    ASSERT_TRUE(save(dir.file("desde la lista.xlsx")));
-    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
-    EXPECT_EQ(read(dir.file("desde la lista.xlsx")).sheetCells("Hoja1").size(), 33u) << "A1, A2, ten headers and 21 cells of four suppliers";
-    click(list, app::kBrowseClose);
-    EXPECT_TRUE(runFor([&] { return listDone; }));
+    const test::XlsxDump d = exportFromList(catalog::BrowseProveedores, QStringLiteral("Proveedores"),
+                                            catalog::supplier_ui::kExcel, kSupplierCaption, supplier_export::kConvert);
+    EXPECT_EQ(d.sheetCells("Hoja1").size(), 33u) << "A1, A2, ten headers and 21 cells of four suppliers";
 }
 
 const QString kArticleCaption = QString::fromUtf8("Conversión de artículos a Excel");
@@ -367,26 +380,9 @@ TEST_F(ExportWindows, TheArticleExportIsTheFilterWindowConvertingInsteadOfPrinti
 }
 
 TEST_F(ExportWindows, TheArticleListsExcelButtonStartsTheExport) {
-    bool listDone = false;
-    threads::start(
-        [&] {
-            catalog::BrowseArticulo();
-            listDone = true;
-        },
-        512 * 1024);
-    ui::Window* list = window(QStringLiteral("Articulo registrados"));
-    ASSERT_NE(list, nullptr);
-    click(list, catalog::article_list::kExcel);
-    ui::Window* w = window(kArticleCaption);
-    ASSERT_NE(w, nullptr);
-    EXPECT_NE(w->owner(), list->owner()) << "on a thread of its own";
-    click(w, reports::kFilterAction);
-    ASSERT_TRUE(save(dir.file("desde la lista.xlsx")));
-    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; }));
-    EXPECT_EQ(read(dir.file("desde la lista.xlsx")).cell("Hoja1", "B9"), "s:Desarmador");
-    click(w, reports::kFilterCancel);
-    click(list, app::kBrowseClose);
-    EXPECT_TRUE(runFor([&] { return listDone; }));
+    const test::XlsxDump d = exportFromList(catalog::BrowseArticulo, QStringLiteral("Articulo registrados"),
+                                            catalog::article_list::kExcel, kArticleCaption, reports::kFilterAction);
+    EXPECT_EQ(d.cell("Hoja1", "B9"), "s:Desarmador");
 }
 
 }  // namespace
