@@ -18,6 +18,7 @@ enum : int {
     kMsgCreate = 12,
     kMsgDelete = 13,
     kMsgDuplicate = 15,
+    kMsgTransaction = 24,
     kMsgOpen = 26,
     kMsgRewrite = 28,
     kMsgRebuildFailed = 29,
@@ -136,6 +137,14 @@ int TableGateway::openFile(bool) {
                 break;
             }
             st = again;
+        }
+        if (st.code == storage::kLockTimeout) {
+            // The table had to be made while another station held the
+            // write lock: said, and the program goes on (the next use
+            // tries again).
+            report(kMsgTransaction, st);
+            level = kUnusable;
+            break;
         }
         if (st.code == storage::kFileNotFound && CREATE) {
             report(kMsgCreate, st);  // fatal
@@ -331,11 +340,21 @@ int64_t TableGateway::RecordCount() {
 // ---------------------------------------------------------------------------
 // Rewriting and deleting
 
-int TableGateway::UpdateRecordQuiet() {
+int TableGateway::UpdateRecordQuiet() { return updateQuiet(nullptr); }
+
+int TableGateway::UpdateFieldsQuiet(const std::vector<int>& fields) { return updateQuiet(&fields); }
+
+int TableGateway::UpdateFields(const std::vector<int>& fields) {
+    int r = updateQuiet(&fields);
+    if (r == kNotDone) ShowLastError();
+    return r;
+}
+
+int TableGateway::updateQuiet(const std::vector<int>* fields) {
     int r = UseOnDemand();
     if (r != kDone) return kUnusable;
     if (CheckAllFields() != kDone) return kNotDone;
-    storage::Status st = FILE->update(BUFFER);
+    storage::Status st = fields != nullptr ? FILE->update(BUFFER, *fields) : FILE->update(BUFFER);
     if (st.ok()) return kDone;
     // Changed (or deleted) by another connection since it was read: the
     // buffer now holds that version.
@@ -369,6 +388,17 @@ int TableGateway::DeleteCurrentRecord(bool ask) {
     return kNotDone;
 }
 
+int TableGateway::DeleteAllRecords() {
+    if (UseOnDemand() != kDone) return kUnusable;
+    storage::Status st = FILE->deleteAll();
+    if (st.ok()) {
+        AUTOINCDONE = 0;  // a reservation of this gateway went with the rest
+        return kDone;
+    }
+    recordError(kMsgDelete, st);
+    return kNotDone;
+}
+
 // ---------------------------------------------------------------------------
 // Auto-numbering and inserting
 
@@ -394,8 +424,8 @@ int TableGateway::insertOrReserve(bool quiet, bool reserveOnly) {
                 set_.NoteCreated(decl_->id, reserveOnly ? FILE->reservedRow() : FILE->currentRow());
                 return kDone;
             }
-            // Without write access no attempt can succeed.
-            if (st.code == storage::kAccessDenied) {
+            // Without write access or room on the disk no attempt can succeed.
+            if (st.code == storage::kAccessDenied || st.code == storage::kDiskFull) {
                 recordError(kMsgInsert, st);
                 if (!quiet) ShowLastError();
                 return kNotDone;

@@ -1,5 +1,12 @@
 #include "app/login/login.h"
 
+#include "app/frame/main_frame.h"
+#include "app/frame/procedures.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -104,6 +111,72 @@ TEST_F(LoginTest, FirstRunCreatesTheOfferedUserAsAdministratorWithEveryRight) {
     EXPECT_EQ(globals().UserPermissions[61], 1);
 }
 
+// On an empty users table only the offered user becomes the first
+// administrator: any other name, or the offered name with another password,
+// gets no rights and leaves the table empty.
+TEST_F(LoginTest, FirstRunCreatesNoOtherUser) {
+    struct Case {
+        const char* name;
+        const char* password;
+    } cases[] = {{"otro", "x"}, {"juan", "kvz"}, {"kvz", "otra"}, {"kvz", "KVZ"}, {"", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "/" + c.password);
+        globals().UserPermissions.fill(0);
+        LoginOutcome got{};
+        int64_t users = -1;
+        onThread([&] {
+            got = CheckLogin(c.name, c.password);
+            ASSERT_EQ(usuariosTableGateway().OpenTable(), kDone);
+            users = usuariosTableGateway().RecordCount();
+            usuariosTableGateway().CloseTable();
+        });
+        EXPECT_EQ(got, LoginOutcome::UnknownUser);
+        EXPECT_EQ(users, 0);
+        for (uint8_t b : globals().UserPermissions) EXPECT_EQ(b, 0);
+        EXPECT_EQ(globals().EMPRESA, company());
+    }
+    onThread([] { EXPECT_EQ(CheckLogin("kvz", "kvz  "), LoginOutcome::FirstUser); });
+    EXPECT_EQ(globals().UserPermissions[1], 1);
+}
+
+// Two stations that log in for the first time at the same moment: both end
+// logged in with every right, as the one user the first of them created.
+TEST_F(LoginTest, TwoFirstLoginsAtOnceBothGetEveryRight) {
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    auto station = [&] {
+        pid_t pid = ::fork();
+        if (pid != 0) return pid;
+        ::close(go[1]);
+        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        char ch = 0;
+        if (::read(go[0], &ch, 1) != 1) ::_exit(20);
+        const LoginOutcome got = CheckLogin("kvz", "kvz");
+        if (got != LoginOutcome::FirstUser && got != LoginOutcome::Granted) ::_exit(10 + static_cast<int>(got));
+        for (int n = 1; n <= 99; ++n)
+            if (globals().UserPermissions[static_cast<std::size_t>(n)] != 1) ::_exit(30);
+        ::_exit(0);
+    };
+    const pid_t a = station();
+    const pid_t b = station();
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    ::close(go[0]);
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+    for (pid_t p : {a, b}) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(p, &status, 0), p);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    onThread([] {
+        ASSERT_EQ(usuariosTableGateway().OpenTable(), kDone);
+        EXPECT_EQ(usuariosTableGateway().RecordCount(), 1);
+        usuariosTableGateway().CloseTable();
+    });
+}
+
 TEST_F(LoginTest, OutcomesOfAKnownTable) {
     struct Case {
         const char* name;
@@ -196,6 +269,26 @@ TEST_F(LoginTest, AChangedPasswordCanBeTypedIntoTheWindow) {
     EXPECT_EQ(globals().EMPRESA, company());
 }
 
+// Presses "&Aceptar" in the pre-filled login window and waits for the
+// message box that follows (nullptr when none came).
+QMessageBox* acceptLoginAndWaitForMessage() {
+    ui::Window* w = nullptr;
+    if (!runFor([&] {
+            for (ui::Window* o : ui::Window::openWindows())
+                if (o->caption() == QStringLiteral("Acceso")) w = o;
+            return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
+        }))
+        return nullptr;
+    QTest::mouseClick(w->at(7).widget(), Qt::LeftButton);
+    QMessageBox* box = nullptr;
+    runFor([&] {
+        for (QWidget* d : ui::openDialogs())
+            if (auto* mb = qobject_cast<QMessageBox*>(d)) box = mb;
+        return box != nullptr;
+    });
+    return box;
+}
+
 TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
     onThread([] { addUser("kvz", HashPassword("KVZ"), {1}); });
     ui::QtMessagePresenter presenter;
@@ -207,19 +300,8 @@ TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
         Login();
         done = true;
     }, 0);
-    ui::Window* w = nullptr;
-    ASSERT_TRUE(runFor([&] {
-        for (ui::Window* o : ui::Window::openWindows())
-            if (o->caption() == QStringLiteral("Acceso")) w = o;
-        return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
-    }));
-    QTest::mouseClick(w->at(7).widget(), Qt::LeftButton);
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(runFor([&] {
-        for (QWidget* d : ui::openDialogs())
-            if (auto* mb = qobject_cast<QMessageBox*>(d)) box = mb;
-        return box != nullptr;
-    }));
+    QMessageBox* box = acceptLoginAndWaitForMessage();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("Acceso negado"));
     EXPECT_FALSE(ended);
     QTest::keyClick(box, Qt::Key_Return);
@@ -227,6 +309,31 @@ TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
     EXPECT_EQ(globals().UserPermissions[1], 0);
     ASSERT_TRUE(runFor([&] { return done; }));
     SetAccessDeniedHandler(nullptr);
+    ErrorReporter::instance().setPresenter(nullptr);
+}
+
+// "Acceso negado" ends the run the ordinary way: the frame closes by
+// itself after the message and Main returns (the stop steps then run and
+// the exit code is 0); nothing ends the process from inside the login.
+TEST_F(LoginTest, AccesoNegadoEndsTheRunThroughTheFramesOrdinaryEnd) {
+    onThread([] { addUser("kvz", HashPassword("KVZ"), {1}); });
+    ui::QtMessagePresenter presenter;
+    ErrorReporter::instance().setPresenter(&presenter);
+    ResetAccessDenied();
+    RegisterProcedure("Login", Login);
+    bool done = false;
+    threads::start([&] {
+        Main();
+        done = true;
+    }, 0);
+    QMessageBox* box = acceptLoginAndWaitForMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Acceso negado"));
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(runFor([&] { return done; })) << "the frame closed and Main returned";
+    EXPECT_TRUE(AccessDenied());
+    EXPECT_EQ(globals().UserPermissions[1], 0);
+    ResetAccessDenied();
     ErrorReporter::instance().setPresenter(nullptr);
 }
 
