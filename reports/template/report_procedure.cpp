@@ -101,7 +101,7 @@ ReportPages PrintReportPages(const ReportDefinition& def, std::string_view filte
         report::ReportRunController run(def.procedure, def.layout(), v.Source());
         if (def.compute) run.setComputeFields(def.compute);
         out.response = run.run([] { threads::maybeYield(); });
-        out.pages = run.pages();
+        out.pages = run.takePages();
     }
     rel.CloseWithRelated();
     return out;
