@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -121,6 +122,9 @@ public:
         if (e->type() == QEvent::Resize || e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest) {
             placeBar();
             if (e->type() == QEvent::Resize) {
+                // The table places its own scroll bar after this event: the
+                // thumb follows once it has.
+                QTimer::singleShot(0, this, [this] { placeBar(); });
                 WindowEvent ev{EventKind::User, control_};
                 ev.key = BrowseList::kTagResized;
                 window_.post(ev);
@@ -328,6 +332,8 @@ void BrowseList::SetUpControl() {
 }
 
 void BrowseList::FinishPick(int response) {
+    // A start turned away (the list is open elsewhere) never set its view up.
+    if (tables_ == nullptr) return;
     switch (pick_.finish(Primary(), response)) {
         case list::SelectModeBuffer::Finish::RereadChosen: {
             // The caller gets the whole chosen record, read again by its key.

@@ -217,6 +217,25 @@ TEST_F(Queries, LedgerQueryListsTheRowsOfTheHighlightedArticle) {
     ASSERT_TRUE(runFor([this] { return done_; }));
 }
 
+// A second start brings the open query forward and opens nothing.
+TEST_F(Queries, ASecondStartOpensNoSecondWindow) {
+    addArticles({{10, "Tornillo", 1, 0, 0, "0", "5"}});
+    for (void (*query)() : {BrowseConsultaExistencias, BrowseConsultaKardex}) {
+        start(query);
+        const std::size_t open = ui::Window::openWindows().size();
+        bool second = false;
+        test::onThread([&] {
+            query();
+            second = true;
+        });
+        EXPECT_TRUE(second);
+        EXPECT_EQ(ui::Window::openWindows().size(), open);
+        EXPECT_FALSE(done_);
+        list_->post({ui::EventKind::CloseWindow, 0});
+        ASSERT_TRUE(runFor([this] { return done_; }));
+    }
+}
+
 TEST_F(Queries, AnEmptyCatalogueShowsEmptyLists) {
     start(BrowseConsultaKardex);
     EXPECT_EQ(grid(kQueryList)->rowCount(), 0);
