@@ -332,7 +332,8 @@ void BrowseList::SetUpControl() {
 }
 
 void BrowseList::FinishPick(int response) {
-    // A start turned away (the list is open elsewhere) never set its view up.
+    // A list whose start was refused (its window open elsewhere) was never
+    // set up: it has nothing to hand over and no tables to touch.
     if (tables_ == nullptr) return;
     switch (pick_.finish(Primary(), response)) {
         case list::SelectModeBuffer::Finish::RereadChosen: {
@@ -357,6 +358,8 @@ void BrowseList::FinishPick(int response) {
 
 // ---------------------------------------------------------------- pages
 
+<<<<<<< HEAD
+=======
 int BrowseList::pageSize() const {
     if (table_ == nullptr) return 1;
     const int rowHeight = std::max(1, table_->verticalHeader()->defaultSectionSize());
@@ -506,6 +509,7 @@ bool BrowseList::LocateRow(int64_t row) {
     return true;
 }
 
+>>>>>>> 6c2ed7c260590f3d58129a07bc51b8e2d18cceef
 void BrowseList::ShowLines(int selected) {
     RefillList();
     if (table_ != nullptr) {
@@ -541,6 +545,7 @@ void BrowseList::ShowLines(int selected) {
     UpdateThumb();
     ReloadDependents();
     if (!settingUp_) RefreshButtons();
+    ReportReadError();
 }
 
 void BrowseList::SelectRow(int row) {
@@ -565,7 +570,6 @@ bool BrowseList::Move(ListMove move) {
     const int64_t before = selectedLine() != nullptr ? selectedLine()->row : 0;
     const int sel = selectedRow();
     const int n = pageSize();
-    auto fill = [this] { return FillListLine(); };
     switch (move) {
         case ListMove::None: return false;
         case ListMove::First: ResetFromStart(); break;
@@ -576,7 +580,7 @@ bool BrowseList::Move(ListMove move) {
                 SelectRow(sel + 1);
                 break;
             }
-            std::vector<ListLine> more = readFrom(*view_, lines_.back().position, 1, true, fill);
+            std::vector<ListLine> more = ReadLines(lines_.back().position, 1, true);
             if (more.empty()) return false;
             lines_.push_back(std::move(more.front()));
             if (static_cast<int>(lines_.size()) > n) lines_.erase(lines_.begin());
@@ -589,7 +593,7 @@ bool BrowseList::Move(ListMove move) {
                 SelectRow(sel - 1);
                 break;
             }
-            std::vector<ListLine> more = readFrom(*view_, lines_.front().position, 1, false, fill);
+            std::vector<ListLine> more = ReadLines(lines_.front().position, 1, false);
             if (more.empty()) return false;
             lines_.insert(lines_.begin(), std::move(more.front()));
             if (static_cast<int>(lines_.size()) > n) lines_.pop_back();
@@ -598,7 +602,7 @@ bool BrowseList::Move(ListMove move) {
         }
         case ListMove::NextPage: {
             if (lines_.empty()) return false;
-            std::vector<ListLine> more = readFrom(*view_, lines_.back().position, n, true, fill);
+            std::vector<ListLine> more = ReadLines(lines_.back().position, n, true);
             if (more.empty()) {
                 SelectRow(static_cast<int>(lines_.size()) - 1);
                 break;
@@ -610,7 +614,7 @@ bool BrowseList::Move(ListMove move) {
         }
         case ListMove::PreviousPage: {
             if (lines_.empty()) return false;
-            std::vector<ListLine> more = readFrom(*view_, lines_.front().position, n, false, fill);
+            std::vector<ListLine> more = ReadLines(lines_.front().position, n, false);
             if (more.empty()) {
                 SelectRow(0);
                 break;
@@ -624,6 +628,7 @@ bool BrowseList::Move(ListMove move) {
             break;
         }
     }
+    ReportReadError();
     const int64_t after = selectedLine() != nullptr ? selectedLine()->row : 0;
     return after != before;
 }
