@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "bench/posting/posting_bench.h"
+#include "bench/posting/posting_bench_support.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "movements/wizard/order_generation.h"
@@ -30,19 +30,22 @@ namespace fs = std::filesystem;
 
 constexpr int kLines = 1000;
 
+using bench::BareSqlite;
 using bench::TempDir;
 
 // ---------------------------------------------------------------------------
 // Ours: the generation through the table layer.
 
-class OurDb : bench::OurTables {
+class OurWizard {
 public:
-    explicit OurDb(const fs::path& dir) : OurTables(dir) {
+    explicit OurWizard(const fs::path& dir) : conn_(dir / "talvor.db"), tables_(conn_) {
+        ErrorReporter::instance().setUp();
         data::DataTransaction tx(tables_);
-        put(TableId::Folios, {{"FOL:ORDENCOMPRA", Value(1)}});
+        bench::Put(tables_, TableId::Folios, {{"FOL:ORDENCOMPRA", Value(1)}});
         for (int a = 1; a <= kLines; ++a)
-            put(TableId::Articulo, {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},
-                                    {"ART:ExistenciaAnterior", Value(5)}, {"ART:StockMinimo", Value(20)}});
+            bench::Put(tables_, TableId::Articulo,
+                       {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},
+                        {"ART:ExistenciaAnterior", Value(5)}, {"ART:StockMinimo", Value(20)}});
         tx.commit();
     }
     // The wizard's picks: every article, quantity and cost set in place.
@@ -71,6 +74,10 @@ public:
         h.prioridad = "ALTA";
         return movements::wizard::GenerateOrder(tables_, h).stored;
     }
+
+private:
+    storage::Connection conn_;
+    data::ThreadTableSet tables_;
 };
 
 // ---------------------------------------------------------------------------
@@ -89,7 +96,6 @@ CREATE TABLE DetOrdenes(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articu
 CREATE UNIQUE INDEX d0 ON DetOrdenes(ID) WHERE ID<>0;
 CREATE INDEX d1 ON DetOrdenes(ORDEN, r);
 CREATE INDEX d2 ON DetOrdenes(Articulo, r);
-CREATE TABLE Folios(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADAS INTEGER, SALIDAS INTEGER, ORDENCOMPRA INTEGER);
 CREATE TEMP TABLE Temporden(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL,
   Costo REAL, RECIBIDO REAL);
 CREATE UNIQUE INDEX temp.t0 ON Temporden(ID) WHERE ID<>0;
@@ -97,59 +103,49 @@ CREATE INDEX temp.t1 ON Temporden(ORDEN, r);
 CREATE INDEX temp.t2 ON Temporden(Articulo, r);
 )";
 
-class BareDb : bench::BareSqlite {
+class BareWizard {
 public:
-    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db") {
-        exec(bench::kBareArticulo);
-        exec(kBareSchema);
-        exec("BEGIN");
-        exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 0, 0, 1)");
-        for (int a = 1; a <= kLines; ++a)
-            exec("INSERT INTO Articulo VALUES(NULL," + std::to_string(a) + "," + std::to_string(a) + ",'ARTICULO " +
-                 std::to_string(a) + "',0,0,0,'','','','','',0,20,0,5,0,0,0,0,0,'')");
-        exec("COMMIT");
-        prepare(folio_, "SELECT r, ORDENCOMPRA FROM Folios LIMIT 1");
-        prepare(orderUsed_, "SELECT r FROM Ordenes WHERE Folio=?1");
-        prepare(linesUsed_, "SELECT r FROM DetOrdenes WHERE ORDEN=?1 LIMIT 1");
-        prepare(picked_, "SELECT Articulo, Cantidad, Costo FROM Temporden ORDER BY r");
-        prepare(article_, "SELECT r, Pedido FROM Articulo WHERE NoArt=?1");
-        prepare(updateArticle_, "UPDATE Articulo SET Pedido=?1 WHERE r=?2");
-        prepare(maxLine_, "SELECT coalesce(max(ID),0) FROM DetOrdenes WHERE ID<>0");
-        prepare(maxHeader_, "SELECT coalesce(max(ID),0) FROM Ordenes");
-        prepare(line_, "INSERT INTO DetOrdenes(ID, ORDEN, Articulo, Cantidad, Costo, Recibido) VALUES(?1,?2,?3,?4,?5,0)");
-        prepare(header_,
-                "INSERT INTO Ordenes(ID, Folio, Fecha, Plazo, Entrega, Elabora, Proveedor, Referencia, Prioridad,"
-                " TOTALARTICULO, TOTALSURTIDO, PorcSurtido, Nota) VALUES(?1,?2,80000,10,80010,'ANA','PROV1','','ALTA',"
-                "?3,0,0,'')");
-        prepare(updateFolio_, "UPDATE Folios SET ORDENCOMPRA=?1 WHERE r=?2");
-        prepare(addPicked_, "INSERT INTO Temporden(ID, ORDEN, Articulo, Cantidad, Costo, RECIBIDO) VALUES(?1,0,?2,15,12.5,0)");
-    }
-    ~BareDb() {
-        for (sqlite3_stmt* s : {folio_, orderUsed_, linesUsed_, picked_, article_, updateArticle_, maxLine_, maxHeader_,
-                                line_, header_, updateFolio_, addPicked_})
-            sqlite3_finalize(s);
+    explicit BareWizard(const fs::path& dir) : db_(dir / "bare.db") {
+        db_.Exec(bench::kBareArticleSchema);
+        db_.Exec(kBareSchema);
+        db_.Exec("BEGIN");
+        db_.Exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 0, 0, 1)");
+        bench::BareArticles(db_, kLines, 5);
+        db_.Exec("COMMIT");
+        folio_ = db_.Prepare("SELECT r, ORDENCOMPRA FROM Folios LIMIT 1");
+        orderUsed_ = db_.Prepare("SELECT r FROM Ordenes WHERE Folio=?1");
+        linesUsed_ = db_.Prepare("SELECT r FROM DetOrdenes WHERE ORDEN=?1 LIMIT 1");
+        picked_ = db_.Prepare("SELECT Articulo, Cantidad, Costo FROM Temporden ORDER BY r");
+        article_ = db_.Prepare("SELECT r, Pedido FROM Articulo WHERE NoArt=?1");
+        updateArticle_ = db_.Prepare("UPDATE Articulo SET Pedido=?1 WHERE r=?2");
+        maxLine_ = db_.Prepare("SELECT coalesce(max(ID),0) FROM DetOrdenes WHERE ID<>0");
+        maxHeader_ = db_.Prepare("SELECT coalesce(max(ID),0) FROM Ordenes");
+        line_ = db_.Prepare("INSERT INTO DetOrdenes(ID, ORDEN, Articulo, Cantidad, Costo, Recibido) VALUES(?1,?2,?3,?4,?5,0)");
+        header_ = db_.Prepare(
+            "INSERT INTO Ordenes(ID, Folio, Fecha, Plazo, Entrega, Elabora, Proveedor, Referencia, Prioridad,"
+            " TOTALARTICULO, TOTALSURTIDO, PorcSurtido, Nota) VALUES(?1,?2,80000,10,80010,'ANA','PROV1','','ALTA',"
+            "?3,0,0,'')");
+        updateFolio_ = db_.Prepare("UPDATE Folios SET ORDENCOMPRA=?1 WHERE r=?2");
+        addPicked_ = db_.Prepare("INSERT INTO Temporden(ID, ORDEN, Articulo, Cantidad, Costo, RECIBIDO) VALUES(?1,0,?2,15,12.5,0)");
     }
     void pick() {
-        exec("BEGIN");
-        exec("DELETE FROM Temporden");
+        db_.Exec("BEGIN");
+        db_.Exec("DELETE FROM Temporden");
         for (int a = 1; a <= kLines; ++a) {
             sqlite3_bind_int64(addPicked_, 1, a);
             sqlite3_bind_int64(addPicked_, 2, a);
-            step(addPicked_);
+            BareSqlite::Step(addPicked_);
         }
-        exec("COMMIT");
+        db_.Exec("COMMIT");
     }
     bool generate() {
-        if (!ok("BEGIN IMMEDIATE")) return false;
-        long long counterRow = 0, folio = 1;
-        if (sqlite3_step(folio_) == SQLITE_ROW) {
-            counterRow = sqlite3_column_int64(folio_, 0);
-            folio = std::max(1LL, static_cast<long long>(sqlite3_column_int64(folio_, 1)));
-        }
+        if (!db_.TryExec("BEGIN IMMEDIATE")) return false;
+        long long folio = 1;
+        if (sqlite3_step(folio_) == SQLITE_ROW) folio = std::max(1LL, static_cast<long long>(sqlite3_column_int64(folio_, 1)));
         sqlite3_reset(folio_);
         // Past the folios a stored order or stored lines have.
         while (used(orderUsed_, folio) || used(linesUsed_, folio)) ++folio;
-        long long lineId = one(maxLine_);
+        long long lineId = BareSqlite::One(maxLine_);
         double total = 0;
         while (sqlite3_step(picked_) == SQLITE_ROW) {
             const long long noArt = sqlite3_column_int64(picked_, 0);
@@ -164,24 +160,20 @@ public:
             sqlite3_reset(article_);
             sqlite3_bind_double(updateArticle_, 1, ordered);
             sqlite3_bind_int64(updateArticle_, 2, row);
-            step(updateArticle_);
+            BareSqlite::Step(updateArticle_);
             sqlite3_bind_int64(line_, 1, ++lineId);
             sqlite3_bind_int64(line_, 2, folio);
             sqlite3_bind_int64(line_, 3, noArt);
             sqlite3_bind_double(line_, 4, qty);
             sqlite3_bind_double(line_, 5, cost);
-            step(line_);
+            BareSqlite::Step(line_);
             total += qty;
         }
         sqlite3_reset(picked_);
-        sqlite3_bind_int64(header_, 1, one(maxHeader_) + 1);
-        sqlite3_bind_int64(header_, 2, folio);
         sqlite3_bind_double(header_, 3, total);
-        step(header_);
-        sqlite3_bind_int64(updateFolio_, 1, folio + 1);
-        sqlite3_bind_int64(updateFolio_, 2, counterRow);
-        step(updateFolio_);
-        return ok("COMMIT");
+        BareSqlite::InsertHeader(maxHeader_, header_, folio);
+        BareSqlite::AdvanceFolio(folio_, updateFolio_, folio);
+        return db_.TryExec("COMMIT");
     }
 
 private:
@@ -191,6 +183,7 @@ private:
         sqlite3_reset(s);
         return found;
     }
+    BareSqlite db_;
     sqlite3_stmt *folio_ = nullptr, *orderUsed_ = nullptr, *linesUsed_ = nullptr, *picked_ = nullptr,
                  *article_ = nullptr, *updateArticle_ = nullptr, *maxLine_ = nullptr, *maxHeader_ = nullptr,
                  *line_ = nullptr, *header_ = nullptr, *updateFolio_ = nullptr, *addPicked_ = nullptr;
@@ -210,8 +203,8 @@ void GenerateOrderOf1000Lines(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kLines);
 }
 
-void BM_GenerateOrder1000Lines_Ours(benchmark::State& s) { GenerateOrderOf1000Lines<OurDb>(s); }
-void BM_GenerateOrder1000Lines_Bare(benchmark::State& s) { GenerateOrderOf1000Lines<BareDb>(s); }
+void BM_GenerateOrder1000Lines_Ours(benchmark::State& s) { GenerateOrderOf1000Lines<OurWizard>(s); }
+void BM_GenerateOrder1000Lines_Bare(benchmark::State& s) { GenerateOrderOf1000Lines<BareWizard>(s); }
 
 BENCHMARK(BM_GenerateOrder1000Lines_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateOrder1000Lines_Bare)->Unit(benchmark::kMillisecond);

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -1163,6 +1164,14 @@ void waitUntil(const std::function<bool()>& done) {
         return;
     }
     while (!done()) threads::suspend();
+}
+
+void repaintWhileBusy(const std::function<void()>& update) {
+    threads::runOnMainStack([&] {
+        if (update) update();
+        if (QCoreApplication::instance() != nullptr)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
 }
 
 }  // namespace tv::ui

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -151,41 +150,6 @@ protected:
         ui::Window* w = ui::Window::topOf(thread_);
         return w != nullptr && w != list_;
     }
-    // A number field of article `noArt` as stored.
-    Decimal articleField(long long noArt, const char* field) {
-        Decimal v;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(data::TableId::Articulo);
-            g.BUFFER.clear();
-            g.BUFFER.set(g.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-            ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
-            v = g.BUFFER.number(g.declaration().fieldIndex(field));
-        });
-        return v;
-    }
-    // Types into an entry or a combo's text, then leaves it with Tab.
-    void enter(ui::Window* w, int control, const QString& value) {
-        ui::Control& c = w->at(control);
-        c.focus();
-        ASSERT_TRUE(runFor([&] { return c.hasFocus(); }));
-        QWidget* target = c.widget();
-        if (auto* e = c.as<QLineEdit>()) e->selectAll();
-        if (auto* cb = c.as<QComboBox>(); cb != nullptr && cb->lineEdit() != nullptr) {
-            cb->lineEdit()->selectAll();
-            target = cb->lineEdit();
-        }
-        QTest::keyClicks(target, value);
-        QTest::keyClick(target, Qt::Key_Tab);
-        settle();
-    }
-    // The texts of column `c` of a list, trimmed.
-    std::vector<std::string> cells(QTableWidget* t, int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < t->rowCount(); ++i)
-            if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
-        return out;
-    }
-    std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
     void type(ui::Window* f, int control, const QString& text) {
         auto* e = f->at(control).as<QLineEdit>();
         ASSERT_NE(e, nullptr);

@@ -18,7 +18,7 @@
 #include "platform/types/date.h"
 #include "platform/types/picture.h"
 #include "platform/ui/dialogs.h"
-#include "tests/catalog/catalogue_fixture.h"
+#include "tests/movements/support/document_ui.h"
 #include "tests/movements/support/harness.h"
 
 namespace tv::movements::wizard {
@@ -32,10 +32,10 @@ namespace W = wizard_ui;
 
 Decimal Hundredths(long long h) { return Decimal::fromScaled(h, 2); }
 
-class WizardUi : public catalog::test_support::CatalogueFixture {
+class WizardUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
-        CatalogueFixture::SetUp();
+        DocumentUi::SetUp();
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}});
         insertRows(TableId::Proveedores, {{{"PVD:Codigo", Value("PROV1")}, {"PVD:Nombre", Value("FERRETERA DEL NORTE")},
                                            {"PVD:Nombre2", Value("SUCURSAL CENTRO")}}});
@@ -55,9 +55,9 @@ protected:
 
     ui::Window* wizard() const { return list_; }
     QTableWidget* list(int control) const { return wizard()->at(control).as<QTableWidget>(); }
-    using CatalogueFixture::cells;
-    using CatalogueFixture::enter;
-    using CatalogueFixture::text;
+    using DocumentUi::cells;
+    using DocumentUi::enter;
+    using DocumentUi::text;
     std::vector<std::string> cells(int control, int c) const { return cells(list(control), c); }
     std::string text(int control) const { return text(wizard(), control); }
     int page() const { return wizard()->at(W::kSheet).as<QTabWidget>()->currentIndex(); }
