@@ -70,6 +70,17 @@ std::string MissingArticleText(const Decimal& article) {
            " de una línea del documento no existe. Quite la línea o elija otro artículo; no se guardó nada.";
 }
 
+bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost) {
+    if (p.Failed()) return false;
+    if (quantity.sign() <= 0)
+        return p.RefuseWith("Cantidad no válida", "La cantidad del artículo " + article.toText() +
+                                                      " debe ser mayor que cero; no se guardó nada.");
+    if (cost.sign() < 0)
+        return p.RefuseWith("Costo no válido", "El costo del artículo " + article.toText() +
+                                                   " no puede ser negativo; no se guardó nada.");
+    return true;
+}
+
 bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Record>& lines) {
     for (const Record& line : lines) {
         const Decimal article = LineArticle(rule, line);

@@ -38,6 +38,9 @@ Decimal LineArticle(const LineRule& rule, const Record& line);
 // In a unit: refuses, naming the article, when a line names an article that
 // is not stored (or 0). The Articulo buffer holds the last article read.
 bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Record>& lines);
+// In a unit: refuses, naming the article, a line whose quantity is not
+// greater than zero or whose cost is negative.
+bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost);
 // The refusal's text for one article ("El artículo 12 ...").
 std::string MissingArticleText(const Decimal& article);
 inline constexpr const char* kMissingArticleCaption = "Artículo no encontrado";

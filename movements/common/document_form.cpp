@@ -1,0 +1,227 @@
+#include "movements/common/document_form.h"
+
+#include <optional>
+
+#include <QDate>
+
+#include "app/browse/message_box.h"
+#include "app/form/field_binding.h"
+#include "platform/errors/error_reporter.h"
+#include "platform/threads/thread_state.h"
+#include "platform/types/date.h"
+#include "platform/types/text.h"
+#include "platform/ui/dialogs.h"
+
+namespace tv::movements {
+
+namespace {
+constexpr int kMsgCancelChanges = 10;
+constexpr int kMsgNoDelete = 14;
+constexpr int kMsgNoChange = 41;
+}  // namespace
+
+// Sees "&Agregar" of the lines before the list does.
+class DocumentForm::LineGuard : public app::WindowComponent {
+public:
+    explicit LineGuard(DocumentForm& form) : form_(form) {}
+    bool TakeEvent(app::WindowController&, const ui::WindowEvent& e) override {
+        if (e.kind != ui::EventKind::Accepted || form_.ViewMode() || form_.Closed()) return false;
+        if (e.control == form_.setup_.lineInsert) return !form_.MayAddLines();
+        if (e.control == form_.setup_.lineChange || e.control == form_.setup_.lineDelete)
+            return !form_.MayChangeLine();
+        return false;
+    }
+
+private:
+    DocumentForm& form_;
+};
+
+DocumentForm::DocumentForm(std::string procedure, ui::Window& w, data::TableId header, DocumentFormSetup setup)
+    : FormController(std::move(procedure), w, header),
+      setup_(setup),
+      folioField_(data::decl(header).fieldIndex(setup.folio.folioField)),
+      tracker_(setup.folio.lines),
+      guard_(std::make_unique<LineGuard>(*this)) {}
+
+DocumentForm::~DocumentForm() = default;
+
+void DocumentForm::AddLines(app::BrowseListSetup setup) {
+    lines_ = std::make_unique<app::BrowseList>(*this, std::move(setup));
+    lines_->ASKPROCEDURE = setup_.lineForm;
+    AddComponent(guard_.get());
+    AddComponent(lines_.get());
+}
+
+long long DocumentForm::Folio() const { return Buffer().number(folioField_).toInt64(); }
+
+bool DocumentForm::MayAddLines() {
+    TakeControl(setup_.folioControl);
+    std::optional<std::string> why = FolioRefusedForLines(Tables(), setup_.folio, Folio(), tracker_);
+    if (!why) return true;
+    app::ShowMessage(kFolioCaption, *why, app::MessageIcon::None);
+    Win().at(setup_.folioControl).focus();
+    return false;
+}
+
+bool DocumentForm::MayChangeLine() {
+    if (lines_->selectedLine() == nullptr || !lines_->ReadSelected()) return true;  // nothing to act on
+    const Record& line = Tables().buffer(setup_.folio.lines.lines);
+    if (tracker_.Holds(line.number(line.layout().indexOf(setup_.folio.lines.idField)).toInt64())) return true;
+    app::ShowMessage(kForeignLineCaption,
+                     "Este artículo es de otro documento con el mismo folio: no se puede cambiar ni borrar aquí. "
+                     "Escriba otro folio.",
+                     app::MessageIcon::None);
+    return false;
+}
+
+int DocumentForm::SetUpBeforeOpen() {
+    // Documents are entered and looked at, never changed or deleted.
+    if (REQUEST == kChange || REQUEST == kDelete) {
+        ErrorReporter::instance().raise(REQUEST == kChange ? kMsgNoChange : kMsgNoDelete);
+        RESPONSE = kCancelled;
+        return app::kSetUpNotNeeded;
+    }
+    const int r = FormController::SetUpBeforeOpen();
+    if (r != app::kSetUpOk) return r;
+    return lines_->SetUpView(Tables()) ? app::kSetUpOk : 4;
+}
+
+void DocumentForm::SetUpAfterOpen() {
+    if (REQUEST == kInsert) Buffer().set(folioField_, Value(FolioForNewDocument(Tables(), setup_.folio)));
+    lines_->SetUpControl();
+    FormController::SetUpAfterOpen();
+    if (ViewMode()) {
+        // The lines still scroll; they cannot be changed here.
+        Win().at(lines_->setup().listControl).setDisabled(false);
+        for (int b : {setup_.lineInsert, setup_.lineChange, setup_.lineDelete}) Win().at(b).setHidden(true);
+    }
+    ShowDerived();
+    LockFolio();
+}
+
+int DocumentForm::TearDown() {
+    // A new document that was not stored leaves nothing behind: its lines
+    // and its pending header go (also when the program closes).
+    if (REQUEST == kInsert && RESPONSE != kCompleted && PRIMARY != nullptr && !ReleaseNew()) {
+        if (Gateway().AUTOINCDONE != 0) Gateway().CancelPendingInsert();
+    }
+    return FormController::TearDown();
+}
+
+int DocumentForm::DispatchEvent(const ui::WindowEvent& e) {
+    const int r = FormController::DispatchEvent(e);
+    if (!Closed()) ShowDerived();
+    return r;
+}
+
+int DocumentForm::OnAccepted(int control) {
+    if (Closed() || control != setup_.folioControl) return FormController::OnAccepted(control);
+    const long long before = Folio();
+    TakeControl(setup_.folioControl);
+    if (Folio() != before) {
+        lines_->ResetFromStart();
+        LinesChanged();
+    }
+    return 0;
+}
+
+uint8_t DocumentForm::CallSubProcedure(int number, uint8_t request) {
+    if (ViewMode()) return kCancelled;
+    const uint8_t r = FormController::CallSubProcedure(number, request);
+    if (number == setup_.lineForm) {
+        tracker_.AfterLineForm(Tables().buffer(setup_.folio.lines.lines), request, r);
+        LockFolio();
+        LinesChanged();
+    }
+    return r;
+}
+
+int DocumentForm::OnCompleted() {
+    if (Closed()) return 0;
+    if (REQUEST != kInsert) return FormController::OnCompleted();
+    if (Complete()) {
+        app::DittoStore::current().save(Name(), Buffer());
+        // Its lines belong to the stored document now.
+        tracker_ = LineTracker(setup_.folio.lines);
+        RESPONSE = kCompleted;
+        CloseWithResponse(kCompleted);
+        return 0;
+    }
+    // Nothing was stored; the form is as it was.
+    if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
+    ShowRecord();
+    ShowDerived();
+    FocusFirstField();
+    return 0;
+}
+
+int DocumentForm::OnCloseRequest() {
+    if (Closed() || REQUEST != kInsert || RESPONSE == kCompleted || PRIMARY == nullptr)
+        return FormController::OnCloseRequest();
+    if (CANCELACTION == 2 && RecordChanged() && ErrorReporter::instance().raise(kMsgCancelChanges) != Answer::Yes) {
+        FocusFirstField();
+        return 0;
+    }
+    if (!ReleaseNew()) {
+        FocusFirstField();
+        return 0;
+    }
+    if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
+    CloseWithResponse(kCancelled);
+    return 0;
+}
+
+bool DocumentForm::PickDate(int dateField) {
+    QDate start = QDate::currentDate();
+    if (std::optional<Ymd> d = ymdFromDate(static_cast<long>(Buffer().number(dateField).toInt64())))
+        start = QDate(d->year, d->month, d->day);
+    std::optional<QDate> picked = ui::pickDate(start, QString::fromUtf8(ui::kCalendarTitle), Win().topWidget());
+    if (picked) Buffer().set(dateField, Value(dateFromYmd(picked->year(), picked->month(), picked->day())));
+    ShowRecord();
+    return picked.has_value();
+}
+
+void DocumentForm::ReadSupplier(int field) {
+    Record& supplier = Tables().buffer(data::TableId::Proveedores);
+    supplier.set(data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo"), Buffer().get(field));
+    Tables().gateway(data::TableId::Proveedores).ReadByKeyOrClear("PVD:KeyCodigo");
+}
+
+bool DocumentForm::CheckSupplier(int control, int field, int list) {
+    if (trim(Buffer().get(field).asText()).empty()) return true;
+    Record& supplier = Tables().buffer(data::TableId::Proveedores);
+    const int code = data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo");
+    supplier.set(code, Buffer().get(field));
+    if (Tables().gateway(data::TableId::Proveedores).ReadByKey("PVD:KeyCodigo") == data::kDone) return true;
+    if (CallSubProcedure(list, kSelect) == kCompleted) {
+        Buffer().set(field, supplier.get(code));
+        ShowRecord();
+        return true;
+    }
+    Win().at(control).focus();
+    return false;
+}
+
+void DocumentForm::LookUpSupplier(int field, int list) {
+    Record& supplier = Tables().buffer(data::TableId::Proveedores);
+    const int code = data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo");
+    supplier.set(code, Buffer().get(field));
+    if (CallSubProcedure(list, kSelect) == kCompleted) Buffer().set(field, supplier.get(code));
+    ShowRecord();
+}
+
+bool DocumentForm::ReleaseNew() {
+    data::TableGateway& g = Gateway();
+    if (tracker_.Empty() && g.AUTOINCDONE == 0) return true;
+    return tracker_.DeleteStored(Tables(), [&g](Posting& p) {
+        return g.AUTOINCDONE == 0 || g.CancelPendingInsert() == data::kDone || p.TableFailed(g);
+    });
+}
+
+void DocumentForm::LockFolio() {
+    if (REQUEST != kInsert) return;
+    const bool locked = !tracker_.Empty() || HasLines(Tables(), setup_.folio.lines, Buffer().get(folioField_));
+    Win().at(setup_.folioControl).setReadOnly(locked);
+}
+
+}  // namespace tv::movements
