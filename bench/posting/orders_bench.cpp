@@ -144,7 +144,7 @@ public:
                 " TOTALARTICULO, TOTALSURTIDO, PorcSurtido, Nota) VALUES(?1,?2,0,0,0,'COMPRAS','PROV1','','',?3,0,0,'')");
         prepare(addLine_,
                 "INSERT INTO DetOrdenes(ID, ORDEN, Articulo, Cantidad, Costo, Recibido)"
-                " VALUES((SELECT coalesce(max(ID),0)+1 FROM DetOrdenes),?1,?2,3,12.5,0)");
+                " VALUES((SELECT coalesce(max(ID),0)+1 FROM DetOrdenes WHERE ID<>0),?1,?2,3,12.5,0)");
     }
     ~BareOrders() {
         for (sqlite3_stmt* s : {folioUsed_, lines_, article_, updateArticle_, maxHeader_, folio_, updateFolio_,

@@ -63,6 +63,7 @@ enum Control : int {
     kNotas = 34,
     kOk = 35,
     kCancel = 36,
+    kTotalImportePrompt = 37,  // "Importe:"
 };
 }  // namespace form_ui
 

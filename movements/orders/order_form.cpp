@@ -115,8 +115,8 @@ private:
 app::BrowseListSetup LinesSetup() {
     app::BrowseListSetup s = OrderLinesList(kLines);
     s.format =
-        "52R(2)|M*~Articulo~@n_10@160L(2)|M*~Descripcion~@s40@60L(2)|M*~UM~@s40@50R(2)|M*~Cantidad~@n10.2@"
-        "50R(2)|M*~Costo~@n10.2@60R(2)|M*~Importe~@n-14.2@";
+        "40R(2)|M*~Articulo~@n_10@120L(2)|M*~Descripcion~@s40@50L(2)|M*~UM~@s40@44R(2)|M*~Cantidad~@n10.2@"
+        "44R(2)|M*~Costo~@n10.2@50R(2)|M*~Importe~@n-14.2@";
     s.columns = {{"DOR:Articulo"}, {"ART:Descripcion"}, {"UNI:UM"}, {"DOR:Cantidad"}, {"DOR:Costo"}, AmountColumn()};
     s.findColumns =
         "Articulo|@n_10|dor:Articulo|Descripcion|@s40|ART:Descripcion|UM|@s40|UNI:UM|Cantidad|@n10.2|dor:Cantidad|"
@@ -181,10 +181,11 @@ void UpdateOrdenes() {
         .setIcon(ui::programIcon("WAChange.ICO"));
     button(kLineDelete, "?DELETE", "&Borrar", QRect(184, 408, 84, 28), "Eliminar el producto de la orden")
         .setIcon(ui::programIcon("WADELETE.ICO"));
-    prompt(kTotalPrompt, "?TOTAL:Prompt", "Total:", QRect(300, 414, 50, 20));
-    entry(kTotalCantidad, "?ORD:TOTALARTICULO", QRect(352, 414, 100, 20), "Cantidad total pedida",
+    prompt(kTotalPrompt, "?ORD:TOTALARTICULO:Prompt", "Total:", QRect(290, 414, 44, 20));
+    entry(kTotalCantidad, "?ORD:TOTALARTICULO", QRect(336, 414, 80, 20), "Cantidad total pedida",
           ControlKind::DisplayString);
-    entry(kTotalImporte, "?LOC:TOTALIMPORTE", QRect(470, 414, 100, 20), "Importe total de la orden",
+    prompt(kTotalImportePrompt, "?LOC:TOTALIMPORTE:Prompt", "Importe:", QRect(426, 414, 60, 20));
+    entry(kTotalImporte, "?LOC:TOTALIMPORTE", QRect(488, 414, 88, 20), "Importe total de la orden",
           ControlKind::DisplayString);
     prompt(kNotasPrompt, "?ORD:Nota:Prompt", "&Notas:", QRect(8, 10, 80, 20), kNotasTab);
     Tip(w.add({ControlKind::MultiLineText, kNotas, "?ORD:Nota", {}, QRect(8, 32, 570, 300), kNotasTab}),

@@ -124,8 +124,8 @@ app::BrowseListSetup HeaderListSetup() {
     s.primary = TableId::Ordenes;
     s.joins = {{TableId::Proveedores, "PVD:KeyCodigo", {{"PVD:Codigo", "ORD:Proveedor"}}}};
     s.format =
-        "50R(2)|M*~Folio~@n_10@48R(2)|M*~Fecha~@d6@30R(2)|M*~Plazo~@n-4.0@48R(2)|M*~Entrega~@d6@"
-        "120L(2)|M*~Elabora~@s40@64L(2)|M*~Proveedor~@s15@80L(2)|M*~Referencia~@s20@40L(2)|M*~Prioridad~@s5@"
+        "44R(2)|M*~Folio~@n_10@56R(2)|M*~Fecha~@d6@30R(2)|M*~Plazo~@n-4.0@56R(2)|M*~Entrega~@d6@"
+        "90L(2)|M*~Elabora~@s40@50L(2)|M*~Proveedor~@s15@60L(2)|M*~Referencia~@s20@36L(2)|M*~Prioridad~@s5@"
         "44R(2)|M*~% Surtido~@n-4.0@";
     s.columns = {{"ORD:Folio"},     {"ORD:Fecha"},      {"ORD:Plazo"},     {"ORD:Entrega"},     {"ORD:Elabora"},
                  {"ORD:Proveedor"}, {"ORD:Referencia"}, {"ORD:Prioridad"}, {"ORD:PorcSurtido"}};
@@ -144,7 +144,7 @@ app::BrowseListSetup HeaderListSetup() {
 app::BrowseListSetup LinesListSetup() {
     app::BrowseListSetup s = OrderLinesList(kLinesList);
     s.format =
-        "52R(2)|M*~Articulo~@n_10@200L(2)|M*~Descripcion~@s40@80L(2)|M*~Unidad de Medida~@s40@"
+        "44R(2)|M*~Articulo~@n_10@150L(2)|M*~Descripcion~@s40@64L(2)|M*~Unidad de Medida~@s40@"
         "50R(2)|M*~Cantidad~@n10.2@50R(2)|M*~Surtido~@n10.2@50R(2)|M*~Costo~@n10.2@60R(2)|M*~Importe~@n-14.2@";
     s.columns = {{"DOR:Articulo"}, {"ART:Descripcion"}, {"UNI:UM"},     {"DOR:Cantidad"},
                  {"DOR:Recibido"}, {"DOR:Costo"},       AmountColumn()};

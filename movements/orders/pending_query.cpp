@@ -51,7 +51,7 @@ app::BrowseListSetup ListSetup() {
     s.primary = TableId::Articulo;
     s.joins = {{TableId::Unidades, "UNI:KeyCodigo", {{"UNI:Codigo", "ART:UM"}}}};
     s.format =
-        "80R(2)|M*~No Art~@n_10@285L(2)|M*~Descripcion~@s70@56L(2)|M*~UM~@s40@56R(2)|M*~Pedido~@n-14.2@"
+        "80R(2)|M*~No Art~@n_10@200L(2)|M*~Descripcion~@s70@56L(2)|M*~UM~@s40@56R(2)|M*~Pedido~@n-14.2@"
         "56R(2)|M*~Recibido~@n-14.2@56R(2)|M*~Por Recibir~@n-14.2@";
     // The pending quantity of the record the view reads: a find on the
     // column tests each record's own value.
@@ -73,17 +73,17 @@ app::BrowseListSetup ListSetup() {
 }  // namespace
 
 void ConsultaArtPendientes() {
-    ui::Window w(QString::fromUtf8("Artículos pendientes de surtir"), QSize(720, 400),
+    ui::Window w(QString::fromUtf8("Artículos pendientes de surtir"), QSize(900, 400),
                  ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 712, 352)});
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 892, 352)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QString::fromUtf8("Por No de Artículo"), {}, kSheet});
-    Tip(w.add({ControlKind::List, kList, "?BROWSE:1", {}, QRect(6, 6, 694, 310), kTab}), "Articulos");
+    Tip(w.add({ControlKind::List, kList, "?BROWSE:1", {}, QRect(6, 6, 874, 310), kTab}), "Articulos");
     ui::Control& view = w.add({ControlKind::Button, kViewArticle, "?VIEW:2", QString::fromUtf8("C&onsultar el artículo"),
-                               QRect(380, 364, 160, 28)});
+                               QRect(560, 364, 160, 28)});
     view.setIcon(ui::programIcon("WAView.ico"));
     Tip(view, "Consultar el artículo");
     ui::Control& report =
-        w.add({ControlKind::Button, kReport, "?IMPRESION", QString::fromUtf8("Im&presión"), QRect(548, 364, 160, 28)});
+        w.add({ControlKind::Button, kReport, "?IMPRESION", QString::fromUtf8("Im&presión"), QRect(728, 364, 160, 28)});
     report.setIcon(ui::programIcon("WAPrint.ico"));
     Tip(report, "Impresión del reporte");
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),

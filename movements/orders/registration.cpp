@@ -9,6 +9,9 @@ void RegisterOrderProcedures() {
     app::RegisterProcedure("UpdateProdOrden", UpdateProdOrden);
     app::RegisterProcedure("ImprimirOrdenCompra", ImprimirOrdenCompra);
     app::RegisterProcedure("ConsultaArtPendientes", ConsultaArtPendientes);
+    // The order list starts the wizard by name; until it is built its
+    // stand-in says so under the wizard's own caption.
+    app::SetStandInCaption("Asistente", QStringLiteral("Asistente para generar orden de compra"));
 }
 
 }  // namespace tv::movements::orders

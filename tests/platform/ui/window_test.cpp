@@ -958,5 +958,49 @@ TEST(Dialogs, ButtonCaptionsAreTheSpanishOnes) {
     EXPECT_EQ(buttonCaptions().join(','), QString::fromUtf8("Aceptar,&Sí,&No,&Abortar,&Reintentar,&Ignorar,Cancelar,&Ayuda"));
 }
 
+// A list, its form and the form's line form on one thread, and a look-up
+// over them: when the look-up closes, the frame's choice of the next child
+// does not put the list over the form.
+TEST(FrameChildren, ClosingTheTopWindowKeepsItsThreadsWindowsInOrder) {
+    Recorder frame;
+    frame.start(Window::Placement::Frame);
+    QMdiArea* area = frame.window->mdiArea();
+    ASSERT_NE(area, nullptr);
+    std::vector<std::unique_ptr<Window>> stack;
+    bool closeTop = false, done = false;
+    const threads::ThreadNo thread = threads::start(
+        [&] {
+            for (const char* caption : {"Lista", "Forma", "Linea", "Busqueda"}) {
+                stack.push_back(std::make_unique<Window>(QString::fromUtf8(caption), QSize(200, 100),
+                                                         Window::Placement::FrameChild));
+                stack.back()->open();
+            }
+            ui::waitUntil([&] { return closeTop; });
+            stack.back()->close();
+            ui::waitUntil([&] { return done; });
+            for (auto it = stack.rbegin(); it != stack.rend(); ++it) (*it)->close();
+        },
+        0);
+    ASSERT_TRUE(runFor([&] { return stack.size() == 4 && stack.back()->isOpen(); }));
+    // The user went back to the list meanwhile: the frame remembers it as
+    // the last active child before the look-up.
+    area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(stack[0]->topWidget()));
+    area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(stack[3]->topWidget()));
+    test::settle();
+    closeTop = true;
+    threads::wake(thread);
+    ASSERT_TRUE(runFor([&] { return !stack[3]->isOpen(); }));
+    test::settle();
+    QList<QMdiSubWindow*> order = area->subWindowList(QMdiArea::StackingOrder);
+    auto at = [&](int i) { return order.indexOf(qobject_cast<QMdiSubWindow*>(stack[static_cast<size_t>(i)]->topWidget())); };
+    EXPECT_LT(at(0), at(1));
+    EXPECT_LT(at(1), at(2));
+    EXPECT_EQ(area->activeSubWindow(), stack[2]->topWidget());
+    done = true;
+    threads::wake(thread);
+    ASSERT_TRUE(runFor([&] { return !stack[0]->isOpen(); }));
+    frame.finish();
+}
+
 }  // namespace
 }  // namespace tv::ui
