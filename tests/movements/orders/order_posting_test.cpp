@@ -6,9 +6,11 @@
 #include "movements/common/lines.h"
 #include "movements/orders/order_posting.h"
 #include "movements/orders/pending_items.h"
+#include "movements/receipts/receipt_posting.h"
 #include "platform/types/date.h"
 #include "platform/types/text.h"
 #include "tests/movements/orders/order_fixture.h"
+#include "tests/movements/receipts/receipt_fixture.h"
 #include "tests/movements/support/document_db.h"
 #include "tests/movements/support/harness.h"
 
@@ -251,8 +253,8 @@ TEST_F(OrderPosting, AFailureMidwayLeavesEverythingAsBefore) {
     EXPECT_EQ(ArticleField(10, "ART:Pedido"), Decimal(5));
 }
 
-// What the pending items query lists after orders and a partial receipt
-// (the receipt's totals stored as its posting leaves them).
+// What the pending items query lists after an order and a partial receipt
+// that names it.
 TEST_F(OrderPosting, PendingItemsAfterAPartialReceipt) {
     AddRecord(TableId::Unidades, {{"UNI:UM", Value("PIEZA")}});
     AddArticle({.noArt = 50, .description = "TORNILLO", .unit = 1});
@@ -260,17 +262,11 @@ TEST_F(OrderPosting, PendingItemsAfterAPartialReceipt) {
     AddArticle({.noArt = 70, .description = "ARANDELA", .unit = 1});
     ASSERT_TRUE(Complete({.folio = 100, .lines = {{50, Decimal(10), D(100)}, {60, Decimal(3), D(100)},
                                                     {70, Decimal(10), D(100)}, {10, Decimal(2), D(100)}}}));
-    auto received = [&](long long noArt, const Decimal& quantity) {
-        data::TableGateway& a = tables().gateway(TableId::Articulo);
-        a.BUFFER.clear();
-        a.BUFFER.set(a.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-        ASSERT_EQ(a.ReadByKey("ART:KeyNoArt"), data::kDone);
-        a.BUFFER.set(a.declaration().fieldIndex("ART:Recibido"), Value(quantity));
-        ASSERT_EQ(a.UpdateRecord(), data::kDone);
-    };
-    received(50, D(450));        // ordered 10, received 4.50
-    received(70, Decimal(10));   // all received
-    received(10, Decimal(5));    // more than ordered
+    // Received: 4.50 of 10, all 10 of 10, and more than ordered.
+    receipts::test::Enter(tables(), {.folio = 1, .order = 100,
+                                     .lines = {{50, D(450), D(100)}, {70, Decimal(10), D(100)}, {10, Decimal(5), D(100)}}});
+    ASSERT_TRUE(receipts::CompleteReceipt(tables()));
+    EXPECT_EQ(Get(*StoredOrder(100), "ORD:TOTALSURTIDO").asNumber(), D(1950));
     const std::vector<PendingItem> rows = PendingItems(tables());
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (PendingItem{50, "TORNILLO", "PIEZA", Decimal(10), D(450), D(550)}));
