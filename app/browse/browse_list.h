@@ -104,6 +104,7 @@ struct BrowseListSetup {
     std::string findColumns;               // the column list for the find window
     BrowseButtons buttons;
     bool headerSort = true;                // the column-header sort
+    bool stripes = true;                   // odd screen rows on the stripe colour
     std::string filter;                    // a fixed filter of the view
     int printProcedure = 2;                // PRINTPROCEDURE
     // A list whose range follows this list's selected record (the lines of

@@ -70,7 +70,7 @@ void BrowseList::RefillList() {
         const list::CellColours stripe = list::stripeColours(static_cast<int>(p) + 1);
         for (std::size_t c = 0; c < lines_[p].colours.size(); ++c) {
             const bool own = c < format_.columns().size() && format_.columns()[c].cellColours;
-            lines_[p].colours[c] = own ? stripe : list::CellColours{};
+            lines_[p].colours[c] = own && setup_.stripes ? stripe : list::CellColours{};
         }
     }
 }
