@@ -11,6 +11,7 @@
 #include "platform/types/date.h"
 #include "platform/types/text.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/window.h"
 
 namespace tv::movements {
 
@@ -20,15 +21,17 @@ constexpr int kMsgNoDelete = 14;
 constexpr int kMsgNoChange = 41;
 }  // namespace
 
-// Sees "&Agregar" of the lines before the list does.
+// Sees the line buttons before the list does: an insert is refused (with
+// the reason) while the folio may not take lines, a change or delete when
+// the selected line is not this form's.
 class DocumentForm::LineGuard : public app::WindowComponent {
 public:
     explicit LineGuard(DocumentForm& form) : form_(form) {}
     bool TakeEvent(app::WindowController&, const ui::WindowEvent& e) override {
         if (e.kind != ui::EventKind::Accepted || form_.ViewMode() || form_.Closed()) return false;
-        if (e.control == form_.setup_.lineInsert) return !form_.MayAddLines();
-        if (e.control == form_.setup_.lineChange || e.control == form_.setup_.lineDelete)
-            return !form_.MayChangeLine();
+        const DocumentFormSetup& s = form_.setup_;
+        if (e.control == s.lineInsert) return !form_.MayAddLines();
+        if (e.control == s.lineChange || e.control == s.lineDelete) return !form_.MayChangeLine();
         return false;
     }
 
@@ -39,8 +42,8 @@ private:
 DocumentForm::DocumentForm(std::string procedure, ui::Window& w, data::TableId header, DocumentFormSetup setup)
     : FormController(std::move(procedure), w, header),
       setup_(setup),
-      folioField_(data::decl(header).fieldIndex(setup.folio.folioField)),
-      tracker_(setup.folio.lines),
+      folio_(data::decl(header).fieldIndex(setup.folio->folioField)),
+      tracker_(setup.folio->lines),
       guard_(std::make_unique<LineGuard>(*this)) {}
 
 DocumentForm::~DocumentForm() = default;
@@ -48,15 +51,16 @@ DocumentForm::~DocumentForm() = default;
 void DocumentForm::AddLines(app::BrowseListSetup setup) {
     lines_ = std::make_unique<app::BrowseList>(*this, std::move(setup));
     lines_->ASKPROCEDURE = setup_.lineForm;
+    // The guard sees the insert before the list does.
     AddComponent(guard_.get());
     AddComponent(lines_.get());
 }
 
-long long DocumentForm::Folio() const { return Buffer().number(folioField_).toInt64(); }
+long long DocumentForm::Folio() const { return Buffer().number(folio_).toInt64(); }
 
 bool DocumentForm::MayAddLines() {
     TakeControl(setup_.folioControl);
-    std::optional<std::string> why = FolioRefusedForLines(Tables(), setup_.folio, Folio(), tracker_);
+    std::optional<std::string> why = FolioRefusedForLines(Tables(), *setup_.folio, Folio(), tracker_);
     if (!why) return true;
     app::ShowMessage(kFolioCaption, *why, app::MessageIcon::None);
     Win().at(setup_.folioControl).focus();
@@ -65,8 +69,9 @@ bool DocumentForm::MayAddLines() {
 
 bool DocumentForm::MayChangeLine() {
     if (lines_->selectedLine() == nullptr || !lines_->ReadSelected()) return true;  // nothing to act on
-    const Record& line = Tables().buffer(setup_.folio.lines.lines);
-    if (tracker_.Holds(line.number(line.layout().indexOf(setup_.folio.lines.idField)).toInt64())) return true;
+    const LineRule& rule = setup_.folio->lines;
+    const Record& line = Tables().buffer(rule.lines);
+    if (tracker_.Holds(line.number(line.layout().indexOf(rule.idField)).toInt64())) return true;
     app::ShowMessage(kForeignLineCaption,
                      "Este artículo es de otro documento con el mismo folio: no se puede cambiar ni borrar aquí. "
                      "Escriba otro folio.",
@@ -87,14 +92,15 @@ int DocumentForm::SetUpBeforeOpen() {
 }
 
 void DocumentForm::SetUpAfterOpen() {
-    if (REQUEST == kInsert) Buffer().set(folioField_, Value(FolioForNewDocument(Tables(), setup_.folio)));
+    if (REQUEST == kInsert) Buffer().set(folio_, Value(FolioForNewDocument(Tables(), *setup_.folio)));
     lines_->SetUpControl();
     FormController::SetUpAfterOpen();
     if (ViewMode()) {
         // The lines still scroll; they cannot be changed here.
-        Win().at(lines_->setup().listControl).setDisabled(false);
+        Win().at(setup_.linesControl).setDisabled(false);
         for (int b : {setup_.lineInsert, setup_.lineChange, setup_.lineDelete}) Win().at(b).setHidden(true);
     }
+    LinesChanged();
     ShowDerived();
     LockFolio();
 }
@@ -115,21 +121,24 @@ int DocumentForm::DispatchEvent(const ui::WindowEvent& e) {
 }
 
 int DocumentForm::OnAccepted(int control) {
-    if (Closed() || control != setup_.folioControl) return FormController::OnAccepted(control);
-    const long long before = Folio();
-    TakeControl(setup_.folioControl);
-    if (Folio() != before) {
-        lines_->ResetFromStart();
-        LinesChanged();
+    if (Closed()) return 0;
+    if (control == setup_.folioControl) {
+        const long long before = Folio();
+        TakeControl(control);
+        if (Folio() != before) {
+            lines_->ResetFromStart();
+            LinesChanged();
+        }
+        return 0;
     }
-    return 0;
+    return FormController::OnAccepted(control);
 }
 
 uint8_t DocumentForm::CallSubProcedure(int number, uint8_t request) {
     if (ViewMode()) return kCancelled;
     const uint8_t r = FormController::CallSubProcedure(number, request);
     if (number == setup_.lineForm) {
-        tracker_.AfterLineForm(Tables().buffer(setup_.folio.lines.lines), request, r);
+        tracker_.AfterLineForm(Tables().buffer(setup_.folio->lines.lines), request, r);
         LockFolio();
         LinesChanged();
     }
@@ -142,7 +151,7 @@ int DocumentForm::OnCompleted() {
     if (Complete()) {
         app::DittoStore::current().save(Name(), Buffer());
         // Its lines belong to the stored document now.
-        tracker_ = LineTracker(setup_.folio.lines);
+        tracker_ = LineTracker(setup_.folio->lines);
         RESPONSE = kCompleted;
         CloseWithResponse(kCompleted);
         return 0;
@@ -171,20 +180,45 @@ int DocumentForm::OnCloseRequest() {
     return 0;
 }
 
-bool DocumentForm::PickDate(int dateField) {
-    QDate start = QDate::currentDate();
-    if (std::optional<Ymd> d = ymdFromDate(static_cast<long>(Buffer().number(dateField).toInt64())))
-        start = QDate(d->year, d->month, d->day);
-    std::optional<QDate> picked = ui::pickDate(start, QString::fromUtf8(ui::kCalendarTitle), Win().topWidget());
-    if (picked) Buffer().set(dateField, Value(dateFromYmd(picked->year(), picked->month(), picked->day())));
-    ShowRecord();
-    return picked.has_value();
+bool DocumentForm::ReleaseNew() {
+    data::TableGateway& g = Gateway();
+    if (tracker_.Empty() && g.AUTOINCDONE == 0) return true;
+    return tracker_.DeleteStored(Tables(), [&g](Posting& p) {
+        return g.AUTOINCDONE == 0 || g.CancelPendingInsert() == data::kDone || p.TableFailed(g);
+    });
 }
 
-void DocumentForm::ReadSupplier(int field) {
+void DocumentForm::LockFolio() {
+    if (REQUEST != kInsert) return;
+    const bool locked = !tracker_.Empty() || HasLines(Tables(), setup_.folio->lines, Buffer().get(folio_));
+    Win().at(setup_.folioControl).setReadOnly(locked);
+}
+
+bool DocumentForm::SaveScreen(std::initializer_list<int> controls, int except) {
+    for (int c : controls)
+        if (c != except && !TakeControl(c)) return false;
+    UpdateComponents();
+    return true;
+}
+
+void DocumentForm::PickDate(std::initializer_list<int> entries) {
+    // The date typed (even one that cannot be read) gives way to the one picked.
+    if (!SaveScreen(entries, setup_.dateControl)) return;
+    const int fecha = data::decl(PrimaryId()).fieldIndex(setup_.dateField);
+    QDate start = QDate::currentDate();
+    if (std::optional<Ymd> d = ymdFromDate(static_cast<long>(Buffer().number(fecha).toInt64())))
+        start = QDate(d->year, d->month, d->day);
+    if (std::optional<QDate> picked = ui::pickDate(start, QString::fromUtf8(ui::kCalendarTitle), Win().topWidget()))
+        Buffer().set(fecha, Value(dateFromYmd(picked->year(), picked->month(), picked->day())));
+    ShowRecord();
+}
+
+std::string DocumentForm::SupplierName(int field) {
     Record& supplier = Tables().buffer(data::TableId::Proveedores);
-    supplier.set(data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo"), Buffer().get(field));
+    const data::TableDecl& pvd = data::decl(data::TableId::Proveedores);
+    supplier.set(pvd.fieldIndex("PVD:Codigo"), Buffer().get(field));
     Tables().gateway(data::TableId::Proveedores).ReadByKeyOrClear("PVD:KeyCodigo");
+    return std::string(rtrim(supplier.get(pvd.fieldIndex("PVD:Nombre")).asText()));
 }
 
 bool DocumentForm::CheckSupplier(int control, int field, int list) {
@@ -195,7 +229,8 @@ bool DocumentForm::CheckSupplier(int control, int field, int list) {
     if (Tables().gateway(data::TableId::Proveedores).ReadByKey("PVD:KeyCodigo") == data::kDone) return true;
     if (CallSubProcedure(list, kSelect) == kCompleted) {
         Buffer().set(field, supplier.get(code));
-        ShowRecord();
+        // Only the code: the entries after it may hold text not yet taken.
+        ShowBound(control);
         return true;
     }
     Win().at(control).focus();
@@ -208,20 +243,6 @@ void DocumentForm::LookUpSupplier(int field, int list) {
     supplier.set(code, Buffer().get(field));
     if (CallSubProcedure(list, kSelect) == kCompleted) Buffer().set(field, supplier.get(code));
     ShowRecord();
-}
-
-bool DocumentForm::ReleaseNew() {
-    data::TableGateway& g = Gateway();
-    if (tracker_.Empty() && g.AUTOINCDONE == 0) return true;
-    return tracker_.DeleteStored(Tables(), [&g](Posting& p) {
-        return g.AUTOINCDONE == 0 || g.CancelPendingInsert() == data::kDone || p.TableFailed(g);
-    });
-}
-
-void DocumentForm::LockFolio() {
-    if (REQUEST != kInsert) return;
-    const bool locked = !tracker_.Empty() || HasLines(Tables(), setup_.folio.lines, Buffer().get(folioField_));
-    Win().at(setup_.folioControl).setReadOnly(locked);
 }
 
 }  // namespace tv::movements

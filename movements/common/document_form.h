@@ -1,20 +1,20 @@
 #pragma once
-// The form of a new document with lines (a receipt, an issue, an order):
-// what such forms share on top of the form template.
+// What the forms of the documents (receipts, issues, orders) do alike: a
+// new document opens with the next free folio; lines are added under the
+// folio shown, only while that folio may take them; once the document has a
+// line its folio stays; only the lines this form stored can be changed or
+// deleted in it; "Aceptar" runs the document's completion as one unit (the
+// form stays open as it was when it fails); cancelling a new document
+// removes the lines it stored and its pending header; change and delete
+// requests are refused with messages 41 and 14 without opening the window;
+// in view mode the lines still scroll but have no buttons.
 //
-//  - Change and delete requests are refused (messages 41 and 14) without
-//    opening the window; view shows the document read-only, its lines
-//    without buttons.
-//  - A new document opens with the next free folio; lines are added under
-//    the folio shown, refused (with the reason, the focus on the folio)
-//    while that folio is zero, used by a stored document or carried by
-//    another form's lines; once the document has a line its folio stays.
-//  - Only the lines this form stored can be changed or deleted in it.
-//  - "Aceptar" runs the document's completion (one unit of work): stored,
-//    the form closes; refused, nothing changed and the form stays as it was.
-//  - A new document that is not stored (cancelled, or the program closing)
-//    deletes the lines this form stored and its pending header, nothing else.
+//     class IssueForm : public DocumentForm {
+//         bool Complete() override { return CompleteIssue(Tables(), &Tracker()); }
+//     };
+#include <initializer_list>
 #include <memory>
+#include <string>
 
 #include "app/browse/browse_list.h"
 #include "app/form/form_controller.h"
@@ -23,13 +23,17 @@
 
 namespace tv::movements {
 
+// The caption of the refusal to change or delete a line another document stored.
 inline constexpr const char* kForeignLineCaption = "Artículo de otro documento";
 
 struct DocumentFormSetup {
-    FolioRule folio;
+    const FolioRule* folio = nullptr;
     int folioControl = 0;
+    int dateControl = 0;       // the date entry the calendar button fills
+    const char* dateField = nullptr;   // "ENT:Fecha"
+    int linesControl = 0;
     int lineInsert = 0, lineChange = 0, lineDelete = 0;
-    int lineForm = 2;   // the sub-procedure number of the line form
+    int lineForm = 0;          // sub-procedure number of the line form
 };
 
 class DocumentForm : public app::FormController {
@@ -37,17 +41,14 @@ public:
     DocumentForm(std::string procedure, ui::Window& w, data::TableId header, DocumentFormSetup setup);
     ~DocumentForm() override;
 
-    // The lines list (once, before the form runs).
+    // The lines list (before the form runs).
     void AddLines(app::BrowseListSetup setup);
-    app::BrowseList& Lines() const { return *lines_; }
-    LineTracker& Tracker() { return tracker_; }
-    long long Folio() const;
-
-    // Whether lines may be added under the folio shown now; if not, says why.
+    // Whether lines may be added under the folio shown now; when not, the
+    // reason is shown and the focus goes to the folio.
     bool MayAddLines();
-    // Whether the selected line may be changed or deleted here: only the
-    // lines this form stored (the list also shows another document's lines
-    // under the folio typed); if not, says why.
+    // Whether the selected line may be changed or deleted here: the list
+    // also shows another document's lines under a folio typed, and only the
+    // lines this form stored are its own. When not, the reason is shown.
     bool MayChangeLine();
 
     int SetUpBeforeOpen() override;
@@ -60,35 +61,47 @@ public:
     int OnCloseRequest() override;
 
 protected:
-    // The document's completion as one unit of work: true when stored.
+    // The document's completion as one unit of work; true when stored.
     virtual bool Complete() = 0;
-    // Shows what the header's codes name (names, descriptions, totals);
-    // after every event and whenever the record is shown again.
+    // Shows what the header's codes name (descriptions, names).
     virtual void ShowDerived() {}
-    // The lines changed (a line form completed, the folio moved).
+    // The lines under the folio may have changed: a line form ran, the
+    // folio moved, lines were called up (totals follow them).
     virtual void LinesChanged() {}
 
-    // The calendar on a date field of the header; the date picked goes into it.
-    bool PickDate(int dateField);
-    // A supplier code in the header's `field`, typed in `control`: one that
-    // names no supplier opens the supplier list (sub-procedure `list`);
-    // false (the focus on the code) when none was chosen there. A blank
-    // code looks nothing up.
-    bool CheckSupplier(int control, int field, int list);
-    // The look-up button: the supplier list from the code typed; a supplier
-    // picked there goes into the field.
-    void LookUpSupplier(int field, int list);
-    // The supplier a code names in the Proveedores buffer (cleared when none).
-    void ReadSupplier(int field);
-    // The lines this form stored and its pending header, in one unit.
-    bool ReleaseNew();
+    LineTracker& Tracker() { return tracker_; }
+    app::BrowseList& Lines() { return *lines_; }
+    const DocumentFormSetup& Setup() const { return setup_; }
+    long long Folio() const;
     // Once the document has a line its folio stays: the lines carry it.
     void LockFolio();
+    // What the user typed in `controls`, taken into the buffer (all but
+    // `except`), and the components' choices; false (after the message, the
+    // focus on the entry) when a text cannot be read.
+    bool SaveScreen(std::initializer_list<int> controls, int except = 0);
+    // The calendar: the date picked goes into the date field.
+    void PickDate(std::initializer_list<int> entries);
+
+    // A supplier code in the header's `field`, typed in `control`: one that
+    // names no supplier opens the supplier list (sub-procedure `list`);
+    // false (the focus on the code) when none was chosen there. A blank code
+    // looks nothing up.
+    bool CheckSupplier(int control, int field, int list);
+    // The look-up button: the supplier list from the code in the buffer; a
+    // supplier picked there goes into the field (the caller took the
+    // screen in first).
+    void LookUpSupplier(int field, int list);
+    // The supplier's name for the code in `field` (blank when none has it);
+    // the Proveedores buffer holds that supplier or is cleared.
+    std::string SupplierName(int field);
 
 private:
     class LineGuard;
+    // The lines this form stored and its pending header, in one unit.
+    bool ReleaseNew();
+
     DocumentFormSetup setup_;
-    int folioField_;
+    int folio_ = -1;
     LineTracker tracker_;
     std::unique_ptr<LineGuard> guard_;
     std::unique_ptr<app::BrowseList> lines_;

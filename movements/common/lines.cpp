@@ -21,6 +21,7 @@ storage::Status readLines(data::ThreadTableSet& tables, const LineRule& rule, co
     const int key = d.keyIndex(rule.linkKey);
     const int field = d.fieldIndex(rule.linkField);
     storage::Table& f = *g.file();
+    const KeepHandle keep(&f);
     Record probe(g.BUFFER.layoutPtr());
     probe.clear();
     probe.set(field, link);
@@ -58,6 +59,7 @@ bool HasLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& l
     Record probe(g.BUFFER.layoutPtr());
     probe.clear();
     probe.set(d.fieldIndex(rule.linkField), link);
+    const KeepHandle keep(g.file());
     return g.file()->readByKey(d.keyIndex(rule.linkKey), probe).ok();
 }
 
@@ -70,11 +72,16 @@ std::string MissingArticleText(const Decimal& article) {
            " de una línea del documento no existe. Quite la línea o elija otro artículo; no se guardó nada.";
 }
 
-bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost) {
+bool CheckQuantity(Posting& p, const Decimal& article, const Decimal& quantity) {
     if (p.Failed()) return false;
     if (quantity.sign() <= 0)
         return p.RefuseWith("Cantidad no válida", "La cantidad del artículo " + article.toText() +
                                                       " debe ser mayor que cero; no se guardó nada.");
+    return true;
+}
+
+bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost) {
+    if (!CheckQuantity(p, article, quantity)) return false;
     if (cost.sign() < 0)
         return p.RefuseWith("Costo no válido", "El costo del artículo " + article.toText() +
                                                    " no puede ser negativo; no se guardó nada.");

@@ -14,6 +14,25 @@
 
 namespace tv::movements {
 
+// Keeps a table handle's current and reserved records across reads of
+// its own (a form that read a record rewrites that one, not the last
+// record a check read through the same handle).
+class KeepHandle {
+public:
+    explicit KeepHandle(storage::Table* t) : t_(t) {
+        if (t_ != nullptr) saved_ = t_->handleState();
+    }
+    ~KeepHandle() {
+        if (t_ != nullptr) t_->restoreHandleState(saved_);
+    }
+    KeepHandle(const KeepHandle&) = delete;
+    KeepHandle& operator=(const KeepHandle&) = delete;
+
+private:
+    storage::Table* t_;
+    storage::Table::HandleState saved_{};
+};
+
 // Where a document's lines are: their table, id, link to the header and article.
 struct LineRule {
     data::TableId lines{};
@@ -39,7 +58,8 @@ Decimal LineArticle(const LineRule& rule, const Record& line);
 // is not stored (or 0). The Articulo buffer holds the last article read.
 bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Record>& lines);
 // In a unit: refuses, naming the article, a line whose quantity is not
-// greater than zero or whose cost is negative.
+// greater than zero (or, with the cost, whose cost is negative).
+bool CheckQuantity(Posting& p, const Decimal& article, const Decimal& quantity);
 bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost);
 // The refusal's text for one article ("El artículo 12 ...").
 std::string MissingArticleText(const Decimal& article);

@@ -1,22 +1,15 @@
 #pragma once
+#include "movements/common/document_line_controls.h"
+#include "movements/common/document_list_controls.h"
+
 // Control numbers of the purchase-order windows (tests drive them by number).
 namespace tv::movements::orders {
 
 namespace list_ui {
+using namespace doc_list_ui;
 enum Control : int {
-    kHeaderList = 1,     // "Ordenes de compra registradas"
-    kView = 2,           // "&Ver"
-    kInsert = 3,         // "&Agregar"
-    kChange = 4,         // hidden
-    kDelete = 5,         // hidden
-    kHint = 6,           // "F3: Buscar"
-    kSheet = 7,
-    kClose = 10,         // "Cerrar"
     kLocatePrompt = 11,  // "&Localizar:"
     kLocate = 12,
-    kTab = 20,           // "Por folio"
-    kLinesList = 30,     // "Productos de la orden"
-    kPrint = 31,         // "Im&primir", of the lines list
     kSupplierLabel = 32,
     kSupplierName = 33,
     kSupplierName2 = 34,
@@ -67,30 +60,14 @@ enum Control : int {
 };
 }  // namespace form_ui
 
+// The line form's are movements/common/document_line_controls.h's, and:
 namespace line_ui {
+using namespace movements::line_ui;
 enum Control : int {
-    kSheet = 1,
-    kTab = 2,               // "Datos"
-    kGroup = 3,             // "Artículo:"
-    kArticuloPrompt = 4,
-    kArticulo = 5,
-    kArticuloLookup = 6,
-    kDescripcionPrompt = 7,
-    kDescripcion = 8,
-    kUmPrompt = 9,
-    kUm = 10,
-    kCantidadPrompt = 11,
-    kCantidad = 12,
-    kCostoPrompt = 13,
-    kCosto = 14,
-    kImportePrompt = 15,
-    kImporte = 16,
-    kRecibidoPrompt = 17,
-    kRecibido = 18,
-    kPorRecibirPrompt = 19,
-    kPorRecibir = 20,
-    kOk = 21,
-    kCancel = 22,
+    kRecibidoPrompt = 24,
+    kRecibido = 25,
+    kPorRecibirPrompt = 26,
+    kPorRecibir = 27,
 };
 }  // namespace line_ui
 

@@ -1,10 +1,11 @@
 // UpdateOrdenes: one purchase order with its lines; "Aceptar" posts it.
 #include "app/form/field_binding.h"
+#include "app/form/form_buttons.h"
 #include "catalog/suppliers.h"
 #include "movements/common/document_form.h"
 #include "movements/orders/order_controls.h"
+#include "movements/orders/order_lines_view.h"
 #include "movements/orders/order_posting.h"
-#include "movements/orders/order_windows.h"
 #include "movements/orders/orders.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/text.h"
@@ -31,16 +32,9 @@ class OrderForm : public DocumentForm {
 public:
     explicit OrderForm(ui::Window& w)
         : DocumentForm("UpdateOrdenes", w, TableId::Ordenes,
-                       {.folio = kOrderFolio, .folioControl = kFolio, .lineInsert = kLineInsert,
+                       {.folio = &kOrderFolio, .folioControl = kFolio, .dateControl = kFecha,
+                        .dateField = "ORD:Fecha", .linesControl = kLines, .lineInsert = kLineInsert,
                         .lineChange = kLineChange, .lineDelete = kLineDelete, .lineForm = kLineForm}) {}
-
-    void SetUpAfterOpen() override {
-        DocumentForm::SetUpAfterOpen();
-        if (ViewMode()) {
-            for (int c : {kCalendar, kProveedorLookup, kPrioridad}) Win().at(c).setDisabled(true);
-        }
-        LinesChanged();
-    }
 
     int OnAccepted(int control) override {
         if (Closed() || ViewMode()) return DocumentForm::OnAccepted(control);
@@ -50,8 +44,7 @@ public:
                 if (TakeControl(control)) Deliver();
                 return 0;
             case kCalendar:
-                SaveScreen();
-                PickDate(fecha_);
+                PickDate({kFolio, kFecha, kPlazo, kEntrega, kElabora, kProveedor, kReferencia, kPrioridad});
                 Deliver();
                 return 0;
             case kProveedor:
@@ -59,8 +52,8 @@ public:
                 CheckSupplier(kProveedor, proveedor_, kSupplierList);
                 return 0;
             case kProveedorLookup:
-                SaveScreen();
-                LookUpSupplier(proveedor_, kSupplierList);
+                if (SaveScreen({kFolio, kFecha, kPlazo, kEntrega, kElabora, kProveedor, kReferencia, kPrioridad}))
+                    LookUpSupplier(proveedor_, kSupplierList);
                 return 0;
             default:
                 return DocumentForm::OnAccepted(control);
@@ -70,11 +63,9 @@ public:
 protected:
     bool Complete() override { return CompleteOrder(Tables(), &Tracker()); }
 
+    // The supplier's name and the totals.
     void ShowDerived() override {
-        ReadSupplier(proveedor_);
-        const Record& s = Tables().buffer(TableId::Proveedores);
-        Win().at(kNombre).setText(QString::fromStdString(
-            std::string(rtrim(s.get(data::decl(TableId::Proveedores).fieldIndex("PVD:Nombre")).asText()))));
+        Win().at(kNombre).setText(QString::fromStdString(SupplierName(proveedor_)));
         Win().at(kTotalCantidad).setText(Shown(Buffer().get(OrdField("ORD:TOTALARTICULO")), "n-14.2"));
         Win().at(kTotalImporte).setText(Shown(Value(amount_), "n-14.2"));
     }
@@ -96,18 +87,11 @@ private:
     // The delivery date from the order date and the term.
     void Deliver() {
         Buffer().set(OrdField("ORD:Entrega"),
-                     Value(DeliveryDate(static_cast<long>(Buffer().number(fecha_).toInt64()),
+                     Value(DeliveryDate(static_cast<long>(Buffer().number(OrdField("ORD:Fecha")).toInt64()),
                                         Buffer().number(OrdField("ORD:Plazo")))));
-        ShowRecord();
+        ShowBound(kEntrega);
     }
 
-    // What the user typed, taken into the buffers first.
-    void SaveScreen() {
-        for (int c : {kFolio, kFecha, kPlazo, kEntrega, kElabora, kProveedor, kReferencia, kPrioridad}) TakeControl(c);
-        UpdateComponents();
-    }
-
-    int fecha_ = OrdField("ORD:Fecha");
     int proveedor_ = OrdField("ORD:Proveedor");
     Decimal amount_;
 };
@@ -117,7 +101,8 @@ app::BrowseListSetup LinesSetup() {
     s.format =
         "40R(2)|M*~Articulo~@n_10@120L(2)|M*~Descripcion~@s40@50L(2)|M*~UM~@s40@44R(2)|M*~Cantidad~@n10.2@"
         "44R(2)|M*~Costo~@n10.2@50R(2)|M*~Importe~@n-14.2@";
-    s.columns = {{"DOR:Articulo"}, {"ART:Descripcion"}, {"UNI:UM"}, {"DOR:Cantidad"}, {"DOR:Costo"}, AmountColumn()};
+    s.columns = {{"DOR:Articulo"}, {"ART:Descripcion"}, {"UNI:UM"}, {"DOR:Cantidad"}, {"DOR:Costo"},
+                 OrderAmountColumn()};
     s.findColumns =
         "Articulo|@n_10|dor:Articulo|Descripcion|@s40|ART:Descripcion|UM|@s40|UNI:UM|Cantidad|@n10.2|dor:Cantidad|"
         "Costo|@n10.2|dor:Costo|Importe|@n-14.2|loc:importe|";
@@ -140,12 +125,12 @@ void UpdateOrdenes() {
     auto entry = [&](int n, const char* name, QRect r, const char* tipText, ControlKind k = ControlKind::Entry,
                      const char* text = "") -> ui::Control& {
         ui::Control& c = w.add({k, n, name, QString::fromUtf8(text), r, kTab});
-        Tip(c, tipText);
+        app::SetTipAndStatus(c, tipText);
         return c;
     };
     auto button = [&](int n, const char* name, const char* text, QRect r, const char* tipText) -> ui::Control& {
         ui::Control& c = w.add({ControlKind::Button, n, name, QString::fromUtf8(text), r, kTab});
-        Tip(c, tipText);
+        app::SetTipAndStatus(c, tipText);
         return c;
     };
     prompt(kFolioPrompt, "?ORD:Folio:Prompt", "&Folio:", QRect(8, 10, 80, 20));
@@ -173,8 +158,8 @@ void UpdateOrdenes() {
           ControlKind::DropCombo, "ALTA|MEDIA|BAJA");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Productos de la orden de compra:"),
            QRect(8, 182, 240, 18), kTab});
-    Tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 202, 570, 200), kTab}),
-        "Productos de la orden de compra");
+    app::SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 202, 570, 200), kTab}),
+                         "Productos de la orden de compra");
     button(kLineInsert, "?INSERT", "&Agregar", QRect(8, 408, 84, 28), "Agregar producto a la orden")
         .setIcon(ui::programIcon("WAINSERT.ICO"));
     button(kLineChange, "?CHANGE", "&Cambiar", QRect(96, 408, 84, 28), "Modificar el producto de la orden")
@@ -188,9 +173,10 @@ void UpdateOrdenes() {
     entry(kTotalImporte, "?LOC:TOTALIMPORTE", QRect(488, 414, 88, 20), "Importe total de la orden",
           ControlKind::DisplayString);
     prompt(kNotasPrompt, "?ORD:Nota:Prompt", "&Notas:", QRect(8, 10, 80, 20), kNotasTab);
-    Tip(w.add({ControlKind::MultiLineText, kNotas, "?ORD:Nota", {}, QRect(8, 32, 570, 300), kNotasTab}),
+    app::SetTipAndStatus(
+        w.add({ControlKind::MultiLineText, kNotas, "?ORD:Nota", {}, QRect(8, 32, 570, 300), kNotasTab}),
         "Notas adicionales");
-    AddOkCancel(w, kOk, kCancel, 416, 522);
+    app::AddOkCancel(w, kOk, kCancel, QRect(416, 522, 86, 28));
 
     OrderForm form(w);
     form.SetOkCancel(kOk, kCancel);

@@ -1,13 +1,13 @@
 // BrowseOrdenes: the purchase orders, and below them the lines of the
 // selected one with what has been received of each.
-#include "app/browse/browse_controller.h"
+#include "app/form/form_buttons.h"
 #include "app/frame/procedures.h"
 #include "app/globals.h"
 #include "app/list/find.h"
-#include "catalog/suppliers.h"
+#include "movements/common/document_list.h"
 #include "movements/orders/order_controls.h"
+#include "movements/orders/order_lines_view.h"
 #include "movements/orders/order_posting.h"
-#include "movements/orders/order_windows.h"
 #include "movements/orders/orders.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/text.h"
@@ -26,15 +26,15 @@ constexpr const char* kWizardProcedure = "Asistente";
 // The list window: it also shows the selected order's supplier, whose names
 // open the supplier in view mode when clicked, prints with the supplier's
 // city line, and runs the order wizard.
-class OrderList : public app::BrowseController {
+class OrderList : public DocumentList {
 public:
-    using BrowseController::BrowseController;
+    explicit OrderList(ui::Window& w) : DocumentList("BrowseOrdenes", w, kChange, kDelete) {}
 
     int DispatchEvent(const ui::WindowEvent& e) override {
         if (e.kind == ui::EventKind::Accepted && !Closed()) {
             switch (e.control) {
                 case kSupplierArea:
-                    ShowSupplier();
+                    ViewSupplier();
                     return 0;
                 case kWizard:
                     RunWizard();
@@ -47,47 +47,22 @@ public:
                     break;
             }
         }
-        const int r = BrowseController::DispatchEvent(e);
-        if (!Closed()) ShowSupplierNames();
-        return r;
+        return DocumentList::DispatchEvent(e);
     }
 
+protected:
+    void ShowSelected(bool read) override { ShowSupplierNames(read, kSupplierName, kSupplierName2); }
+
 private:
-    const data::TableDecl& Pvd() const { return data::decl(TableId::Proveedores); }
-    Record& Supplier() const { return data::tables().buffer(TableId::Proveedores); }
     std::string SupplierText(const char* field) const {
-        return std::string(rtrim(Supplier().get(Pvd().fieldIndex(field)).asText()));
+        const Record& s = data::tables().buffer(TableId::Proveedores);
+        return std::string(rtrim(s.get(data::decl(TableId::Proveedores).fieldIndex(field)).asText()));
     }
 
     void SetSupplierCity() {
         app::globals().CIUDADPROVEEDOR =
             fitText(SupplierCityLine(SupplierText("PVD:Ciudad"), SupplierText("PVD:Estado"), SupplierText("PVD:Pais")),
                     app::Globals::kCiudadProveedorWidth);
-    }
-
-    void ShowSupplierNames() {
-        const app::ListLine* line = List(0).selectedLine();
-        const int64_t row = line != nullptr ? line->row : -1;
-        if (row == shown_) return;
-        shown_ = row;
-        QString name, name2;
-        // The selected order's record, with its joined supplier.
-        if (line != nullptr && List(0).ReadSelected()) {
-            name = QString::fromStdString(SupplierText("PVD:Nombre"));
-            name2 = QString::fromStdString(SupplierText("PVD:Nombre2"));
-        }
-        Win().at(kSupplierName).setText(name);
-        Win().at(kSupplierName2).setText(name2);
-    }
-
-    void ShowSupplier() {
-        if (List(0).selectedLine() == nullptr || !List(0).ReadSelected()) return;
-        if (SupplierText("PVD:Codigo").empty()) return;
-        threadState().callRequest = tv::kView;
-        catalog::UpdateProveedores();
-        threadState().callRequest = 0;
-        shown_ = -2;
-        ShowSupplierNames();
     }
 
     // The wizard runs on this thread, over this window, until it closes;
@@ -110,12 +85,9 @@ private:
         }
         if (!located) orders.ReloadInPlace();
         orders.SignalNewSelection();
-        shown_ = -2;
-        ShowSupplierNames();
+        ShowSelectedAgain();
         Win().at(kHeaderList).focus();
     }
-
-    int64_t shown_ = -2;
 };
 
 app::BrowseListSetup HeaderListSetup() {
@@ -135,8 +107,9 @@ app::BrowseListSetup HeaderListSetup() {
         "ORD:Elabora|Proveedor|@s10|ORD:Proveedor|Referencia|@s20|ORD:Referencia|Prioridad|@s5|ORD:Prioridad|"
         "% Surtido|@n-4.0|ORD:PorcSurtido|";
     s.headerSort = false;
-    // Change and delete stay hidden and unconnected: the order form refuses them.
     s.buttons.insert = kInsert;
+    s.buttons.change = kChange;
+    s.buttons.del = kDelete;
     s.buttons.view = kView;
     return s;
 }
@@ -147,7 +120,7 @@ app::BrowseListSetup LinesListSetup() {
         "44R(2)|M*~Articulo~@n_10@150L(2)|M*~Descripcion~@s40@64L(2)|M*~Unidad de Medida~@s40@"
         "50R(2)|M*~Cantidad~@n10.2@50R(2)|M*~Surtido~@n10.2@50R(2)|M*~Costo~@n10.2@60R(2)|M*~Importe~@n-14.2@";
     s.columns = {{"DOR:Articulo"}, {"ART:Descripcion"}, {"UNI:UM"},     {"DOR:Cantidad"},
-                 {"DOR:Recibido"}, {"DOR:Costo"},       AmountColumn()};
+                 {"DOR:Recibido"}, {"DOR:Costo"},       OrderAmountColumn()};
     s.findColumns =
         "Articulo|@n_10|dor:Articulo|Descripcion|@s40|ART:Descripcion|Unidad de Medida|@s40|UNI:UM|Cantidad|@n10.2|"
         "dor:Cantidad|Surtido|@n10.2|dor:Recibido|Costo|@n10.2|dor:Costo|Importe|@n-14.2|loc:importe|";
@@ -155,15 +128,15 @@ app::BrowseListSetup LinesListSetup() {
     return s;
 }
 
-
 }  // namespace
 
 void BrowseOrdenes() {
     ui::Window w(QStringLiteral("Ordenes de compra"), QSize(760, 540), ui::Window::Placement::FrameChild);
-    Tip(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(8, 8, 744, 180)}), "Ordenes de compra registradas");
+    app::SetTipAndStatus(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(8, 8, 744, 180)}),
+                         "Ordenes de compra registradas");
     w.add({ControlKind::Prompt, kLocatePrompt, "?LOCATE:Prompt", QStringLiteral("&Localizar:"), QRect(8, 198, 70, 20)});
-    Tip(w.add({ControlKind::Entry, kLocate, "?LOCATE", {}, QRect(80, 196, 100, 22)}),
-        "Folio de la orden de compra a localizar");
+    app::SetTipAndStatus(w.add({ControlKind::Entry, kLocate, "?LOCATE", {}, QRect(80, 196, 100, 22)}),
+                         "Folio de la orden de compra a localizar");
     struct Button {
         int control;
         const char* name;
@@ -178,33 +151,32 @@ void BrowseOrdenes() {
                             Button{kDelete, "?DELETE:3", "&Borrar", "Borrar registro", "WADELETE.ICO", 576}}) {
         ui::Control& c =
             w.add({ControlKind::Button, b.control, b.name, QString::fromUtf8(b.text), QRect(b.x, 194, 84, 28)});
-        Tip(c, b.tipText);
+        app::SetTipAndStatus(c, b.tipText);
         c.setIcon(ui::programIcon(b.icon));
     }
-    // The order form refuses change and delete.
-    w.at(kChange).setHidden(true);
-    w.at(kDelete).setHidden(true);
     w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 228, 752, 262)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Por folio"), {}, kSheet});
-    Tip(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(6, 6, 734, 176), kTab}), "Productos de la orden");
+    app::SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(6, 6, 734, 176), kTab}),
+                         "Productos de la orden");
     w.add({ControlKind::FixedText, kSupplierLabel, "?STRING2", QStringLiteral("Proveedor:"), QRect(8, 192, 70, 18), kTab});
     w.add({ControlKind::DisplayString, kSupplierName, "?PVD:NOMBRE", {}, QRect(80, 192, 340, 18), kTab});
     w.add({ControlKind::DisplayString, kSupplierName2, "?PVD:NOMBRE2", {}, QRect(80, 210, 340, 18), kTab});
     // Over the two names: a click there shows the supplier.
-    Tip(w.add({ControlKind::Region, kSupplierArea, "?REGION1", {}, QRect(78, 190, 344, 40), kTab}), "Ver el proveedor");
+    app::SetTipAndStatus(w.add({ControlKind::Region, kSupplierArea, "?REGION1", {}, QRect(78, 190, 344, 40), kTab}),
+                         "Ver el proveedor");
     const int y = 500;
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint), QRect(8, y + 6, 80, 18)});
     ui::Control& print = w.add({ControlKind::Button, kPrint, "?PRINT", QStringLiteral("Im&primir"), QRect(96, y, 96, 28)});
-    Tip(print, "Imprimir la orden de compra");
+    app::SetTipAndStatus(print, "Imprimir la orden de compra");
     print.setIcon(ui::programIcon("WAPrint.ico"));
     ui::Control& wizard = w.add({ControlKind::Button, kWizard, "?ASISTENTE",
                                  QStringLiteral("Asistente para generar orden de compra"), QRect(200, y, 300, 28)});
-    Tip(wizard, "Iniciar asistente para generar orden de compra");
+    app::SetTipAndStatus(wizard, "Iniciar asistente para generar orden de compra");
     ui::Control& close = w.add({ControlKind::Button, kClose, "?CLOSE", QStringLiteral("Cerrar"), QRect(668, y, 84, 28)});
-    Tip(close, "Cierra la ventana");
+    app::SetTipAndStatus(close, "Cierra la ventana");
     close.setIcon(ui::programIcon("WAClose.ico"));
 
-    OrderList c("BrowseOrdenes", w);
+    OrderList c(w);
     c.SetCloseButton(kClose);
     app::BrowseList& headers = c.AddList(HeaderListSetup());
     app::BrowseList& lines = c.AddList(LinesListSetup());

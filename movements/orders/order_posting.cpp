@@ -70,7 +70,7 @@ bool RaiseOrdered(Posting& p, const std::vector<Record>& lines) {
         if (!CheckQuantityAndCost(p, article, line.number(F().quantity), line.number(F().cost))) return false;
         if (!ReadArticle(p, article))
             return p.Failed() ? false : p.RefuseWith(kMissingArticleCaption, MissingArticleText(article));
-        if (!AddToArticle(p, "ART:Pedido", line.number(F().quantity)) || !WriteArticle(p)) return false;
+        if (!RaiseArticleTotal(p, "ART:Pedido", line.number(F().quantity))) return false;
     }
     return !p.Failed();
 }

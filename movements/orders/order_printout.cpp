@@ -1,7 +1,7 @@
 // ImprimirOrdenCompra: the printed purchase order, on the document printout
 // template.
 #include "app/printout/document_printout.h"
-#include "movements/common/stock.h"
+#include "movements/common/document_lines_view.h"
 #include "movements/orders/orders.h"
 
 namespace tv::movements::orders {
@@ -103,9 +103,7 @@ void ImprimirOrdenCompra() {
                {TableId::Unidades, "UNI:KeyCodigo", {{"UNI:Codigo", "ART:UM"}}},
                {TableId::Ordenes, "ORD:KeyFolio", {{"ORD:Folio", "DOR:ORDEN"}}},
                {TableId::Proveedores, "PVD:KeyCodigo", {{"PVD:Codigo", "ORD:Proveedor"}}}};
-    s.compute = [](const report::RecordValues& r, report::OverlayValues& o) {
-        o.set("LOC:IMPORTE", Value(LineAmount(r.value("DOR:Cantidad"), r.value("DOR:Costo"))));
-    };
+    s.compute = LineAmountStep("DOR:Cantidad", "DOR:Costo");
     app::RunDocumentPrintout(s);
 }
 

@@ -1,11 +1,11 @@
 // ConsultaArtPendientes: the articles of which more was ordered than
 // received, with the quantity still to receive.
 #include "app/browse/browse_controller.h"
+#include "app/form/form_buttons.h"
 #include "app/frame/procedures.h"
 #include "app/list/find.h"
 #include "catalog/articles/articles.h"
 #include "movements/orders/order_controls.h"
-#include "movements/orders/order_windows.h"
 #include "movements/orders/orders.h"
 #include "movements/orders/pending_items.h"
 #include "platform/threads/thread_state.h"
@@ -77,15 +77,16 @@ void ConsultaArtPendientes() {
                  ui::Window::Placement::FrameChild);
     w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 892, 352)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QString::fromUtf8("Por No de Artículo"), {}, kSheet});
-    Tip(w.add({ControlKind::List, kList, "?BROWSE:1", {}, QRect(6, 6, 874, 310), kTab}), "Articulos");
+    app::SetTipAndStatus(w.add({ControlKind::List, kList, "?BROWSE:1", {}, QRect(6, 6, 874, 310), kTab}),
+                         "Articulos");
     ui::Control& view = w.add({ControlKind::Button, kViewArticle, "?VIEW:2", QString::fromUtf8("C&onsultar el artículo"),
                                QRect(560, 364, 160, 28)});
     view.setIcon(ui::programIcon("WAView.ico"));
-    Tip(view, "Consultar el artículo");
+    app::SetTipAndStatus(view, "Consultar el artículo");
     ui::Control& report =
         w.add({ControlKind::Button, kReport, "?IMPRESION", QString::fromUtf8("Im&presión"), QRect(728, 364, 160, 28)});
     report.setIcon(ui::programIcon("WAPrint.ico"));
-    Tip(report, "Impresión del reporte");
+    app::SetTipAndStatus(report, "Impresión del reporte");
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),
            QRect(8, 370, 80, 18)});
 

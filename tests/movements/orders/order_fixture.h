@@ -7,16 +7,14 @@
 #include "data/thread_table_set.h"
 #include "movements/orders/order_posting.h"
 #include "tests/movements/support/document_db.h"
+#include "tests/movements/support/document_entry.h"
 
 namespace tv::movements::orders::test {
 
+using data::TableId;
 using movements::test::D;
 
-struct Line {
-    long long article = 0;
-    Decimal quantity{};
-    Decimal cost{};
-};
+using Line = movements::test::SeedLine;
 
 struct Order {
     long long folio = 0;
@@ -33,29 +31,14 @@ struct Order {
 // Ordenes buffer of `tables`; with `pending`, the header is first reserved
 // as the order list does when "&Agregar" is pressed.
 inline void Enter(data::ThreadTableSet& tables, const Order& o, bool pending = true) {
-    data::TableGateway& lines = tables.gateway(data::TableId::DetOrdenes);
-    const data::TableDecl& dor = lines.declaration();
-    for (const Line& l : o.lines) {
-        lines.BUFFER.clear();
-        lines.BUFFER.set(dor.fieldIndex("DOR:ORDEN"), Value(o.folio));
-        lines.BUFFER.set(dor.fieldIndex("DOR:Articulo"), Value(l.article));
-        lines.BUFFER.set(dor.fieldIndex("DOR:Cantidad"), Value(l.quantity));
-        lines.BUFFER.set(dor.fieldIndex("DOR:Costo"), Value(l.cost));
-        lines.InsertRecord();
-    }
-    data::TableGateway& header = tables.gateway(data::TableId::Ordenes);
-    if (pending) header.PrepareNewRecord();
-    else header.BUFFER.clear();
-    const data::TableDecl& ord = header.declaration();
-    Record& h = header.BUFFER;
-    h.set(ord.fieldIndex("ORD:Folio"), Value(o.folio));
-    h.set(ord.fieldIndex("ORD:Fecha"), Value(o.date));
-    h.set(ord.fieldIndex("ORD:Plazo"), Value(o.term));
-    h.set(ord.fieldIndex("ORD:Entrega"), Value(DeliveryDate(o.date, Decimal(o.term))));
-    h.set(ord.fieldIndex("ORD:Proveedor"), Value(o.supplier));
-    h.set(ord.fieldIndex("ORD:Elabora"), Value(o.madeBy));
-    h.set(ord.fieldIndex("ORD:Referencia"), Value(o.reference));
-    h.set(ord.fieldIndex("ORD:Prioridad"), Value(o.priority));
+    movements::test::EnterDocument(
+        tables, {TableId::Ordenes, TableId::DetOrdenes, "DOR:ORDEN", "DOR:Articulo", "DOR:Cantidad", "DOR:Costo"},
+        o.folio, o.lines,
+        {{"ORD:Folio", Value(o.folio)}, {"ORD:Fecha", Value(o.date)}, {"ORD:Plazo", Value(o.term)},
+         {"ORD:Entrega", Value(DeliveryDate(o.date, Decimal(o.term)))}, {"ORD:Proveedor", Value(o.supplier)},
+         {"ORD:Elabora", Value(o.madeBy)}, {"ORD:Referencia", Value(o.reference)},
+         {"ORD:Prioridad", Value(o.priority)}},
+        pending);
 }
 
 }  // namespace tv::movements::orders::test

@@ -21,8 +21,8 @@
 #include "platform/threads/thread_state.h"
 #include "platform/types/date.h"
 #include "tests/app/printout/printout_driver.h"
-#include "tests/catalog/catalogue_fixture.h"
 #include "tests/movements/orders/order_fixture.h"
+#include "tests/movements/support/document_ui.h"
 #include "tests/movements/support/harness.h"
 
 namespace tv::movements::orders {
@@ -39,10 +39,10 @@ namespace F = form_ui;
 namespace R = line_ui;
 namespace P = pending_ui;
 
-class OrderUi : public catalog::test_support::CatalogueFixture {
+class OrderUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
-        CatalogueFixture::SetUp();
+        DocumentUi::SetUp();
         app::SetPrintoutPlacementStore(&ini);
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}, {{"UNI:UM", Value("CAJA DE CARTON GRANDE")}}});
         insertRows(TableId::Proveedores,
@@ -57,40 +57,17 @@ protected:
     }
     void TearDown() override {
         app::SetPrintoutPlacementStore(nullptr);
-        CatalogueFixture::TearDown();
+        DocumentUi::TearDown();
     }
 
     ui::Window* orderForm() { return formOn(thread_, list_); }
     ui::Window* lineForm(ui::Window* order) { return formOn(thread_, order); }
-    QTableWidget* grid(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
-    std::vector<std::string> cells(QTableWidget* t, int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < t->rowCount(); ++i)
-            if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
-        return out;
-    }
-    std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
-    // Types into an entry or a combo's text, then leaves it with Tab.
-    void enter(ui::Window* w, int control, const QString& value) {
-        ui::Control& c = w->at(control);
-        c.focus();
-        ASSERT_TRUE(runFor([&] { return c.hasFocus(); }));
-        QWidget* target = c.widget();
-        if (auto* e = c.as<QLineEdit>()) e->selectAll();
-        if (auto* cb = c.as<QComboBox>(); cb != nullptr && cb->lineEdit() != nullptr) {
-            cb->lineEdit()->selectAll();
-            target = cb->lineEdit();
-        }
-        QTest::keyClicks(target, value);
-        QTest::keyClick(target, Qt::Key_Tab);
-        settle();
-    }
     void addLine(ui::Window* order, const QString& article, const QString& quantity, const QString& cost) {
         click(order, F::kLineInsert);
         ui::Window* l = lineForm(order);
         ASSERT_NE(l, nullptr);
         EXPECT_EQ(l->caption(), QStringLiteral("Altas"));
-        enter(l, R::kArticulo, article);
+        enter(l, R::kCodigo, article);
         enter(l, R::kCantidad, quantity);
         enter(l, R::kCosto, cost);
         click(l, R::kOk);
@@ -114,18 +91,6 @@ protected:
         onThread([&] { n = FolioCounter(data::tables(), kOrderFolio); });
         return n;
     }
-    long long count(TableId t) { return static_cast<long long>(stored(t, data::decl(t).layout->field(0).name).size()); }
-    Decimal articleField(long long noArt, const char* field) {
-        Decimal v;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(TableId::Articulo);
-            g.BUFFER.clear();
-            g.BUFFER.set(g.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-            ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
-            v = g.BUFFER.number(g.declaration().fieldIndex(field));
-        });
-        return v;
-    }
     void setArticle(long long noArt, const char* field, const Decimal& value) {
         onThread([&] {
             data::TableGateway& g = data::tables().gateway(TableId::Articulo);
@@ -135,16 +100,6 @@ protected:
             g.BUFFER.set(g.declaration().fieldIndex(field), Value(value));
             ASSERT_EQ(g.UpdateRecord(), data::kDone);
         });
-    }
-    ui::Window* openWindowCaptioned(const QString& caption) {
-        ui::Window* found = nullptr;
-        runFor([&] {
-            for (ui::Window* o : ui::Window::openWindows())
-                if (o->caption() == caption && o->isOpen()) found = o;
-            return found != nullptr;
-        });
-        settle();
-        return found;
     }
 
     IniStore ini{dir.file("talvor.INI")};
@@ -176,9 +131,9 @@ TEST_F(OrderUi, AnOrderEnteredThroughTheListAndPrintedToPdf) {
 
     addLine(f, QStringLiteral("10"), QStringLiteral("3"), QStringLiteral("2.50"));
     addLine(f, QStringLiteral("20"), QStringLiteral("1.5"), QStringLiteral("1.25"));
-    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
-    EXPECT_EQ(cells(grid(f, F::kLines), 2), (std::vector<std::string>{"PIEZA", "CAJA DE CARTON GRANDE"}));
-    EXPECT_EQ(cells(grid(f, F::kLines), 5), (std::vector<std::string>{"7.50", "1.88"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 2), (std::vector<std::string>{"PIEZA", "CAJA DE CARTON GRANDE"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 5), (std::vector<std::string>{"7.50", "1.88"}));
     EXPECT_EQ(text(f, F::kTotalCantidad), "4.50");
     EXPECT_EQ(text(f, F::kTotalImporte), "9.38");
     EXPECT_TRUE(f->at(F::kFolio).readOnly());           // the lines carry the folio
@@ -205,9 +160,9 @@ TEST_F(OrderUi, AnOrderEnteredThroughTheListAndPrintedToPdf) {
     EXPECT_EQ(cells(table(), 0), (std::vector<std::string>{"5"}));
     EXPECT_EQ(cells(table(), 3), (std::vector<std::string>{"31/03/2024"}));
     EXPECT_EQ(cells(table(), 8), (std::vector<std::string>{"0"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 4), (std::vector<std::string>{"0.00", "0.00"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 6), (std::vector<std::string>{"7.50", "1.88"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 4), (std::vector<std::string>{"0.00", "0.00"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 6), (std::vector<std::string>{"7.50", "1.88"}));
     EXPECT_EQ(text(list_, L::kSupplierName), "FERRETERA DEL NORTE");
     EXPECT_EQ(text(list_, L::kSupplierName2), "SUCURSAL CENTRO");
 
@@ -260,7 +215,7 @@ TEST_F(OrderUi, AFailureMidwayKeepsTheFormOpenAndASecondAceptarPostsOnce) {
         EXPECT_EQ(articleField(10, "ART:Pedido"), Decimal(0));
         EXPECT_EQ(folioCounter(), 5);
         EXPECT_EQ(stored(TableId::Ordenes, "ORD:Folio"), (std::vector<std::string>{"1 0"}));  // still pending
-        EXPECT_EQ(grid(f, F::kLines)->rowCount(), 2);
+        EXPECT_EQ(lines(f, F::kLines)->rowCount(), 2);
     }
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
@@ -292,7 +247,7 @@ TEST_F(OrderUi, CancellingANewOrderRemovesWhatItStored) {
     f = orderForm();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(text(f, F::kFolio), "5");
-    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 0);
+    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
     cancelNew(f);
     closeList();
 }
@@ -309,8 +264,8 @@ TEST_F(OrderUi, AUsedFolioIsRefused) {
     enter(f, F::kFolio, QStringLiteral("5"));
     // The list shows the lines under the folio typed: the stored order's,
     // which cannot be changed or deleted from here.
-    ASSERT_EQ(grid(f, F::kLines)->rowCount(), 1);
-    grid(f, F::kLines)->setCurrentCell(0, 0);
+    ASSERT_EQ(lines(f, F::kLines)->rowCount(), 1);
+    lines(f, F::kLines)->setCurrentCell(0, 0);
     settle();
     for (int button : {F::kLineChange, F::kLineDelete}) {
         presenter.clear();
@@ -346,13 +301,13 @@ TEST_F(OrderUi, TheLineFormRefusesUnknownArticlesAndBadQuantities) {
     ASSERT_NE(l, nullptr);
     // A number that names no article opens the article list; leaving it
     // keeps the focus on the number and "Aceptar" stops there.
-    enter(l, R::kArticulo, QStringLiteral("99"));
+    enter(l, R::kCodigo, QStringLiteral("99"));
     ui::Window* picker = formOn(thread_, l);
     ASSERT_NE(picker, nullptr);
     picker->post({ui::EventKind::CloseWindow, 0});
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == l; }));
     settle();
-    EXPECT_TRUE(l->at(R::kArticulo).hasFocus());
+    EXPECT_TRUE(l->at(R::kCodigo).hasFocus());
     // "Aceptar" with that number: the article list again, and the line stays open.
     click(l, R::kOk);
     picker = formOn(thread_, l);
@@ -360,8 +315,8 @@ TEST_F(OrderUi, TheLineFormRefusesUnknownArticlesAndBadQuantities) {
     picker->post({ui::EventKind::CloseWindow, 0});
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == l; }));
     settle();
-    EXPECT_TRUE(l->at(R::kArticulo).hasFocus());
-    enter(l, R::kArticulo, QStringLiteral("10"));
+    EXPECT_TRUE(l->at(R::kCodigo).hasFocus());
+    enter(l, R::kCodigo, QStringLiteral("10"));
     EXPECT_EQ(text(l, R::kDescripcion), "TORNILLO 1/4");
     EXPECT_EQ(text(l, R::kUm), "PIEZA");
     enter(l, R::kCantidad, QStringLiteral("10"));
@@ -422,7 +377,7 @@ TEST_F(OrderUi, ChangeAndDeleteAreRefusedAndViewChangesNothing) {
     EXPECT_EQ(f->caption(), QStringLiteral("Consulta"));
     EXPECT_EQ(text(f, F::kFolio), "40");
     EXPECT_EQ(text(f, F::kNombre), "FERRETERA DEL NORTE");
-    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 1);
+    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 1);
     EXPECT_TRUE(f->at(F::kLineInsert).hidden());
     EXPECT_TRUE(f->at(F::kCalendar).disabled());
     EXPECT_TRUE(f->at(F::kProveedorLookup).disabled());
@@ -459,7 +414,7 @@ TEST_F(OrderUi, TheWizardButtonRunsTheWizardAndTheListShowsItsOrder) {
     EXPECT_EQ(ranOn, thread_);
     EXPECT_EQ(cells(table(), 0), (std::vector<std::string>{"3", "7", "9"}));
     EXPECT_EQ(selected(0), "7");
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 0), (std::vector<std::string>{"20"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 0), (std::vector<std::string>{"20"}));
     EXPECT_EQ(text(list_, L::kSupplierName), "FERRETERA DEL NORTE");
     app::RegisterProcedure("Asistente", {});
     // Without a wizard, its stand-in opens over the list and closes again.
@@ -482,7 +437,7 @@ TEST_F(OrderUi, ThePendingItemsQueryListsWhatIsStillToReceive) {
     setArticle(20, "ART:Recibido", Decimal(10));
     start(ConsultaArtPendientes);
     EXPECT_EQ(list_->caption(), QString::fromUtf8("Artículos pendientes de surtir"));
-    QTableWidget* rows = grid(list_, P::kList);
+    QTableWidget* rows = lines(list_, P::kList);
     EXPECT_EQ(cells(rows, 0), (std::vector<std::string>{"10", "30"}));
     EXPECT_EQ(cells(rows, 2), (std::vector<std::string>{"PIEZA", ""}));
     EXPECT_EQ(cells(rows, 3), (std::vector<std::string>{"10.00", "2.00"}));
@@ -508,7 +463,7 @@ TEST_F(OrderUi, ThePendingItemsQueryListsWhatIsStillToReceive) {
     filter->post({ui::EventKind::CloseWindow, 0});
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
     settle();
-    EXPECT_EQ(cells(grid(list_, P::kList), 0), (std::vector<std::string>{"10"}));
+    EXPECT_EQ(cells(lines(list_, P::kList), 0), (std::vector<std::string>{"10"}));
     list_->post({ui::EventKind::CloseWindow, 0});
     ASSERT_TRUE(runFor([this] { return done_; }));
 }

@@ -18,6 +18,7 @@
 #include "tests/app/printout/printout_driver.h"
 #include "tests/catalog/catalogue_fixture.h"
 #include "tests/movements/receipts/receipt_fixture.h"
+#include "tests/movements/support/document_ui.h"
 #include "tests/movements/support/harness.h"
 
 namespace tv::movements::receipts {
@@ -33,10 +34,10 @@ namespace L = list_ui;
 namespace F = form_ui;
 namespace R = line_ui;
 
-class ReceiptUi : public catalog::test_support::CatalogueFixture {
+class ReceiptUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
-        CatalogueFixture::SetUp();
+        DocumentUi::SetUp();
         app::SetPrintoutPlacementStore(&ini);
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}});
         insertRows(TableId::TipEntradas, {{{"TEN:Descripcion", Value("COMPRA")}}, {{"TEN:Descripcion", Value("DONACION")}}});
@@ -51,34 +52,11 @@ protected:
     }
     void TearDown() override {
         app::SetPrintoutPlacementStore(nullptr);
-        CatalogueFixture::TearDown();
+        DocumentUi::TearDown();
     }
 
     ui::Window* receiptForm() { return formOn(thread_, list_); }
     ui::Window* lineForm(ui::Window* receipt) { return formOn(thread_, receipt); }
-    QTableWidget* lines(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
-    std::vector<std::string> cells(QTableWidget* t, int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < t->rowCount(); ++i)
-            if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
-        return out;
-    }
-    std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
-    // Types into an entry or a combo's text, then leaves it with Tab.
-    void enter(ui::Window* w, int control, const QString& value) {
-        ui::Control& c = w->at(control);
-        c.focus();
-        ASSERT_TRUE(runFor([&] { return c.hasFocus(); }));
-        QWidget* target = c.widget();
-        if (auto* e = c.as<QLineEdit>()) e->selectAll();
-        if (auto* cb = c.as<QComboBox>(); cb != nullptr && cb->lineEdit() != nullptr) {
-            cb->lineEdit()->selectAll();
-            target = cb->lineEdit();
-        }
-        QTest::keyClicks(target, value);
-        QTest::keyClick(target, Qt::Key_Tab);
-        settle();
-    }
     // A line through the line form: by article number or by bar code.
     void addLine(ui::Window* receipt, const QString& article, const QString& barcode, const QString& quantity,
                  const QString& cost) {
@@ -114,18 +92,6 @@ protected:
                     {{"DOR:ORDEN", Value(9)}, {"DOR:Articulo", Value(20)}, {"DOR:Cantidad", Value(5)},
                      {"DOR:Costo", Value(D(100))}}});
     }
-    // F3 in a list: the find window, once it is open (nullptr: it did not open).
-    ui::Window* openFind(QTableWidget* list) {
-        QTest::keyClick(list, Qt::Key_F3);
-        ui::Window* find = nullptr;
-        runFor([&] {
-            for (ui::Window* o : ui::Window::openWindows())
-                if (o->caption() == QStringLiteral("Buscar:") && o->isOpen()) find = o;
-            return find != nullptr;
-        });
-        settle();
-        return find;
-    }
     // A new receipt from the list, with the pending lines of order 9 called up.
     ui::Window* newReceiptFromOrder() {
         addOrder();
@@ -147,18 +113,6 @@ protected:
         long long n = 0;
         onThread([&] { n = FolioCounter(data::tables(), kReceiptFolio); });
         return n;
-    }
-    long long count(TableId t) { return static_cast<long long>(stored(t, data::decl(t).layout->field(0).name).size()); }
-    Decimal articleField(long long noArt, const char* field) {
-        Decimal v;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(TableId::Articulo);
-            g.BUFFER.clear();
-            g.BUFFER.set(g.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-            ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
-            v = g.BUFFER.number(g.declaration().fieldIndex(field));
-        });
-        return v;
     }
 
     IniStore ini{dir.file("talvor.INI")};
