@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -122,6 +123,9 @@ public:
         if (e->type() == QEvent::Resize || e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest) {
             placeBar();
             if (e->type() == QEvent::Resize) {
+                // The table places its own scroll bar after this event: the
+                // thumb follows once it has.
+                QTimer::singleShot(0, this, [this] { placeBar(); });
                 WindowEvent ev{EventKind::User, control_};
                 ev.key = BrowseList::kTagResized;
                 window_.post(ev);
