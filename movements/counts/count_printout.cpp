@@ -1,0 +1,66 @@
+// ReporteFisico: the count sheet of the count in the Fisico buffer, on the
+// document printout template. It shows what was counted, not the stock.
+#include "app/printout/document_printout.h"
+#include "movements/counts/counts.h"
+
+namespace tv::movements::counts {
+
+using data::TableId;
+using report::Align;
+using report::Item;
+
+namespace {
+
+report::ReportLayout CountSheetLayout() {
+    report::ReportLayout l;
+    l.title = "DetFisico Report";
+    l.pageHeaderArea = {250, 250, 8000, 1300};
+    l.detailArea = {250, 1550, 8000, 9190};
+    l.pageFooterArea = {250, 10740, 8000, 0};
+    report::Font title;
+    title.size = 14;
+    title.bold = true;
+    report::Font company = title;
+    company.size = 12;
+    l.pageHeader.items = {
+        Item::pageNumber(7240, 52, 500, Align::Right),
+        Item::value("GLO:EMPRESA", "s60", 1344, 0, 5313, Align::Center).withFont(company),
+        Item::fixed("Inventario físico", 2823, 281, 2354, Align::Center).withFont(title),
+        Item::value("FIS:Descripcion", "s60", 52, 688, 5000),
+        Item::value("FIS:Fecha", "d6", 7000, 688, 992, Align::Right),
+        Item::fixed("No Art", 52, 1042),
+        Item::fixed("Descripción", 844, 1042),
+        Item::fixed("UM", 4700, 1042),
+        Item::fixed("Existencia", 5719, 1042),
+        Item::fixed("Referencia", 6750, 1042),
+        Item::line(0, 1260, 8000, 0),
+    };
+    l.detail.height = 250;
+    l.detail.items = {
+        Item::value("DFI:CodigoArticulo", "n_10", 50, 50, 700, Align::Right),
+        Item::value("ART:Descripcion", "s70", 844, 52, 3800),
+        Item::value("UNI:UM", "s40", 4700, 52, 900),
+        Item::value("DFI:Existencia", "n10.2", 5719, 52, 800, Align::Right),
+        Item::value("DFI:Referencia", "s20", 6750, 52, 1240),
+    };
+    return l;
+}
+
+}  // namespace
+
+void ReporteFisico() {
+    app::DocumentPrintoutSetup s;
+    s.procedure = "ReporteFisico";
+    s.layout = CountSheetLayout();
+    s.lines = TableId::DetFisico;
+    s.linkKey = "DFI:KeyInventario";
+    s.range = app::PrintoutRange::HeaderRelation;
+    s.header = TableId::Fisico;
+    s.addedOrder = "dfi:CodigoArticulo";
+    s.joins = {{TableId::Fisico, "FIS:KeyId", {{"FIS:ID", "DFI:INVENTARIO"}}},
+               {TableId::Articulo, "ART:KeyNoArt", {{"ART:NoArt", "DFI:CodigoArticulo"}}},
+               {TableId::Unidades, "UNI:KeyCodigo", {{"UNI:Codigo", "ART:UM"}}}};
+    app::RunDocumentPrintout(s);
+}
+
+}  // namespace tv::movements::counts
