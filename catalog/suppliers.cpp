@@ -13,6 +13,7 @@
 #include "app/browse/browse_controller.h"
 #include "app/browse/list_actions.h"
 #include "app/browse/message_box.h"
+#include "app/form/form_buttons.h"
 #include "app/form/form_controller.h"
 #include "app/frame/procedures.h"
 #include "app/globals.h"
@@ -391,10 +392,7 @@ private:
     bool placesOpen_ = false;
 };
 
-void tip(ui::Control& c, const char* text) {
-    c.setTip(QString::fromUtf8(text));
-    c.setStatusText(QString::fromUtf8(text));
-}
+void tip(ui::Control& c, const char* text) { app::SetTipAndStatus(c, text); }
 
 }  // namespace
 
@@ -544,13 +542,7 @@ void UpdateProveedores() {
         c.setIcon(ui::programIcon(b.icon));
         x += 88;
     }
-    ui::Control& ok = w.add({ControlKind::Button, kOk, "?OK", QStringLiteral("Aceptar"), QRect(278, 362, 86, 28)});
-    tip(ok, "Acepta y guarda los datos");
-    ok.setIcon(ui::programIcon("WAOk.ICO"));
-    ui::Control& cancel =
-        w.add({ControlKind::Button, kCancel, "?CANCEL", QStringLiteral("Cancelar"), QRect(368, 362, 86, 28)});
-    tip(cancel, "Cancela la operación");
-    cancel.setIcon(ui::programIcon("WACancel.ico"));
+    app::AddOkCancel(w, kOk, kCancel, QRect(278, 362, 86, 28));
 
     SupplierForm form(w);
     form.SetOkCancel(kOk, kCancel);
@@ -623,13 +615,7 @@ void UpdateContactoProv() {
         tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(100, y, 260, 22), kCTab}), f.tipText);
         y += 28;
     }
-    ui::Control& ok = w.add({ControlKind::Button, kCOk, "?OK", QStringLiteral("Aceptar"), QRect(196, 154, 86, 28)});
-    tip(ok, "Acepta y guarda los datos");
-    ok.setIcon(ui::programIcon("WAOk.ICO"));
-    ui::Control& cancel =
-        w.add({ControlKind::Button, kCCancel, "?CANCEL", QStringLiteral("Cancelar"), QRect(288, 154, 86, 28)});
-    tip(cancel, "Cancela la operación");
-    cancel.setIcon(ui::programIcon("WACancel.ico"));
+    app::AddOkCancel(w, kCOk, kCCancel, QRect(196, 154, 86, 28));
 
     app::FormController form("UpdateContactoProv", w, TableId::ContProv);
     form.SetOkCancel(kCOk, kCCancel);

@@ -328,6 +328,8 @@ void BrowseList::SetUpControl() {
 }
 
 void BrowseList::FinishPick(int response) {
+    // A list whose window never set up (open elsewhere) has nothing to hand over.
+    if (tables_ == nullptr) return;
     switch (pick_.finish(Primary(), response)) {
         case list::SelectModeBuffer::Finish::RereadChosen: {
             // The caller gets the whole chosen record, read again by its key.

@@ -468,6 +468,9 @@ Window::Window(const QString& caption, QSize designedSize, Placement placement)
         main_ = new QMainWindow(s);
         main_->setWindowFlags(Qt::Widget);
         mdi_ = new QMdiArea(main_);
+        // A child that closes hands the front to the one used before it
+        // (a form over its list), not to the oldest child.
+        mdi_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
         main_->setCentralWidget(mdi_);
         main_->statusBar();
         layout->addWidget(main_);

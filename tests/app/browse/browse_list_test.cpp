@@ -844,6 +844,17 @@ TEST_F(BrowseTest, FindWindowWithoutAColumnAsksForOne) {
     answerFind(-1, QString(), kVsfCancel);
 }
 
+// A second start of a list that is open elsewhere opens nothing and ends
+// cleanly (its lists never set up their views).
+TEST_F(BrowseTest, AListOpenElsewhereEndsWithoutOpening) {
+    AddRunningProcedure("BrowseCatTest", 999);
+    ListRun& r = run();
+    start(r);
+    EXPECT_TRUE(r.done);
+    EXPECT_EQ(r.response, kCancelled);
+    RemoveRunningProcedure("BrowseCatTest");
+}
+
 TEST_F(BrowseTest, RefusedFindWindowLeavesSearchAndFilterUntouched) {
     seed({"Tornillo", "MOTOR", "Broca"});
     ListRun& r = run();

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,11 @@
 #include "platform/types/decimal.h"
 #include "platform/types/record.h"
 #include "tests/support/scratch_dir.h"
+
+namespace tv {
+// Failures show numbers as numbers.
+inline void PrintTo(const Decimal& d, std::ostream* os) { *os << d.toText(); }
+}  // namespace tv
 
 namespace tv::movements::test {
 

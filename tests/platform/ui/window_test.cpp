@@ -689,6 +689,30 @@ TEST(Frame, ChildWindowsOpenWhollyInsideTheFrame) {
     Window::setFrameArea(nullptr);
 }
 
+// A look-up list closing over a form: the form comes back to the front,
+// not the list the form was opened from.
+TEST(Frame, AChildThatClosesHandsTheFrontToTheOneUsedBeforeIt) {
+    Recorder frame;
+    frame.size = QSize(1000, 700);
+    frame.start(Window::Placement::Frame);
+    Recorder list, form, picker;
+    for (Recorder* r : {&list, &form, &picker}) {
+        r->size = QSize(400, 300);
+        r->start(Window::Placement::FrameChild);
+        r->window->restoreAndActivate();
+        ASSERT_TRUE(runFor([r] { return r->window->isActive(); }));
+    }
+    picker.finish();
+    ASSERT_TRUE(runFor([&] { return form.window->isActive(); }));
+    EXPECT_FALSE(list.window->isActive());
+    const QList<QMdiSubWindow*> stacking = frame.window->mdiArea()->subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stacking.size(), 2);
+    EXPECT_EQ(stacking.back()->widget(), form.window->widget());
+    form.finish();
+    list.finish();
+    frame.finish();
+}
+
 TEST(Frame, AWindowUnderAChildOfItsThreadSendsTheUserToTheFrame) {
     // The administrator login (a window of its own) under the user list (a
     // child of the frame): the user clicks the login, which takes no input;

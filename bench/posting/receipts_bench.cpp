@@ -1,0 +1,326 @@
+// Completing receipts beside the bare SQLite C API doing the same reads and
+// writes: a receipt of 1,000 lines in one transaction, and 1,000 one-line
+// receipts completed one after another (each a durable commit).
+//
+// Per line both read the article by number, rewrite it, and add a ledger
+// row and a supplier price row; per receipt they check the folio, read the
+// receipt type and the lines, advance the folio and store the header. The
+// bare schema has the same columns and keys (SQLite's NOCASE for the no-case
+// keys), the same journal (WAL) and synchronous FULL.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "data/thread_table_set.h"
+#include "data/transaction.h"
+#include "movements/receipts/receipt_posting.h"
+#include "platform/errors/error_reporter.h"
+#include "platform/storage/storage.h"
+
+namespace {
+
+using namespace tv;
+using data::TableId;
+namespace fs = std::filesystem;
+
+constexpr int kArticles = 200;
+
+// A folder of its own for each benchmark, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        std::string t = (fs::temp_directory_path() / "tv_posting_XXXXXX").string();
+        path_ = mkdtemp(t.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// ---------------------------------------------------------------------------
+// Ours: the posting through the table layer.
+
+class OurDb {
+public:
+    explicit OurDb(const fs::path& dir) : conn_(dir / "talvor.db"), tables_(conn_) {
+        ErrorReporter::instance().setUp();
+        data::DataTransaction tx(tables_);
+        put(TableId::TipEntradas, {{"TEN:Descripcion", Value("COMPRA")}});
+        put(TableId::Folios, {{"FOL:ENTRADAS", Value(1)}});
+        for (int a = 1; a <= kArticles; ++a)
+            put(TableId::Articulo, {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},
+                                    {"ART:ExistenciaAnterior", Value(100)}, {"ART:COSTOPROMEDIO", Value(5)}});
+        tx.commit();
+    }
+    // Stores the lines of `receipts` receipts from folio `first` on, `each` lines each.
+    void storeLines(long long first, int receipts, int each) {
+        data::DataTransaction tx(tables_);
+        for (long long folio = first; folio < first + receipts; ++folio)
+            for (int i = 0; i < each; ++i)
+                put(TableId::DetEntradas, {{"DEN:ENTRADA", Value(folio)},
+                                           {"DEN:CodigoArticulo", Value((folio + i) % kArticles + 1)},
+                                           {"DEN:Cantidad", Value(2)},
+                                           {"DEN:CostoUnitario", Value(Decimal::fromScaled(750, 2))}});
+        tx.commit();
+    }
+    bool complete(long long folio) {
+        Record& h = tables_.buffer(TableId::Entradas);
+        const data::TableDecl& d = data::decl(TableId::Entradas);
+        h.clear();
+        h.set(d.fieldIndex("ENT:Folio"), Value(folio));
+        h.set(d.fieldIndex("ENT:TIPO"), Value(1));
+        h.set(d.fieldIndex("ENT:PROVEEDOR"), Value("PROV1"));
+        h.set(d.fieldIndex("ENT:Referencia"), Value("FACT-1"));
+        return movements::receipts::CompleteReceipt(tables_);
+    }
+
+private:
+    void put(TableId t, const std::vector<std::pair<const char*, Value>>& values) {
+        data::TableGateway& g = tables_.gateway(t);
+        g.BUFFER.clear();
+        for (const auto& [f, v] : values) g.BUFFER.set(g.declaration().fieldIndex(f), v);
+        g.InsertRecord();
+    }
+    storage::Connection conn_;
+    data::ThreadTableSet tables_;
+};
+
+// ---------------------------------------------------------------------------
+// The bare C API.
+
+const char* kBareSchema = R"(
+CREATE TABLE Articulo(r INTEGER PRIMARY KEY, ID INTEGER, NoArt INTEGER, Descripcion TEXT, UM INTEGER, Marca INTEGER,
+  categoria INTEGER, CodigoBarras TEXT, Modelo TEXT, Tamano TEXT, CAPACIDAD TEXT, FOTOGRAFIA TEXT, StockMaximo REAL,
+  StockMinimo REAL, StockIdeal REAL, ExistenciaAnterior REAL, Entradas REAL, Salidas REAL, Pedido REAL, Recibido REAL,
+  COSTOPROMEDIO REAL, Notas TEXT);
+CREATE UNIQUE INDEX a0 ON Articulo(ID);
+CREATE UNIQUE INDEX a1 ON Articulo(NoArt) WHERE NoArt<>0;
+CREATE INDEX a2 ON Articulo(Descripcion COLLATE NOCASE, r);
+CREATE INDEX a3 ON Articulo(UM, r);
+CREATE INDEX a4 ON Articulo(Marca, r);
+CREATE INDEX a5 ON Articulo(categoria, r);
+CREATE INDEX a6 ON Articulo(CodigoBarras COLLATE NOCASE, r) WHERE CodigoBarras<>'';
+CREATE TABLE DetEntradas(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADA INTEGER, CodigoArticulo INTEGER, CODBARRAS TEXT,
+  Cantidad REAL, CostoUnitario REAL);
+CREATE UNIQUE INDEX d0 ON DetEntradas(ID) WHERE ID<>0;
+CREATE INDEX d1 ON DetEntradas(ENTRADA, r);
+CREATE INDEX d2 ON DetEntradas(CodigoArticulo, r);
+CREATE INDEX d3 ON DetEntradas(CODBARRAS COLLATE NOCASE, r) WHERE CODBARRAS<>'';
+CREATE TABLE Entradas(r INTEGER PRIMARY KEY, Id INTEGER, Folio INTEGER, TIPO INTEGER, Fecha INTEGER,
+  OrdenCompra INTEGER, PROVEEDOR TEXT, Referencia TEXT);
+CREATE UNIQUE INDEX e0 ON Entradas(Id);
+CREATE UNIQUE INDEX e1 ON Entradas(Folio) WHERE Folio<>0;
+CREATE INDEX e2 ON Entradas(TIPO, r);
+CREATE INDEX e3 ON Entradas(Fecha, r);
+CREATE INDEX e4 ON Entradas(OrdenCompra, r);
+CREATE INDEX e5 ON Entradas(PROVEEDOR COLLATE NOCASE, r);
+CREATE TABLE Kardex(r INTEGER PRIMARY KEY, ID INTEGER, ARTICULO INTEGER, Fecha INTEGER, Documento TEXT,
+  Concepto TEXT, Referencia TEXT, Entrada REAL, Salida REAL, Existencia REAL, COSTOUNITARIO REAL, COSTOPROMEDIO REAL);
+CREATE UNIQUE INDEX k0 ON Kardex(ID) WHERE ID<>0;
+CREATE INDEX k1 ON Kardex(Fecha, r) WHERE Fecha<>0;
+CREATE INDEX k2 ON Kardex(ARTICULO, r) WHERE ARTICULO<>0;
+CREATE INDEX k3 ON Kardex(Documento COLLATE NOCASE, r);
+CREATE TABLE PreProv(r INTEGER PRIMARY KEY, ID INTEGER, Articulo INTEGER, PROVEEDOR TEXT, Entrada INTEGER, Precio REAL);
+CREATE UNIQUE INDEX p0 ON PreProv(ID) WHERE ID<>0;
+CREATE INDEX p1 ON PreProv(Articulo, r);
+CREATE INDEX p2 ON PreProv(PROVEEDOR COLLATE NOCASE, r);
+CREATE INDEX p3 ON PreProv(Entrada, r);
+CREATE TABLE Folios(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADAS INTEGER, SALIDAS INTEGER, ORDENCOMPRA INTEGER);
+CREATE TABLE TipEntradas(r INTEGER PRIMARY KEY, Codigo INTEGER, Descripcion TEXT);
+CREATE UNIQUE INDEX t0 ON TipEntradas(Codigo) WHERE Codigo<>0;
+)";
+
+class BareDb {
+public:
+    explicit BareDb(const fs::path& dir) {
+        sqlite3_open((dir / "bare.db").c_str(), &db_);
+        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+        exec(kBareSchema);
+        exec("BEGIN");
+        exec("INSERT INTO TipEntradas(Codigo, Descripcion) VALUES(1, 'COMPRA')");
+        exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 1, 0, 0)");
+        for (int a = 1; a <= kArticles; ++a)
+            exec("INSERT INTO Articulo VALUES(NULL," + std::to_string(a) + "," + std::to_string(a) + ",'ARTICULO " +
+                 std::to_string(a) + "',0,0,0,'','','','','',0,0,0,100,0,0,0,0,5,'')");
+        exec("COMMIT");
+        prepare(folioUsed_, "SELECT r FROM Entradas WHERE Folio=?1");
+        prepare(type_, "SELECT Descripcion FROM TipEntradas WHERE Codigo=?1");
+        prepare(lines_, "SELECT CodigoArticulo, Cantidad, CostoUnitario FROM DetEntradas WHERE ENTRADA=?1 ORDER BY r");
+        prepare(article_,
+                "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
+        prepare(updateArticle_, "UPDATE Articulo SET Entradas=?1, COSTOPROMEDIO=?2 WHERE r=?3");
+        prepare(maxKardex_, "SELECT coalesce(max(ID),0) FROM Kardex");
+        prepare(maxPrice_, "SELECT coalesce(max(ID),0) FROM PreProv");
+        prepare(maxHeader_, "SELECT coalesce(max(Id),0) FROM Entradas");
+        prepare(kardex_,
+                "INSERT INTO Kardex(ID, ARTICULO, Fecha, Documento, Concepto, Referencia, Entrada, Salida, Existencia,"
+                " COSTOUNITARIO, COSTOPROMEDIO) VALUES(?1,?2,0,?3,?4,?5,?6,0,?7,?8,?9)");
+        prepare(price_, "INSERT INTO PreProv(ID, Articulo, PROVEEDOR, Entrada, Precio) VALUES(?1,?2,?3,?4,?5)");
+        prepare(folio_, "SELECT r, ENTRADAS FROM Folios LIMIT 1");
+        prepare(updateFolio_, "UPDATE Folios SET ENTRADAS=?1 WHERE r=?2");
+        prepare(header_,
+                "INSERT INTO Entradas(Id, Folio, TIPO, Fecha, OrdenCompra, PROVEEDOR, Referencia)"
+                " VALUES(?1,?2,1,0,0,'PROV1','FACT-1')");
+        prepare(addLine_,
+                "INSERT INTO DetEntradas(ID, ENTRADA, CodigoArticulo, CODBARRAS, Cantidad, CostoUnitario)"
+                " VALUES((SELECT coalesce(max(ID),0)+1 FROM DetEntradas),?1,?2,'',2,7.5)");
+    }
+    ~BareDb() {
+        for (sqlite3_stmt* s : {folioUsed_, type_, lines_, article_, updateArticle_, maxKardex_, maxPrice_, maxHeader_,
+                                kardex_, price_, folio_, updateFolio_, header_, addLine_})
+            sqlite3_finalize(s);
+        sqlite3_close(db_);
+    }
+    void storeLines(long long first, int receipts, int each) {
+        exec("BEGIN");
+        for (long long folio = first; folio < first + receipts; ++folio)
+            for (int i = 0; i < each; ++i) {
+                sqlite3_bind_int64(addLine_, 1, folio);
+                sqlite3_bind_int64(addLine_, 2, (folio + i) % kArticles + 1);
+                step(addLine_);
+            }
+        exec("COMMIT");
+    }
+    bool complete(long long folio) {
+        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
+        sqlite3_bind_int64(folioUsed_, 1, folio);
+        const bool used = sqlite3_step(folioUsed_) == SQLITE_ROW;
+        sqlite3_reset(folioUsed_);
+        if (used) return rollback();
+        sqlite3_bind_int64(type_, 1, 1);
+        std::string concepto;
+        if (sqlite3_step(type_) == SQLITE_ROW) concepto = reinterpret_cast<const char*>(sqlite3_column_text(type_, 0));
+        sqlite3_reset(type_);
+        long long kardexId = one(maxKardex_), priceId = one(maxPrice_);
+        const std::string document = "ENT-" + std::to_string(folio);
+        sqlite3_bind_int64(lines_, 1, folio);
+        while (sqlite3_step(lines_) == SQLITE_ROW) {
+            const long long noArt = sqlite3_column_int64(lines_, 0);
+            const double qty = sqlite3_column_double(lines_, 1), cost = sqlite3_column_double(lines_, 2);
+            sqlite3_bind_int64(article_, 1, noArt);
+            if (sqlite3_step(article_) != SQLITE_ROW) {
+                sqlite3_reset(article_);
+                sqlite3_reset(lines_);
+                return rollback();
+            }
+            const long long row = sqlite3_column_int64(article_, 0);
+            const double stock = sqlite3_column_double(article_, 1) + sqlite3_column_double(article_, 2) -
+                                 sqlite3_column_double(article_, 3);
+            const double average = sqlite3_column_double(article_, 4);
+            const double entradas = sqlite3_column_double(article_, 2) + qty;
+            sqlite3_reset(article_);
+            const double newAverage = stock <= 0 ? cost : (stock * average + qty * cost) / (stock + qty);
+            sqlite3_bind_double(updateArticle_, 1, entradas);
+            sqlite3_bind_double(updateArticle_, 2, newAverage);
+            sqlite3_bind_int64(updateArticle_, 3, row);
+            step(updateArticle_);
+            sqlite3_bind_int64(kardex_, 1, ++kardexId);
+            sqlite3_bind_int64(kardex_, 2, noArt);
+            sqlite3_bind_text(kardex_, 3, document.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(kardex_, 4, concepto.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(kardex_, 5, "FACT-1", -1, SQLITE_STATIC);
+            sqlite3_bind_double(kardex_, 6, qty);
+            sqlite3_bind_double(kardex_, 7, stock + qty);
+            sqlite3_bind_double(kardex_, 8, cost);
+            sqlite3_bind_double(kardex_, 9, newAverage);
+            step(kardex_);
+            sqlite3_bind_int64(price_, 1, ++priceId);
+            sqlite3_bind_int64(price_, 2, noArt);
+            sqlite3_bind_text(price_, 3, "PROV1", -1, SQLITE_STATIC);
+            sqlite3_bind_int64(price_, 4, folio);
+            sqlite3_bind_double(price_, 5, cost);
+            step(price_);
+        }
+        sqlite3_reset(lines_);
+        if (sqlite3_step(folio_) == SQLITE_ROW) {
+            const long long row = sqlite3_column_int64(folio_, 0), counter = sqlite3_column_int64(folio_, 1);
+            sqlite3_reset(folio_);
+            sqlite3_bind_int64(updateFolio_, 1, std::max(counter, folio + 1));
+            sqlite3_bind_int64(updateFolio_, 2, row);
+            step(updateFolio_);
+        } else {
+            sqlite3_reset(folio_);
+        }
+        sqlite3_bind_int64(header_, 1, one(maxHeader_) + 1);
+        sqlite3_bind_int64(header_, 2, folio);
+        step(header_);
+        return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+
+private:
+    void exec(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+    void prepare(sqlite3_stmt*& s, const char* sql) { sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr); }
+    static void step(sqlite3_stmt* s) {
+        sqlite3_step(s);
+        sqlite3_reset(s);
+    }
+    static long long one(sqlite3_stmt* s) {
+        long long v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+        sqlite3_reset(s);
+        return v;
+    }
+    bool rollback() {
+        exec("ROLLBACK");
+        return false;
+    }
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt *folioUsed_ = nullptr, *type_ = nullptr, *lines_ = nullptr, *article_ = nullptr,
+                 *updateArticle_ = nullptr, *maxKardex_ = nullptr, *maxPrice_ = nullptr, *maxHeader_ = nullptr,
+                 *kardex_ = nullptr, *price_ = nullptr, *folio_ = nullptr, *updateFolio_ = nullptr,
+                 *header_ = nullptr, *addLine_ = nullptr;
+};
+
+// One receipt of 1,000 lines per iteration; the lines are stored untimed.
+template <class Db>
+void ReceiptOf1000Lines(benchmark::State& state) {
+    TempDir dir;
+    Db db(dir.path());
+    long long folio = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        db.storeLines(folio, 1, 1000);
+        state.ResumeTiming();
+        if (!db.complete(folio)) state.SkipWithError("the receipt was not completed");
+        ++folio;
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+
+// 1,000 one-line receipts completed one after another per iteration.
+template <class Db>
+void OneLineReceipts1000(benchmark::State& state) {
+    TempDir dir;
+    Db db(dir.path());
+    long long folio = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        db.storeLines(folio, 1000, 1);
+        state.ResumeTiming();
+        for (int i = 0; i < 1000; ++i)
+            if (!db.complete(folio + i)) state.SkipWithError("a receipt was not completed");
+        folio += 1000;
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+
+void BM_Receipt1000Lines_Ours(benchmark::State& s) { ReceiptOf1000Lines<OurDb>(s); }
+void BM_Receipt1000Lines_Bare(benchmark::State& s) { ReceiptOf1000Lines<BareDb>(s); }
+void BM_OneLineReceipts1000_Ours(benchmark::State& s) { OneLineReceipts1000<OurDb>(s); }
+void BM_OneLineReceipts1000_Bare(benchmark::State& s) { OneLineReceipts1000<BareDb>(s); }
+
+BENCHMARK(BM_Receipt1000Lines_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Receipt1000Lines_Bare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneLineReceipts1000_Ours)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OneLineReceipts1000_Bare)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace

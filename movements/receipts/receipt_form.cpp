@@ -1,0 +1,405 @@
+// UpdateEntradas: one goods receipt with its lines; "Aceptar" posts it.
+#include <memory>
+#include <optional>
+
+#include <QDate>
+
+#include "app/browse/browse_list.h"
+#include "app/browse/message_box.h"
+#include "app/form/field_binding.h"
+#include "app/form/form_buttons.h"
+#include "app/form/form_controller.h"
+#include "app/form/lookup_drop_combo.h"
+#include "catalog/suppliers.h"
+#include "movements/common/stock.h"
+#include "movements/receipts/receipt_controls.h"
+#include "movements/receipts/receipt_lines_view.h"
+#include "movements/receipts/receipt_posting.h"
+#include "movements/receipts/receipts.h"
+#include "platform/errors/error_reporter.h"
+#include "platform/threads/thread_state.h"
+#include "platform/types/date.h"
+#include "platform/types/text.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/window.h"
+
+namespace tv::movements::receipts {
+
+using data::TableId;
+using ui::ControlKind;
+using namespace form_ui;
+
+namespace {
+
+constexpr int kMsgCancelChanges = 10;
+constexpr int kMsgNoDelete = 14;
+constexpr int kMsgNoChange = 41;
+constexpr int kSupplierList = 1;
+constexpr int kLineForm = 2;
+
+int EntField(const char* name) { return data::decl(TableId::Entradas).fieldIndex(name); }
+
+class ReceiptForm;
+
+// Lines are added under the folio the header shows: refused (with the
+// reason, the focus on the folio) while that folio is zero, used by a
+// stored receipt or carried by another form's lines.
+class LineGuard : public app::WindowComponent {
+public:
+    explicit LineGuard(ReceiptForm& form) : form_(form) {}
+    bool TakeEvent(app::WindowController&, const ui::WindowEvent& e) override;
+
+private:
+    ReceiptForm& form_;
+};
+
+class ReceiptForm : public app::FormController {
+public:
+    explicit ReceiptForm(ui::Window& w)
+        : FormController("UpdateEntradas", w, TableId::Entradas), tracker_(kReceiptLines), guard_(*this) {}
+
+    void AddLines(app::BrowseListSetup setup) {
+        lines_ = std::make_unique<app::BrowseList>(*this, std::move(setup));
+        lines_->ASKPROCEDURE = kLineForm;
+        // The guard sees the insert before the list does.
+        AddComponent(&guard_);
+        AddComponent(lines_.get());
+    }
+
+    bool MayAddLines() {
+        TakeControl(kFolio);
+        const long long folio = Buffer().number(folio_).toInt64();
+        std::optional<std::string> why = FolioRefusedForLines(Tables(), kReceiptFolio, folio, tracker_);
+        if (!why) return true;
+        app::ShowMessage(kFolioCaption, *why, app::MessageIcon::None);
+        Win().at(kFolio).focus();
+        return false;
+    }
+
+    // ----- set-up and tear-down
+
+    int SetUpBeforeOpen() override {
+        // Receipts are entered and looked at, never changed or deleted.
+        if (REQUEST == kChange || REQUEST == kDelete) {
+            ErrorReporter::instance().raise(REQUEST == kChange ? kMsgNoChange : kMsgNoDelete);
+            RESPONSE = kCancelled;
+            return app::kSetUpNotNeeded;
+        }
+        const int r = FormController::SetUpBeforeOpen();
+        if (r != app::kSetUpOk) return r;
+        return lines_->SetUpView(Tables()) ? app::kSetUpOk : 4;
+    }
+
+    void SetUpAfterOpen() override {
+        if (REQUEST == kInsert) Buffer().set(folio_, Value(FolioForNewDocument(Tables(), kReceiptFolio)));
+        lines_->SetUpControl();
+        FormController::SetUpAfterOpen();
+        if (ViewMode()) {
+            // The lines still scroll; they cannot be changed here.
+            Win().at(kLines).setDisabled(false);
+            for (int b : {kLineInsert, kLineChange, kLineDelete}) Win().at(b).setHidden(true);
+        }
+        ShowDerived();
+        LockFolio();
+    }
+
+    int TearDown() override {
+        // A new receipt that was not stored leaves nothing behind: its lines
+        // and its pending header go (also when the program closes).
+        if (REQUEST == kInsert && RESPONSE != kCompleted && PRIMARY != nullptr && !ReleaseNew()) {
+            if (Gateway().AUTOINCDONE != 0) Gateway().CancelPendingInsert();
+        }
+        return FormController::TearDown();
+    }
+
+    // ----- events
+
+    int DispatchEvent(const ui::WindowEvent& e) override {
+        const int r = FormController::DispatchEvent(e);
+        if (!Closed()) ShowDerived();
+        return r;
+    }
+
+    int OnAccepted(int control) override {
+        if (Closed()) return 0;
+        switch (control) {
+            case kFolio: {
+                const Decimal before = Buffer().number(folio_);
+                TakeControl(kFolio);
+                if (Buffer().number(folio_) != before) lines_->ResetFromStart();
+                return 0;
+            }
+            case kProveedor:
+                TakeControl(kProveedor);
+                CheckSupplier();
+                return 0;
+            case kProveedorLookup:
+                LookUpSupplier();
+                return 0;
+            case kCalendar:
+                PickDate();
+                return 0;
+            case kLlamar:
+                CallUp();
+                return 0;
+            default:
+                return FormController::OnAccepted(control);
+        }
+    }
+
+    uint8_t CallSubProcedure(int number, uint8_t request) override {
+        if (ViewMode()) return kCancelled;
+        const uint8_t r = FormController::CallSubProcedure(number, request);
+        if (number == kLineForm) {
+            tracker_.AfterLineForm(Tables().buffer(TableId::DetEntradas), request, r);
+            LockFolio();
+        }
+        return r;
+    }
+
+    int OnCompleted() override {
+        if (Closed()) return 0;
+        if (REQUEST != kInsert) return FormController::OnCompleted();
+        if (CompleteReceipt(Tables(), &tracker_)) {
+            app::DittoStore::current().save(Name(), Buffer());
+            // Its lines belong to the stored receipt now.
+            tracker_ = LineTracker(kReceiptLines);
+            RESPONSE = kCompleted;
+            CloseWithResponse(kCompleted);
+            return 0;
+        }
+        // Nothing was stored; the form is as it was.
+        if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
+        ShowRecord();
+        ShowDerived();
+        FocusFirstField();
+        return 0;
+    }
+
+    int OnCloseRequest() override {
+        if (Closed() || REQUEST != kInsert || RESPONSE == kCompleted || PRIMARY == nullptr)
+            return FormController::OnCloseRequest();
+        if (CANCELACTION == 2 && RecordChanged() &&
+            ErrorReporter::instance().raise(kMsgCancelChanges) != Answer::Yes) {
+            FocusFirstField();
+            return 0;
+        }
+        if (!ReleaseNew()) {
+            FocusFirstField();
+            return 0;
+        }
+        if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
+        CloseWithResponse(kCancelled);
+        return 0;
+    }
+
+protected:
+    bool AcceptControl(ui::Control& c) override {
+        if (c.number() != kProveedor || c.hidden() || c.disabled()) return FormController::AcceptControl(c);
+        return TakeControl(kProveedor) && CheckSupplier();
+    }
+
+private:
+    Record& Supplier() const { return Tables().buffer(TableId::Proveedores); }
+    int PvdField(const char* name) const { return data::decl(TableId::Proveedores).fieldIndex(name); }
+
+    // The lines this form stored and its pending header, in one unit.
+    bool ReleaseNew() {
+        data::TableGateway& g = Gateway();
+        if (tracker_.Empty() && g.AUTOINCDONE == 0) return true;
+        return tracker_.DeleteStored(Tables(), [&g](Posting& p) {
+            return g.AUTOINCDONE == 0 || g.CancelPendingInsert() == data::kDone || p.TableFailed(g);
+        });
+    }
+
+    // Once the receipt has a line its folio stays: the lines carry it.
+    void LockFolio() {
+        if (REQUEST != kInsert) return;
+        const bool locked = !tracker_.Empty() || HasLines(Tables(), kReceiptLines, Buffer().get(folio_));
+        Win().at(kFolio).setReadOnly(locked);
+    }
+
+    void ShowField(int control, const char* field, const char* picture) {
+        Win().at(control).setText(QString::fromStdString(
+            app::ShowField(Buffer(), EntField(field), *Picture::parse(picture))));
+    }
+
+    // The supplier's name and the type's description, as the header names them.
+    void ShowDerived() {
+        Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
+        Tables().gateway(TableId::Proveedores).ReadByKeyOrClear("PVD:KeyCodigo");
+        Win().at(kNombre).setText(
+            QString::fromStdString(std::string(rtrim(Supplier().get(PvdField("PVD:Nombre")).asText()))));
+        const data::TableDecl& ten = data::decl(TableId::TipEntradas);
+        Record& type = Tables().buffer(TableId::TipEntradas);
+        type.set(ten.fieldIndex("TEN:Codigo"), Buffer().get(EntField("ENT:TIPO")));
+        Tables().gateway(TableId::TipEntradas).ReadByKeyOrClear("TEN:KeyCodigo");
+        Win().at(kTipoDesc).setText(
+            QString::fromStdString(std::string(rtrim(type.get(ten.fieldIndex("TEN:Descripcion")).asText()))));
+    }
+
+    // A supplier code that names no supplier opens the supplier list; false
+    // (the focus on the code) when nothing was chosen there.
+    bool CheckSupplier() {
+        if (trim(Buffer().get(proveedor_).asText()).empty()) return true;
+        Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
+        if (Tables().gateway(TableId::Proveedores).ReadByKey("PVD:KeyCodigo") == data::kDone) return true;
+        if (CallSubProcedure(kSupplierList, kSelect) == kCompleted) {
+            Buffer().set(proveedor_, Supplier().get(PvdField("PVD:Codigo")));
+            ShowField(kProveedor, "ENT:PROVEEDOR", "s15");
+            return true;
+        }
+        Win().at(kProveedor).focus();
+        return false;
+    }
+
+    // What the user typed, taken into the buffers first; false (after the
+    // message, the focus on the entry) when a text cannot be read.
+    bool SaveScreen(int except = 0) {
+        for (int c : {kFolio, kFecha, kProveedor, kReferencia})
+            if (c != except && !TakeControl(c)) return false;
+        UpdateComponents();
+        return true;
+    }
+
+    void LookUpSupplier() {
+        if (!SaveScreen()) return;
+        Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
+        if (CallSubProcedure(kSupplierList, kSelect) == kCompleted)
+            Buffer().set(proveedor_, Supplier().get(PvdField("PVD:Codigo")));
+        ShowRecord();
+    }
+
+    void PickDate() {
+        // The date typed (even one that cannot be read) gives way to the one picked.
+        if (!SaveScreen(kFecha)) return;
+        const int fecha = EntField("ENT:Fecha");
+        QDate start = QDate::currentDate();
+        if (std::optional<Ymd> d = ymdFromDate(static_cast<long>(Buffer().number(fecha).toInt64())))
+            start = QDate(d->year, d->month, d->day);
+        if (std::optional<QDate> picked = ui::pickDate(start, QString::fromUtf8(ui::kCalendarTitle), Win().topWidget()))
+            Buffer().set(fecha, Value(dateFromYmd(picked->year(), picked->month(), picked->day())));
+        ShowRecord();
+    }
+
+    // "Llamar datos": the order's pending lines become this receipt's.
+    void CallUp() {
+        if (!SaveScreen()) return;
+        if (Buffer().number(EntField("ENT:OrdenCompra")).isZero()) return;
+        if (!CallUpOrder(Tables(), tracker_)) return;
+        ShowRecord();
+        lines_->ResetFromStart();
+        Win().at(kLlamar).setDisabled(true);
+        Win().at(kOrden).setDisabled(true);
+        LockFolio();
+    }
+
+    int folio_ = EntField("ENT:Folio");
+    int proveedor_ = EntField("ENT:PROVEEDOR");
+    LineTracker tracker_;
+    LineGuard guard_;
+    std::unique_ptr<app::BrowseList> lines_;
+};
+
+bool LineGuard::TakeEvent(app::WindowController&, const ui::WindowEvent& e) {
+    if (e.kind != ui::EventKind::Accepted || e.control != kLineInsert || form_.ViewMode() || form_.Closed())
+        return false;
+    return !form_.MayAddLines();
+}
+
+void tip(ui::Control& c, const char* text) { app::SetTipAndStatus(c, text); }
+
+app::BrowseListSetup LinesSetup() {
+    app::BrowseListSetup s;
+    s.listControl = kLines;
+    s.primary = TableId::DetEntradas;
+    s.joins = {{TableId::Articulo, "ART:KeyNoArt", {{"ART:NoArt", "DEN:CodigoArticulo"}}}};
+    s.format =
+        "[52R(2)|M*@n_10@167L(2)|M*@s40@]|M~Artículo~21L(2)|M*~UM~@n_3@45R(2)|M*~Cantidad~@n10.2@49R(2)|M*~Costo "
+        "Unitario~@n10.2@56R(2)|M*~Importe~@n-14.2@";
+    s.columns = {{"DEN:CodigoArticulo"}, {"ART:Descripcion"}, {"ART:UM"}, {"DEN:Cantidad"}, {"DEN:CostoUnitario"},
+                 ReceiptAmountColumn("loc:Importe")};
+    s.orders = {ReceiptLinesOrder()};
+    s.findColumns =
+        "UM|@n_3|ART:UM|Cantidad|@n10.2|den:Cantidad|Costo Unitario|@n10.2|den:CostoUnitario|Importe|@n-14.2|"
+        "loc:Importe|";
+    s.buttons.insert = kLineInsert;
+    s.buttons.change = kLineChange;
+    s.buttons.del = kLineDelete;
+    return s;
+}
+
+}  // namespace
+
+void UpdateEntradas() {
+    ui::Window w(QString::fromUtf8("Entrada de almacén"), QSize(660, 540), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 652, 490)});
+    w.add({ControlKind::Tab, kTab, "?TAB1", QString::fromUtf8("Entrada de almacén"), {}, kSheet});
+    auto prompt = [&](int n, const char* name, const char* text, QRect r) {
+        w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
+    };
+    auto entry = [&](int n, const char* name, QRect r, const char* tipText) {
+        tip(w.add({ControlKind::Entry, n, name, {}, r, kTab}), tipText);
+    };
+    auto button = [&](int n, const char* name, const char* text, QRect r, const char* tipText) -> ui::Control& {
+        ui::Control& c = w.add({ControlKind::Button, n, name, QString::fromUtf8(text), r, kTab});
+        tip(c, tipText);
+        return c;
+    };
+    prompt(kFolioPrompt, "?ENT:Folio:Prompt", "&Folio:", QRect(8, 10, 80, 20));
+    entry(kFolio, "?ENT:Folio", QRect(96, 8, 100, 22), "Folio de la entrada");
+    prompt(kFechaPrompt, "?ENT:Fecha:Prompt", "&Fecha:", QRect(240, 10, 50, 20));
+    entry(kFecha, "?ENT:Fecha", QRect(296, 8, 100, 22), "Fecha de entrada");
+    button(kCalendar, "?CALENDAR", "...", QRect(398, 8, 28, 22), "Buscar fecha");
+    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 632, 50), kTab});
+    prompt(kTipoPrompt, "?ENT:TIPO:Prompt", "&Tipo:", QRect(16, 58, 70, 20));
+    tip(w.add({ControlKind::DropCombo, kTipo, "?ENT:TIPO", {}, QRect(96, 56, 150, 22), kTab}), "Tipo de entrada");
+    prompt(kTipoDescPrompt, "?TEN:Descripcion:Prompt", "&Descripcion:", QRect(260, 58, 80, 20));
+    tip(w.add({ControlKind::DisplayString, kTipoDesc, "?TEN:Descripcion", {}, QRect(344, 58, 286, 20), kTab}),
+        "Descripción del tipo de entrada");
+    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP2", QStringLiteral("Proveedor:"), QRect(6, 92, 632, 50), kTab});
+    prompt(kProveedorPrompt, "?ENT:PROVEEDOR:Prompt", "&Proveedor:", QRect(16, 114, 78, 20));
+    entry(kProveedor, "?ENT:PROVEEDOR", QRect(96, 112, 120, 22), "Código del proveedor");
+    button(kProveedorLookup, "?LOOKUP1", "", QRect(218, 112, 26, 22), "Buscar proveedor").setIcon(ui::programIcon("LUPA.ICO"));
+    prompt(kNombrePrompt, "?PVD:Nombre:Prompt", "&Nombre:", QRect(260, 114, 80, 20));
+    tip(w.add({ControlKind::DisplayString, kNombre, "?PVD:Nombre", {}, QRect(344, 114, 286, 20), kTab}),
+        "Nombre del proveedor");
+    prompt(kOrdenPrompt, "?ENT:OrdenCompra:Prompt", "&Orden Compra:", QRect(8, 152, 90, 20));
+    tip(w.add({ControlKind::DropCombo, kOrden, "?ENT:OrdenCompra", {}, QRect(100, 150, 100, 22), kTab}),
+        "Orden de compra");
+    prompt(kReferenciaPrompt, "?ENT:Referencia:Prompt", "&Referencia:", QRect(240, 152, 80, 20));
+    entry(kReferencia, "?ENT:Referencia", QRect(324, 150, 180, 22), "Referencia de compra");
+    button(kLlamar, "?LLAMAR", "Llamar datos", QRect(8, 180, 110, 26), "Llamar datos de la orden de compra");
+    w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Artículos de la entrada:"),
+           QRect(8, 214, 200, 18), kTab});
+    tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 234, 628, 180), kTab}), "Artículos de la entrada");
+    button(kLineInsert, "?INSERT", "&Agregar", QRect(8, 420, 84, 28), "Agregar artículo a la entrada")
+        .setIcon(ui::programIcon("WAINSERT.ICO"));
+    button(kLineChange, "?CHANGE", "&Cambiar", QRect(96, 420, 84, 28), "Modificar artículo de la entrada")
+        .setIcon(ui::programIcon("WAChange.ICO"));
+    button(kLineDelete, "?DELETE", "&Borrar", QRect(184, 420, 84, 28), "Eliminar artículo de la entrada")
+        .setIcon(ui::programIcon("WADELETE.ICO"));
+    app::AddOkCancel(w, kOk, kCancel, QRect(476, 502, 86, 28));
+
+    ReceiptForm form(w);
+    form.SetOkCancel(kOk, kCancel);
+    form.SetFirstField(kFolioPrompt);
+    form.Bind(kFolio, "ENT:Folio", "n_10", {.required = true, .ditto = false});
+    form.Bind(kFecha, "ENT:Fecha", "d6");
+    form.Bind(kProveedor, "ENT:PROVEEDOR", "s15");
+    form.Bind(kReferencia, "ENT:Referencia", "s20");
+    app::LookupDropCombo type(form, {.control = kTipo, .table = TableId::TipEntradas, .codeField = "TEN:Codigo",
+                                     .nameField = "TEN:Descripcion", .targetField = "ENT:TIPO",
+                                     .keyOrder = "TEN:KeyCodigo"});
+    app::LookupDropCombo order(form, {.control = kOrden, .table = TableId::Ordenes, .codeField = "ORD:Folio",
+                                      .nameField = "ORD:Folio", .targetField = "ENT:OrdenCompra",
+                                      .keyOrder = "ORD:KeyFolio"});
+    form.AddLookup(type);
+    form.AddLookup(order);
+    form.SetSubProcedure(kSupplierList, [] { catalog::BrowseProveedores(); });
+    form.SetSubProcedure(kLineForm, [] { UpdateArtEntrada(); });
+    form.AddLines(LinesSetup());
+    app::RunProcedure(form);
+}
+
+}  // namespace tv::movements::receipts
