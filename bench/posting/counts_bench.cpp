@@ -11,13 +11,12 @@
 // of 64 MiB for the run (buffered writing).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/posting/posting_bench.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "movements/counts/count_adjustment.h"
@@ -36,22 +35,6 @@ constexpr int kLines = 100000;
 // The article and quantity of line i of a count.
 long long LineArticle(int i) { return i % kArticles + 1; }
 long long LineCounted(int i) { return 1 + (i / kArticles) % 2; }
-
-class TempDir {
-public:
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "tv_counts_XXXXXX").string();
-        path_ = mkdtemp(t.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // ---------------------------------------------------------------------------
 // Ours: the adjustment through the table layer.
@@ -80,12 +63,7 @@ public:
     }
 
 private:
-    void put(TableId t, const std::vector<std::pair<const char*, Value>>& values) {
-        data::TableGateway& g = tables_.gateway(t);
-        g.BUFFER.clear();
-        for (const auto& [f, v] : values) g.BUFFER.set(g.declaration().fieldIndex(f), v);
-        g.InsertRecordQuiet();
-    }
+    void put(TableId t, const std::vector<std::pair<const char*, Value>>& values) { bench::Put(tables_, t, values); }
     storage::Connection conn_;
     data::ThreadTableSet tables_;
 };
@@ -93,18 +71,8 @@ private:
 // ---------------------------------------------------------------------------
 // The bare C API.
 
+// Beside the article and ledger tables.
 const char* kBareSchema = R"(
-CREATE TABLE Articulo(r INTEGER PRIMARY KEY, ID INTEGER, NoArt INTEGER, Descripcion TEXT, UM INTEGER, Marca INTEGER,
-  categoria INTEGER, CodigoBarras TEXT, Modelo TEXT, Tamano TEXT, CAPACIDAD TEXT, FOTOGRAFIA TEXT, StockMaximo REAL,
-  StockMinimo REAL, StockIdeal REAL, ExistenciaAnterior REAL, Entradas REAL, Salidas REAL, Pedido REAL, Recibido REAL,
-  COSTOPROMEDIO REAL, Notas TEXT);
-CREATE UNIQUE INDEX a0 ON Articulo(ID);
-CREATE UNIQUE INDEX a1 ON Articulo(NoArt) WHERE NoArt<>0;
-CREATE INDEX a2 ON Articulo(Descripcion COLLATE NOCASE, r);
-CREATE INDEX a3 ON Articulo(UM, r);
-CREATE INDEX a4 ON Articulo(Marca, r);
-CREATE INDEX a5 ON Articulo(categoria, r);
-CREATE INDEX a6 ON Articulo(CodigoBarras COLLATE NOCASE, r) WHERE CodigoBarras<>'';
 CREATE TABLE Fisico(r INTEGER PRIMARY KEY, ID INTEGER, Fecha INTEGER, Descripcion TEXT);
 CREATE UNIQUE INDEX f0 ON Fisico(ID) WHERE ID<>0;
 CREATE INDEX f1 ON Fisico(Fecha, r);
@@ -114,25 +82,12 @@ CREATE INDEX d0 ON DetFisico(CODIGOBARRAS COLLATE NOCASE, r) WHERE CODIGOBARRAS<
 CREATE UNIQUE INDEX d1 ON DetFisico(ID) WHERE ID<>0;
 CREATE INDEX d2 ON DetFisico(INVENTARIO, r);
 CREATE INDEX d3 ON DetFisico(CodigoArticulo, r);
-CREATE TABLE Kardex(r INTEGER PRIMARY KEY, ID INTEGER, ARTICULO INTEGER, Fecha INTEGER, Documento TEXT,
-  Concepto TEXT, Referencia TEXT, Entrada REAL, Salida REAL, Existencia REAL, COSTOUNITARIO REAL, COSTOPROMEDIO REAL);
-CREATE UNIQUE INDEX k0 ON Kardex(ID) WHERE ID<>0;
-CREATE INDEX k1 ON Kardex(Fecha, r) WHERE Fecha<>0;
-CREATE INDEX k2 ON Kardex(ARTICULO, r) WHERE ARTICULO<>0;
-CREATE INDEX k3 ON Kardex(Documento COLLATE NOCASE, r);
 )";
 
-class BareDb {
+class BareDb : public bench::BareSqlite {
 public:
-    explicit BareDb(const fs::path& dir) {
-        sqlite3_open((dir / "bare.db").c_str(), &db_);
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db", kArticles) {
         exec(kBareSchema);
-        exec("BEGIN");
-        for (int a = 1; a <= kArticles; ++a)
-            exec("INSERT INTO Articulo VALUES(NULL," + std::to_string(a) + "," + std::to_string(a) + ",'ARTICULO " +
-                 std::to_string(a) + "',0,0,0,'','','','','',0,0,0,100,0,0,0,0,5,'')");
-        exec("COMMIT");
         prepare(header_, "SELECT Fecha FROM Fisico WHERE ID=?1");
         prepare(lines_, "SELECT CodigoArticulo, Existencia FROM DetFisico WHERE INVENTARIO=?1 ORDER BY r");
         prepare(article_, "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
@@ -146,11 +101,6 @@ public:
         prepare(addLine_,
                 "INSERT INTO DetFisico(ID, INVENTARIO, CodigoArticulo, CODIGOBARRAS, Existencia, COSTOUNITARIO,"
                 " Referencia) VALUES(?1,?2,?3,'',?4,0,'')");
-    }
-    ~BareDb() {
-        for (sqlite3_stmt* s : {header_, lines_, article_, receipts_, issues_, maxKardex_, kardex_, addHeader_, addLine_})
-            sqlite3_finalize(s);
-        sqlite3_close(db_);
     }
     void storeCount(long long id) {
         exec("BEGIN");
@@ -227,18 +177,6 @@ private:
         }
         return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? rows : -1;
     }
-    void exec(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
-    void prepare(sqlite3_stmt*& s, const char* sql) { sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr); }
-    static void step(sqlite3_stmt* s) {
-        sqlite3_step(s);
-        sqlite3_reset(s);
-    }
-    static long long one(sqlite3_stmt* s) {
-        long long v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-        sqlite3_reset(s);
-        return v;
-    }
-    sqlite3* db_ = nullptr;
     long long lineId_ = 0;
     sqlite3_stmt *header_ = nullptr, *lines_ = nullptr, *article_ = nullptr, *receipts_ = nullptr,
                  *issues_ = nullptr, *maxKardex_ = nullptr, *kardex_ = nullptr, *addHeader_ = nullptr,
@@ -248,7 +186,7 @@ private:
 // One count of 100,000 lines adjusted per iteration; the count is stored untimed.
 template <class Db>
 void CountOf100000Lines(benchmark::State& state) {
-    TempDir dir;
+    bench::TempDir dir;
     Db db(dir.path());
     long long id = 1;
     for (auto _ : state) {

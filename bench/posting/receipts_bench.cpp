@@ -9,13 +9,12 @@
 // keys), the same journal (WAL) and synchronous FULL.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "bench/posting/posting_bench.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "movements/receipts/receipt_posting.h"
@@ -29,23 +28,6 @@ using data::TableId;
 namespace fs = std::filesystem;
 
 constexpr int kArticles = 200;
-
-// A folder of its own for each benchmark, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "tv_posting_XXXXXX").string();
-        path_ = mkdtemp(t.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // ---------------------------------------------------------------------------
 // Ours: the posting through the table layer.
@@ -85,12 +67,7 @@ public:
     }
 
 private:
-    void put(TableId t, const std::vector<std::pair<const char*, Value>>& values) {
-        data::TableGateway& g = tables_.gateway(t);
-        g.BUFFER.clear();
-        for (const auto& [f, v] : values) g.BUFFER.set(g.declaration().fieldIndex(f), v);
-        g.InsertRecord();
-    }
+    void put(TableId t, const std::vector<std::pair<const char*, Value>>& values) { bench::Put(tables_, t, values); }
     storage::Connection conn_;
     data::ThreadTableSet tables_;
 };
@@ -98,18 +75,8 @@ private:
 // ---------------------------------------------------------------------------
 // The bare C API.
 
+// Beside the article and ledger tables.
 const char* kBareSchema = R"(
-CREATE TABLE Articulo(r INTEGER PRIMARY KEY, ID INTEGER, NoArt INTEGER, Descripcion TEXT, UM INTEGER, Marca INTEGER,
-  categoria INTEGER, CodigoBarras TEXT, Modelo TEXT, Tamano TEXT, CAPACIDAD TEXT, FOTOGRAFIA TEXT, StockMaximo REAL,
-  StockMinimo REAL, StockIdeal REAL, ExistenciaAnterior REAL, Entradas REAL, Salidas REAL, Pedido REAL, Recibido REAL,
-  COSTOPROMEDIO REAL, Notas TEXT);
-CREATE UNIQUE INDEX a0 ON Articulo(ID);
-CREATE UNIQUE INDEX a1 ON Articulo(NoArt) WHERE NoArt<>0;
-CREATE INDEX a2 ON Articulo(Descripcion COLLATE NOCASE, r);
-CREATE INDEX a3 ON Articulo(UM, r);
-CREATE INDEX a4 ON Articulo(Marca, r);
-CREATE INDEX a5 ON Articulo(categoria, r);
-CREATE INDEX a6 ON Articulo(CodigoBarras COLLATE NOCASE, r) WHERE CodigoBarras<>'';
 CREATE TABLE DetEntradas(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADA INTEGER, CodigoArticulo INTEGER, CODBARRAS TEXT,
   Cantidad REAL, CostoUnitario REAL);
 CREATE UNIQUE INDEX d0 ON DetEntradas(ID) WHERE ID<>0;
@@ -124,12 +91,6 @@ CREATE INDEX e2 ON Entradas(TIPO, r);
 CREATE INDEX e3 ON Entradas(Fecha, r);
 CREATE INDEX e4 ON Entradas(OrdenCompra, r);
 CREATE INDEX e5 ON Entradas(PROVEEDOR COLLATE NOCASE, r);
-CREATE TABLE Kardex(r INTEGER PRIMARY KEY, ID INTEGER, ARTICULO INTEGER, Fecha INTEGER, Documento TEXT,
-  Concepto TEXT, Referencia TEXT, Entrada REAL, Salida REAL, Existencia REAL, COSTOUNITARIO REAL, COSTOPROMEDIO REAL);
-CREATE UNIQUE INDEX k0 ON Kardex(ID) WHERE ID<>0;
-CREATE INDEX k1 ON Kardex(Fecha, r) WHERE Fecha<>0;
-CREATE INDEX k2 ON Kardex(ARTICULO, r) WHERE ARTICULO<>0;
-CREATE INDEX k3 ON Kardex(Documento COLLATE NOCASE, r);
 CREATE TABLE PreProv(r INTEGER PRIMARY KEY, ID INTEGER, Articulo INTEGER, PROVEEDOR TEXT, Entrada INTEGER, Precio REAL);
 CREATE UNIQUE INDEX p0 ON PreProv(ID) WHERE ID<>0;
 CREATE INDEX p1 ON PreProv(Articulo, r);
@@ -140,18 +101,13 @@ CREATE TABLE TipEntradas(r INTEGER PRIMARY KEY, Codigo INTEGER, Descripcion TEXT
 CREATE UNIQUE INDEX t0 ON TipEntradas(Codigo) WHERE Codigo<>0;
 )";
 
-class BareDb {
+class BareDb : public bench::BareSqlite {
 public:
-    explicit BareDb(const fs::path& dir) {
-        sqlite3_open((dir / "bare.db").c_str(), &db_);
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db", kArticles) {
         exec(kBareSchema);
         exec("BEGIN");
         exec("INSERT INTO TipEntradas(Codigo, Descripcion) VALUES(1, 'COMPRA')");
         exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 1, 0, 0)");
-        for (int a = 1; a <= kArticles; ++a)
-            exec("INSERT INTO Articulo VALUES(NULL," + std::to_string(a) + "," + std::to_string(a) + ",'ARTICULO " +
-                 std::to_string(a) + "',0,0,0,'','','','','',0,0,0,100,0,0,0,0,5,'')");
         exec("COMMIT");
         prepare(folioUsed_, "SELECT r FROM Entradas WHERE Folio=?1");
         prepare(type_, "SELECT Descripcion FROM TipEntradas WHERE Codigo=?1");
@@ -174,12 +130,6 @@ public:
         prepare(addLine_,
                 "INSERT INTO DetEntradas(ID, ENTRADA, CodigoArticulo, CODBARRAS, Cantidad, CostoUnitario)"
                 " VALUES((SELECT coalesce(max(ID),0)+1 FROM DetEntradas),?1,?2,'',2,7.5)");
-    }
-    ~BareDb() {
-        for (sqlite3_stmt* s : {folioUsed_, type_, lines_, article_, updateArticle_, maxKardex_, maxPrice_, maxHeader_,
-                                kardex_, price_, folio_, updateFolio_, header_, addLine_})
-            sqlite3_finalize(s);
-        sqlite3_close(db_);
     }
     void storeLines(long long first, int receipts, int each) {
         exec("BEGIN");
@@ -258,22 +208,10 @@ public:
     }
 
 private:
-    void exec(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
-    void prepare(sqlite3_stmt*& s, const char* sql) { sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr); }
-    static void step(sqlite3_stmt* s) {
-        sqlite3_step(s);
-        sqlite3_reset(s);
-    }
-    static long long one(sqlite3_stmt* s) {
-        long long v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-        sqlite3_reset(s);
-        return v;
-    }
     bool rollback() {
         exec("ROLLBACK");
         return false;
     }
-    sqlite3* db_ = nullptr;
     sqlite3_stmt *folioUsed_ = nullptr, *type_ = nullptr, *lines_ = nullptr, *article_ = nullptr,
                  *updateArticle_ = nullptr, *maxKardex_ = nullptr, *maxPrice_ = nullptr, *maxHeader_ = nullptr,
                  *kardex_ = nullptr, *price_ = nullptr, *folio_ = nullptr, *updateFolio_ = nullptr,
@@ -283,7 +221,7 @@ private:
 // One receipt of 1,000 lines per iteration; the lines are stored untimed.
 template <class Db>
 void ReceiptOf1000Lines(benchmark::State& state) {
-    TempDir dir;
+    bench::TempDir dir;
     Db db(dir.path());
     long long folio = 1;
     for (auto _ : state) {
@@ -299,7 +237,7 @@ void ReceiptOf1000Lines(benchmark::State& state) {
 // 1,000 one-line receipts completed one after another per iteration.
 template <class Db>
 void OneLineReceipts1000(benchmark::State& state) {
-    TempDir dir;
+    bench::TempDir dir;
     Db db(dir.path());
     long long folio = 1;
     for (auto _ : state) {

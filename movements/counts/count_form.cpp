@@ -105,25 +105,24 @@ void UpdateFisico() {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
     };
     prompt(kFechaPrompt, "?FIS:FECHA:Prompt", "&Fecha:", QRect(8, 10, 80, 20));
-    Tip(w.add({ControlKind::Entry, kFecha, "?FIS:FECHA", {}, QRect(96, 8, 100, 22), kTab}),
+    SetTipAndStatus(w.add({ControlKind::Entry, kFecha, "?FIS:FECHA", {}, QRect(96, 8, 100, 22), kTab}),
         "Fecha del inventario físico");
     AddButton(w, {kCalendar, "?CALENDAR", "...", "Buscar fecha", nullptr, QRect(198, 8, 28, 22), kTab});
     prompt(kDescripcionPrompt, "?FIS:DESCRIPCION:Prompt", "&Descripcion:", QRect(8, 38, 80, 20));
-    Tip(w.add({ControlKind::Entry, kDescripcion, "?FIS:DESCRIPCION", {}, QRect(96, 36, 480, 22), kTab}),
+    SetTipAndStatus(w.add({ControlKind::Entry, kDescripcion, "?FIS:DESCRIPCION", {}, QRect(96, 36, 480, 22), kTab}),
         "Descripción del inventario físico");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Artículos del inventario:"),
            QRect(8, 68, 200, 18), kTab});
-    Tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 88, 568, 210), kTab}), "Productos del inventario");
+    SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 88, 568, 210), kTab}), "Productos del inventario");
     for (const ButtonDecl& b :
          {ButtonDecl{kLineInsert, "?INSERT", "&Agregar", "Agregar artículo al inventario", "WAINSERT.ICO",
                      QRect(8, 304, 84, 28), kTab},
           ButtonDecl{kLineChange, "?CHANGE", "&Cambiar", "Modificar artículo del inventario", "WAChange.ICO",
                      QRect(96, 304, 84, 28), kTab},
           ButtonDecl{kLineDelete, "?DELETE", "&Borrar", "Eliminar articulo del inventario", "WADELETE.ICO",
-                     QRect(184, 304, 84, 28), kTab},
-          ButtonDecl{kOk, "?OK", "Aceptar", "Acepta y guarda los datos", "WAOk.ICO", QRect(416, 384, 86, 28)},
-          ButtonDecl{kCancel, "?CANCEL", "Cancelar", "Cancela la operación", "WACancel.ico", QRect(506, 384, 86, 28)}})
+                     QRect(184, 304, 84, 28), kTab}})
         AddButton(w, b);
+    app::AddOkCancel(w, kOk, kCancel, QRect(416, 384, 86, 28));
 
     CountForm form(w);
     form.SetOkCancel(kOk, kCancel);

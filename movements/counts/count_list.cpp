@@ -80,7 +80,7 @@ app::BrowseListSetup CountLinesSetup(int listControl, const char* format) {
 
 void BrowseFisico() {
     ui::Window w(QString::fromUtf8("Inventarios físicos"), QSize(640, 500), ui::Window::Placement::FrameChild);
-    Tip(w.add({ControlKind::List, kCountsList, "?BROWSE:1", {}, QRect(8, 8, 624, 150)}), "Inventarios registrados");
+    SetTipAndStatus(w.add({ControlKind::List, kCountsList, "?BROWSE:1", {}, QRect(8, 8, 624, 150)}), "Inventarios registrados");
     for (const ButtonDecl& b :
          {ButtonDecl{kView, "?VIEW:2", "&Ver", "Consultar registro", "WAView.ico", QRect(196, 164, 84, 28)},
           ButtonDecl{kInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO", QRect(284, 164, 84, 28)},
@@ -93,7 +93,7 @@ void BrowseFisico() {
     w.add({ControlKind::Tab, kTab, "?TAB:2", QStringLiteral("Por fecha"), {}, kSheet});
     AddButton(w, {kAdjust, "?BUTTON7", "Ac&tualizar el inventario",
                   "Actualizar el inventario de acuerdo al inventario físico", nullptr, QRect(6, 6, 200, 28), kTab});
-    Tip(w.add({ControlKind::List, kLinesList, "?LIST", {}, QRect(6, 40, 614, 180), kTab}),
+    SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?LIST", {}, QRect(6, 40, 614, 180), kTab}),
         "Productos del inventario físico");
     AddButton(w, {kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", QRect(548, 466, 84, 28)});
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),

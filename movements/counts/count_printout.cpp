@@ -12,20 +12,8 @@ using report::Item;
 namespace {
 
 report::ReportLayout CountSheetLayout() {
-    report::ReportLayout l;
-    l.title = "DetFisico Report";
-    l.pageHeaderArea = {250, 250, 8000, 1300};
-    l.detailArea = {250, 1550, 8000, 9190};
-    l.pageFooterArea = {250, 10740, 8000, 0};
-    report::Font title;
-    title.size = 14;
-    title.bold = true;
-    report::Font company = title;
-    company.size = 12;
-    l.pageHeader.items = {
-        Item::pageNumber(7240, 52, 500, Align::Right),
-        Item::value("GLO:EMPRESA", "s60", 1344, 0, 5313, Align::Center).withFont(company),
-        Item::fixed("Inventario físico", 2823, 281, 2354, Align::Center).withFont(title),
+    report::ReportLayout l = app::DocumentLayout("DetFisico Report", "Inventario físico", 1300);
+    l.pageHeader.items.insert(l.pageHeader.items.end(), {
         Item::value("FIS:Descripcion", "s60", 52, 688, 5000),
         Item::value("FIS:Fecha", "d6", 7000, 688, 992, Align::Right),
         Item::fixed("No Art", 52, 1042),
@@ -34,7 +22,7 @@ report::ReportLayout CountSheetLayout() {
         Item::fixed("Existencia", 5719, 1042),
         Item::fixed("Referencia", 6750, 1042),
         Item::line(0, 1260, 8000, 0),
-    };
+    });
     l.detail.height = 250;
     l.detail.items = {
         Item::value("DFI:CodigoArticulo", "n_10", 50, 50, 700, Align::Right),
@@ -43,6 +31,7 @@ report::ReportLayout CountSheetLayout() {
         Item::value("DFI:Existencia", "n10.2", 5719, 52, 800, Align::Right),
         Item::value("DFI:Referencia", "s20", 6750, 52, 1240),
     };
+    app::UseSmallText(l);
     return l;
 }
 

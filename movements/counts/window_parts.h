@@ -1,17 +1,14 @@
 #pragma once
-// What the count windows build alike: tips and buttons with their icons.
+// What the count windows build alike: buttons with their tips and icons.
 #include <QRect>
 #include <QString>
 
+#include "app/form/form_buttons.h"
 #include "platform/ui/window.h"
 
 namespace tv::movements::counts {
 
-// The tip, also shown as the status text.
-inline void Tip(ui::Control& c, const char* text) {
-    c.setTip(QString::fromUtf8(text));
-    c.setStatusText(QString::fromUtf8(text));
-}
+using app::SetTipAndStatus;
 
 struct ButtonDecl {
     int control;
@@ -25,7 +22,7 @@ struct ButtonDecl {
 
 inline ui::Control& AddButton(ui::Window& w, const ButtonDecl& b) {
     ui::Control& c = w.add({ui::ControlKind::Button, b.control, b.name, QString::fromUtf8(b.text), b.rect, b.parent});
-    Tip(c, b.tip);
+    SetTipAndStatus(c, b.tip);
     if (b.icon != nullptr) c.setIcon(ui::programIcon(b.icon));
     return c;
 }

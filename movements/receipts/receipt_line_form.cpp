@@ -4,13 +4,11 @@
 #include "app/form/field_binding.h"
 #include "app/form/form_buttons.h"
 #include "app/form/form_controller.h"
-#include "catalog/articles/articles.h"
+#include "movements/common/article_line_form.h"
 #include "movements/common/stock.h"
 #include "movements/receipts/receipt_controls.h"
 #include "movements/receipts/receipts.h"
-#include "platform/threads/thread_state.h"
 #include "platform/types/text.h"
-#include "platform/ui/desktop.h"
 #include "platform/ui/window.h"
 
 namespace tv::movements::receipts {
@@ -21,178 +19,61 @@ using namespace line_ui;
 
 namespace {
 
-constexpr int kArticleList = 1;
-constexpr int kBarcodeList = 2;
-
 int Field(TableId t, const char* name) { return data::decl(t).fieldIndex(name); }
 
-QString Text(const Value& v) { return QString::fromStdString(std::string(rtrim(v.asText()))); }
-
-class LineForm : public app::FormController {
+class LineForm : public ArticleLineForm {
 public:
-    explicit LineForm(ui::Window& w) : FormController("UpdateArtEntrada", w, TableId::DetEntradas) {}
+    explicit LineForm(ui::Window& w)
+        : ArticleLineForm("UpdateArtEntrada", w, TableId::DetEntradas,
+                          {.articleField = "DEN:CodigoArticulo",
+                           .barcodeField = "DEN:CODBARRAS",
+                           .article = kCodigo,
+                           .articleLookup = kCodigoLookup,
+                           .barcode = kBarras,
+                           .barcodeLookup = kBarrasLookup,
+                           .description = kDescripcion,
+                           .unit = kUm,
+                           .quantity = kCantidad,
+                           .entries = {kCodigo, kBarras, kCantidad, kCosto}}) {}
 
     int SetUpBeforeOpen() override {
         // The line belongs to the receipt the form above shows.
         Buffer().set(Field(TableId::DetEntradas, "DEN:ENTRADA"),
                      Tables().buffer(TableId::Entradas).get(Field(TableId::Entradas, "ENT:Folio")));
-        return FormController::SetUpBeforeOpen();
-    }
-
-    void SetUpAfterOpen() override {
-        FormController::SetUpAfterOpen();
-        ShowRelated();
-    }
-
-    int DispatchEvent(const ui::WindowEvent& e) override {
-        const int r = FormController::DispatchEvent(e);
-        if (!Closed()) ShowRelated();
-        return r;
-    }
-
-    int OnAccepted(int control) override {
-        if (Closed() || ViewMode()) return FormController::OnAccepted(control);
-        switch (control) {
-            case kCodigo:
-                if (TakeControl(kCodigo) && !Number().isZero()) ArticleByNumber();
-                return 0;
-            case kCodigoLookup:
-                LookUpByNumber();
-                return 0;
-            case kBarras:
-                if (TakeControl(kBarras)) ArticleByBarcode(false);
-                return 0;
-            case kBarrasLookup:
-                ArticleByBarcode(true);
-                return 0;
-            default:
-                return FormController::OnAccepted(control);
-        }
+        return ArticleLineForm::SetUpBeforeOpen();
     }
 
 protected:
     bool AcceptControl(ui::Control& c) override {
         if (c.hidden() || c.disabled()) return true;
         switch (c.number()) {
-            case kCodigo:
-                if (!TakeControl(kCodigo)) return false;
-                if (Number().isZero()) {
-                    // No article named: nothing to receive.
-                    ui::beep();
-                    c.focus();
-                    return false;
-                }
-                return ArticleByNumber();
             case kCantidad:
                 return TakeControl(kCantidad) &&
-                       Check(Line().number(Field(TableId::DetEntradas, "DEN:Cantidad")).sign() > 0, c,
-                             "Cantidad no válida", "La cantidad debe ser mayor que cero.");
+                       Check(Line().number(LineField("DEN:Cantidad")).sign() > 0, c, "Cantidad no válida",
+                             "La cantidad debe ser mayor que cero.");
             case kCosto:
                 return TakeControl(kCosto) &&
-                       Check(Line().number(Field(TableId::DetEntradas, "DEN:CostoUnitario")).sign() >= 0, c,
-                             "Costo no válido", "El costo unitario no puede ser negativo.");
+                       Check(Line().number(LineField("DEN:CostoUnitario")).sign() >= 0, c, "Costo no válido",
+                             "El costo unitario no puede ser negativo.");
             default:
-                return FormController::AcceptControl(c);
+                return ArticleLineForm::AcceptControl(c);
         }
     }
 
-private:
-    Record& Line() const { return Buffer(); }
-    Record& Article() const { return Tables().buffer(TableId::Articulo); }
-    Record& Alias() const { return Tables().buffer(TableId::AliasArticulos); }
-    Decimal Number() const { return Line().number(Field(TableId::DetEntradas, "DEN:CodigoArticulo")); }
+    // The line's amount.
+    void ShowDerived() override {
+        const Decimal amount =
+            LineAmount(Line().get(LineField("DEN:Cantidad")), Line().get(LineField("DEN:CostoUnitario")));
+        Win().at(kImporte).setText(
+            QString::fromStdString(std::string(trim(Picture::parse("n-14.2")->format(Value(amount))))));
+    }
 
+private:
     static bool Check(bool ok, ui::Control& c, const char* caption, const char* text) {
         if (ok) return true;
         app::ShowMessage(caption, text, app::MessageIcon::None);
         c.focus();
         return false;
-    }
-
-    void Show(int control, const char* field, const char* picture) {
-        Win().at(control).setText(QString::fromStdString(
-            app::ShowField(Line(), Field(TableId::DetEntradas, field), *Picture::parse(picture))));
-    }
-
-    // The article, its unit and the amount, as the line names them.
-    void ShowRelated() {
-        Alias().set(Field(TableId::AliasArticulos, "AAR:CodigoBarras"),
-                    Line().get(Field(TableId::DetEntradas, "DEN:CODBARRAS")));
-        Tables().gateway(TableId::AliasArticulos).ReadByKeyOrClear("AAR:KeyCodigoBarras");
-        Article().set(Field(TableId::Articulo, "ART:NoArt"), Value(Number()));
-        Tables().gateway(TableId::Articulo).ReadByKeyOrClear("ART:KeyNoArt");
-        Record& unit = Tables().buffer(TableId::Unidades);
-        unit.set(Field(TableId::Unidades, "UNI:Codigo"), Article().get(Field(TableId::Articulo, "ART:UM")));
-        Tables().gateway(TableId::Unidades).ReadByKeyOrClear("UNI:KeyCodigo");
-        Win().at(kDescripcion).setText(Text(Article().get(Field(TableId::Articulo, "ART:Descripcion"))));
-        Win().at(kUm).setText(Text(unit.get(Field(TableId::Unidades, "UNI:UM"))));
-        const Decimal amount = LineAmount(Line().get(Field(TableId::DetEntradas, "DEN:Cantidad")),
-                                          Line().get(Field(TableId::DetEntradas, "DEN:CostoUnitario")));
-        Win().at(kImporte).setText(QString::fromStdString(std::string(trim(Picture::parse("n-14.2")->format(Value(amount))))));
-    }
-
-    // The article the number names; a number that names none opens the
-    // article list. False (the focus on the number) when none was chosen.
-    bool ArticleByNumber() {
-        data::TableGateway& g = Tables().gateway(TableId::Articulo);
-        Article().set(Field(TableId::Articulo, "ART:NoArt"), Value(Number()));
-        if (g.ReadByKey("ART:KeyNoArt") != data::kDone) {
-            if (CallSubProcedure(kArticleList, kSelect) != kCompleted) {
-                Win().at(kCodigo).focus();
-                return false;
-            }
-            Line().set(Field(TableId::DetEntradas, "DEN:CodigoArticulo"),
-                       Article().get(Field(TableId::Articulo, "ART:NoArt")));
-            if (g.ReadByKey("ART:KeyNoArt") != data::kDone) {
-                Win().at(kCodigo).focus();
-                return false;
-            }
-            Show(kCodigo, "DEN:CodigoArticulo", "n_10");
-        }
-        // The line keeps the article's bar code.
-        Line().set(Field(TableId::DetEntradas, "DEN:CODBARRAS"), Article().get(Field(TableId::Articulo, "ART:CodigoBarras")));
-        Show(kBarras, "DEN:CODBARRAS", "s20");
-        return true;
-    }
-
-    void LookUpByNumber() {
-        if (!SaveScreen()) return;
-        Article().set(Field(TableId::Articulo, "ART:NoArt"), Value(Number()));
-        if (CallSubProcedure(kArticleList, kSelect) == kCompleted) {
-            Line().set(Field(TableId::DetEntradas, "DEN:CodigoArticulo"),
-                       Article().get(Field(TableId::Articulo, "ART:NoArt")));
-            Show(kCodigo, "DEN:CodigoArticulo", "n_10");
-            if (!Number().isZero()) ArticleByNumber();
-        }
-    }
-
-    // The article of the bar code typed (or, from the button, chosen in the
-    // bar-code list); then the number, the article's data, and the focus on
-    // the quantity.
-    void ArticleByBarcode(bool fromButton) {
-        const int barras = Field(TableId::DetEntradas, "DEN:CODBARRAS");
-        const int aarBarras = Field(TableId::AliasArticulos, "AAR:CodigoBarras");
-        if (fromButton && !SaveScreen()) return;
-        if (!fromButton && trim(Line().get(barras).asText()).empty()) return;
-        Alias().set(aarBarras, Line().get(barras));
-        const bool found = !fromButton && Tables().gateway(TableId::AliasArticulos).ReadByKey("AAR:KeyCodigoBarras") == data::kDone;
-        if (!found) {
-            if (CallSubProcedure(kBarcodeList, kSelect) != kCompleted) {
-                if (!fromButton) Win().at(kBarras).focus();
-                return;
-            }
-            Line().set(barras, Alias().get(aarBarras));
-        }
-        if (trim(Line().get(barras).asText()).empty()) return;
-        Line().set(Field(TableId::DetEntradas, "DEN:CodigoArticulo"), Alias().get(Field(TableId::AliasArticulos, "AAR:NoArt")));
-        Show(kCodigo, "DEN:CodigoArticulo", "n_10");
-        if (ArticleByNumber()) Win().at(kCantidad).focus();
-    }
-
-    bool SaveScreen() {
-        for (int c : {kCodigo, kBarras, kCantidad, kCosto})
-            if (!TakeControl(c)) return false;
-        return true;
     }
 };
 
@@ -246,8 +127,6 @@ void UpdateArtEntrada() {
     form.Bind(kBarras, "DEN:CODBARRAS", "s20");
     form.Bind(kCantidad, "DEN:Cantidad", "n10.2");
     form.Bind(kCosto, "DEN:CostoUnitario", "n10.2");
-    form.SetSubProcedure(kArticleList, [] { catalog::BrowseArticulo(); });
-    form.SetSubProcedure(kBarcodeList, [] { catalog::BrowseArticuloBarras(); });
     app::RunProcedure(form);
 }
 

@@ -12,20 +12,8 @@ using report::Item;
 namespace {
 
 report::ReportLayout ReceiptLayout() {
-    report::ReportLayout l;
-    l.title = "Entrada de almacén";
-    l.pageHeaderArea = {250, 250, 8000, 1729};
-    l.detailArea = {250, 2000, 8000, 8740};
-    l.pageFooterArea = {250, 10740, 8000, 0};
-    report::Font title;
-    title.size = 14;
-    title.bold = true;
-    report::Font company = title;
-    company.size = 12;
-    l.pageHeader.items = {
-        Item::value("GLO:EMPRESA", "s60", 1344, 0, 5313, Align::Center).withFont(company),
-        Item::fixed("Entrada de almacén", 2823, 281, 2354, Align::Center).withFont(title),
-        Item::pageNumber(7240, 52, 500, Align::Right),
+    report::ReportLayout l = app::DocumentLayout("Entrada de almacén", "Entrada de almacén", 1729);
+    l.pageHeader.items.insert(l.pageHeader.items.end(), {
         Item::fixed("Proveedor:", 52, 625),
         Item::value("PVD:Nombre", "s40", 656, 625, 2500),
         Item::value("PVD:Nombre2", "s40", 656, 844, 2500),
@@ -46,7 +34,7 @@ report::ReportLayout ReceiptLayout() {
         Item::fixed("Costo", 6823, 1542),
         Item::fixed("Importe", 7625, 1542),
         Item::line(0, 1708, 8000, 0),
-    };
+    });
     l.detail.height = 250;
     l.detail.items = {
         Item::value("DEN:CodigoArticulo", "n_10", 50, 50, 700, Align::Right),
@@ -56,12 +44,7 @@ report::ReportLayout ReceiptLayout() {
         Item::value("DEN:CostoUnitario", "n10.2", 6458, 52, 700, Align::Right),
         Item::value("LOC:IMPORTE", "n-14.2", 7156, 52, 840, Align::Right),
     };
-    // Everything but the two titles in 8 points, as the columns are set out for.
-    report::Font small;
-    small.size = 8;
-    for (report::Band* b : {&l.pageHeader, &l.detail})
-        for (Item& i : b->items)
-            if (i.font == report::Font{}) i.font = small;
+    app::UseSmallText(l);
     return l;
 }
 

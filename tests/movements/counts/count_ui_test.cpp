@@ -17,12 +17,11 @@
 #include "movements/counts/count_adjustment.h"
 #include "movements/counts/count_controls.h"
 #include "movements/counts/counts.h"
-#include "platform/ini/ini_store.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/date.h"
 #include "tests/app/printout/printout_driver.h"
-#include "tests/catalog/catalogue_fixture.h"
 #include "tests/movements/counts/count_fixture.h"
+#include "tests/movements/support/document_ui.h"
 #include "tests/movements/support/harness.h"
 
 namespace tv::movements::counts {
@@ -39,11 +38,10 @@ namespace F = form_ui;
 namespace R = line_ui;
 namespace A = adjust_ui;
 
-class CountUi : public catalog::test_support::CatalogueFixture {
+class CountUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
-        CatalogueFixture::SetUp();
-        app::SetPrintoutPlacementStore(&ini);
+        DocumentUi::SetUp();
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}, {{"UNI:UM", Value("CAJA")}}});
         insertRows(TableId::Articulo,
                    {{{"ART:NoArt", Value(10)}, {"ART:Descripcion", Value("TORNILLO 1/4")}, {"ART:UM", Value(1)},
@@ -55,49 +53,12 @@ protected:
     }
     void TearDown() override {
         SetPostingProbe({});
-        app::SetPrintoutPlacementStore(nullptr);
-        CatalogueFixture::TearDown();
+        DocumentUi::TearDown();
     }
 
     ui::Window* countForm() { return formOn(thread_, list_); }
     ui::Window* over(ui::Window* w) { return formOn(thread_, w); }
-    QTableWidget* grid(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
-    std::vector<std::string> cells(QTableWidget* t, int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < t->rowCount(); ++i)
-            if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
-        return out;
-    }
-    std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
-    // Types into an entry, then leaves it with Tab.
-    void enter(ui::Window* w, int control, const QString& value) {
-        ui::Control& c = w->at(control);
-        c.focus();
-        ASSERT_TRUE(runFor([&] { return c.hasFocus(); }));
-        auto* e = c.as<QLineEdit>();
-        ASSERT_NE(e, nullptr);
-        e->selectAll();
-        QTest::keyClicks(e, value);
-        QTest::keyClick(e, Qt::Key_Tab);
-        settle();
-    }
-    void backTo(ui::Window* w) {
-        ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == w; }));
-        settle();
-    }
     void store(const test::CountSeed& c) { onThread([&] { test::StoreCount(data::tables(), c); }); }
-    long long count(TableId t) { return static_cast<long long>(stored(t, data::decl(t).layout->field(0).name).size()); }
-    Decimal articleField(long long noArt, const char* field) {
-        Decimal v;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(TableId::Articulo);
-            g.BUFFER.clear();
-            g.BUFFER.set(g.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-            ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
-            v = g.BUFFER.number(g.declaration().fieldIndex(field));
-        });
-        return v;
-    }
     // The article form, opened to look at an article, and what it shows as stock.
     std::string stockShownFor(long long noArt) {
         bool ended = false;
@@ -131,8 +92,6 @@ protected:
         }
         return a;
     }
-
-    IniStore ini{dir.file("talvor.INI")};
 };
 
 TEST_F(CountUi, ACountEnteredThroughTheListWithLinesByNumberAndByBarcode) {

@@ -13,11 +13,10 @@
 #include "movements/receipts/receipt_controls.h"
 #include "movements/receipts/receipt_posting.h"
 #include "movements/receipts/receipts.h"
-#include "platform/ini/ini_store.h"
 #include "platform/threads/thread_state.h"
 #include "tests/app/printout/printout_driver.h"
-#include "tests/catalog/catalogue_fixture.h"
 #include "tests/movements/receipts/receipt_fixture.h"
+#include "tests/movements/support/document_ui.h"
 #include "tests/movements/support/harness.h"
 
 namespace tv::movements::receipts {
@@ -33,11 +32,10 @@ namespace L = list_ui;
 namespace F = form_ui;
 namespace R = line_ui;
 
-class ReceiptUi : public catalog::test_support::CatalogueFixture {
+class ReceiptUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
-        CatalogueFixture::SetUp();
-        app::SetPrintoutPlacementStore(&ini);
+        DocumentUi::SetUp();
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}});
         insertRows(TableId::TipEntradas, {{{"TEN:Descripcion", Value("COMPRA")}}, {{"TEN:Descripcion", Value("DONACION")}}});
         insertRows(TableId::Proveedores, {{{"PVD:Codigo", Value("PROV1")}, {"PVD:Nombre", Value("FERRETERA DEL NORTE")},
@@ -49,36 +47,8 @@ protected:
                      {"ART:CodigoBarras", Value("750200")}}});
         insertRows(TableId::Folios, {{{"FOL:ENTRADAS", Value(5)}}});
     }
-    void TearDown() override {
-        app::SetPrintoutPlacementStore(nullptr);
-        CatalogueFixture::TearDown();
-    }
-
     ui::Window* receiptForm() { return formOn(thread_, list_); }
     ui::Window* lineForm(ui::Window* receipt) { return formOn(thread_, receipt); }
-    QTableWidget* lines(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
-    std::vector<std::string> cells(QTableWidget* t, int c) const {
-        std::vector<std::string> out;
-        for (int i = 0; i < t->rowCount(); ++i)
-            if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
-        return out;
-    }
-    std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
-    // Types into an entry or a combo's text, then leaves it with Tab.
-    void enter(ui::Window* w, int control, const QString& value) {
-        ui::Control& c = w->at(control);
-        c.focus();
-        ASSERT_TRUE(runFor([&] { return c.hasFocus(); }));
-        QWidget* target = c.widget();
-        if (auto* e = c.as<QLineEdit>()) e->selectAll();
-        if (auto* cb = c.as<QComboBox>(); cb != nullptr && cb->lineEdit() != nullptr) {
-            cb->lineEdit()->selectAll();
-            target = cb->lineEdit();
-        }
-        QTest::keyClicks(target, value);
-        QTest::keyClick(target, Qt::Key_Tab);
-        settle();
-    }
     // A line through the line form: by article number or by bar code.
     void addLine(ui::Window* receipt, const QString& article, const QString& barcode, const QString& quantity,
                  const QString& cost) {
@@ -148,20 +118,6 @@ protected:
         onThread([&] { n = FolioCounter(data::tables(), kReceiptFolio); });
         return n;
     }
-    long long count(TableId t) { return static_cast<long long>(stored(t, data::decl(t).layout->field(0).name).size()); }
-    Decimal articleField(long long noArt, const char* field) {
-        Decimal v;
-        onThread([&] {
-            data::TableGateway& g = data::tables().gateway(TableId::Articulo);
-            g.BUFFER.clear();
-            g.BUFFER.set(g.declaration().fieldIndex("ART:NoArt"), Value(noArt));
-            ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
-            v = g.BUFFER.number(g.declaration().fieldIndex(field));
-        });
-        return v;
-    }
-
-    IniStore ini{dir.file("talvor.INI")};
 };
 
 TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
@@ -182,8 +138,8 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
 
     addLine(f, QStringLiteral("10"), {}, QStringLiteral("3"), QStringLiteral("12.50"));
     addLine(f, {}, QStringLiteral("750200"), QStringLiteral("2"), QStringLiteral("1.00"));
-    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
-    EXPECT_EQ(cells(lines(f, F::kLines), 5), (std::vector<std::string>{"37.50", "2.00"}));
+    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
+    EXPECT_EQ(cells(grid(f, F::kLines), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_TRUE(f->at(F::kFolio).readOnly());  // the lines carry the folio
     EXPECT_EQ(count(TableId::Kardex), 0);     // nothing posted before "Aceptar"
 
@@ -194,9 +150,9 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     // The list shows the receipt under its folio, its lines below it.
     EXPECT_EQ(cells(table(), 1), (std::vector<std::string>{"5"}));
     EXPECT_EQ(cells(table(), 3), (std::vector<std::string>{"DONACION"}));
-    EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
-    EXPECT_EQ(cells(lines(list_, L::kLinesList), 2), (std::vector<std::string>{"PIEZA", "PIEZA"}));
-    EXPECT_EQ(cells(lines(list_, L::kLinesList), 5), (std::vector<std::string>{"37.50", "2.00"}));
+    EXPECT_EQ(cells(grid(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
+    EXPECT_EQ(cells(grid(list_, L::kLinesList), 2), (std::vector<std::string>{"PIEZA", "PIEZA"}));
+    EXPECT_EQ(cells(grid(list_, L::kLinesList), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_EQ(text(list_, L::kSupplierName), "FERRETERA DEL NORTE");
     EXPECT_EQ(text(list_, L::kSupplierName2), "SUCURSAL CENTRO");
     EXPECT_TRUE(list_->at(L::kChange).hidden());
@@ -216,7 +172,7 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
 
     // A find on "Importe" in the lines list finds the amount.
-    ui::Window* find = openFind(lines(list_, L::kLinesList));
+    ui::Window* find = openFind(grid(list_, L::kLinesList));
     ASSERT_NE(find, nullptr);
     find->at(app::kVsfColumns).as<QTableWidget>()->setCurrentCell(5, 0);
     auto* value = find->at(app::kVsfValue).as<QLineEdit>();
@@ -226,15 +182,15 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     QTest::mouseClick(find->at(app::kVsfFind).as<QPushButton>(), Qt::LeftButton);
     settle();
     for (const auto& m : presenter.shown()) ADD_FAILURE() << m.box.caption << ": " << m.box.text;
-    EXPECT_EQ(lines(list_, L::kLinesList)->currentRow(), 0);
-    QTest::keyClick(lines(list_, L::kLinesList), Qt::Key_Down);
+    EXPECT_EQ(grid(list_, L::kLinesList)->currentRow(), 0);
+    QTest::keyClick(grid(list_, L::kLinesList), Qt::Key_Down);
     settle();
-    ASSERT_EQ(lines(list_, L::kLinesList)->currentRow(), 1);
-    find = openFind(lines(list_, L::kLinesList));
+    ASSERT_EQ(grid(list_, L::kLinesList)->currentRow(), 1);
+    find = openFind(grid(list_, L::kLinesList));
     ASSERT_NE(find, nullptr);
     QTest::mouseClick(find->at(app::kVsfFind).as<QPushButton>(), Qt::LeftButton);  // from the top again
     settle();
-    EXPECT_EQ(lines(list_, L::kLinesList)->currentRow(), 0);
+    EXPECT_EQ(grid(list_, L::kLinesList)->currentRow(), 0);
     closeList();
 }
 
@@ -250,12 +206,12 @@ TEST_F(ReceiptUi, CallingUpAnOrderFillsTheLinesAndCompletesIt) {
     EXPECT_EQ(orders->itemText(0), QStringLiteral("9"));
     EXPECT_EQ(orders->itemText(1), QStringLiteral("12"));
     click(f, F::kLlamar);  // no order chosen: nothing happens
-    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
+    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 0);
     EXPECT_FALSE(f->at(F::kLlamar).disabled());
     enter(f, F::kOrden, QStringLiteral("9"));
     click(f, F::kLlamar);
-    EXPECT_EQ(cells(lines(f, F::kLines), 3), (std::vector<std::string>{"6.00", "5.00"}));
-    EXPECT_EQ(cells(lines(f, F::kLines), 4), (std::vector<std::string>{"2.50", "1.00"}));
+    EXPECT_EQ(cells(grid(f, F::kLines), 3), (std::vector<std::string>{"6.00", "5.00"}));
+    EXPECT_EQ(cells(grid(f, F::kLines), 4), (std::vector<std::string>{"2.50", "1.00"}));
     EXPECT_EQ(text(f, F::kProveedor), "PROV1");
     EXPECT_TRUE(f->at(F::kLlamar).disabled());
     EXPECT_TRUE(f->at(F::kOrden).disabled());
@@ -302,7 +258,7 @@ TEST_F(ReceiptUi, AFailureAtAMiddleLineKeepsTheFormOpenAndASecondAceptarPostsOnc
     ui::Window* f = newReceiptFromOrder();
     ASSERT_NE(f, nullptr);
     addLine(f, QStringLiteral("20"), {}, QStringLiteral("1"), QStringLiteral("4"));
-    ASSERT_EQ(lines(f, F::kLines)->rowCount(), 3);
+    ASSERT_EQ(grid(f, F::kLines)->rowCount(), 3);
     {
         movements::test::InjectedFailure fail({"line", 2});
         click(f, F::kOk);
@@ -313,7 +269,7 @@ TEST_F(ReceiptUi, AFailureAtAMiddleLineKeepsTheFormOpenAndASecondAceptarPostsOnc
         EXPECT_EQ(articleField(10, "ART:Entradas"), Decimal(0));
         EXPECT_EQ(folioCounter(), 5);
         EXPECT_EQ(text(f, F::kFolio), "5");
-        EXPECT_EQ(lines(f, F::kLines)->rowCount(), 3);
+        EXPECT_EQ(grid(f, F::kLines)->rowCount(), 3);
     }
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
@@ -342,7 +298,7 @@ TEST_F(ReceiptUi, CancellingANewReceiptRemovesWhatItStored) {
     f = receiptForm();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(text(f, F::kFolio), "5");
-    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
+    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 0);
     cancelNew(f);
     closeList();
 }
@@ -461,7 +417,7 @@ TEST_F(ReceiptUi, ChangeAndDeleteAreRefusedAndViewChangesNothing) {
     EXPECT_TRUE(f->at(F::kFolio).readOnly());
     EXPECT_TRUE(f->at(F::kLineInsert).hidden());
     EXPECT_TRUE(f->at(F::kLlamar).disabled());
-    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10"}));
+    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10"}));
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
     EXPECT_EQ(count(TableId::Kardex), 1);
