@@ -87,6 +87,9 @@ int WindowController::SetUp() {
     if (UseResizer) {
         resizer_ = std::make_unique<ui::WindowResizer>(window_);
         resizer_->setUp();
+        // A window that opened larger than designed (maximised among the
+        // frame's maximised children) is laid out for its size at once.
+        resizer_->apply();
     }
     // 15.
     RegisterAlertKeys();

@@ -45,8 +45,9 @@ public:
         ErrorReporter::instance().setUp();
         data::DataTransaction tx(tables_, std::chrono::seconds(30));
         for (int a = 1; a <= kArticles; ++a)
-            put(TableId::Articulo, {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},
-                                    {"ART:ExistenciaAnterior", Value(100)}, {"ART:COSTOPROMEDIO", Value(5)}});
+            put(TableId::Articulo,
+                {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},
+                 {"ART:ExistenciaAnterior", Value(100)}, {"ART:COSTOPROMEDIO", Value(5)}});
         tx.commit();
     }
     void storeCount(long long id) {
@@ -90,7 +91,8 @@ public:
         exec(kBareSchema);
         prepare(header_, "SELECT Fecha FROM Fisico WHERE ID=?1");
         prepare(lines_, "SELECT CodigoArticulo, Existencia FROM DetFisico WHERE INVENTARIO=?1 ORDER BY r");
-        prepare(article_, "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
+        prepare(article_,
+                "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
         prepare(receipts_, "UPDATE Articulo SET Entradas=?1 WHERE r=?2");
         prepare(issues_, "UPDATE Articulo SET Salidas=?1 WHERE r=?2");
         prepare(maxKardex_, "SELECT coalesce(max(ID),0) FROM Kardex");
@@ -158,7 +160,8 @@ private:
             const double average = sqlite3_column_double(article_, 4);
             sqlite3_reset(article_);
             if (l.counted == stock) continue;
-            const double in = l.counted > stock ? l.counted - stock : 0, out = l.counted < stock ? stock - l.counted : 0;
+            const double in = l.counted > stock ? l.counted - stock : 0;
+            const double out = l.counted < stock ? stock - l.counted : 0;
             sqlite3_stmt* total = in > 0 ? receipts_ : issues_;
             sqlite3_bind_double(total, 1, in > 0 ? entradas + in : salidas + out);
             sqlite3_bind_int64(total, 2, row);

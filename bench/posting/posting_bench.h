@@ -34,7 +34,8 @@ private:
 };
 
 // Stores a record of `t` from field values (an auto-numbered key numbered).
-inline void Put(data::ThreadTableSet& tables, data::TableId t, const std::vector<std::pair<const char*, Value>>& values) {
+inline void Put(data::ThreadTableSet& tables, data::TableId t,
+                const std::vector<std::pair<const char*, Value>>& values) {
     data::TableGateway& g = tables.gateway(t);
     g.BUFFER.clear();
     for (const auto& [f, v] : values) g.BUFFER.set(g.declaration().fieldIndex(f), v);

@@ -98,8 +98,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateFisico() {
-    ui::Window w(QString::fromUtf8("Inventario físico"), QSize(600, 420), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 592, 372)});
+    ui::Window w(QString::fromUtf8("Inventario físico"), QSize(860, 440), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 852, 392)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos"), {}, kSheet});
     const auto prompt = [&w](int n, const char* name, const char* text, QRect r) {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
@@ -113,16 +113,17 @@ void UpdateFisico() {
         "Descripción del inventario físico");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Artículos del inventario:"),
            QRect(8, 68, 200, 18), kTab});
-    SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 88, 568, 210), kTab}), "Productos del inventario");
+    SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 88, 828, 220), kTab}),
+                    "Productos del inventario");
     for (const ButtonDecl& b :
          {ButtonDecl{kLineInsert, "?INSERT", "&Agregar", "Agregar artículo al inventario", "WAINSERT.ICO",
-                     QRect(8, 304, 84, 28), kTab},
+                     QRect(8, 314, 84, 28), kTab},
           ButtonDecl{kLineChange, "?CHANGE", "&Cambiar", "Modificar artículo del inventario", "WAChange.ICO",
-                     QRect(96, 304, 84, 28), kTab},
+                     QRect(96, 314, 84, 28), kTab},
           ButtonDecl{kLineDelete, "?DELETE", "&Borrar", "Eliminar articulo del inventario", "WADELETE.ICO",
-                     QRect(184, 304, 84, 28), kTab}})
+                     QRect(184, 314, 84, 28), kTab}})
         AddButton(w, b);
-    app::AddOkCancel(w, kOk, kCancel, QRect(416, 384, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(676, 404, 86, 28));
 
     CountForm form(w);
     form.SetOkCancel(kOk, kCancel);

@@ -58,14 +58,16 @@ void UpdateProdInventario() {
     };
     for (const Row& r :
          {Row{kCodigoPrompt, "&No Art:", kCodigo, "?DFI:CODIGOARTICULO", 26, 100, "Número de artículo"},
-          Row{kDescripcionPrompt, "&Descripcion:", kDescripcion, "?ART:DESCRIPCION", 52, 320, "Descripción del artículo"},
+          Row{kDescripcionPrompt, "&Descripcion:", kDescripcion, "?ART:DESCRIPCION", 52, 320,
+              "Descripción del artículo"},
           Row{kUmPrompt, "&UM:", kUm, "?UNI:UM", 78, 200, "Unidad de medida"},
           Row{kBarrasPrompt, "Cod &Barras:", kBarras, "?DFI:CODIGOBARRAS", 104, 160, "Código de barras"},
           Row{kExistenciaPrompt, "&Existencia:", kExistencia, "?DFI:EXISTENCIA", 148, 100, "Existencia física"},
           Row{kReferenciaPrompt, "&Referencia:", kReferencia, "?DFI:REFERENCIA", 176, 180, "Referencia de conteo"}}) {
         w.add({ControlKind::Prompt, r.prompt, std::string(r.name) + ":Prompt", QString::fromUtf8(r.promptText),
                QRect(16, r.y + 2, 100, 20), kTab});
-        SetTipAndStatus(w.add({ControlKind::Entry, r.control, r.name, {}, QRect(120, r.y, r.width, 22), kTab}), r.tipText);
+        SetTipAndStatus(w.add({ControlKind::Entry, r.control, r.name, {}, QRect(120, r.y, r.width, 22), kTab}),
+                        r.tipText);
     }
     for (int c : {kDescripcion, kUm}) w.at(c).setReadOnly(true);
     for (const auto& [n, name, x, y] : {std::tuple{kCodigoLookup, "?CALLLOOKUP", 222, 26},

@@ -79,25 +79,26 @@ app::BrowseListSetup CountLinesSetup(int listControl, const char* format) {
 }
 
 void BrowseFisico() {
-    ui::Window w(QString::fromUtf8("Inventarios físicos"), QSize(640, 500), ui::Window::Placement::FrameChild);
-    SetTipAndStatus(w.add({ControlKind::List, kCountsList, "?BROWSE:1", {}, QRect(8, 8, 624, 150)}), "Inventarios registrados");
+    ui::Window w(QString::fromUtf8("Inventarios físicos"), QSize(840, 520), ui::Window::Placement::FrameChild);
+    SetTipAndStatus(w.add({ControlKind::List, kCountsList, "?BROWSE:1", {}, QRect(8, 8, 824, 150)}),
+                    "Inventarios registrados");
     for (const ButtonDecl& b :
-         {ButtonDecl{kView, "?VIEW:2", "&Ver", "Consultar registro", "WAView.ico", QRect(196, 164, 84, 28)},
-          ButtonDecl{kInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO", QRect(284, 164, 84, 28)},
-          ButtonDecl{kChange, "?CHANGE:3", "&Cambiar", "Modificar registro", "WAChange.ICO", QRect(372, 164, 84, 28)},
-          ButtonDecl{kDelete, "?DELETE:3", "&Borrar", "Borrar registro", "WADELETE.ICO", QRect(460, 164, 84, 28)},
+         {ButtonDecl{kView, "?VIEW:2", "&Ver", "Consultar registro", "WAView.ico", QRect(8, 164, 84, 28)},
+          ButtonDecl{kInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO", QRect(96, 164, 84, 28)},
+          ButtonDecl{kChange, "?CHANGE:3", "&Cambiar", "Modificar registro", "WAChange.ICO", QRect(184, 164, 84, 28)},
+          ButtonDecl{kDelete, "?DELETE:3", "&Borrar", "Borrar registro", "WADELETE.ICO", QRect(272, 164, 84, 28)},
           ButtonDecl{kPrint, "?PRINT", "Im&primir", "Imprimir inventario físico", "WAPrint.ico",
-                     QRect(548, 164, 84, 28)}})
+                     QRect(360, 164, 84, 28)}})
         AddButton(w, b);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 198, 632, 260)});
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 198, 832, 280)});
     w.add({ControlKind::Tab, kTab, "?TAB:2", QStringLiteral("Por fecha"), {}, kSheet});
     AddButton(w, {kAdjust, "?BUTTON7", "Ac&tualizar el inventario",
                   "Actualizar el inventario de acuerdo al inventario físico", nullptr, QRect(6, 6, 200, 28), kTab});
-    SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?LIST", {}, QRect(6, 40, 614, 180), kTab}),
+    SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?LIST", {}, QRect(6, 40, 814, 200), kTab}),
         "Productos del inventario físico");
-    AddButton(w, {kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", QRect(548, 466, 84, 28)});
+    AddButton(w, {kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", QRect(748, 486, 84, 28)});
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),
-           QRect(8, 472, 80, 18)});
+           QRect(8, 492, 80, 18)});
 
     CountList c("BrowseFisico", w);
     c.SetCloseButton(kClose);

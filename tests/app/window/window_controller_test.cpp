@@ -494,6 +494,20 @@ TEST_F(WindowControllerTest, TheFocusBoxIsDrawnAndMovesWithTheFocus) {
     ASSERT_TRUE(p.waitFinished());
 }
 
+// A window that opens larger than designed (maximised in the frame) is
+// laid out for that size at once, not only at its next resize.
+TEST_F(WindowControllerTest, AWindowOpenedLargerIsLaidOutAtOnce) {
+    Proc p{"UpdateAlmacenes"};
+    p.prepare = [](ui::Window& w, WindowController&) {
+        w.add({ControlKind::Entry, 40, "?RIGHT", "", QRect(230, 40, 60, 22)});
+        w.widget()->resize(400, 250);
+    };
+    ASSERT_TRUE(p.startAndWaitOpen());
+    EXPECT_EQ(p.window->at(40).position().x(), 330);
+    p.closeBox();
+    ASSERT_TRUE(p.waitFinished());
+}
+
 TEST_F(WindowControllerTest, TheHighlightFollowsARelayoutAndGoesWhenItsControlIsHidden) {
     Proc p{"UpdateAlmacenes"};
     p.prepare = [](ui::Window& w, WindowController&) {

@@ -159,7 +159,8 @@ TEST_F(CountAdjustment, OnlyTheCountsOwnLinesOfStoredArticlesAreApplied) {
     EXPECT_EQ(r.rows, 2);
     EXPECT_EQ(r.missingArticles, (std::vector<Decimal>{Decimal(99), Decimal(0)}));
     EXPECT_EQ(MissingArticlesText(r.missingArticles),
-              "No se ajustaron las líneas de estos artículos, que ya no existen: 99, 0. Las demás líneas se aplicaron.");
+              "No se ajustaron las líneas de estos artículos, que ya no existen: 99, 0. Las demás líneas se "
+              "aplicaron.");
     EXPECT_EQ(StockOnHand(*Article(1)), Decimal(1));
     EXPECT_EQ(StockOnHand(*Article(2)), Decimal(20));
     for (int a : {3, 4}) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -270,6 +271,35 @@ TEST_F(CountUi, TheAdjustmentRunFromTheListWithItsProgressWindow) {
     closeList();
 }
 
+// Maximised, both lists grow and nothing overlaps: the buttons under the
+// counts and "Cerrar" move down with them.
+TEST_F(CountUi, TheListWindowGrowsWithoutOverlaps) {
+    start(BrowseFisico);
+    const QRect linesBefore = list_->at(L::kLinesList).widget()->geometry();
+    list_->widget()->resize(list_->widget()->size() + QSize(300, 240));
+    settle();
+    auto at = [&](int c) { return list_->at(c).widget()->geometry(); };
+    EXPECT_GT(at(L::kCountsList).height(), 150);
+    EXPECT_LT(at(L::kCountsList).bottom(), at(L::kInsert).top());
+    EXPECT_LT(at(L::kPrint).bottom(), at(L::kSheet).top());
+    EXPECT_LT(at(L::kSheet).bottom(), at(L::kClose).top());
+    EXPECT_EQ(at(L::kLinesList).width(), linesBefore.width() + 300);
+    EXPECT_GT(at(L::kLinesList).height(), linesBefore.height());
+    // Each list's thumb stands where the grown table has its scroll bar.
+    for (int c : {L::kCountsList, L::kLinesList}) {
+        QTableWidget* t = grid(list_, c);
+        const QRect scrollBar = t->verticalScrollBar()->parentWidget()->geometry();
+        int thumbs = 0;
+        for (QScrollBar* b : t->findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
+            if (b->orientation() == Qt::Vertical && b != t->verticalScrollBar()) {
+                ++thumbs;
+                EXPECT_EQ(b->geometry(), scrollBar) << c;
+            }
+        EXPECT_EQ(thumbs, 1) << c;
+    }
+    closeList();
+}
+
 // With no count selected (an empty list) the button applies nothing, not
 // even the count last read on the thread.
 TEST_F(CountUi, TheAdjustmentButtonAppliesNothingWithoutASelectedCount) {
@@ -364,7 +394,8 @@ TEST_F(CountUi, ViewModeAndACancelledChange) {
     ASSERT_EQ(presenter.count(), 1u);
     EXPECT_EQ(presenter.last().text, "¿Desea Ud.cancelar?");
     EXPECT_EQ(stored(TableId::Fisico, "FIS:Descripcion"), (std::vector<std::string>{"1 CONTEO"}));
-    EXPECT_EQ(stored(TableId::Fisico, "FIS:Fecha"), (std::vector<std::string>{"1 " + std::to_string(dateFromYmd(2024, 3, 15))}));
+    EXPECT_EQ(stored(TableId::Fisico, "FIS:Fecha"),
+              (std::vector<std::string>{"1 " + std::to_string(dateFromYmd(2024, 3, 15))}));
     closeList();
 }
 
