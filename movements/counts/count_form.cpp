@@ -69,7 +69,9 @@ public:
 private:
     void PickDate() {
         if (ViewMode()) return;
-        for (int c : {kFecha, kDescripcion}) TakeControl(c);
+        // A date that cannot be read is refused there first.
+        for (int c : {kFecha, kDescripcion})
+            if (!TakeControl(c)) return;
         UpdateComponents();
         const int fecha = data::decl(TableId::Fisico).fieldIndex("FIS:Fecha");
         QDate start = QDate::currentDate();

@@ -16,10 +16,10 @@ report::ReportLayout CountSheetLayout() {
     l.pageHeader.items.insert(l.pageHeader.items.end(), {
         Item::value("FIS:Descripcion", "s60", 52, 688, 5000),
         Item::value("FIS:Fecha", "d6", 7000, 688, 992, Align::Right),
-        Item::fixed("No Art", 52, 1042),
+        Item::fixed("No Art", 50, 1042, 700, Align::Right),
         Item::fixed("Descripción", 844, 1042),
         Item::fixed("UM", 4700, 1042),
-        Item::fixed("Existencia", 5719, 1042),
+        Item::fixed("Existencia", 5719, 1042, 800, Align::Right),
         Item::fixed("Referencia", 6750, 1042),
         Item::line(0, 1260, 8000, 0),
     });
