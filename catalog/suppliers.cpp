@@ -19,6 +19,7 @@
 #include "app/globals.h"
 #include "catalog/places.h"
 #include "data/thread_table_set.h"
+#include "data/transaction.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/qbe/qbe_window.h"
 #include "platform/threads/logical_thread.h"
@@ -101,6 +102,8 @@ struct PlaceConfig {
 
 class PlaceDropList : public app::WindowComponent {
 public:
+    static constexpr std::size_t kTypedMost = 20;  // the typed part of the list
+
     PlaceDropList(app::FormController& form, PlaceConfig c) : form_(form), config_(std::move(c)) {
         nameField_ = data::decl(config_.table).fieldIndex(config_.nameField);
         targetField_ = data::decl(form.PrimaryId()).fieldIndex(config_.targetField);
@@ -111,7 +114,8 @@ public:
         if (combo == nullptr) return;
         combo->setInsertPolicy(QComboBox::NoInsert);
         if (QLineEdit* edit = combo->lineEdit()) {
-            edit->setMaxLength(20);
+            // No length limit: it would cut a pasted name without a word;
+            // a text too long is refused when the list is left.
             ui::Window* w = &form_.Win();
             const int n = config_.control;
             QObject::connect(edit, &QLineEdit::editingFinished, combo,
@@ -141,6 +145,9 @@ public:
     }
 
     const std::vector<std::string>& Names() const { return names_; }
+    int Control() const { return config_.control; }
+    // "Aceptar" takes the list as leaving it would; false: refused.
+    bool AcceptFromPass() { return form_.ViewMode() || accept(); }
 
     bool TakeEvent(app::WindowController&, const ui::WindowEvent& e) override {
         if (e.kind != EventKind::Accepted || e.control != config_.control) return false;
@@ -184,28 +191,31 @@ private:
         if (ui::Control* c = form_.Win().control(config_.control)) c->focus();
     }
 
-    void accept() {
+    bool accept() {
         const std::string typed = text();
+        if (ui::Control* c = form_.Win().control(config_.control); c != nullptr && !form_.FitsOrRefuse(*c, kTypedMost))
+            return false;
         if (typed.empty()) {
             set("");
-            return;
+            return true;
         }
         if (const std::string* n = match(typed)) {
             set(*n);
             UpdateWindow();
-            return;
+            return true;
         }
         if (!add(typed)) {
             refuse();
-            return;
+            return false;
         }
         Load();
         if (const std::string* n = match(typed)) {
             set(*n);
             UpdateWindow();
-        } else {
-            refuse();
+            return true;
         }
+        refuse();
+        return false;
     }
 
     // The typed name as a new place; false when none was added.
@@ -267,11 +277,30 @@ private:
     int64_t shown_ = -2;
 };
 
+// While a new supplier is being added, its contacts are stored under a
+// code of their own, unique to this insert (no typed code can hold it), so
+// that the contacts tab lists them and nobody else's, whatever code is
+// typed meanwhile; the form gives them the saved code when it completes
+// and deletes them when the insert is cancelled.
+struct PendingContactOwner {
+    std::string code;
+};
+std::string& contactOwnerOverride() { return threads::perThread<PendingContactOwner>().code; }
+
+std::string pendingContactOwner() {
+    data::TableGateway& g = data::tables().gateway(TableId::Proveedores);
+    if (g.AUTOINCDONE != 0 && g.file() != nullptr && g.file()->hasReservation())
+        return "\x01" + std::to_string(g.file()->reservedRow());
+    static long long serial = 0;
+    return "\x01t" + std::to_string(threads::current()) + "." + std::to_string(++serial);
+}
+
 // The supplier form: the template form plus the contacts list and the
 // place tables its drop lists read.
 class SupplierForm : public app::FormController {
 public:
-    SupplierForm(ui::Window& w) : FormController("UpdateProveedores", w, TableId::Proveedores) {}
+    SupplierForm(ui::Window& w, std::string pendingOwner)
+        : FormController("UpdateProveedores", w, TableId::Proveedores), pendingOwner_(std::move(pendingOwner)) {}
 
     void AddContacts(app::BrowseListSetup setup) {
         contacts_ = std::make_unique<BrowseList>(*this, std::move(setup));
@@ -286,9 +315,14 @@ public:
         AddComponent(&p);
     }
 
+    int OnCompleted() override {
+        if (Closed() || REQUEST != kInsert || pendingOwner_.empty()) return FormController::OnCompleted();
+        const int r = FormController::OnCompleted();
+        if (RESPONSE == kCompleted) rekeyContacts();
+        return r;
+    }
     int OnCloseRequest() override {
-        if (Closed() || REQUEST != kInsert || RESPONSE == kCompleted || PRIMARY == nullptr ||
-            Gateway().AUTOINCDONE == 0)
+        if (Closed() || REQUEST != kInsert || RESPONSE == kCompleted || PRIMARY == nullptr || pendingOwner_.empty())
             return FormController::OnCloseRequest();
         // The question first, as the template asks it; then the contacts.
         if (CANCELACTION == 2 && RecordChanged() &&
@@ -304,7 +338,10 @@ public:
         return r;
     }
     int TearDown() override {
-        if (REQUEST == kInsert && RESPONSE != kCompleted && Gateway().AUTOINCDONE != 0) dropOwnContacts();
+        // Only a form that got past its set-up has contacts of its own: a
+        // start refused because the form is open elsewhere touches none.
+        if (REQUEST == kInsert && RESPONSE != kCompleted && ownerSet_) dropOwnContacts();
+        ownerGuard_.reset();
         return FormController::TearDown();
     }
 
@@ -314,10 +351,6 @@ protected:
         for (TableId t : {TableId::Ciudades, TableId::ContProv, TableId::Estados, TableId::Paises})
             Tables().relations(t).OpenWithRelated();
         placesOpen_ = true;
-        if (REQUEST == kInsert) {
-            // Contacts numbered above this were stored during this insert.
-            for (const auto& [id, code] : contacts()) lastContactBefore_ = std::max(lastContactBefore_, id);
-        }
     }
     void CloseTables() override {
         if (placesOpen_)
@@ -329,6 +362,13 @@ protected:
     int SetUpBeforeOpen() override {
         const int r = FormController::SetUpBeforeOpen();
         if (r != 0) return r;
+        if (REQUEST == kInsert && !pendingOwner_.empty()) {
+            // Contacts left under this insert's own code by an insert that
+            // never ended (the program stopped) belong to no supplier.
+            dropOwnContacts();
+            ownerGuard_.emplace(pendingOwner_);
+            ownerSet_ = true;
+        }
         return contacts_->SetUpView(Tables()) ? 0 : 4;
     }
     void SetUpAfterOpen() override {
@@ -341,51 +381,76 @@ protected:
         // The contacts still scroll in view mode.
         if (ViewMode()) Win().at(kContacts).setDisabled(false);
     }
+    bool AcceptControl(ui::Control& c) override {
+        for (PlaceDropList* p : places_)
+            if (p->Control() == c.number()) return HiddenOnItsOwn(c) || c.disabled() || p->AcceptFromPass();
+        return FormController::AcceptControl(c);
+    }
 
 private:
-    std::vector<std::pair<int64_t, std::string>> contacts() {
-        std::vector<std::pair<int64_t, std::string>> out;
-        data::TableGateway& g = Tables().gateway(TableId::ContProv);
-        const int saved = g.SaveBuffer();
-        if (g.SetPositionToStart() == data::kDone)
-            while (g.ReadNextQuiet() == data::kDone)
-                out.emplace_back(g.BUFFER.number(idField_).toInt64(),
-                                 std::string(trim(g.BUFFER.get(ownerField_).asText())));
-        g.RestoreBuffer(saved);
-        return out;
-    }
+    // Sets the contact form's owner for the run of this form.
+    class OwnerGuard {
+    public:
+        explicit OwnerGuard(const std::string& owner) : before_(contactOwnerOverride()) {
+            contactOwnerOverride() = owner;
+        }
+        ~OwnerGuard() { contactOwnerOverride() = before_; }
+        OwnerGuard(const OwnerGuard&) = delete;
+        OwnerGuard& operator=(const OwnerGuard&) = delete;
 
-    // A cancelled insert removes its reserved record with the relation's
-    // cascade over the code in the buffer. That code may be a stored
-    // supplier's (typed and refused as a duplicate): its contacts must not
-    // go. So the contacts stored during this insert are deleted here, and
-    // the cascade is left a code that no contact has.
-    void dropOwnContacts() {
-        const int codeField = data::decl(TableId::Proveedores).fieldIndex("PVD:Codigo");
-        const std::string code(trim(Buffer().get(codeField).asText()));
+    private:
+        std::string before_;
+    };
+
+    // The rows of the contacts stored under this insert's own code.
+    std::vector<int64_t> ownContacts() {
+        std::vector<int64_t> rows;
         data::TableGateway& g = Tables().gateway(TableId::ContProv);
         const int saved = g.SaveBuffer();
-        std::vector<std::pair<int64_t, std::string>> all = contacts();
-        for (const auto& [id, owner] : all) {
-            if (id <= lastContactBefore_ || compareNoCase(owner, code) != 0) continue;
-            g.BUFFER.clear();
-            g.BUFFER.set(idField_, Value(static_cast<long long>(id)));
-            if (g.ReadByKey("CPV:KeyId") == data::kDone) g.DeleteCurrentRecord(false);
+        const int key = g.declaration().keyIndex("CPV:KeyProveedor");
+        g.BUFFER.clear();
+        g.BUFFER.set(ownerField_, Value(pendingOwner_));
+        if (g.SetPositionByKey(key) == data::kDone)
+            while (g.ReadNextQuiet() == data::kDone &&
+                   std::string(trim(g.BUFFER.get(ownerField_).asText())) == pendingOwner_)
+                rows.push_back(g.file()->currentRow());
+        g.RestoreBuffer(saved);
+        return rows;
+    }
+    void dropOwnContacts() {
+        data::TableGateway& g = Tables().gateway(TableId::ContProv);
+        const int saved = g.SaveBuffer();
+        for (int64_t row : ownContacts())
+            if (g.ReadByRow(row) == data::kDone) g.DeleteCurrentRecord(false);
+        g.RestoreBuffer(saved);
+    }
+    // The supplier is stored: its contacts take its code.
+    void rekeyContacts() {
+        const std::vector<int64_t> rows = ownContacts();
+        if (rows.empty()) return;
+        const Value code = Buffer().get(data::decl(TableId::Proveedores).fieldIndex("PVD:Codigo"));
+        data::TableGateway& g = Tables().gateway(TableId::ContProv);
+        const int saved = g.SaveBuffer();
+        {
+            data::DataTransaction unit(Tables());
+            bool all = unit.ok();
+            for (int64_t row : rows) {
+                if (!all) break;
+                all = g.ReadByRow(row) == data::kDone;
+                g.BUFFER.set(ownerField_, code);
+                all = all && g.UpdateRecordQuiet() == data::kDone;
+            }
+            if (all) unit.commit();
+            else unit.rollback();
         }
         g.RestoreBuffer(saved);
-        std::string none = "\x7f";
-        auto used = [&all](const std::string& c) {
-            for (const auto& [id, owner] : all)
-                if (compareNoCase(owner, c) == 0) return true;
-            return false;
-        };
-        while (used(none) && none.size() < 15) none += '\x7f';
-        Buffer().set(codeField, Value(none));
+        if (g.LASTERROR != 0) g.ShowLastError();
     }
 
-    int idField_ = data::decl(TableId::ContProv).fieldIndex("CPV:ID");
     int ownerField_ = data::decl(TableId::ContProv).fieldIndex("CPV:PROVEEDOR");
-    int64_t lastContactBefore_ = 0;
+    std::string pendingOwner_;
+    std::optional<OwnerGuard> ownerGuard_;
+    bool ownerSet_ = false;
     std::unique_ptr<BrowseList> contacts_;
     std::unique_ptr<ContactDetails> details_;
     std::vector<PlaceDropList*> places_;
@@ -544,10 +609,17 @@ void UpdateProveedores() {
     }
     app::AddOkCancel(w, kOk, kCancel, QRect(278, 362, 86, 28));
 
-    SupplierForm form(w);
+    // A new supplier's contacts are kept under a code of this insert until
+    // it is saved (contactOwnerOverride).
+    const bool inserting = threadState().callRequest == kInsert;
+    const std::string pendingOwner = inserting ? pendingContactOwner() : std::string();
+    SupplierForm form(w, pendingOwner);
     form.SetOkCancel(kOk, kCancel);
     form.SetFirstField(kCodePrompt);
-    form.Bind(kCode, "PVD:Codigo", "s15", {.readOnlyOnChange = true});
+    // Required, and no longer than every table that refers to a supplier
+    // can hold (a purchase order keeps 10 characters of it).
+    form.Bind(kCode, "PVD:Codigo", "s" + std::to_string(kSupplierCodeWidth),
+              {.required = true, .readOnlyOnChange = true});
     form.Bind(kName, "PVD:Nombre", "s40");
     form.Bind(kName2, "PVD:Nombre2", "s40");
     form.Bind(kTrade, "PVD:NombreComercial", "s40");
@@ -572,7 +644,12 @@ void UpdateProveedores() {
     contacts.format = "120L(2)|M*~Nombre~@s30@120L(2)|M*~Télefono~@s30@";
     contacts.columns = {{"CPV:Nombre"}, {"CPV:Telefono"}};
     app::BrowseOrderSetup byCode("CPV:KeyProveedor", app::ScrollStepKind::Text, "");
-    byCode.rangeHeader = TableId::Proveedores;
+    if (inserting) {
+        byCode.rangeField = "CPV:PROVEEDOR";
+        byCode.rangeValue = Value(pendingOwner);
+    } else {
+        byCode.rangeHeader = TableId::Proveedores;
+    }
     contacts.orders = {byCode};
     contacts.findColumns = "Nombre|@s30|cpv:Nombre|Télefono|@s30|cpv:Telefono|";
     contacts.buttons.insert = kContactInsert;
@@ -583,15 +660,19 @@ void UpdateProveedores() {
 }
 
 void UpdateContactoProv() {
-    // The contact belongs to the supplier the supplier form shows now.
+    // The contact belongs to the supplier the supplier form shows now (a
+    // supplier being added: to that insert, until it is saved).
     data::ThreadTableSet& tables = data::tables();
     data::TableRelations& suppliers = tables.relations(TableId::Proveedores);
     suppliers.OpenWithRelated();
     {
         const data::TableDecl& pd = data::decl(TableId::Proveedores);
         const data::TableDecl& cd = data::decl(TableId::ContProv);
+        const std::string& pending = contactOwnerOverride();
         tables.buffer(TableId::ContProv)
-            .set(cd.fieldIndex("CPV:PROVEEDOR"), tables.buffer(TableId::Proveedores).get(pd.fieldIndex("PVD:Codigo")));
+            .set(cd.fieldIndex("CPV:PROVEEDOR"),
+                 pending.empty() ? tables.buffer(TableId::Proveedores).get(pd.fieldIndex("PVD:Codigo"))
+                                 : Value(pending));
     }
     ui::Window w(QStringLiteral("Form ContProv"), QSize(380, 190), ui::Window::Placement::FrameChild);
     w.add({ControlKind::Sheet, kCSheet, "?CURRENTTAB", {}, QRect(4, 4, 372, 140)});

@@ -45,6 +45,10 @@ enum ContactControl : int {
 };
 }  // namespace supplier_ui
 
+// The longest supplier code: what every table that names a supplier can
+// hold (a purchase order keeps 10 characters).
+inline constexpr int kSupplierCodeWidth = 10;
+
 // Byte of UserPermissions that allows the spreadsheet export.
 inline constexpr int kRightSupplierExcel = 61;
 

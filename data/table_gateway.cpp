@@ -58,10 +58,16 @@ void TableGateway::ShutDown() {
     // A reservation left by a form that never finished is not left behind
     // as a blank record.
     if (AUTOINCDONE && FILE && !holdingWrite()) FILE->cancelReservation();
-    AUTOINCDONE = 0;
+    setReserved(false);
     FILE.reset();
     USED = 0;
     SHUTDOWN = true;
+}
+
+void TableGateway::setReserved(bool on) {
+    if (on && !AUTOINCDONE) createdMark_ = set_.BeginCreationLog();
+    if (!on && AUTOINCDONE) set_.EndCreationLog();
+    AUTOINCDONE = on ? 1 : 0;
 }
 
 void TableGateway::RegisterKey(int key, std::string_view label, bool autoNumbered) {
@@ -211,7 +217,7 @@ void TableGateway::CloseTable() {
     if (OPENED <= 0) return;
     if (--OPENED == 0 && USED) {
         if (AUTOINCDONE && FILE && !holdingWrite()) FILE->cancelReservation();
-        AUTOINCDONE = 0;
+        setReserved(false);
         FILE.reset();
         USED = 0;
     }
@@ -352,9 +358,11 @@ int TableGateway::DeleteCurrentRecord(bool ask) {
     }
     int r = UseOnDemand();
     if (r != kDone) return kUnusable;
+    const int64_t row = FILE->currentRow();
     storage::Status st = FILE->deleteCurrent();
     if (st.ok()) {
-        if (AUTOINCDONE && !FILE->hasReservation()) AUTOINCDONE = 0;
+        set_.ForgetCreated(decl_->id, row);
+        if (AUTOINCDONE && !FILE->hasReservation()) setReserved(false);
         return kDone;
     }
     recordError(kMsgDelete, st);
@@ -382,7 +390,8 @@ int TableGateway::insertOrReserve(bool quiet, bool reserveOnly) {
         for (int attempt = 0; attempt < 3; ++attempt) {
             st = reserveOnly ? FILE->reserve(BUFFER) : FILE->insert(BUFFER);
             if (st.ok()) {
-                if (reserveOnly) AUTOINCDONE = 1;
+                if (reserveOnly) setReserved(true);
+                set_.NoteCreated(decl_->id, reserveOnly ? FILE->reservedRow() : FILE->currentRow());
                 return kDone;
             }
             // Without write access no attempt can succeed.
@@ -437,14 +446,17 @@ int TableGateway::InsertRecordQuiet() {
     if (AUTOINCDONE && FILE->hasReservation()) {
         st = FILE->completeReservation(BUFFER);
         if (st.ok()) {
-            AUTOINCDONE = 0;
+            setReserved(false);
             return kDone;
         }
     } else {
-        AUTOINCDONE = 0;
+        setReserved(false);
         if (HASAUTOINC) return insertOrReserve(true, false);
         st = FILE->insert(BUFFER);
-        if (st.ok()) return kDone;
+        if (st.ok()) {
+            set_.NoteCreated(decl_->id, FILE->currentRow());
+            return kDone;
+        }
     }
     if (st.code == storage::kCreatesDuplicateKey) {
         std::string label = st.keyIndex >= 0 && st.keyIndex < static_cast<int>(decl_->keys.size())
@@ -461,7 +473,7 @@ int TableGateway::InsertRecord() {
     int r = UseOnDemand();
     if (r != kDone) return kUnusable;
     if (!(AUTOINCDONE && FILE->hasReservation()) && HASAUTOINC) {
-        AUTOINCDONE = 0;
+        setReserved(false);
         return insertOrReserve(false, false);
     }
     r = InsertRecordQuiet();
@@ -471,7 +483,7 @@ int TableGateway::InsertRecord() {
 
 int TableGateway::CancelPendingInsert() {
     if (!AUTOINCDONE) return kDone;
-    AUTOINCDONE = 0;
+    setReserved(false);
     if (!FILE || !FILE->hasReservation()) return kDone;
     storage::Status st = FILE->cancelReservation();
     if (st.ok()) return kDone;

@@ -135,9 +135,13 @@ public:
     int ReserveAutoNumberQuiet();
     int InsertRecord();
     int InsertRecordQuiet();
-    // Deletes the reserved record of a cancelled insert (the relations
-    // object's CancelPendingInsert also deletes what refers to it).
+    // Deletes the reserved record of a cancelled insert, by its own row (the
+    // relations object's CancelPendingInsert also deletes the records this
+    // thread added under it since the reservation).
     int CancelPendingInsert();
+    // While a number is reserved: where the thread's log of added records
+    // stood when it was reserved (ThreadTableSet::CreatedSince).
+    std::size_t CreationMark() const { return createdMark_; }
 
     // Shows the message recorded in LASTERROR (with its texts).
     Answer ShowLastError();
@@ -190,6 +194,9 @@ public:
     storage::Status rereadByUniqueKey();
 
 private:
+    // AUTOINCDONE with the thread's log of added records: open while a
+    // number is reserved.
+    void setReserved(bool on);
     int openFile(bool quiet);
     int readSeq(bool next, bool quiet);
     int insertOrReserve(bool quiet, bool reserveOnly);
@@ -202,6 +209,7 @@ private:
     std::string lastErrorText_;
     std::string lastMessage_;
     std::vector<std::optional<Record>> saved_;
+    std::size_t createdMark_ = 0;
 };
 
 }  // namespace tv::data

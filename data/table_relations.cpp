@@ -12,6 +12,15 @@
 namespace tv::data {
 
 namespace {
+bool holdsUniqueKey(const TableGateway& g) {
+    for (const KeyDecl& k : g.declaration().keys) {
+        if (!k.unique) continue;
+        for (int f : k.components)
+            if (g.BUFFER.get(f).truthy()) return true;
+    }
+    return false;
+}
+
 enum : int {
     kMsgConfirmDelete = 11,
     kMsgDelete = 13,
@@ -186,6 +195,8 @@ int TableRelations::cascadeDelete(Entry& e, TableGateway*& failed) {
     std::vector<int64_t> rows;
     int r = relatedRows(e, owner, [&] { return linkMatches(e, owner); }, rows, failed);
     if (r != kDone) return r;
+    if (set_.cascadeOnlySince)
+        std::erase_if(rows, [&](int64_t row) { return !set_.CreatedSince(*set_.cascadeOnlySince, rel->id(), row); });
     for (int64_t row : rows) {
         storage::Status st = g->file()->readByRow(row, g->BUFFER);
         if (!st.ok()) {
@@ -322,16 +333,18 @@ int TableRelations::DeleteWithRelated(bool ask) {
                 failed = ME;
                 result = kNotDone;
             } else {
-                storage::Status st;
-                if (ME->PRIMARYKEY != 0) {
-                    ME->BUFFER = keyValues;
-                    st = ME->file()->readByKey(ME->PRIMARYKEY - 1, ME->BUFFER);
-                } else if (hadCurrent) {
-                    st = ME->file()->readByRow(row, ME->BUFFER);
-                } else {
-                    // Handed over in the buffer only (read elsewhere): found
-                    // again by its unique id.
-                    st = ME->rereadByUniqueKey();
+                // The record the buffer holds (the one the form or list
+                // shows), found again by its key: the table may have read
+                // other records since on this thread.
+                ME->BUFFER = keyValues;
+                storage::Status st = ME->rereadByUniqueKey();
+                if (st.code == storage::kRecordNotAvailable && hadCurrent && !holdsUniqueKey(*ME)) {
+                    // No key value to find it by: the current record serves
+                    // only when it is the very record the buffer holds.
+                    Record probe(ME->BUFFER.layoutPtr());
+                    st = ME->file()->readByRow(row, probe);
+                    if (st.ok() && !(probe == keyValues)) st = storage::Status::make(storage::kRecordNotAvailable);
+                    if (st.ok()) ME->BUFFER = probe;
                 }
                 if (!st.ok()) {
                     ME->BUFFER = keyValues;
@@ -452,9 +465,13 @@ int TableRelations::CancelPendingInsert() {
             failed = ME;
             result = kNotDone;
         } else {
-            // What was stored against the new record (lines added while its
-            // form was open) goes with it.
+            // What this thread stored under the new record since its number
+            // was reserved (the lines its form added) goes with it; records
+            // of others that share its link values (a folio shown to two
+            // users, a typed code) stay.
+            set_.cascadeOnlySince = ME->CreationMark();
             result = applyDeleteModes(failed);
+            set_.cascadeOnlySince.reset();
             if (result == kDone && ME->CancelPendingInsert() != kDone) {
                 failed = ME;
                 result = kNotDone;

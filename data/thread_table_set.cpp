@@ -160,4 +160,28 @@ ThreadTableSet& tables() {
 
 void initThreadTables() { (void)tables(); }
 
+namespace {
+// Aliases share their base's rows.
+TableId baseOf(TableId t) {
+    const TableDecl& d = decl(t);
+    return d.aliasOf ? *d.aliasOf : t;
+}
+}  // namespace
+
+void ThreadTableSet::NoteCreated(TableId t, int64_t row) {
+    if (logging_ > 0 && row != 0) created_.emplace_back(baseOf(t), row);
+}
+
+void ThreadTableSet::ForgetCreated(TableId t, int64_t row) {
+    // A row number freed here may be given to another station's record.
+    std::erase(created_, std::make_pair(baseOf(t), row));
+}
+
+bool ThreadTableSet::CreatedSince(std::size_t mark, TableId t, int64_t row) const {
+    const auto entry = std::make_pair(baseOf(t), row);
+    for (std::size_t i = mark; i < created_.size(); ++i)
+        if (created_[i] == entry) return true;
+    return false;
+}
+
 }  // namespace tv::data

@@ -95,6 +95,25 @@ public:
     void showDeferred();
     const std::vector<Deferred>& deferred() const { return deferred_; }
 
+    // The records added on this thread while some number is reserved on it
+    // (a document's form adds its lines under its reserved header): a
+    // cancelled insert releases only what this thread added under it since
+    // it was reserved, never records that merely share its link values.
+    // Logs nest; the log is emptied when the last one ends.
+    std::size_t BeginCreationLog() {
+        ++logging_;
+        return created_.size();
+    }
+    void EndCreationLog() {
+        if (logging_ > 0 && --logging_ == 0) created_.clear();
+    }
+    void NoteCreated(TableId t, int64_t row);
+    void ForgetCreated(TableId t, int64_t row);
+    bool CreatedSince(std::size_t mark, TableId t, int64_t row) const;
+    // While set, a cascading delete reaches only records added since the
+    // mark (TableRelations::CancelPendingInsert).
+    std::optional<std::size_t> cascadeOnlySince;
+
     // Stamp source of the open/close walks.
     int32_t nextStamp() { return ++stamp_; }
 
@@ -112,6 +131,8 @@ private:
     std::array<Slot, kTableCount> slots_;
     std::vector<Deferred> deferred_;
     int32_t stamp_ = 0;
+    int logging_ = 0;
+    std::vector<std::pair<TableId, int64_t>> created_;
 };
 
 // The current logical thread's table set (created on first use).

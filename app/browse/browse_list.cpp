@@ -340,7 +340,8 @@ void BrowseList::SetUpControl() {
 }
 
 void BrowseList::FinishPick(int response) {
-    // A list whose window never set up (open elsewhere) has nothing to hand over.
+    // A list whose start was refused (its window open elsewhere) was never
+    // set up: it has nothing to hand over and no tables to touch.
     if (tables_ == nullptr) return;
     switch (pick_.finish(Primary(), response)) {
         case list::SelectModeBuffer::Finish::RereadChosen: {
@@ -364,155 +365,6 @@ void BrowseList::FinishPick(int response) {
 }
 
 // ---------------------------------------------------------------- pages
-
-int BrowseList::pageSize() const {
-    if (table_ == nullptr) return 1;
-    const int rowHeight = std::max(1, table_->verticalHeader()->defaultSectionSize());
-    const int h = table_->viewport()->height();
-    return std::max(1, h / rowHeight);
-}
-
-int BrowseList::selectedRow() const {
-    if (table_ == nullptr || lines_.empty()) return -1;
-    const int r = table_->currentRow();
-    return r >= 0 && r < static_cast<int>(lines_.size()) ? r : 0;
-}
-
-const ListLine* BrowseList::selectedLine() const {
-    const int r = selectedRow();
-    return r < 0 ? nullptr : &lines_[static_cast<std::size_t>(r)];
-}
-
-ListLine BrowseList::FillListLine() {
-    ListLine l;
-    const std::size_t n = setup_.columns.size();
-    l.values.resize(n);
-    l.colours.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const BrowseColumn& c = setup_.columns[i];
-        if (columnTable_[i] >= 0) {
-            l.values[i] = view_->buffer(columnTable_[i]).get(columnField_[i]);
-        } else if (c.compute) {
-            if (auto v = view_->computed(c.field)) l.values[i] = *v;
-        } else if (auto v = tables_->lookupBoundField(c.field)) {
-            l.values[i] = *v;
-        }
-    }
-    l.position = view_->position();
-    l.row = view_->currentRow();
-    return l;
-}
-
-void BrowseList::RefillList() {
-    // The stripes belong to the screen rows, not to the records.
-    for (std::size_t p = 0; p < lines_.size(); ++p) {
-        const list::CellColours stripe = list::stripeColours(static_cast<int>(p) + 1);
-        for (std::size_t c = 0; c < lines_[p].colours.size(); ++c) {
-            const bool own = c < format_.columns().size() && format_.columns()[c].cellColours;
-            lines_[p].colours[c] = own ? stripe : list::CellColours{};
-        }
-    }
-}
-
-namespace {
-std::vector<ListLine> readFrom(view::ViewCursor& v, const std::string& pos, int n, bool forward,
-                               const std::function<ListLine()>& fill) {
-    std::vector<ListLine> out;
-    if (n <= 0) return out;
-    v.setPosition(pos);
-    // The first read returns the record at the position itself.
-    if (!(forward ? v.next() : v.previous()).ok()) return out;
-    v.readPage(n, forward, [&] { out.push_back(fill()); });
-    return out;
-}
-}  // namespace
-
-bool BrowseList::ReadPageFrom(const std::string& anchorPosition, int screenRow) {
-    const int n = pageSize();
-    auto fill = [this] { return FillListLine(); };
-    if (anchorPosition.empty()) view_->reset();
-    else view_->setPosition(anchorPosition);
-    if (!view_->next().ok()) {
-        ResetFromEnd();
-        return false;
-    }
-    ListLine anchor = FillListLine();
-    screenRow = std::clamp(screenRow, 0, n - 1);
-    std::vector<ListLine> before = readFrom(*view_, anchor.position, screenRow, false, fill);
-    std::vector<ListLine> after =
-        readFrom(*view_, anchor.position, n - 1 - static_cast<int>(before.size()), true, fill);
-    // Near the end, the page is filled up from before.
-    const int missing = n - 1 - static_cast<int>(before.size()) - static_cast<int>(after.size());
-    if (missing > 0) {
-        const std::string& from = before.empty() ? anchor.position : before.back().position;
-        std::vector<ListLine> more = readFrom(*view_, from, missing, false, fill);
-        before.insert(before.end(), more.begin(), more.end());
-    }
-    lines_.clear();
-    for (auto it = before.rbegin(); it != before.rend(); ++it) lines_.push_back(std::move(*it));
-    const int selected = static_cast<int>(lines_.size());
-    lines_.push_back(std::move(anchor));
-    for (ListLine& l : after) lines_.push_back(std::move(l));
-    ShowLines(selected);
-    return true;
-}
-
-void BrowseList::ResetFromStart() {
-    view_->reset();
-    lines_.clear();
-    view_->readPage(pageSize(), true, [this] { lines_.push_back(FillListLine()); });
-    ShowLines(0);
-}
-
-void BrowseList::ResetFromEnd() {
-    view_->reset();
-    std::vector<ListLine> back;
-    view_->readPage(pageSize(), false, [&] { back.push_back(FillListLine()); });
-    lines_.assign(std::make_move_iterator(back.rbegin()), std::make_move_iterator(back.rend()));
-    ShowLines(static_cast<int>(lines_.size()) - 1);
-}
-
-void BrowseList::ReloadInPlace() {
-    if (lines_.empty()) {
-        ResetFromStart();
-        return;
-    }
-    const int sel = std::max(0, selectedRow());
-    const std::string first = lines_.front().position;
-    const std::string chosen = lines_[static_cast<std::size_t>(sel)].position;
-    // The selected record keeps its screen row when it is still there.
-    view_->setPosition(chosen);
-    if (view_->next().ok() && view_->position() == chosen) {
-        ReadPageFrom(chosen, sel);
-        return;
-    }
-    ReadPageFrom(first, 0);
-    if (!lines_.empty()) SelectRow(std::min(sel, static_cast<int>(lines_.size()) - 1));
-}
-
-void BrowseList::LocateCurrentRecord() {
-    const std::string pos = view_->position();
-    if (pos.empty()) {
-        ResetFromStart();
-        return;
-    }
-    ReadPageFrom(pos, std::max(0, selectedRow()));
-}
-
-bool BrowseList::LocatePosition(const std::string& position) {
-    if (position.empty()) {
-        ResetFromStart();
-        return false;
-    }
-    return ReadPageFrom(position, std::max(0, selectedRow()));
-}
-
-bool BrowseList::LocateRow(int64_t row) {
-    if (row == 0 || !view_->setPositionRow(row)) return false;
-    if (!view_->next().ok() || view_->currentRow() != row) return false;
-    LocateCurrentRecord();
-    return true;
-}
 
 void BrowseList::ShowLines(int selected) {
     RefillList();
@@ -549,6 +401,7 @@ void BrowseList::ShowLines(int selected) {
     UpdateThumb();
     ReloadDependents();
     if (!settingUp_) RefreshButtons();
+    ReportReadError();
 }
 
 void BrowseList::SelectRow(int row) {
@@ -573,7 +426,6 @@ bool BrowseList::Move(ListMove move) {
     const int64_t before = selectedLine() != nullptr ? selectedLine()->row : 0;
     const int sel = selectedRow();
     const int n = pageSize();
-    auto fill = [this] { return FillListLine(); };
     switch (move) {
         case ListMove::None: return false;
         case ListMove::First: ResetFromStart(); break;
@@ -584,7 +436,7 @@ bool BrowseList::Move(ListMove move) {
                 SelectRow(sel + 1);
                 break;
             }
-            std::vector<ListLine> more = readFrom(*view_, lines_.back().position, 1, true, fill);
+            std::vector<ListLine> more = ReadLines(lines_.back().position, 1, true);
             if (more.empty()) return false;
             lines_.push_back(std::move(more.front()));
             if (static_cast<int>(lines_.size()) > n) lines_.erase(lines_.begin());
@@ -597,7 +449,7 @@ bool BrowseList::Move(ListMove move) {
                 SelectRow(sel - 1);
                 break;
             }
-            std::vector<ListLine> more = readFrom(*view_, lines_.front().position, 1, false, fill);
+            std::vector<ListLine> more = ReadLines(lines_.front().position, 1, false);
             if (more.empty()) return false;
             lines_.insert(lines_.begin(), std::move(more.front()));
             if (static_cast<int>(lines_.size()) > n) lines_.pop_back();
@@ -606,7 +458,7 @@ bool BrowseList::Move(ListMove move) {
         }
         case ListMove::NextPage: {
             if (lines_.empty()) return false;
-            std::vector<ListLine> more = readFrom(*view_, lines_.back().position, n, true, fill);
+            std::vector<ListLine> more = ReadLines(lines_.back().position, n, true);
             if (more.empty()) {
                 SelectRow(static_cast<int>(lines_.size()) - 1);
                 break;
@@ -618,7 +470,7 @@ bool BrowseList::Move(ListMove move) {
         }
         case ListMove::PreviousPage: {
             if (lines_.empty()) return false;
-            std::vector<ListLine> more = readFrom(*view_, lines_.front().position, n, false, fill);
+            std::vector<ListLine> more = ReadLines(lines_.front().position, n, false);
             if (more.empty()) {
                 SelectRow(0);
                 break;
@@ -632,6 +484,7 @@ bool BrowseList::Move(ListMove move) {
             break;
         }
     }
+    ReportReadError();
     const int64_t after = selectedLine() != nullptr ? selectedLine()->row : 0;
     return after != before;
 }

@@ -104,6 +104,7 @@ struct BrowseListSetup {
     std::string findColumns;               // the column list for the find window
     BrowseButtons buttons;
     bool headerSort = true;                // the column-header sort
+    bool stripes = true;                   // odd screen rows on the stripe colour
     std::string filter;                    // a fixed filter of the view
     int printProcedure = 2;                // PRINTPROCEDURE
     // A list whose range follows this list's selected record (the lines of
@@ -223,6 +224,14 @@ private:
     data::TableRelations& Relations() const;
     Record& Primary() const;
     bool ReadPageFrom(const std::string& anchorPosition, int screenRow);
+    // A read of the view that failed for another reason than the end of
+    // the records is kept and shown (message 1 of the table layer) once the
+    // page is shown.
+    void NoteReadError(const storage::Status& st);
+    // n rows from a view position on (the row at it first), or back from it.
+    std::vector<ListLine> ReadLines(const std::string& pos, int n, bool forward);
+    void ReportReadError();
+    static constexpr int kMsgReadError = 1;
     void ShowLines(int selected);
     void UpdateThumb();
     void SetThumbLimits(Order& o);
@@ -262,6 +271,7 @@ private:
     std::vector<int> columnTable_, columnField_;  // where each column's value comes from
     bool settingUp_ = true;
     int64_t dependentsRow_ = -1;  // the header record the dependents show the lines of
+    std::optional<storage::Status> readError_;
 };
 
 // The frame's record buttons on the active list: insert, change and delete

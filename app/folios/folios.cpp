@@ -16,12 +16,13 @@ struct DocumentKind {
     data::TableId table;
     const char* key;          // the document table's key on its folio
     const char* what;         // how the message names a document of this kind
+    const char* kinds;        // and the kind as a whole
 };
 
 const DocumentKind kKinds[] = {
-    {"FOL:ENTRADAS", data::TableId::Entradas, "ENT:KeyFolio", "una entrada de almacén"},
-    {"FOL:SALIDAS", data::TableId::Salidas, "SAL:KeyFolio", "una salida de almacén"},
-    {"FOL:ORDENCOMPRA", data::TableId::Ordenes, "ORD:KeyFolio", "una orden de compra"},
+    {"FOL:ENTRADAS", data::TableId::Entradas, "ENT:KeyFolio", "una entrada de almacén", "entradas"},
+    {"FOL:SALIDAS", data::TableId::Salidas, "SAL:KeyFolio", "una salida de almacén", "salidas"},
+    {"FOL:ORDENCOMPRA", data::TableId::Ordenes, "ORD:KeyFolio", "una orden de compra", "órdenes de compra"},
 };
 
 // Whether a document with that folio is stored (read into a copy, so that
@@ -46,7 +47,7 @@ public:
         if (Closed()) return 0;
         if (std::optional<FolioClash> clash = FindFolioClash(Tables(), Buffer())) {
             MessageBox box;
-            box.caption = "Folio en uso";
+            box.caption = clash->inUse ? "Folio en uso" : "Folio no válido";
             box.text = clash->message;
             box.buttons = MessageBox::Buttons::Ok;
             box.preset = Answer::Ok;
@@ -77,6 +78,16 @@ std::optional<FolioClash> FindFolioClash(data::ThreadTableSet& tables, const Rec
     const data::TableDecl& fd = data::decl(data::TableId::Folios);
     for (const DocumentKind& k : kKinds) {
         const long long next = folios.get(fd.fieldIndex(k.folioField)).asNumber().toInt64();
+        if (next < 1 || next > kMaxNextFolio) {
+            // 0 and negative numbers are no document number; a number wider
+            // than the entry shows could not be advanced past the field.
+            FolioClash c;
+            c.field = k.folioField;
+            c.folio = next;
+            c.inUse = false;
+            c.message = "El siguiente folio de " + std::string(k.kinds) + " debe ser un número entre 1 y 9,999,999,999.";
+            return c;
+        }
         if (!folioStored(tables, k, next)) continue;
         FolioClash c;
         c.field = k.folioField;

@@ -29,16 +29,21 @@ enum FoliosControl : int {
     kFolCancel = 10,
 };
 
-// A next number that a stored document of its kind already has.
+// The highest next number the form takes: the ten digits its entries show.
+inline constexpr long long kMaxNextFolio = 9'999'999'999LL;
+
+// A next number that cannot be used: out of range (0, negative, wider than
+// the entry) or one that a stored document of its kind already has.
 struct FolioClash {
     std::string field;      // "FOL:ENTRADAS", "FOL:SALIDAS" or "FOL:ORDENCOMPRA"
     long long folio = 0;
+    bool inUse = true;      // false: out of range
     std::string message;    // for the user: names the document and its folio
 };
 
 // The first next number of the folio record (receipts, issues, orders in
-// that order) that a stored receipt, issue or purchase order already
-// carries as its folio; nullopt when none does.
+// that order) that is out of range or that a stored receipt, issue or
+// purchase order already carries as its folio; nullopt when none is.
 std::optional<FolioClash> FindFolioClash(data::ThreadTableSet& tables, const Record& folios);
 
 // The procedure.

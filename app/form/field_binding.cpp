@@ -1,5 +1,7 @@
 #include "app/form/field_binding.h"
 
+#include <algorithm>
+
 #include "platform/threads/logical_thread.h"
 #include "platform/types/text.h"
 
@@ -54,15 +56,43 @@ std::optional<Value> PeekField(const Record& record, int field, const Picture& p
     return probe.get(field);
 }
 
+namespace {
+// What a typed number would lose in the field: a sign the picture has no
+// room for, or decimals beyond the picture's places. Empty when it fits.
+std::string numberDoesNotFit(const Picture& picture, std::string_view typed) {
+    const std::string_view t = trim(typed);
+    if (!picture.showsSign() && !t.empty() && t.front() == '-') return "El dato no admite números negativos";
+    const size_t point = t.find('.');
+    if (point == std::string_view::npos) return {};
+    const std::string_view fraction = t.substr(point + 1);
+    for (size_t i = static_cast<size_t>(picture.places()); i < fraction.size(); ++i) {
+        if (fraction[i] == '0') continue;
+        if (picture.places() == 0) return "El dato no admite decimales";
+        return "El dato admite " + std::to_string(picture.places()) + " decimales como máximo";
+    }
+    return {};
+}
+}  // namespace
+
 ReadResult ReadField(Record& record, int field, const Picture& picture, std::string_view typed) {
     ReadResult r;
     const FieldSpec& def = record.layout().field(field);
-    if ((def.type == FieldType::String || def.type == FieldType::Memo) &&
-        charCount(rtrim(typed)) > static_cast<size_t>(def.size)) {
-        // Cut silently, the end of what was typed would be lost.
-        r.ok = false;
-        r.error = "El texto es demasiado largo (" + std::to_string(def.size) + " caracteres como máximo)";
-        return r;
+    if (def.type == FieldType::String || def.type == FieldType::Memo) {
+        // Never cut: the end of what was typed or pasted would be lost.
+        size_t most = static_cast<size_t>(def.size);
+        if (picture.kind() == Picture::Kind::Text) most = std::min(most, static_cast<size_t>(picture.width()));
+        if (charCount(rtrim(typed)) > most) {
+            r.ok = false;
+            r.error = "El texto es demasiado largo (" + std::to_string(most) + " caracteres como máximo)";
+            return r;
+        }
+    }
+    if (picture.kind() == Picture::Kind::Number) {
+        if (std::string why = numberDoesNotFit(picture, typed); !why.empty()) {
+            r.ok = false;
+            r.error = why;
+            return r;
+        }
     }
     std::string error;
     std::optional<Value> v = picture.read(typed, &error);

@@ -12,6 +12,7 @@
 #include "app/form/lookup_drop_combo.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/threads/thread_state.h"
+#include "platform/types/text.h"
 #include "platform/ui/desktop.h"
 
 namespace tv::app {
@@ -191,12 +192,8 @@ void FormController::SetUpAfterOpen() {
         Control* c = Win().control(b.control);
         if (c == nullptr) continue;
         if (b.options.required && !b.display) c->setRequired(true);
-        if (b.picture.kind() == Picture::Kind::Text && c->kind() == ControlKind::Entry) {
-            const FieldSpec& f = Buffer().layout().field(b.field);
-            int most = b.picture.width();
-            if (f.type == FieldType::String || f.type == FieldType::Memo) most = std::min(most, f.size);
-            if (auto* e = c->as<QLineEdit>()) e->setMaxLength(most);
-        }
+        // No length limit on the entry: it would cut a pasted text without a
+        // word. What does not fit is refused with a message when it is read.
         if (REQUEST == kChange && b.options.readOnlyOnChange) {
             c->setReadOnly(true);
             c->setDisabled(true);
@@ -284,7 +281,17 @@ void FormController::ShowRecord() {
 
 void FormController::RefreshWindow() { ShowRecord(); }
 
-void FormController::refuseInput(Control& c, const std::string& error) {
+void FormController::RefuseInput(Control& c, const std::string& error) {
+    ShowControl(c);
+    // Leaving the entry by a click on "Aceptar" reads it twice in a row (the
+    // entry's accepted event, then the pass): the message is said once.
+    const bool saidJustNow = refused_.control == c.number() && refused_.text == c.text() &&
+                             refused_.event + 3 >= eventSerial_;
+    refused_ = {c.number(), c.text(), eventSerial_};
+    if (saidJustNow) {
+        c.focus();
+        return;
+    }
     MessageBox box;
     box.caption = "Dato no válido";
     box.text = error + ": \"" + c.text().toStdString() + "\"";
@@ -296,14 +303,23 @@ void FormController::refuseInput(Control& c, const std::string& error) {
     c.focus();
 }
 
+bool FormController::FitsOrRefuse(Control& c, std::size_t most) {
+    if (charCount(rtrim(c.text().toStdString())) <= most) return true;
+    RefuseInput(c, "El texto es demasiado largo (" + std::to_string(most) + " caracteres como máximo)");
+    return false;
+}
+
 bool FormController::TakeControl(int control) {
     const Binding* b = bindingOf(control);
     if (b == nullptr || b->display || ViewMode()) return true;
     Control* c = Win().control(control);
     if (c == nullptr || c->readOnly()) return true;
+    // What the entry shows of the stored value is that value: read back it
+    // could lose what the picture does not show (a long text, a sign).
+    if (c->text() == QString::fromStdString(ShowField(Buffer(), b->field, b->picture))) return true;
     ReadResult r = ReadField(Buffer(), b->field, b->picture, c->text().toStdString());
     if (!r.ok) {
-        refuseInput(*c, r.error);
+        RefuseInput(*c, r.error);
         return false;
     }
     // The entry shows what was stored, through its picture ("15" becomes
@@ -321,6 +337,7 @@ bool FormController::takeQuietly() {
         if (b.display) continue;
         Control* c = Win().control(b.control);
         if (c == nullptr || c->readOnly()) continue;
+        if (c->text() == QString::fromStdString(ShowField(Buffer(), b.field, b.picture))) continue;
         if (!ReadField(Buffer(), b.field, b.picture, c->text().toStdString()).ok) all = false;
     }
     UpdateComponents();
@@ -354,22 +371,27 @@ void FormController::FocusFirstField() {
 bool FormController::AcceptControl(Control& c) {
     for (LookupDropCombo* l : lookups_) {
         if (l->Control() != c.number()) continue;
-        if (c.hidden() || c.disabled()) return true;
-        if (!l->Accept()) return false;
+        if (HiddenOnItsOwn(c) || c.disabled()) return true;
+        if (!l->Accept()) {
+            ShowControl(c);
+            return false;
+        }
         const int target = data::decl(primary_).fieldIndex(l->Config().targetField);
         if (c.required() && target >= 0 && IsBlankValue(Buffer(), target)) {
             ui::beep();
+            ShowControl(c);
             c.focus();
             return false;
         }
         return true;
     }
     const Binding* b = bindingOf(c.number());
-    if (b == nullptr || b->display || c.hidden() || c.disabled()) return true;
+    if (b == nullptr || b->display || HiddenOnItsOwn(c) || c.disabled()) return true;
     if (!TakeControl(c.number())) return false;
     // A number shown as "0" is as blank as an empty text.
     if (b->options.required && IsBlankValue(Buffer(), b->field)) {
         ui::beep();
+        ShowControl(c);
         c.focus();
         return false;
     }
@@ -538,6 +560,11 @@ uint8_t FormController::CallSubProcedure(int number, uint8_t request) {
     // A procedure that never set up leaves its request unconsumed.
     threadState().callRequest = 0;
     return threadState().callResponse != 0 ? threadState().callResponse : static_cast<uint8_t>(kCancelled);
+}
+
+int FormController::DispatchEvent(const WindowEvent& e) {
+    ++eventSerial_;
+    return WindowController::DispatchEvent(e);
 }
 
 int FormController::OnWindowEvent(const WindowEvent& e) {

@@ -91,6 +91,11 @@ public:
     // Reads one bound control into the buffer; a text that cannot be read
     // is refused with a message and the focus stays there (false).
     bool TakeControl(int control);
+    // Says why a control's text is refused ("Dato no válido") and puts the
+    // focus back there (its tab in front).
+    void RefuseInput(ui::Control& c, const std::string& error);
+    // Refuses a typed text longer than `most` characters (true: it fits).
+    bool FitsOrRefuse(ui::Control& c, std::size_t most);
     // Whether the record now differs from the copy taken when the request
     // was prepared (the controls' texts taken in first).
     bool RecordChanged();
@@ -120,6 +125,7 @@ public:
     int OnCloseRequest() override;
     int OnWindowEvent(const ui::WindowEvent& e) override;
     int OnControlSelected(int control) override;
+    int DispatchEvent(const ui::WindowEvent& e) override;
     void OpenWindowStructure() override;
 
 protected:
@@ -140,7 +146,6 @@ private:
     };
     const Binding* bindingOf(int control) const;
     bool takeQuietly();         // false when some control's text cannot be read
-    void refuseInput(ui::Control& c, const std::string& error);
     void showBinding(const Binding& b);
     void completeInsert();
     void completeChange();
@@ -156,6 +161,12 @@ private:
     std::optional<Record> copy_;   // the record as the request was prepared
     int guardHandle_ = -1;         // the guarded table's saved buffer
     int lastSelected_ = 0;
+    struct Refusal {
+        int control = 0;
+        QString text;
+        long long event = -10;
+    } refused_;
+    long long eventSerial_ = 0;
     bool opened_ = false;          // the primary table was opened by this form
     bool formTornDown_ = false;
 };

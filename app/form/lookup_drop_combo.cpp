@@ -1,6 +1,7 @@
 #include "app/form/lookup_drop_combo.h"
 
 #include <algorithm>
+#include <charconv>
 #include <stdexcept>
 
 #include <QComboBox>
@@ -61,16 +62,41 @@ void LookupDropCombo::Load() {
         }
     }
     g.RestoreBuffer(saved);
+    // Without a key, in code order, each shown with its code: two entries of
+    // one name can each be told apart and picked.
     if (config_.keyOrder.empty())
-        std::stable_sort(entries_.begin(), entries_.end(),
-                         [](const auto& a, const auto& b) { return compareNoCase(a.second, b.second) < 0; });
+        std::stable_sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     ui::Control* c = form_.Win().control(config_.control);
     auto* combo = c != nullptr ? c->as<QComboBox>() : nullptr;
     if (combo == nullptr) return;
     const QSignalBlocker quiet(combo);
     combo->clear();
-    for (const auto& [code, name] : entries_) combo->addItem(QString::fromStdString(name), QVariant::fromValue(code));
+    for (const auto& [code, name] : entries_)
+        combo->addItem(QString::fromStdString(EntryText(code, name)), QVariant::fromValue(code));
     UpdateWindow();
+}
+
+std::string LookupDropCombo::EntryText(long long code, const std::string& name) const {
+    if (codeField_ == nameField_) return std::to_string(code);
+    return std::to_string(code) + " - " + name;
+}
+
+std::optional<long long> LookupDropCombo::Match(const std::string& typed) const {
+    for (const auto& [code, name] : entries_)
+        if (compareNoCase(EntryText(code, name), typed) == 0) return code;
+    // A code typed alone: listed, or the one the record holds already (its
+    // entry may have been deleted; the record keeps it).
+    long long n = 0;
+    auto [p, ec] = std::from_chars(typed.data(), typed.data() + typed.size(), n);
+    if (ec == std::errc() && p == typed.data() + typed.size()) {
+        for (const auto& [code, name] : entries_)
+            if (code == n) return code;
+        if (n != 0 && n == form_.Buffer().number(targetField_).toInt64()) return n;
+    }
+    // A name: the first entry of that name in code order.
+    for (const auto& [code, name] : entries_)
+        if (compareNoCase(name, typed) == 0) return code;
+    return std::nullopt;
 }
 
 void LookupDropCombo::select(long long code) {
@@ -80,7 +106,8 @@ void LookupDropCombo::select(long long code) {
     const QSignalBlocker quiet(combo);
     const int i = code == 0 ? -1 : combo->findData(QVariant::fromValue(code));
     combo->setCurrentIndex(i);
-    if (i < 0) combo->setEditText(QString());
+    // A code whose entry is gone is shown as the code alone.
+    if (i < 0) combo->setEditText(code == 0 ? QString() : QString::number(code));
 }
 
 void LookupDropCombo::UpdateWindow() {
@@ -95,11 +122,7 @@ void LookupDropCombo::UpdateBuffers() {
         form_.Buffer().set(targetField_, Value(0));
         return;
     }
-    for (const auto& [code, name] : entries_)
-        if (compareNoCase(name, typed) == 0) {
-            form_.Buffer().set(targetField_, Value(code));
-            return;
-        }
+    if (std::optional<long long> code = Match(typed)) form_.Buffer().set(targetField_, Value(*code));
 }
 
 void LookupDropCombo::refuse() {
@@ -116,17 +139,19 @@ bool LookupDropCombo::Accept() {
         form_.Buffer().set(targetField_, Value(0));
         return true;
     }
-    for (const auto& [code, name] : entries_)
-        if (compareNoCase(name, typed) == 0) {
-            form_.Buffer().set(targetField_, Value(code));
-            select(code);
-            return true;
-        }
+    if (std::optional<long long> code = Match(typed)) {
+        form_.Buffer().set(targetField_, Value(*code));
+        select(*code);
+        return true;
+    }
     if (config_.addForm == 0) {
         ui::beep();
         refuse();
         return false;
     }
+    // The name goes to the new record whole, or not at all.
+    const FieldSpec& name = form_.Tables().buffer(config_.table).layout().field(prefillField_);
+    if (name.type == FieldType::String && !form_.FitsOrRefuse(*c, static_cast<std::size_t>(name.size))) return false;
     // A new catalogue record, prepared as a list prepares an insert, with
     // the typed text already in it.
     data::TableGateway& g = form_.Tables().gateway(config_.table);

@@ -8,6 +8,9 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/desktop.h"
 
+#include <QStackedWidget>
+#include <QTabWidget>
+
 namespace tv::app {
 
 using ui::Control;
@@ -169,10 +172,27 @@ int WindowController::OnAccepted(int control) {
 
 int WindowController::OnNewSelection(int) { return 0; }
 
+bool WindowController::HiddenOnItsOwn(const Control& c) {
+    QWidget* root = c.window().widget();
+    for (QWidget* w = c.widget(); w != nullptr && w != root; w = w->parentWidget()) {
+        if (!w->isHidden()) continue;
+        // A page of a tab sheet is hidden while another tab shows; its
+        // controls are still the window's.
+        QWidget* stack = w->parentWidget();
+        if (stack != nullptr && qobject_cast<QStackedWidget*>(stack) != nullptr &&
+            qobject_cast<QTabWidget*>(stack->parentWidget()) != nullptr)
+            continue;
+        return true;
+    }
+    return c.widget() == nullptr;
+}
+
 bool WindowController::AcceptAll() {
+    // Every control of every tab, whichever shows and wherever the focus is.
     for (Control* c : window_.controls()) {
         if (!AcceptControl(*c)) return false;
-        if (c->required() && !c->hidden() && !c->disabled() && c->isBlank()) {
+        if (c->required() && !HiddenOnItsOwn(*c) && !c->disabled() && c->isBlank()) {
+            ShowControl(*c);
             ui::beep();
             c->focus();
             return false;
@@ -180,6 +200,17 @@ bool WindowController::AcceptAll() {
     }
     window_.post(WindowEvent{EventKind::Completed, 0});
     return true;
+}
+
+void WindowController::ShowControl(const Control& c) {
+    // The tab that holds it comes to the front, so the focus can go there.
+    for (QWidget* w = c.widget(); w != nullptr && w != window_.widget(); w = w->parentWidget()) {
+        QWidget* stack = w->parentWidget();
+        if (stack == nullptr) break;
+        if (auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget());
+            tabs != nullptr && qobject_cast<QStackedWidget*>(stack) != nullptr && tabs->indexOf(w) >= 0)
+            tabs->setCurrentWidget(w);
+    }
 }
 
 int WindowController::OnCompleted() {

@@ -112,6 +112,11 @@ public:
     // required entry stops it (beep, focus there) and false is returned;
     // otherwise the Completed event is posted and true returned.
     bool AcceptAll();
+    // Hidden by its own setting or a hidden container; a control on a tab
+    // that is not showing is not (the accept-all pass takes it).
+    static bool HiddenOnItsOwn(const ui::Control& c);
+    // Brings the tab that holds the control to the front.
+    void ShowControl(const ui::Control& c);
 
     // The resizer's hook: re-lays the controls and redraws the highlight.
     virtual void OnResized();

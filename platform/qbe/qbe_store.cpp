@@ -36,17 +36,31 @@ bool SavedQueries::fail(std::string why) {
     return false;
 }
 
+// The numbers n of the "Nombre<n>" keys present, in order. The count kept
+// beside them is not trusted: edited by hand (negative, not a number, far
+// too large or too small) it would freeze a walk or make a save write over
+// a query that is there; the keys present are what counts.
+std::vector<std::size_t> SavedQueries::numbersPresent() const {
+    std::vector<std::size_t> out;
+    for (const std::string& k : ini_.keys(section_)) {
+        if (k.size() <= 6 || compareNoCase(std::string_view(k).substr(0, 6), "Nombre") != 0) continue;
+        std::string_view digits = std::string_view(k).substr(6);
+        std::size_t n = 0;
+        auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+        if (ec != std::errc() || p != digits.data() + digits.size() || n == 0 || digits.front() == '0') continue;
+        out.push_back(n);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 std::vector<SavedQueries::Entry> SavedQueries::entries() const {
     std::vector<Entry> out;
-    int count = readInt(ini_, section_, kCountKey).value_or(0);
-    // A count edited by hand to something absurd must not make us walk
-    // through keys that are not there: there are never more queries than keys.
-    const int keyCount = static_cast<int>(ini_.keys(section_).size());
-    count = std::clamp(count, 0, keyCount);
-    for (int n = 1; n <= count; ++n) {
-        auto name = ini_.find(section_, nameKey(static_cast<std::size_t>(n)));
+    for (std::size_t n : numbersPresent()) {
+        auto name = ini_.find(section_, nameKey(n));
         if (!name || trim(*name).empty()) continue;
-        out.push_back({std::string(trim(*name)), ini_.read(section_, queryKey(static_cast<std::size_t>(n)))});
+        out.push_back({std::string(trim(*name)), ini_.read(section_, queryKey(n))});
     }
     return out;
 }
@@ -63,14 +77,16 @@ std::optional<Query> SavedQueries::load(std::string_view name) const {
     return std::nullopt;
 }
 
-bool SavedQueries::writeEntries(const std::vector<Entry>& list, std::size_t oldCount) {
+bool SavedQueries::writeEntries(const std::vector<Entry>& list) {
+    const std::vector<std::size_t> before = numbersPresent();
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (!ini_.write(section_, nameKey(i + 1), list[i].name) ||
             !ini_.write(section_, queryKey(i + 1), list[i].conditions))
             return fail(ini_.lastError());
     }
     if (!ini_.write(section_, kCountKey, std::to_string(list.size()))) return fail(ini_.lastError());
-    for (std::size_t n = list.size() + 1; n <= oldCount; ++n) {
+    for (std::size_t n : before) {
+        if (n <= list.size()) continue;
         ini_.removeKey(section_, nameKey(n));
         ini_.removeKey(section_, queryKey(n));
     }
@@ -81,7 +97,6 @@ bool SavedQueries::save(std::string_view name, const Query& q) {
     std::string clean(trim(name));
     if (clean.empty()) return fail("Escriba el nombre de la consulta");
     auto list = entries();
-    const std::size_t oldCount = static_cast<std::size_t>(std::max(0, readInt(ini_, section_, kCountKey).value_or(0)));
     std::string conditions = encodeQuery(q);
     bool replaced = false;
     for (Entry& e : list) {
@@ -91,16 +106,15 @@ bool SavedQueries::save(std::string_view name, const Query& q) {
         }
     }
     if (!replaced) list.push_back({clean, conditions});
-    return writeEntries(list, std::max(oldCount, list.size()));
+    return writeEntries(list);
 }
 
 bool SavedQueries::remove(std::string_view name) {
     auto list = entries();
-    const std::size_t oldCount = static_cast<std::size_t>(std::max(0, readInt(ini_, section_, kCountKey).value_or(0)));
     std::size_t before = list.size();
     std::erase_if(list, [&](const Entry& e) { return sameName(e.name, name); });
     if (list.size() == before) return fail("No hay una consulta con ese nombre");
-    if (!writeEntries(list, std::max(oldCount, before))) return false;
+    if (!writeEntries(list)) return false;
     if (sameName(lastUsed(), name)) ini_.removeKey(section_, kMruKey);
     return true;
 }

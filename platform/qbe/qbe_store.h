@@ -4,7 +4,9 @@
 //
 //   XPos, YPos, Width, Height   the window's last position and size
 //   tsMRU                       the name of the query last saved or run
-//   Consultas                   how many queries are saved
+//   Consultas                   how many queries are saved (written for
+//                               other readers; the Nombre<n> keys present
+//                               are what counts)
 //   Nombre<n>, Consulta<n>      query n (1-based): its name, its conditions
 //                               (encodeQuery)
 //
@@ -55,7 +57,8 @@ private:
         std::string conditions;
     };
     std::vector<Entry> entries() const;
-    bool writeEntries(const std::vector<Entry>& entries, std::size_t oldCount);
+    std::vector<std::size_t> numbersPresent() const;
+    bool writeEntries(const std::vector<Entry>& entries);
     bool fail(std::string why);
 
     IniStore& ini_;

@@ -11,6 +11,9 @@ namespace tv::report {
 // Thousandths of an inch.
 using Mils = int;
 
+// What follows a number too large for its field (Item::wholeDigits).
+inline constexpr const char* kOverflowMark = " (!)";
+
 inline constexpr Mils kLetterWidth = 8500;
 inline constexpr Mils kLetterHeight = 11000;
 
@@ -63,6 +66,11 @@ struct Item {
     std::string totalOf;       // detail field summed; empty: `field`
     TotalReset reset = TotalReset::Report;
     int resetGroup = -1;       // TotalReset::Group: the group index; -1 = the band's own group
+    // Numbers: the whole digits the value's field holds (9 for a decimal of
+    // 11 digits with 2 places); 0: not checked. A value with more is still
+    // printed whole, followed by kOverflowMark, so a total that does not fit
+    // its field is seen as such.
+    int wholeDigits = 0;
 
     // Builders for the usual items.
     static Item fixed(std::string text, Mils x, Mils y, Mils w = 0, Align a = Align::Left);
@@ -80,6 +88,7 @@ struct Item {
     static Item radio(std::string field, std::string value, std::string caption, Mils x, Mils y);
 
     Item& withFont(Font f) { font = std::move(f); return *this; }
+    Item& withWholeDigits(int digits) { wholeDigits = digits; return *this; }
     Item& withHeight(Mils height) { h = height; return *this; }
 };
 

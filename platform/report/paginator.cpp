@@ -13,6 +13,9 @@ Mils defaultTextHeight(const Font& f) {
     return static_cast<Mils>(std::lround(f.size * 1000.0 / 72.0 * 1.25));
 }
 
+// Whether |d| < 10^digits.
+bool fitsWholeDigits(const Decimal& d, int digits) { return d.integerDigits() <= digits; }
+
 bool radioSelected(const Value& v, const std::string& want) {
     if (v.isNumber()) {
         std::optional<Decimal> d = Decimal::parse(want);
@@ -236,6 +239,8 @@ void Paginator::placeItem(const Item& it, Mils ox, Mils oy, const ValueMap& valu
         std::string shown = pic ? pic->format(v) : v.asText();
         p.text = std::string(trim(shown));
         if (p.text.empty()) return;
+        if (it.wholeDigits > 0 && v.isNumber() && !fitsWholeDigits(*v.numberPtr(), it.wholeDigits))
+            p.text += kOverflowMark;
         break;
     }
     case ItemKind::Line:

@@ -33,15 +33,22 @@ ReportRunController::~ReportRunController() = default;
 
 int ReportRunController::run(const std::function<void()>& between) {
     pages_.clear();
-    RecordProcessor::State s = processor_->run(between);
-    if (s != RecordProcessor::State::Completed) return kCancelled;
+    processor_->run(between);
+    return finishPages();
+}
+
+int ReportRunController::finishPages() {
+    if (processor_->state() != RecordProcessor::State::Completed) {
+        pages_.clear();
+        return kCancelled;
+    }
     pages_ = paginator_.finish();
     return kCompleted;
 }
 
 int ReportRunController::runWithWindows(QWidget* parent) {
     // The answer is not looked at: the report runs whatever was chosen.
-    if (printerDialog_) printerDialog_();
+    askPrinter();
 
     auto* progress = new ProgressWindow(parent);
     progress->setAttribute(Qt::WA_DeleteOnClose);
@@ -51,7 +58,11 @@ int ReportRunController::runWithWindows(QWidget* parent) {
     const int response = run([] { threads::yieldNow(); });
     progress->finish();
     if (response != kCompleted || preview_.skip) return response;
+    showPreview(parent);
+    return response;
+}
 
+void ReportRunController::showPreview(QWidget* parent) {
     // The preview outlives this call when it cannot wait (main stack); its
     // closing then only marks the shared state.
     struct Wait {
@@ -102,7 +113,7 @@ int ReportRunController::runWithWindows(QWidget* parent) {
     });
     if (previewHook_) previewHook_(*preview);
     preview->open();
-    if (wait->thread == 0) return response;
+    if (wait->thread == 0) return;
     for (;;) {
         while (!wait->commands.empty()) {
             std::function<void()> command = std::move(wait->commands.front());
@@ -112,7 +123,6 @@ int ReportRunController::runWithWindows(QWidget* parent) {
         if (wait->closed) break;
         threads::suspend();
     }
-    return response;
 }
 
 }  // namespace tv::report

@@ -66,6 +66,18 @@ public:
     // thread waits (suspended) until the preview closes. Returns the response.
     int runWithWindows(QWidget* parent = nullptr);
 
+    // The parts of a run for a procedure that drives the record loop itself
+    // (from its own progress window's timer): once the processor has
+    // completed, finishPages() closes the layout; showPreview() then shows
+    // the pages and waits (suspended) until the preview closes.
+    // finishPages() returns kCancelled when the loop did not complete.
+    int finishPages();
+    void showPreview(QWidget* parent = nullptr);
+    // The printer choice, as runWithWindows() shows it first.
+    void askPrinter() {
+        if (printerDialog_) printerDialog_();
+    }
+
     const std::vector<Page>& pages() const { return pages_; }
 
 private:

@@ -22,15 +22,35 @@ std::vector<std::string> splitChars(const std::string& s) {
 
 class Grid {
 public:
-    void put(int row, int col, const std::string& ch) {
+    void put(int row, int col, const std::string& ch, bool isText = false) {
         if (row < 0 || col < 0) return;
-        if (static_cast<std::size_t>(row) >= cells_.size()) cells_.resize(static_cast<std::size_t>(row) + 1);
+        if (static_cast<std::size_t>(row) >= cells_.size()) {
+            cells_.resize(static_cast<std::size_t>(row) + 1);
+            texts_.resize(cells_.size());
+        }
         auto& line = cells_[static_cast<std::size_t>(row)];
-        if (static_cast<std::size_t>(col) >= line.size()) line.resize(static_cast<std::size_t>(col) + 1, " ");
+        auto& marks = texts_[static_cast<std::size_t>(row)];
+        if (static_cast<std::size_t>(col) >= line.size()) {
+            line.resize(static_cast<std::size_t>(col) + 1, " ");
+            marks.resize(line.size(), false);
+        }
         line[static_cast<std::size_t>(col)] = ch;
+        marks[static_cast<std::size_t>(col)] = isText;
     }
+    // Texts never overwrite one another: a text that would land on an
+    // earlier one moves right past it, so both stay whole (a number too
+    // wide for its column included).
     void text(int row, int col, const std::vector<std::string>& chars) {
-        for (std::size_t i = 0; i < chars.size(); ++i) put(row, col + static_cast<int>(i), chars[i]);
+        const int end = col + static_cast<int>(chars.size());
+        if (row >= 0 && static_cast<std::size_t>(row) < texts_.size()) {
+            const auto& marks = texts_[static_cast<std::size_t>(row)];
+            int last = -1;
+            for (int c = std::max(0, col); c < end && static_cast<std::size_t>(c) < marks.size(); ++c)
+                if (marks[static_cast<std::size_t>(c)] && cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] != " ")
+                    last = c;
+            if (last >= 0) col = last + 2;
+        }
+        for (std::size_t i = 0; i < chars.size(); ++i) put(row, col + static_cast<int>(i), chars[i], true);
     }
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
@@ -46,26 +66,37 @@ public:
 
 private:
     std::vector<std::vector<std::string>> cells_;
+    std::vector<std::vector<bool>> texts_;
 };
 
 // Rows come from the distinct heights on the page: tops closer than half a
 // line share a row; further ones keep their distance in lines, at least one.
+// A line or box edge close to a text (a rule under the headings) gets a row
+// of its own rather than run through the text.
 class Rows {
 public:
-    Rows(std::vector<Mils> ys, double lineHeight) {
-        std::sort(ys.begin(), ys.end());
-        ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    struct Top {
+        Mils y;
+        bool graphic;
+    };
+    Rows(std::vector<Top> tops, double lineHeight) {
+        std::sort(tops.begin(), tops.end(), [](const Top& a, const Top& b) {
+            return a.y != b.y ? a.y < b.y : a.graphic < b.graphic;
+        });
         Mils clusterY = 0;
+        bool clusterGraphic = false;
         int row = -1;
-        for (Mils y : ys) {
+        for (const Top& t : tops) {
             if (row < 0) {
                 row = 0;
-                clusterY = y;
-            } else if (y - clusterY > lineHeight / 2) {
-                row += std::max(1, static_cast<int>(std::lround((y - clusterY) / lineHeight)));
-                clusterY = y;
+                clusterY = t.y;
+                clusterGraphic = t.graphic;
+            } else if (t.y != clusterY && (t.y - clusterY > lineHeight / 2 || t.graphic != clusterGraphic)) {
+                row += std::max(1, static_cast<int>(std::lround((t.y - clusterY) / lineHeight)));
+                clusterY = t.y;
+                clusterGraphic = t.graphic;
             }
-            rows_[y] = row;
+            rows_[t.y] = row;
         }
     }
     int operator()(Mils y) const {
@@ -80,19 +111,19 @@ private:
 }  // namespace
 
 std::vector<std::string> renderTextPage(const Page& page, const TextWriterOptions& o) {
-    std::vector<Mils> ys;
+    std::vector<Rows::Top> ys;
     for (const Primitive& p : page.items) {
         switch (p.kind) {
         case PrimKind::Text:
         case PrimKind::CheckBox:
         case PrimKind::Radio:
-            ys.push_back(p.y);
+            ys.push_back({p.y, false});
             break;
         case PrimKind::Line:
         case PrimKind::Rect:
             if (!o.omitGraphics) {
-                ys.push_back(p.y);
-                ys.push_back(p.y + p.h);
+                ys.push_back({p.y, true});
+                ys.push_back({p.y + p.h, true});
             }
             break;
         case PrimKind::Image:

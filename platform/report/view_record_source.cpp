@@ -12,11 +12,27 @@ ViewRecordSource::ViewRecordSource(view::ViewCursor& cursor, bool countFirst)
 bool ViewRecordSource::next() {
     if (!started_) {
         started_ = true;
-        if (countFirst_) {
-            int64_t n = 0;
-            if (cursor_.count(n).ok()) total_ = n;
+        if (!progressField_.empty()) {
+            // The first and the last record in the view's order give the
+            // range; nothing more is read when there is no first record.
+            cursor_.reset();
+            status_ = cursor_.next();
+            if (!status_.ok()) return false;
+            const std::string first = cursor_.position();
+            low_ = value(progressField_).asNumber().toDouble();
+            cursor_.reset();
+            if (cursor_.previous().ok()) {
+                high_ = value(progressField_).asNumber().toDouble();
+                rangeKnown_ = true;
+            }
+            cursor_.setPosition(first);
+        } else {
+            if (countFirst_) {
+                int64_t n = 0;
+                if (cursor_.count(n).ok()) total_ = n;
+            }
+            cursor_.reset();
         }
-        cursor_.reset();
         // The view is read forward once: keep its statement open.
         cursor_.setSequential(true);
     }
@@ -37,6 +53,12 @@ Value ViewRecordSource::value(std::string_view name) const {
 }
 
 double ViewRecordSource::fractionRead() const {
+    if (!progressField_.empty()) {
+        if (!rangeKnown_ || read_ == 0) return rangeKnown_ ? 0 : -1;
+        if (high_ <= low_) return 0;
+        const double at = value(progressField_).asNumber().toDouble();
+        return std::clamp((at - low_) / (high_ - low_), 0.0, 1.0);
+    }
     if (total_ <= 0) return total_ == 0 ? 1 : -1;
     return std::min(1.0, static_cast<double>(read_) / static_cast<double>(total_));
 }

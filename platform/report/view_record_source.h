@@ -20,6 +20,12 @@ public:
     // percentage (one more pass over the view; off: no percentage).
     explicit ViewRecordSource(view::ViewCursor& cursor, bool countFirst = true);
 
+    // Estimates the share read from the value of the view's ordering field
+    // (the article number, a brand code) between those of the first and the
+    // last record, instead of counting the records first: two reads by key
+    // instead of one more pass over the view.
+    void setProgressField(std::string_view name) { progressField_ = std::string(name); }
+
     // Values not in the view, seen by every record (GLO:EMPRESA).
     void setGlobal(std::string_view name, Value v) { globals_.set(name, std::move(v)); }
 
@@ -41,6 +47,9 @@ private:
     int64_t read_ = 0;
     storage::Status status_;
     ValueMap globals_;
+    std::string progressField_;
+    bool rangeKnown_ = false;
+    double low_ = 0, high_ = 0;
 };
 
 }  // namespace tv::report

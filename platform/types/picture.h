@@ -21,6 +21,9 @@ public:
     Kind kind() const { return kind_; }
     int width() const { return width_; }
     int places() const { return places_; }
+    // Numbers: whether the picture has a sign ("n-14.2"); one without is
+    // for values that are never negative.
+    bool showsSign() const { return minus_; }
     // The text shown for a value (numbers right-aligned to the width when
     // they fit; texts cut or padded to the width).
     std::string format(const Value& v) const;

@@ -1036,6 +1036,14 @@ bool Window::filterInput(QObject* receiver, QEvent* e) {
             if (e->type() == QEvent::KeyPress) post({EventKind::AlertKey, cnum, code});
             return true;
         }
+        // Esc closes the window as its close box does, unless the window
+        // alerts it. Not the frame (that would end the program), and not a
+        // popup of a control (a combo's list closes on its own).
+        if (code == keyCode(Qt::Key_Escape) && placement_ != Placement::Frame &&
+            w->window()->windowType() != Qt::Popup) {
+            if (e->type() == QEvent::KeyPress) onCloseRequested();
+            return true;
+        }
         if (c != nullptr && c->kind() == ControlKind::List && c->reportsKeys() && !isMovingKey(ke->key())) {
             if (e->type() == QEvent::KeyPress) post({EventKind::ListKey, cnum, code});
             return true;

@@ -345,5 +345,32 @@ TEST_F(CatalogueTest, FindInTheUnitListMatchesTheNameInAnyCase) {
     ASSERT_TRUE(runFor([this] { return done_; }));
 }
 
+// A list that meets a read error says so with the table layer's message
+// (1, "Error de Retribución") instead of ending as if it held no more rows.
+TEST_F(CatalogueTest, AReadErrorIsReportedNotTakenForTheEndOfTheList) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 80; ++i) names.push_back("Marca " + std::to_string(1000 + i));
+    seed(TableId::Marcas, "MAR:Marca", names);
+    start(BrowseMarcas);
+    ASSERT_NE(list_, nullptr);
+    ASSERT_GT(table()->rowCount(), 0);
+    presenter.clear();
+    {
+        // The table goes from under the list (as a damaged file would fail).
+        storage::Connection other(dir.file("talvor.db"));
+        ASSERT_TRUE(other.exec("ALTER TABLE " + data::storageDef(TableId::Marcas)->table + " RENAME TO gone").ok());
+    }
+    list_->post({ui::EventKind::Accepted, 3005});  // the frame's "last page"
+    settle();
+    ASSERT_GE(presenter.shown().size(), 1u);
+    EXPECT_EQ(messageNumber(presenter.shown().front().box), 1);
+    EXPECT_NE(presenter.shown().front().box.text.find("Marcas"), std::string::npos)
+        << presenter.shown().front().box.text;
+    {
+        storage::Connection other(dir.file("talvor.db"));
+        ASSERT_TRUE(other.exec("ALTER TABLE gone RENAME TO " + data::storageDef(TableId::Marcas)->table).ok());
+    }
+}
+
 }  // namespace
 }  // namespace tv::catalog

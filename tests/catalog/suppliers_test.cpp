@@ -340,23 +340,131 @@ TEST_F(SuppliersTest, TheTabsOrderTheListAndTheirEntriesLocateIgnoringCase) {
 
 // A blank code is a key value: a second supplier without a code is refused
 // when it is saved (the reservation made for the form does not count).
-TEST_F(SuppliersTest, ASecondBlankCodeIsRefusedWhenSaved) {
-    put(TableId::Proveedores, {{{"PVD:Nombre", "Sin codigo"}}});
+// The code is required and no longer than every table that names a
+// supplier holds (a purchase order keeps 10 characters): a blank code
+// beeps and keeps the form open, a longer one is refused with a message.
+TEST_F(SuppliersTest, TheCodeIsRequiredAndFitsWhereverItIsCopied) {
     ProcRun& r = start(BrowseProveedores, 0);
     ui::Window* w = openList(r);
     ASSERT_NE(w, nullptr);
     click(w, app::kBrowseInsert);
     ui::Window* f = waitTop(r, QStringLiteral("Altas"), w);
     ASSERT_NE(f, nullptr);
-    type(f, kName, QStringLiteral("Otro sin codigo"));
+    type(f, kName, QStringLiteral("Sin codigo"));
+    f->at(kSheet).as<QTabWidget>()->setCurrentIndex(1);
+    settle();
     click(f, kOk);
     idle(r);
-    EXPECT_EQ(shownNumbers(), std::vector<int>{15});
+    EXPECT_TRUE(presenter.shown().empty()) << "a beep, no message";
     ASSERT_EQ(r.top(), f) << "the form stays open";
-    type(f, kCode, QStringLiteral("OTRO"));
+    EXPECT_TRUE(f->at(kCode).hasFocus());
+    EXPECT_EQ(f->at(kSheet).as<QTabWidget>()->currentIndex(), 0) << "the tab with the code comes to the front";
+
+    // Pasted whole: refused, not cut.
+    f->at(kCode).as<QLineEdit>()->setText(QStringLiteral("ABCDEFGHIJK"));
+    click(f, kOk);
+    idle(r);
+    ASSERT_EQ(presenter.shown().size(), 1u);
+    EXPECT_NE(presenter.last().text.find("10 caracteres"), std::string::npos) << presenter.last().text;
+    ASSERT_EQ(r.top(), f);
+    EXPECT_EQ(f->at(kCode).text(), QStringLiteral("ABCDEFGHIJK")) << "what was typed stays to be corrected";
+    presenter.clear();
+    type(f, kCode, QStringLiteral("ABCDEFGHIJ"));
     click(f, kOk);
     ASSERT_EQ(waitTop(r, QStringLiteral("Proveedores"), f), w);
-    EXPECT_EQ(stored(TableId::Proveedores, "PVD:Codigo"), (std::vector<std::string>{"", "OTRO"}));
+    EXPECT_EQ(stored(TableId::Proveedores, "PVD:Codigo"), std::vector<std::string>{"ABCDEFGHIJ"});
+}
+
+// What is typed on the "Datos" tab reaches the record when "Aceptar" is
+// pressed from the "Contactos" tab, also after the question that adds a
+// new country.
+TEST_F(SuppliersTest, AceptarTakesEveryTabWhateverShows) {
+    ProcRun& r = start(UpdateProveedores, kInsert, prepareInsert());
+    ui::Window* f = waitTop(r, QStringLiteral("Altas"));
+    ASSERT_NE(f, nullptr);
+    type(f, kCode, QStringLiteral("ACME"));
+    type(f, kName, QStringLiteral("Acme SA"));
+    type(f, kCountry, QStringLiteral("Chile"));
+    presenter.answer(Answer::Yes);  // message 5: add the country
+    type(f, kZip, QStringLiteral("64000"));
+    idle(r);
+    EXPECT_EQ(shownNumbers(), std::vector<int>{5});
+    // Put in without ever being left (pasted with the mouse, say): only
+    // "Aceptar" reads them, from the tab that is not showing.
+    f->at(kZip).as<QLineEdit>()->setText(QStringLiteral("64000"));
+    f->at(kRfc).as<QLineEdit>()->setText(QStringLiteral("ACM010101AAA"));
+    f->at(kEmail).as<QLineEdit>()->setText(QStringLiteral("ventas@acme.mx"));
+    f->at(kSheet).as<QTabWidget>()->setCurrentIndex(1);
+    settle();
+    click(f, kOk);
+    ASSERT_TRUE(waitDone(r));
+    EXPECT_EQ(r.response, kCompleted);
+    std::optional<Record> s = supplier("ACME");
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(text(*s, TableId::Proveedores, "PVD:PAIS"), "Chile");
+    EXPECT_EQ(text(*s, TableId::Proveedores, "PVD:CP"), "64000");
+    EXPECT_EQ(text(*s, TableId::Proveedores, "PVD:RFC"), "ACM010101AAA");
+    EXPECT_EQ(text(*s, TableId::Proveedores, "PVD:EMAIL"), "ventas@acme.mx");
+}
+
+// The contacts added while a supplier is being added belong to that insert:
+// its contacts tab lists them and nobody else's, whatever code is typed;
+// they take the code the supplier is saved with.
+TEST_F(SuppliersTest, ContactsAddedDuringAnInsertTakeTheSavedCode) {
+    seedTwo();
+    put(TableId::ContProv, {{{"CPV:PROVEEDOR", "ACME"}, {"CPV:Nombre", "De Acme"}},
+                            {{"CPV:PROVEEDOR", ""}, {"CPV:Nombre", "Sin proveedor"}}});
+    ProcRun& r = start(UpdateProveedores, kInsert, prepareInsert());
+    ui::Window* f = waitTop(r, QStringLiteral("Altas"));
+    ASSERT_NE(f, nullptr);
+    f->at(kSheet).as<QTabWidget>()->setCurrentIndex(1);
+    settle();
+    EXPECT_TRUE(column(f, 0, kContacts).empty()) << "no other supplier's contacts, no blank-coded ones";
+    click(f, kContactInsert);
+    ui::Window* c = waitTop(r, QStringLiteral("Altas"), f);
+    ASSERT_NE(c, nullptr);
+    type(c, kCName, QStringLiteral("Primera"));
+    click(c, kCOk);
+    ASSERT_EQ(waitTop(r, QStringLiteral("Altas"), c), f);
+    f->at(kSheet).as<QTabWidget>()->setCurrentIndex(0);
+    settle();
+    type(f, kCode, QStringLiteral("ACME"));  // a stored supplier's code, for now
+    f->at(kSheet).as<QTabWidget>()->setCurrentIndex(1);
+    settle();
+    click(f, kContactInsert);
+    c = waitTop(r, QStringLiteral("Altas"), f);
+    ASSERT_NE(c, nullptr);
+    type(c, kCName, QStringLiteral("Segunda"));
+    click(c, kCOk);
+    ASSERT_EQ(waitTop(r, QStringLiteral("Altas"), c), f);
+    EXPECT_EQ(column(f, 0, kContacts), (std::vector<std::string>{"Primera", "Segunda"}));
+    f->at(kSheet).as<QTabWidget>()->setCurrentIndex(0);
+    settle();
+    type(f, kCode, QStringLiteral("NUEVO"));
+    click(f, kOk);
+    ASSERT_TRUE(waitDone(r));
+    EXPECT_EQ(r.response, kCompleted);
+    EXPECT_EQ(stored(TableId::ContProv, "CPV:PROVEEDOR"), (std::vector<std::string>{"ACME", "", "NUEVO", "NUEVO"}));
+    EXPECT_EQ(stored(TableId::ContProv, "CPV:Nombre"),
+              (std::vector<std::string>{"De Acme", "Sin proveedor", "Primera", "Segunda"}));
+}
+
+// A start of the supplier form refused because it is open on another
+// thread touches no contact; the number reserved for it is given back.
+TEST_F(SuppliersTest, ARefusedStartTouchesNoContact) {
+    seedTwo();
+    put(TableId::ContProv, {{{"CPV:PROVEEDOR", ""}, {"CPV:Nombre", "Sin proveedor"}},
+                            {{"CPV:PROVEEDOR", "ACME"}, {"CPV:Nombre", "De Acme"}}});
+    ProcRun& open = start(UpdateProveedores, kChange, readSupplier("ACME"));
+    ui::Window* f = waitTop(open, QStringLiteral("Modificaciones"));
+    ASSERT_NE(f, nullptr);
+    ProcRun& refused = start(UpdateProveedores, kInsert, prepareInsert());
+    ASSERT_TRUE(waitDone(refused));
+    EXPECT_EQ(refused.response, kCancelled);
+    EXPECT_EQ(stored(TableId::ContProv, "CPV:Nombre"), (std::vector<std::string>{"Sin proveedor", "De Acme"}));
+    EXPECT_EQ(stored(TableId::Proveedores, "PVD:Codigo"), (std::vector<std::string>{"ACME", "BETA"}));
+    click(f, kCancel);
+    ASSERT_TRUE(waitDone(open));
 }
 
 // A cancelled insert takes with it the contacts stored during it, and no
@@ -364,6 +472,7 @@ TEST_F(SuppliersTest, ASecondBlankCodeIsRefusedWhenSaved) {
 TEST_F(SuppliersTest, ACancelledInsertRemovesOnlyTheContactsItStored) {
     seedTwo();
     put(TableId::ContProv, {{{"CPV:PROVEEDOR", "ACME"}, {"CPV:Nombre", "De Acme"}}});
+    put(TableId::ContProv, {{{"CPV:PROVEEDOR", ""}, {"CPV:Nombre", "Sin proveedor"}}});
     for (const QString& code : {QStringLiteral("ACME"), QStringLiteral("NUEVO")}) {
         SCOPED_TRACE(code.toStdString());
         ProcRun& r = start(UpdateProveedores, kInsert, prepareInsert());
@@ -378,12 +487,13 @@ TEST_F(SuppliersTest, ACancelledInsertRemovesOnlyTheContactsItStored) {
         type(c, kCName, QStringLiteral("Temporal"));
         click(c, kCOk);
         ASSERT_EQ(waitTop(r, QStringLiteral("Altas"), c), f);
-        EXPECT_EQ(stored(TableId::ContProv, "CPV:Nombre"), (std::vector<std::string>{"De Acme", "Temporal"}));
+        EXPECT_EQ(stored(TableId::ContProv, "CPV:Nombre"),
+                  (std::vector<std::string>{"De Acme", "Sin proveedor", "Temporal"}));
         presenter.answer(Answer::Yes);  // message 10: cancel the changes
         click(f, kCancel);
         ASSERT_TRUE(waitDone(r));
         EXPECT_EQ(r.response, kCancelled);
-        EXPECT_EQ(stored(TableId::ContProv, "CPV:Nombre"), std::vector<std::string>{"De Acme"});
+        EXPECT_EQ(stored(TableId::ContProv, "CPV:Nombre"), (std::vector<std::string>{"De Acme", "Sin proveedor"}));
         EXPECT_EQ(stored(TableId::Proveedores, "PVD:Codigo"), (std::vector<std::string>{"ACME", "BETA"}));
     }
 }

@@ -13,6 +13,10 @@
 #include "catalog/departments.h"
 #include "catalog/doc_types.h"
 #include "catalog/places.h"
+#include "catalog/brands.h"
+#include "catalog/categories.h"
+#include "catalog/suppliers.h"
+#include "catalog/units.h"
 #include "catalog/warehouses.h"
 #include "platform/threads/thread_state.h"
 #include "tests/catalog/catalogue_fixture.h"
@@ -499,6 +503,54 @@ TEST_F(PlaceCallTest, CancelledOrRefusedCallLeavesNoPlaceBehind) {
     EXPECT_EQ(stored(TableId::Ciudades, "CIU:Nombre"), (std::vector<std::string>{"1 Saltillo"}));
     EXPECT_TRUE(presenter.empty());
     closeList();
+}
+
+
+// A list already open (also behind another window) is only brought to the
+// front when it is started again: the refused start opens nothing, touches
+// nothing of the open one and ends with response 2, and the open list goes
+// on working. A refused start once tore down tables it never opened.
+TEST_F(CatalogueFixture, StartingAnOpenListAgainBringsItToTheFront) {
+    struct Proc {
+        const char* name;
+        void (*procedure)();
+    };
+    for (const Proc& p : {Proc{"BrowseMarcas", BrowseMarcas}, Proc{"BrowseUnidades", BrowseUnidades},
+                          Proc{"BrowseCatArticulos", BrowseCatArticulos}, Proc{"BrowseCiudades", BrowseCiudades},
+                          Proc{"BrowseEstados", BrowseEstados}, Proc{"BrowsePaises", BrowsePaises},
+                          Proc{"BrowseAlmacenes", BrowseAlmacenes}, Proc{"BrowseDeptos", BrowseDeptos},
+                          Proc{"BrowseTiposEntrada", BrowseTiposEntrada},
+                          Proc{"BrowseTiposSalidas", BrowseTiposSalidas},
+                          Proc{"BrowseProveedores", BrowseProveedores}}) {
+        SCOPED_TRACE(p.name);
+        start(p.procedure);
+        ASSERT_NE(list_, nullptr);
+        ASSERT_TRUE(list_->isOpen());
+        bool again = false;
+        uint8_t response = 0;
+        threads::start(
+            [&] {
+                threadState().callRequest = 0;
+                p.procedure();
+                response = threadState().callResponse;
+                again = true;
+            },
+            512 * 1024);
+        ASSERT_TRUE(runFor([&] { return again; })) << "the second start returns at once";
+        settle();
+        EXPECT_EQ(response, kCancelled);
+        EXPECT_TRUE(list_->isOpen());
+        EXPECT_FALSE(done_) << "the open list goes on";
+        EXPECT_EQ(app::globals().RunningProcedures.size(), 1u);
+        // Still works: its rows reload and it closes as usual.
+        click(list_, app::kBrowseInsert);
+        if (ui::Window* f = form()) {
+            f->post({ui::EventKind::CloseWindow, 0});
+            settle();
+        }
+        closeList();
+        EXPECT_TRUE(app::globals().RunningProcedures.empty());
+    }
 }
 
 }  // namespace

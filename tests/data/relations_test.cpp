@@ -164,6 +164,86 @@ TEST_F(CascadeTest, CancelledNewOrderTakesItsLinesWithIt) {
 namespace tv::data::test {
 namespace {
 
+// Two users shown the same folio each add lines under it; one of them
+// cancels. Only the lines that user's form added go with the cancelled
+// header, never those of the other user that merely share the folio, nor
+// lines stored earlier under it.
+TEST_F(CascadeTest, ACancelledNewHeaderReleasesOnlyWhatItsOwnFormAdded) {
+    for (const CascadeCase& c : kCascades) {
+        if (c.header == T::Fisico) continue;  // its lines refer to its own id
+        SCOPED_TRACE(decl(c.header).label);
+        Station other = station();
+        auto link = [&](ThreadTableSet& s, TableId t, const char* f) {
+            Record& r = s.buffer(t);
+            if (c.textLink) r.set(r.layout().indexOf(f), Value(std::string("F5")));
+            else r.set(r.layout().indexOf(f), Value(5));
+        };
+        // A line stored before either form opened.
+        set->buffer(c.line).clear();
+        link(*set, c.line, c.lineLink);
+        ASSERT_EQ(set->gateway(c.line).InsertRecord(), kDone);
+        ThreadTableSet* users[] = {set.get(), other.set.get()};
+        for (ThreadTableSet* u : users) {
+            ASSERT_EQ(u->gateway(c.header).PrepareNewRecord(), kDone);
+            link(*u, c.header, c.headerLink);
+        }
+        for (int round = 0; round < 2; ++round)
+            for (ThreadTableSet* u : users) {
+                ASSERT_EQ(u->gateway(c.line).PrepareNewRecord(), kDone);
+                link(*u, c.line, c.lineLink);
+                ASSERT_EQ(u->gateway(c.line).InsertRecord(), kDone);
+            }
+        EXPECT_EQ(count(c.line), 5);
+        EXPECT_EQ(set->relations(c.header).CancelPendingInsert(), kDone);
+        EXPECT_EQ(count(c.line), 3) << "the other user's two lines and the earlier one stay";
+        EXPECT_EQ(other.set->relations(c.header).CancelPendingInsert(), kDone);
+        EXPECT_EQ(count(c.line), 1) << "the earlier line stays";
+        EXPECT_EQ(count(c.header), 0);
+        // Clean for the next case.
+        TableGateway& lg = set->gateway(c.line);
+        lg.SetPositionToStart();
+        while (lg.ReadNext() == kDone) lg.DeleteCurrentRecord(false);
+    }
+    EXPECT_TRUE(presenter.shown.empty());
+}
+
+// A delete acts on the record the buffer holds (the one a form or list
+// shows), found again by its key, never on whatever record the table read
+// last on the thread; a record gone meanwhile is not deleted and the user
+// is told.
+TEST_F(CascadeTest, ADeleteFindsTheShownRecordByItsKey) {
+    const CascadeCase& c = kCascades[1];  // receipts and their lines
+    fill(c);
+    readHeaderOne(c);
+    const Record shown = set->buffer(c.header);
+    // The same thread reads other records of the table meanwhile (a list
+    // filling its page).
+    TableGateway& g = set->gateway(c.header);
+    g.SetPositionToStart();
+    while (g.ReadNext() == kDone) {
+    }
+    set->buffer(c.header) = shown;
+    EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kDone);
+    EXPECT_EQ(count(c.header), 1);
+    EXPECT_EQ(count(c.line), 2);
+    g.SetPositionToStart();
+    ASSERT_EQ(g.ReadNext(), kDone);
+    EXPECT_EQ(num(c.header, c.headerLink), 2) << "the other header stays";
+
+    // Gone meanwhile (another station deleted it): nothing is deleted.
+    Station other = station();
+    other.set->buffer(c.header) = set->buffer(c.header);
+    ASSERT_EQ(other.set->relations(c.header).DeleteWithRelated(false), kDone);
+    set->buffer(c.line).clear();
+    setNum(c.line, c.lineLink, 9);
+    ASSERT_EQ(set->gateway(c.line).InsertRecord(), kDone);
+    ASSERT_EQ(set->gateway(c.line).RecordCount(), 1);
+    presenter.answers = {Answer::No};
+    EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kNotDone);
+    EXPECT_EQ(presenter.numbers(), (std::vector<int>{13, 36}));
+    EXPECT_EQ(count(c.line), 1) << "nothing else was deleted";
+}
+
 TEST_F(CascadeTest, DeleteThatCannotTakeTheWriteLockChangesNothing) {
     const CascadeCase& c = kCascades[1];
     fill(c);

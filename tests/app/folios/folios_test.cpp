@@ -228,5 +228,41 @@ TEST_F(FoliosTest, RefusesANextNumberAStoredDocumentAlreadyHas) {
     }
 }
 
+// 0, a negative number and one wider than the entry's ten digits are no
+// next folio: refused with a message, the focus on the entry, nothing
+// written.
+TEST_F(FoliosTest, RefusesZeroNegativeAndOverWideNumbers) {
+    storeFolios({{1, 1, 1}});
+    struct Case {
+        Folios typed;
+        int focus;
+        const char* caption;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {{0, 2, 3}, kFolEntradas, "Folio no válido", "entre 1 y 9,999,999,999"},
+        {{1, 10000000000LL, 3}, kFolSalidas, "Folio no válido", "entre 1 y 9,999,999,999"},
+        {{1, 2, -4}, kFolOrden, "Dato no válido", "negativos"},
+        {{1, 2, 999999999999LL}, kFolOrden, "Dato no válido", "demasiado grande"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        presenter.clear();
+        start();
+        typeAll(c.typed);
+        click(kFolOk);
+        ASSERT_GE(presenter.count(), 1u);
+        EXPECT_EQ(presenter.count(), 1u) << "said once";
+        EXPECT_EQ(presenter.last().caption, c.caption);
+        EXPECT_NE(presenter.last().text.find(c.says), std::string::npos) << presenter.last().text;
+        EXPECT_FALSE(done_) << "the form stays open";
+        EXPECT_TRUE(form_->at(c.focus).hasFocus());
+        EXPECT_EQ(stored(), (std::vector<Folios>{{1, 1, 1}})) << "nothing was written";
+        presenter.answer(Answer::Yes);
+        click(kFolCancel);
+        ASSERT_TRUE(finished());
+    }
+}
+
 }  // namespace
 }  // namespace tv::app

@@ -55,6 +55,36 @@ TEST(FieldBinding, ReadsTypedTextBackAndRefusesWhatDoesNotFit) {
     }
 }
 
+// What would not fit is refused with a message, never cut or changed: a
+// sign the picture has no room for, decimals beyond its places, a text
+// longer than the entry takes, digits beyond the field.
+TEST(FieldBinding, ValuesThatDoNotFitAreRefusedNotChanged) {
+    struct Case { const char* field; const char* picture; const char* typed; const char* why; const char* stored; };
+    const Case cases[] = {
+        {"ART:NoArt", "n_10", "-5", "negativos", "7"},
+        {"ART:NoArt", "n_10", "1.5", "decimales", "7"},
+        {"ART:NoArt", "n_10", "15.00", nullptr, "15"},            // zeros lose nothing
+        {"ART:NoArt", "n_10", "123456789012", "demasiado grande", "7"},  // 11 digits at most
+        {"ART:StockMaximo", "n-14.2", "-3.25", nullptr, "-3.25"},
+        {"ART:StockMaximo", "n-14.2", "3.255", "2 decimales", "7"},
+        {"ART:StockMaximo", "n14.2", "-3", "negativos", "7"},
+        {"ART:Modelo", "s10", "ABCDEFGHIJK", "10 caracteres", "7"},  // the entry's width
+        {"ART:Modelo", "s20", "ABCDEFGHIJK", nullptr, "ABCDEFGHIJK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.picture + " " + c.typed);
+        Record r = article();
+        const int f = fieldOf(c.field);
+        r.set(f, r.layout().field(f).type == FieldType::String ? Value("7") : Value(7));
+        ReadResult res = ReadField(r, f, *Picture::parse(c.picture), c.typed);
+        EXPECT_EQ(res.ok, c.why == nullptr) << res.error;
+        if (c.why != nullptr) {
+            EXPECT_NE(res.error.find(c.why), std::string::npos) << res.error;
+        }
+        EXPECT_EQ(std::string(rtrim(r.get(f).asText())), c.stored);
+    }
+}
+
 TEST(FieldBinding, ARequiredNumberIsBlankWhenZero) {
     Record r = article();
     EXPECT_TRUE(IsBlankValue(r, fieldOf("ART:NoArt")));

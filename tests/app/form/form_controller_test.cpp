@@ -347,7 +347,7 @@ TEST_F(FormTest, ViewModeDisablesTheLookupAndTheToolbar) {
     start(articuloForm(), kView, readRecord(TableId::Articulo, art));
     ASSERT_TRUE(waitOpen());
     EXPECT_TRUE(ctl(kCombo).disabled());
-    EXPECT_EQ(ctl(kCombo).text(), QStringLiteral("Acme")) << "the look-up shows the name of the stored code";
+    EXPECT_EQ(ctl(kCombo).text(), QStringLiteral("1 - Acme")) << "the look-up shows the stored code and its name";
     for (int i : {1, 2, 3, 4}) EXPECT_TRUE(ctl(controlOf(i)).readOnly());
     EXPECT_FALSE(ctl(kOk).disabled());
     for (int b = form_toolbar::kFirst; b <= form_toolbar::kLast; ++b) EXPECT_TRUE(toolbar.at(b).disabled()) << b;
@@ -779,7 +779,7 @@ TEST_F(FormTest, DittoBringsBackTheLastSavedValuesButNeverTheRuledOutOnes) {
         {controlOf(3), true, QStringLiteral("15.00")},
         {controlOf(4), false, QStringLiteral("0.00")},   // a stock total never comes back
         {controlOf(1), true, QStringLiteral("1001")},
-        {kCombo, false, QStringLiteral("Acme")},
+        {kCombo, false, QStringLiteral("1 - Acme")},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.control);
@@ -822,7 +822,7 @@ TEST_F(FormTest, ALookupNameNotInTheCatalogueRunsItsAddForm) {
     ASSERT_TRUE(waitOpen());
     auto* combo = ctl(kCombo).as<QComboBox>();
     ASSERT_EQ(combo->count(), 2);
-    EXPECT_EQ(combo->itemText(0), QStringLiteral("Acme"));
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("1 - Acme")) << "code and name, in code order";
 
     // A name that is there, in other case: chosen, no add form.
     type(kCombo, QStringLiteral("acme"));
@@ -844,7 +844,7 @@ TEST_F(FormTest, ALookupNameNotInTheCatalogueRunsItsAddForm) {
     ASSERT_TRUE(runFor([&] { return live.state.openAt(1); }));
     activate(live.state.window());
     EXPECT_EQ(combo->count(), 3);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("Truper"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("3 - Truper"));
     FormController& f = live.state.form();
     EXPECT_EQ(f.Buffer().number(f.Buffer().layout().indexOf("ART:Marca")).toInt64(), 3);
 

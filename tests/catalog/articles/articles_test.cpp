@@ -370,7 +370,7 @@ TEST_F(ArticlesTest, TheFormAddsAnArticleWithANewUnitBrandAndCategoryThroughTheA
         click(add, kCatOk);
         ASSERT_NE(waitTop(r, QStringLiteral("Altas")), nullptr);
         ASSERT_EQ(r.top(), w);
-        EXPECT_EQ(w->at(k.combo).as<QComboBox>()->currentText(), k.name);
+        EXPECT_EQ(w->at(k.combo).as<QComboBox>()->currentText(), QStringLiteral("1 - ") + k.name);
         EXPECT_EQ(storedIn(k.table, 1, k.nameField), k.name.toStdString());
     }
     click(w, af::kOk);
@@ -381,6 +381,76 @@ TEST_F(ArticlesTest, TheFormAddsAnArticleWithANewUnitBrandAndCategoryThroughTheA
     EXPECT_EQ(stored(1001, "ART:UM"), "1");
     EXPECT_EQ(stored(1001, "ART:Marca"), "1");
     EXPECT_EQ(stored(1001, "ART:categoria"), "1");
+}
+
+// The codes an article holds are kept even when their entry was deleted:
+// shown as the code alone, stored back, and an untouched form closes
+// without a question. Two entries of one name are told apart by their
+// codes, listed in code order, and each can be picked.
+TEST_F(ArticlesTest, TheCombosKeepCodesOfDeletedEntriesAndTellEqualNamesApart) {
+    auto catalogue = [this](TableId t, const char* nameField, const std::vector<std::string>& names) {
+        onThread([&] {
+            data::TableGateway& g = data::tables().gateway(t);
+            for (const std::string& n : names) {
+                ASSERT_EQ(g.PrepareNewRecord(), data::kDone);
+                g.BUFFER.set(data::decl(t).fieldIndex(nameField), Value(n));
+                ASSERT_EQ(g.InsertRecord(), data::kDone);
+            }
+        });
+    };
+    catalogue(TableId::Marcas, "MAR:Marca", {"Truper", "Truper", "Urrea"});
+    catalogue(TableId::Unidades, "UNI:UM", {"Pieza"});
+    seed({500, "Pinzas"});
+    onThread([] {
+        data::TableGateway& g = data::tables().ArticuloTableGateway();
+        g.BUFFER.clear();
+        g.BUFFER.set(artField("ART:NoArt"), Value(500));
+        ASSERT_EQ(g.ReadByKey("ART:KeyNoArt"), data::kDone);
+        g.BUFFER.set(artField("ART:Marca"), Value(7));      // no brand 7
+        g.BUFFER.set(artField("ART:UM"), Value(1));
+        g.BUFFER.set(artField("ART:categoria"), Value(4));  // no category at all
+        ASSERT_EQ(g.UpdateRecord(), data::kDone);
+    });
+    // Untouched: no question, nothing changes.
+    ProcRun& r = start(UpdateArticulo, kChange, readArticle(500));
+    ui::Window* w = waitTop(r, QStringLiteral("Modificaciones"));
+    ASSERT_NE(w, nullptr);
+    auto* brand = w->at(af::kMarca).as<QComboBox>();
+    EXPECT_EQ(brand->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(w->at(af::kCategoria).as<QComboBox>()->currentText(), QStringLiteral("4"));
+    EXPECT_EQ(w->at(af::kUm).as<QComboBox>()->currentText(), QStringLiteral("1 - Pieza"));
+    ASSERT_EQ(brand->count(), 3);
+    EXPECT_EQ(brand->itemText(0), QStringLiteral("1 - Truper"));
+    EXPECT_EQ(brand->itemText(1), QStringLiteral("2 - Truper"));
+    EXPECT_EQ(brand->itemText(2), QStringLiteral("3 - Urrea"));
+    click(w, af::kCancel);
+    ASSERT_TRUE(waitDone(r));
+    EXPECT_TRUE(presenter.empty()) << "no discard-changes question on an untouched form";
+
+    // Saved after another change: the codes stay.
+    ProcRun& r2 = start(UpdateArticulo, kChange, readArticle(500));
+    w = waitTop(r2, QStringLiteral("Modificaciones"));
+    ASSERT_NE(w, nullptr);
+    type(w, af::kDescripcion, QStringLiteral("Pinzas de presion"));
+    click(w, af::kOk);
+    ASSERT_TRUE(waitDone(r2));
+    EXPECT_EQ(r2.response, kCompleted);
+    EXPECT_EQ(stored(500, "ART:Marca"), "7");
+    EXPECT_EQ(stored(500, "ART:categoria"), "4");
+
+    // The second of two equal names is picked.
+    ProcRun& r3 = start(UpdateArticulo, kChange, readArticle(500));
+    w = waitTop(r3, QStringLiteral("Modificaciones"));
+    ASSERT_NE(w, nullptr);
+    brand = w->at(af::kMarca).as<QComboBox>();
+    brand->setFocus();
+    brand->setCurrentIndex(1);
+    QTest::keyClick(brand, Qt::Key_Tab);
+    settle();
+    click(w, af::kOk);
+    ASSERT_TRUE(waitDone(r3));
+    EXPECT_EQ(stored(500, "ART:Marca"), "2");
+    EXPECT_TRUE(presenter.empty());
 }
 
 TEST_F(ArticlesTest, ADuplicateOrZeroArticleNumberIsRefusedAndTheFormStaysOpen) {

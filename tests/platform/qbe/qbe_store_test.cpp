@@ -93,5 +93,32 @@ TEST_F(QbeStoreTest, AHandEditedSectionDoesNotBreakTheList) {
     EXPECT_FALSE(s.position()) << "a position that does not read is not used";
 }
 
+
+// The count beside the queries is not trusted: whatever it says, the
+// queries present are listed, a save never writes over one of them, and a
+// count far too large makes nothing walk through keys that are not there.
+TEST_F(QbeStoreTest, ASavedQueryCountThatLiesNeitherFreezesNorOverwrites) {
+    for (const char* count : {"-3", "abc", "1", "2147483647", "99999999999999999999"}) {
+        SCOPED_TRACE(count);
+        {
+            std::ofstream out(file, std::ios::trunc);
+            out << "[QBE-BrowseArticulo]\nConsultas=" << count
+                << "\nNombre1=uno\nConsulta1=ART:NoArt|EQ|1\nNombre2=dos\nConsulta2=ART:NoArt|EQ|2\n"
+                   "Nombre3=tres\nConsulta3=ART:NoArt|EQ|3\n";
+        }
+        IniStore ini(file);
+        SavedQueries s(ini, "BrowseArticulo");
+        EXPECT_EQ(s.names(), (std::vector<std::string>{"uno", "dos", "tres"}));
+        ASSERT_TRUE(s.save("cuatro", {{"ART:NoArt", Operator::Equal, "4"}})) << s.error();
+        EXPECT_EQ(s.names(), (std::vector<std::string>{"uno", "dos", "tres", "cuatro"}));
+        EXPECT_EQ(s.load("dos")->front().value, "2");
+        EXPECT_EQ(s.load("tres")->front().value, "3");
+        ASSERT_TRUE(s.remove("uno"));
+        EXPECT_EQ(s.names(), (std::vector<std::string>{"dos", "tres", "cuatro"}));
+        EXPECT_EQ(ini.find(s.section(), "Nombre4"), std::nullopt);
+        EXPECT_EQ(ini.find(s.section(), "Consultas"), std::optional<std::string>("3"));
+    }
+}
+
 }  // namespace
 }  // namespace tv::qbe

@@ -323,6 +323,43 @@ TEST(WindowEvents, AlertKeysAndPressedKeys) {
     EXPECT_TRUE(notes->toPlainText().startsWith(QStringLiteral("uno")));
 }
 
+// Esc closes a window as its close box does, unless the window alerts it;
+// in an open drop-down list it only closes the list.
+TEST(WindowEvents, EscClosesTheWindowUnlessAlerted) {
+    {
+        Recorder r;
+        r.build = [](Window& w) {
+            addEntryForm(w);
+            w.add({ControlKind::DropCombo, 6, "?COMBO", "uno|dos", QRect(10, 120, 120, 22)});
+        };
+        r.start();
+        activate(*r.window);
+        auto* combo = r.window->at(6).as<QComboBox>();
+        combo->setFocus();
+        combo->showPopup();
+        QApplication::processEvents();
+        QWidget* popup = combo->view();
+        QTest::keyClick(popup, Qt::Key_Escape);
+        test::settle();
+        EXPECT_EQ(r.count(EventKind::CloseWindow), 0) << "only the list closed";
+        QTest::keyClick(r.window->at(2).widget(), Qt::Key_Escape);
+        ASSERT_TRUE(runFor([&] { return r.done; }));
+        EXPECT_EQ(r.count(EventKind::CloseWindow), 1);
+    }
+    {
+        Recorder r;
+        r.build = [](Window& w) {
+            addEntryForm(w);
+            w.alertKey(keyCode(Qt::Key_Escape));
+        };
+        r.start();
+        activate(*r.window);
+        QTest::keyClick(r.window->at(2).widget(), Qt::Key_Escape);
+        ASSERT_TRUE(runFor([&] { return r.count(EventKind::AlertKey) == 1; }));
+        EXPECT_EQ(r.count(EventKind::CloseWindow), 0);
+    }
+}
+
 TEST(WindowEvents, PostedEventsReachAnotherThreadsTopWindow) {
     Recorder a, b;
     a.start();
