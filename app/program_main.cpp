@@ -60,6 +60,7 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
         lock.reset();
         return true;
     };
+    s.createTables = [] { data::CreateAllTables(); };
     s.readDragFullWindows = [] { return systemDragFullWindows().read(); };
     s.writeDragFullWindows = [](int32_t on) { systemDragFullWindows().write(on); };
     s.runFrame = std::move(runFrame);
@@ -84,6 +85,7 @@ int programMain(const ProgramSteps& steps) {
     if (steps.acquireSingleInstance && !steps.acquireSingleInstance(name)) {
         return 0;  // another copy runs: end silently, leaving it as it is
     }
+    call(steps.createTables);
 
     g.SavedDragFullWindows = steps.readDragFullWindows ? steps.readDragFullWindows() : 0;
     if (g.SavedDragFullWindows == 1 && steps.writeDragFullWindows) steps.writeDragFullWindows(0);

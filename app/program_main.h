@@ -21,6 +21,9 @@ struct ProgramSteps {
     // Takes the single-instance lock of that name; false when another copy
     // of this user holds it.
     std::function<bool(const std::string& name)> acquireSingleInstance;
+    // Makes every table exist before the frame opens (this copy only: a
+    // second copy touches nothing). The data layer installs it.
+    std::function<void()> createTables;
     std::function<int32_t()> readDragFullWindows;
     std::function<void(int32_t on)> writeDragFullWindows;
     // Runs the frame; returns when its window has closed.
@@ -32,8 +35,8 @@ struct ProgramSteps {
 
 // The program's own steps around the given frame: the error reporter's and
 // the INI store's process-wide objects, the lock "TALVOR.EXE" in the user's
-// runtime folder, and this desktop's drag setting. The table step does
-// nothing until the data layer is wired in (see ProgramSteps).
+// runtime folder, this desktop's drag setting, and the data layer's table
+// set of thread 1 and its tables in the working folder's database.
 ProgramSteps defaultProgramSteps(std::function<void()> runFrame);
 
 // The lock's name: the program's file name in upper case.

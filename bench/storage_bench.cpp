@@ -1,11 +1,13 @@
 // The storage layer beside the bare SQLite C API doing the same work:
 // adding articles in one transaction, reading by key, reading next through
-// a key. Rows per run: TALVOR_BENCH_ROWS (default 100000; 1000000 for the
-// full figure).
+// a key, and units of work that read articles by key and rewrite them (a
+// posting of 100 lines) or add a few to the full table. Rows per run:
+// TALVOR_BENCH_ROWS (default 100000; 1000000 for the full figure).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -315,6 +317,85 @@ void BM_ReadNext_Bare(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// A unit of work over the full table: 100 articles read by key and
+// rewritten (their receipts total), as a posting of 100 lines does.
+constexpr int kLinesPerUnit = 100;
+
+void BM_Posting_Layer(benchmark::State& state) {
+    const int64_t n = rows();
+    Connection c(layerDb());
+    Table t(c, def());
+    Record r(def()->layout);
+    std::mt19937_64 rng(11);
+    for (auto _ : state) {
+        Transaction tx(c);
+        if (!tx.ok()) std::abort();
+        for (int i = 0; i < kLinesPerUnit; ++i) {
+            r.setRaw(kNoArt, noArtOf(static_cast<int64_t>(rng() % static_cast<uint64_t>(n))));
+            if (!t.readByKey(kKeyNoArt, r).ok()) std::abort();
+            r.setRaw(kEntradas, r.raw(kEntradas) + 100);
+            if (!t.update(r).ok()) std::abort();
+        }
+        if (!tx.commit().ok()) std::abort();
+    }
+    state.SetItemsProcessed(state.iterations() * kLinesPerUnit);
+}
+
+void BM_Posting_Bare(benchmark::State& state) {
+    const int64_t n = rows();
+    sqlite3* db = bareOpen(bareDb());
+    sqlite3_stmt* get = nullptr;
+    sqlite3_stmt* put = nullptr;
+    std::string sql = std::string("SELECT rowid_,") + kBareColumns + " FROM Articulo WHERE NoArt=? AND NoArt<>0";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &get, nullptr) != SQLITE_OK) std::abort();
+    if (sqlite3_prepare_v2(db, "UPDATE Articulo SET Entradas=? WHERE rowid_=?", -1, &put, nullptr) != SQLITE_OK)
+        std::abort();
+    std::mt19937_64 rng(11);
+    for (auto _ : state) {
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) std::abort();
+        for (int i = 0; i < kLinesPerUnit; ++i) {
+            sqlite3_bind_int64(get, 1, noArtOf(static_cast<int64_t>(rng() % static_cast<uint64_t>(n))));
+            if (sqlite3_step(get) != SQLITE_ROW) std::abort();
+            const long long row = sqlite3_column_int64(get, 0);
+            const double entradas = sqlite3_column_double(get, 1 + kEntradas);
+            sqlite3_reset(get);
+            sqlite3_bind_double(put, 1, entradas + 1.0);
+            sqlite3_bind_int64(put, 2, row);
+            if (sqlite3_step(put) != SQLITE_DONE) std::abort();
+            sqlite3_reset(put);
+        }
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) std::abort();
+    }
+    sqlite3_finalize(get);
+    sqlite3_finalize(put);
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations() * kLinesPerUnit);
+}
+
+// A unit of work that adds 100 articles to the full table (every key takes
+// its entries in the middle of its index).
+void BM_AddToFull_Layer(benchmark::State& state) {
+    const int64_t n = rows();
+    Connection c(layerDb());
+    Table t(c, def());
+    Record r(def()->layout);
+    static int64_t next = n;  // the benchmark runs this more than once
+    for (auto _ : state) {
+        Transaction tx(c);
+        if (!tx.ok()) std::abort();
+        for (int i = 0; i < kLinesPerUnit; ++i, ++next) {
+            r = pool()[static_cast<size_t>(next % kPool)];
+            r.setRaw(kNoArt, noArtOf(next));
+            if (Status st = t.insert(r); !st.ok()) {
+                std::fprintf(stderr, "insert: %s\n", st.text.c_str());
+                std::abort();
+            }
+        }
+        if (!tx.commit().ok()) std::abort();
+    }
+    state.SetItemsProcessed(state.iterations() * kLinesPerUnit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -325,6 +406,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("ReadByKey/Bare", BM_ReadByKey_Bare);
     benchmark::RegisterBenchmark("ReadNext/Layer", BM_ReadNext_Layer);
     benchmark::RegisterBenchmark("ReadNext/Bare", BM_ReadNext_Bare);
+    benchmark::RegisterBenchmark("Posting/Layer", BM_Posting_Layer)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Posting/Bare", BM_Posting_Bare)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("AddToFull/Layer", BM_AddToFull_Layer)->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

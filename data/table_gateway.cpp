@@ -18,6 +18,7 @@ enum : int {
     kMsgCreate = 12,
     kMsgDelete = 13,
     kMsgDuplicate = 15,
+    kMsgTransaction = 24,
     kMsgOpen = 26,
     kMsgRewrite = 28,
     kMsgRebuildFailed = 29,
@@ -136,6 +137,14 @@ int TableGateway::openFile(bool) {
                 break;
             }
             st = again;
+        }
+        if (st.code == storage::kLockTimeout) {
+            // The table had to be made while another station held the
+            // write lock: said, and the program goes on (the next use
+            // tries again).
+            report(kMsgTransaction, st);
+            level = kUnusable;
+            break;
         }
         if (st.code == storage::kFileNotFound && CREATE) {
             report(kMsgCreate, st);  // fatal
@@ -394,8 +403,8 @@ int TableGateway::insertOrReserve(bool quiet, bool reserveOnly) {
                 set_.NoteCreated(decl_->id, reserveOnly ? FILE->reservedRow() : FILE->currentRow());
                 return kDone;
             }
-            // Without write access no attempt can succeed.
-            if (st.code == storage::kAccessDenied) {
+            // Without write access or room on the disk no attempt can succeed.
+            if (st.code == storage::kAccessDenied || st.code == storage::kDiskFull) {
                 recordError(kMsgInsert, st);
                 if (!quiet) ShowLastError();
                 return kNotDone;

@@ -15,6 +15,25 @@ std::string columnOf(const std::string& fieldName) {
     return colon == std::string::npos ? fieldName : fieldName.substr(colon + 1);
 }
 
+// The user administration must never lock itself out: the database refuses
+// to delete the last administrator or take the mark from him, inside the
+// unit of work that would do it (two stations demoting each other at once
+// included). The forms say why before it comes to that.
+std::vector<storage::TableRule> lastAdministratorRules() {
+    const std::string others =
+        "NOT EXISTS(SELECT 1 FROM \"usuarios\" WHERE \"ADMINISTRADOR\"<>0 AND tv_pending=0 AND tv_row<>OLD.tv_row)";
+    const std::string refuse = std::string("BEGIN SELECT RAISE(ABORT,'") + kLastAdministratorText + "'); END";
+    return {
+        {"tv_usuarios_last_admin_delete",
+         "CREATE TRIGGER IF NOT EXISTS \"tv_usuarios_last_admin_delete\" BEFORE DELETE ON \"usuarios\" "
+         "WHEN OLD.\"ADMINISTRADOR\"<>0 AND OLD.tv_pending=0 AND " + others + " " + refuse},
+        {"tv_usuarios_last_admin_update",
+         "CREATE TRIGGER IF NOT EXISTS \"tv_usuarios_last_admin_update\" BEFORE UPDATE OF \"ADMINISTRADOR\" ON "
+         "\"usuarios\" WHEN OLD.\"ADMINISTRADOR\"<>0 AND NEW.\"ADMINISTRADOR\"=0 AND OLD.tv_pending=0 AND " +
+             others + " " + refuse},
+    };
+}
+
 std::array<std::shared_ptr<const storage::TableDef>, kTableCount> buildStorageDefs() {
     std::array<std::shared_ptr<const storage::TableDef>, kTableCount> defs;
     for (const TableDecl& d : tableDecls()) {
@@ -36,6 +55,7 @@ std::array<std::shared_ptr<const storage::TableDef>, kTableCount> buildStorageDe
         }
         if (d.aliasOf)
             for (const FieldSpec& f : base.layout->fields()) def->columns.push_back(columnOf(f.name));
+        if (base.id == TableId::usuarios) def->rules = lastAdministratorRules();
         defs[static_cast<size_t>(d.id)] = std::move(def);
     }
     return defs;
@@ -182,6 +202,24 @@ bool ThreadTableSet::CreatedSince(std::size_t mark, TableId t, int64_t row) cons
     for (std::size_t i = mark; i < created_.size(); ++i)
         if (created_[i] == entry) return true;
     return false;
+}
+
+int CreateAllTables(ThreadTableSet& set) {
+    std::vector<std::shared_ptr<const storage::TableDef>> defs;
+    for (const TableDecl& d : tableDecls())
+        if (!d.aliasOf) defs.push_back(storageDef(d.id));
+    storage::Connection& c = set.connection();
+    if (!c.isOpen()) return kNotDone;  // the first use of a table says why
+    storage::Status st = storage::createTables(c, defs);
+    if (st.ok() || st.code == storage::kAccessDenied) return kDone;
+    if (st.code == storage::kLockTimeout) {
+        ErrorReporter& er = ErrorReporter::instance();
+        er.setFile(c.path().filename().string());
+        er.setErrorText(st.code, st.text);
+        er.setMessage({});
+        er.raise(kMsgTransactionNotStarted);
+    }
+    return kNotDone;
 }
 
 }  // namespace tv::data

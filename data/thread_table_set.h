@@ -141,6 +141,22 @@ ThreadTableSet& tables();
 // ErrorReporter is set up.
 void initThreadTables();
 
+// Makes every table exist, with its keys and rules, in one unit of work:
+// the program's start does it before the first window opens, so that a
+// table first used later never needs the write lock. Nothing is written
+// when they all exist. Another station holding the write lock longer than
+// the time-out is reported (message 24) and the program goes on (a table
+// still missing is then made at its first use); any other failure is left
+// to the first use of a table to report. kDone or kNotDone.
+int CreateAllTables(ThreadTableSet& set = tables());
+
+// Message 24, "Transacción Cancelada": a unit of work could not be begun.
+inline constexpr int kMsgTransactionNotStarted = 24;
+// Why the database refuses to delete the last administrator or take the
+// mark from him (the text of its refusal).
+inline constexpr const char* kLastAdministratorText =
+    "El último administrador del sistema no puede borrarse ni dejar de ser administrador";
+
 #define TV_DATA_FREE_ACCESSORS(L)                                                      \
     inline TableGateway& L##TableGateway() { return tables().L##TableGateway(); }      \
     inline TableRelations& L##TableRelations() { return tables().L##TableRelations(); }

@@ -18,7 +18,11 @@ DataTransaction::~DataTransaction() {
 bool DataTransaction::commit() {
     if (done_) return false;
     done_ = true;
-    bool ok = tx_.ok() && tx_.commit().ok();
+    bool ok = tx_.ok();
+    if (ok) {
+        commit_ = tx_.commit();
+        ok = commit_.ok();
+    }
     if (!ok) tx_.rollback();
     ended();
     return ok;

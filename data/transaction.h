@@ -28,7 +28,9 @@ public:
     DataTransaction& operator=(const DataTransaction&) = delete;
 
     bool ok() const { return tx_.ok(); }
-    const storage::Status& status() const { return tx_.status(); }
+    // Why the unit failed: its begin (kLockTimeout, ...), or its commit
+    // (kDiskFull when the disk filled up, ...).
+    const storage::Status& status() const { return commit_.ok() ? tx_.status() : commit_; }
     // True when committed (an inner unit only counts); false when the unit
     // was rolled back instead.
     bool commit();
@@ -38,6 +40,7 @@ private:
     void ended();
     ThreadTableSet& set_;
     storage::Transaction tx_;
+    storage::Status commit_;
     bool done_ = false;
 };
 

@@ -8,6 +8,8 @@
 #include "app/login/password.h"
 #include "app/window/window_controller.h"
 #include "data/thread_table_set.h"
+#include "data/transaction.h"
+#include "platform/types/text.h"
 
 namespace tv::app {
 
@@ -61,6 +63,13 @@ public:
 
 void SetAccessDeniedHandler(std::function<void()> h) { deniedHandler() = std::move(h); }
 
+// The one user a new installation may be started with: the name and
+// password the login offers (the name as offered, the password compared as
+// passwords are: trailing blanks do not count).
+bool IsOfferedUser(std::string_view name, std::string_view password) {
+    return rtrim(name) == kLoginName && rtrim(password) == kLoginPassword;
+}
+
 LoginOutcome CheckLogin(std::string_view name, std::string_view password) {
     using namespace tv::data;
     TableGateway& g = usuariosTableGateway();
@@ -74,35 +83,36 @@ LoginOutcome CheckLogin(std::string_view name, std::string_view password) {
         ~Closer() { g.CloseTable(); }
     } closer{g};
 
-    auto grant = [&] {
-        for (int n = 1; n <= 99; ++n)
-            globals().UserPermissions[static_cast<std::size_t>(n)] =
-                static_cast<uint8_t>(usu.raw(permisoField(n)));
-    };
-
-    if (g.RecordCount() == 0) {
+    bool created = false;
+    if (g.RecordCount() == 0 && IsOfferedUser(name, password)) {
         // A new installation: its first user is the one the login offers,
-        // an administrator with every right, so the program can be used.
-        usu.clear();
-        usu.setText(nombre, name);
-        usu.setText(stored, HashPassword(password));
-        for (int n = 1; n <= 100; ++n) usu.setRaw(permisoField(n), 1);
-        usu.setRaw(d.fieldIndex("USU:ADMINISTRADOR"), 1);
-        if (g.InsertRecord() != kDone) return LoginOutcome::Unusable;
-        grant();
-        setCompany();
-        return LoginOutcome::FirstUser;
+        // an administrator with every right, so the program can be used
+        // (and administered). Only the empty table is filled, inside one
+        // unit: a second station logging in at the same moment waits,
+        // then finds this user and logs in as it.
+        const std::string hash = HashPassword(password);  // slow on purpose: before the lock
+        DataTransaction tx;
+        if (tx.ok() && g.RecordCount() == 0) {
+            usu.clear();
+            usu.setText(nombre, std::string(rtrim(name)));
+            usu.setText(stored, hash);
+            for (int n = 1; n <= 100; ++n) usu.setRaw(permisoField(n), 1);
+            usu.setRaw(d.fieldIndex("USU:ADMINISTRADOR"), 1);
+            created = g.InsertRecord() == kDone && tx.commit();
+        }
     }
 
+    usu.clear();
     usu.setText(nombre, name);
     if (g.ReadByKeyOrClear("USU:KeyNombre") != kDone) {
         setCompany();
         return LoginOutcome::UnknownUser;
     }
     if (!PasswordMatches(usu.text(stored), password)) return LoginOutcome::Denied;
-    grant();
+    for (int n = 1; n <= 99; ++n)
+        globals().UserPermissions[static_cast<std::size_t>(n)] = static_cast<uint8_t>(usu.raw(permisoField(n)));
     setCompany();
-    return LoginOutcome::Granted;
+    return created ? LoginOutcome::FirstUser : LoginOutcome::Granted;
 }
 
 void BuildAccessWindow(ui::Window& w) {

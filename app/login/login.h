@@ -31,14 +31,21 @@ inline constexpr const char* kCompanyName = "EL NOMBRE DE SU EMPRESA";
 
 enum class LoginOutcome {
     Granted,      // the password matched: the rights were copied
-    FirstUser,    // the table was empty: this user was created with every right
+    FirstUser,    // the table was empty and the offered user logged in: it was
+                  // created as administrator with every right
     UnknownUser,  // no such user: no rights
     Denied,       // another password: the program must end
     Unusable,     // the table could not be used (already reported)
 };
 
+// Whether a name and password are the ones the login offers (kLoginName,
+// kLoginPassword): the only user an empty users table is started with.
+bool IsOfferedUser(std::string_view name, std::string_view password);
+
 // The check behind "&Aceptar", on the current thread's tables: rights and
-// GLO:EMPRESA as the outcome says (GLO:EMPRESA is set unless Denied).
+// GLO:EMPRESA as the outcome says (GLO:EMPRESA is set unless Denied). On
+// an empty users table only the offered user is created (any other name
+// is unknown); two stations doing so at once both end logged in as it.
 LoginOutcome CheckLogin(std::string_view name, std::string_view password);
 
 // What "Acceso negado" leads to: by default the program ends at once with

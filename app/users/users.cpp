@@ -1,6 +1,8 @@
 #include "app/users/users.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <vector>
 
 #include <QCheckBox>
@@ -14,6 +16,7 @@
 #include "app/login/login.h"
 #include "app/login/password.h"
 #include "data/thread_table_set.h"
+#include "platform/storage/storage.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/text.h"
 #include "platform/ui/resizer.h"
@@ -119,15 +122,78 @@ private:
     std::string hashedText_;
 };
 
+// The stored users as the database holds them now, seen from one of them:
+// whether that one is an administrator and how many others are.
+struct Administrators {
+    bool target = false;
+    int others = 0;
+};
+
+Administrators CountAdministrators(data::ThreadTableSet& set, const std::function<bool(int64_t row, const Record&)>& isTarget) {
+    Administrators a;
+    storage::Table t(set.connection(), data::storageDef(data::TableId::usuarios));
+    Record r(data::decl(data::TableId::usuarios).layout);
+    t.setOrder(storage::Table::kRecordOrder);
+    while (t.next(r).ok()) {
+        if (r.raw(field("USU:ADMINISTRADOR")) == 0) continue;
+        if (isTarget(t.currentRow(), r)) a.target = true;
+        else ++a.others;
+    }
+    return a;
+}
+
+void RefuseLastAdministrator(const std::string& what) {
+    MessageBox box;
+    box.caption = kLastAdministratorCaption;
+    box.text = what + ": es el único administrador del sistema, y sin él nadie podría administrar los usuarios.";
+    box.buttons = MessageBox::Buttons::Ok;
+    box.preset = Answer::Ok;
+    box.icon = MessageBox::Icon::Warning;
+    if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
+    else std::fprintf(stderr, "%s: %s\n", box.caption.c_str(), box.text.c_str());
+}
+
 class UserForm : public FormController {
 public:
     UserForm(ui::Window& w) : FormController("Updateusuarios", w, data::TableId::usuarios), extras_(*this) {
         AddComponent(&extras_);
     }
 
+    // The last administrator is never deleted (the user administration
+    // would be locked for good): said before the delete is even asked.
+    int PrepareRequest() override {
+        if (REQUEST == kDelete && DELETEACTION == 2) {
+            const std::string name(rtrim(Buffer().text(field("USU:Nombre"))));
+            const Administrators a = CountAdministrators(Tables(), [&](int64_t, const Record& r) {
+                return compareNoCase(rtrim(r.text(field("USU:Nombre"))), name) == 0;
+            });
+            if (a.target && a.others == 0) {
+                RefuseLastAdministrator("No puede borrarse a " + name);
+                RESPONSE = kCancelled;
+                return kSetUpNotNeeded;
+            }
+        }
+        return FormController::PrepareRequest();
+    }
+
     int OnCompleted() override {
         if (Closed()) return 0;
         UpdateComponents();
+        if (REQUEST == kChange && Buffer().raw(field("USU:ADMINISTRADOR")) == 0 && Gateway().file() != nullptr &&
+            Gateway().file()->hasCurrent()) {
+            // Nor does he lose his mark (the database refuses it too, should
+            // two stations try it at once).
+            const int64_t row = Gateway().file()->currentRow();
+            const Administrators a =
+                CountAdministrators(Tables(), [row](int64_t r, const Record&) { return r == row; });
+            if (a.target && a.others == 0) {
+                RefuseLastAdministrator("No puede quitarse la marca \"Administrador\" a " +
+                                        std::string(rtrim(Buffer().text(field("USU:Nombre")))));
+                if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
+                Win().at(kUfAdministrator).focus();
+                return 0;
+            }
+        }
         // A new user saved without a password has the blank password.
         const int pw = field("USU:PASSWORD");
         if (REQUEST == kInsert && rtrim(Buffer().text(pw)).empty()) Buffer().setText(pw, HashPassword(""));

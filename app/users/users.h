@@ -39,6 +39,10 @@ enum UserFormControl : int {
     kUsuRightBase = 100,   // ?USU:PERMISOS_n
 };
 
+// Caption of the notice that refuses to delete the last administrator or to
+// take the mark from him.
+inline constexpr const char* kLastAdministratorCaption = "Último administrador";
+
 // The rights that have a check box, in the form's order.
 const std::vector<int>& EditableRights();
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -302,12 +303,41 @@ IniStore::IniStore(fs::path file) : path_(std::move(file)) {}
 // it, shut-down writes it back one higher. A value that is not a count (left
 // by something else) is written back unchanged.
 void IniStore::setUp() {
+    removeLeftovers();
     bookkeeping_ = find(kBookkeepingSection, kBookkeepingKey);
     std::lock_guard g(mutex_);
     setUp_ = true;
 }
 
 void IniStore::endOfRun() {}
+
+// A write interrupted between creating its temporary file and renaming it
+// (the program killed, the machine off) leaves ".talvor.INI.XXXXXX" behind.
+// Under the write lock no other copy is writing, so every such file is a
+// leftover; when another copy holds the lock, the next start cleans up.
+std::size_t IniStore::removeLeftovers() {
+    std::lock_guard g(mutex_);
+    const fs::path dir = path_.has_parent_path() ? path_.parent_path() : fs::path(".");
+    const std::string name = path_.filename().string();
+    int lfd = ::open((dir / (name + ".lock")).c_str(), O_RDWR | O_CLOEXEC);
+    if (lfd < 0) return 0;  // nothing was ever written here
+    Fd lockGuard(lfd);
+    if (::flock(lfd, LOCK_EX | LOCK_NB) != 0) return 0;
+    const std::string prefix = "." + name + ".";
+    std::size_t removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string f = it->path().filename().string();
+        if (f.size() != prefix.size() + 6 || f.compare(0, prefix.size(), prefix) != 0) continue;
+        bool random = true;
+        for (std::size_t i = prefix.size(); i < f.size(); ++i)
+            random = random && std::isalnum(static_cast<unsigned char>(f[i]));
+        std::error_code e2;
+        if (!random || !it->is_regular_file(e2) || it->is_symlink(e2)) continue;
+        if (::unlink(it->path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
 
 bool IniStore::shutDown() {
     std::string value = "1";

@@ -38,8 +38,12 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-    // Program start: reads the store's bookkeeping entry.
+    // Program start: removes what interrupted writes left behind and reads
+    // the store's bookkeeping entry.
     void setUp();
+    // Removes the temporary files of interrupted writes (unless another copy
+    // is writing now); how many.
+    std::size_t removeLeftovers();
     // After the frame has closed: nothing to do, kept for the start and stop order.
     void endOfRun();
     // Program end: writes the bookkeeping entry back. True when it was stored.

@@ -1,9 +1,15 @@
 // Connections, the busy handler, transactions and stream mode.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "platform/storage/sql_util.h"
@@ -28,11 +34,89 @@ fs::path folderOf(const fs::path& p) {
 // Runs a statement that returns no rows we need; SQLite's result.
 int run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
+// A new database file, empty (SQLite fills it), readable and writable by its
+// owner and the owner's group only, whatever the umask: it holds the
+// password hashes, and the stations of a workgroup share it. SQLite gives
+// its -wal and -shm files the same permissions. 0 or errno.
+int createPrivate(const fs::path& p) {
+    int fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0660);
+    if (fd < 0) return errno == EEXIST ? 0 : errno;  // another station was first
+    int err = ::fchmod(fd, 0660) == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
+// Connections of this process by database, so that nothing below is done
+// to files this process has open (closing a descriptor of a file drops the
+// process's locks on it).
+std::mutex openLock;
+std::map<std::string, int>& openCounts() {
+    static std::map<std::string, int> m;
+    return m;
+}
+std::string openKey(const fs::path& p) {
+    std::error_code ec;
+    fs::path a = fs::weakly_canonical(fs::absolute(p, ec), ec);
+    return a.string();
+}
+
+// Whether another process holds a lock SQLite takes on `file` at
+// [start, start+len): every open connection keeps a shared lock on the
+// database (WAL mode) and on the -shm's dead-man byte. A file that cannot be
+// asked counts as held.
+bool lockHeld(const fs::path& file, off_t start, off_t len) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno != ENOENT;
+    struct flock fl{};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = start;
+    fl.l_len = len;
+    bool held = ::fcntl(fd, F_GETLK, &fl) != 0 || fl.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+// Journal files this station cannot write make SQLite open the database
+// read-only even when the database itself is writable. A run without write
+// access leaves them so (it creates them with the database's permissions of
+// the time and cannot remove them). When nobody has the database open, the
+// -shm is only an index that SQLite rebuilds and an empty log holds
+// nothing, so both may go; a log with contents is never touched.
+void clearUnwritableJournals(const fs::path& db) {
+    const fs::path wal = db.string() + "-wal", shm = db.string() + "-shm";
+    std::error_code ec;
+    const bool walStuck = fs::exists(wal, ec) && !canWrite(wal);
+    const bool shmStuck = fs::exists(shm, ec) && !canWrite(shm);
+    if (!walStuck && !shmStuck) return;
+    if (walStuck && fs::file_size(wal, ec) != 0) return;
+    {
+        std::lock_guard<std::mutex> g(openLock);
+        auto it = openCounts().find(openKey(db));
+        if (it != openCounts().end() && it->second > 0) return;
+    }
+    constexpr off_t kPendingByte = 0x40000000;   // SQLite's lock bytes on the database
+    constexpr off_t kShmDeadMan = 128;           // and its dead-man byte in the -shm
+    if (lockHeld(db, kPendingByte, 512) || lockHeld(shm, kShmDeadMan, 1)) return;
+    // The log first: an index left without its log is rebuilt, never trusted.
+    if (walStuck && ::unlink(wal.c_str()) != 0) return;
+    ::unlink(shm.c_str());
+}
+
 }  // namespace
 
-Connection::Connection(fs::path path) : path_(std::move(path)) { openDb(); }
+Connection::Connection(fs::path path) : path_(std::move(path)) {
+    openDb();
+    std::lock_guard<std::mutex> g(openLock);
+    ++openCounts()[openKey(path_)];
+}
 
-Connection::~Connection() { closeDb(); }
+Connection::~Connection() {
+    closeDb();
+    std::lock_guard<std::mutex> g(openLock);
+    auto it = openCounts().find(openKey(path_));
+    if (it != openCounts().end() && --it->second <= 0) openCounts().erase(it);
+}
 
 void Connection::closeDb() {
     // Handles that outlive their connection stop using it.
@@ -52,10 +136,10 @@ void Connection::closeDb() {
     ready_.clear();
 }
 
-// The open with its fall-backs: a missing database is created; without write
-// access it is opened read-only (from a folder nobody may write, as an
-// immutable file, because a WAL database needs its -shm file); a damaged file
-// is reported for rebuild().
+// The open with its fall-backs: a missing database is created (owner and
+// group only); journal files this station cannot write but may remove are
+// cleared first; without write access the live database is opened
+// read-only; a damaged file is reported for rebuild().
 void Connection::openDb() {
     closeDb();
     readOnly_ = false;
@@ -63,15 +147,21 @@ void Connection::openDb() {
     std::error_code ec;
     const bool exists = fs::exists(path_, ec);
     const fs::path folder = folderOf(path_);
-    if (!exists && !canWrite(folder)) {
-        openStatus_ = Status::make(kFileNotFound, "Access Denied");
-        return;
+    if (!exists) {
+        if (!canWrite(folder)) {
+            openStatus_ = Status::make(kFileNotFound, "Access Denied");
+            return;
+        }
+        if (int err = createPrivate(path_); err != 0) {
+            openStatus_ = Status::make(kFileNotFound, std::strerror(err));
+            return;
+        }
+    } else if (canWrite(path_) && canWrite(folder)) {
+        clearUnwritableJournals(path_);
     }
-    const bool writable = !exists || (canWrite(path_) && canWrite(folder));
     int rc = SQLITE_OK;
-    if (writable) {
-        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    if (canWrite(path_)) {
+        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
             sqlite3_close_v2(db_);
@@ -80,75 +170,92 @@ void Connection::openDb() {
             openStatus_ = st;
             return;
         }
-    } else {
-        readOnly_ = true;
-        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc == SQLITE_OK) {
-            registerCollation(db_);
-            rc = run(db_, "SELECT count(*) FROM sqlite_master");
-        }
-        if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_NOTADB) {
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
-            std::string uri = "file:" + fs::absolute(path_, ec).string() + "?immutable=1";
-            rc = sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
-        }
-        if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_NOTADB) {
-            openStatus_ = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
-            readOnly_ = false;
+        prepareHandle();
+        rc = setupDb();
+        if (rc == SQLITE_OK && canWriteNow()) return;
+        Status st = rc == SQLITE_OK ? Status::make(kAccessDenied) : statusFor(rc, sqlite3_errmsg(db_));
+        if ((rc & 0xff) == SQLITE_CANTOPEN) st = Status::make(kAccessDenied);  // its journals cannot be made here
+        if (st.code != kAccessDenied) {
+            openStatus_ = st;  // kept open: rebuild() works on it
             return;
         }
+        // The file or its journals refused writing after all: read-only.
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
     }
+    if (!openReadOnly()) return;
+    prepareHandle();
+    readOnly_ = true;
+    rc = setupDb();
+    openStatus_ = rc == SQLITE_OK ? Status::make(kAccessDenied) : statusFor(rc, sqlite3_errmsg(db_));
+}
+
+// Reading without write access goes through the database's own -wal and
+// -shm files, so it sees what the other stations write. A database whose
+// journal files are missing cannot be read that way from a folder nobody
+// here may write: that is said, never read from a snapshot that would go
+// stale (or look damaged while another station checkpoints).
+bool Connection::openReadOnly() {
+    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+        registerCollation(db_);
+        rc = run(db_, "SELECT count(*) FROM sqlite_master");
+    }
+    if (rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB) return true;
+    Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
+    if (st.code == kAccessDenied || (rc & 0xff) == SQLITE_CANTOPEN)
+        st = Status::make(kFileSystemError, "Access Denied: without write access to its folder, " +
+                                                path_.filename().string() + " is read through its -wal and -shm files, "
+                                                "and they are missing (a station with write access makes them)");
+    openStatus_ = st;
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    return false;
+}
+
+void Connection::prepareHandle() {
     registerCollation(db_);
     sqlite3_busy_handler(db_, &Connection::busyHandler, this);
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_randomness(sizeof versionSeed_, &versionSeed_);
     versionSeed_ &= 0x3fffffffffffffffLL;
-
-    rc = setupDb();
-    if (rc != SQLITE_OK) {
-        Status st = statusFor(rc, sqlite3_errmsg(db_));
-        if (st.code == kAccessDenied) {
-            // The file or folder refused writing after all: read-only.
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
-            std::error_code e2;
-            if (fs::exists(path_, e2)) {
-                rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-                if (rc == SQLITE_OK) {
-                    registerCollation(db_);
-                    sqlite3_busy_handler(db_, &Connection::busyHandler, this);
-                    sqlite3_extended_result_codes(db_, 1);
-                    readOnly_ = true;
-                    openStatus_ = Status::make(kAccessDenied);
-                    return;
-                }
-                sqlite3_close_v2(db_);
-                db_ = nullptr;
-            }
-            openStatus_ = Status::make(exists ? kFileSystemError : kFileNotFound, sqlite3_errstr(rc));
-            return;
-        }
-        openStatus_ = st;  // kept open: rebuild() works on it
-        return;
-    }
-    if (readOnly_) openStatus_ = Status::make(kAccessDenied);
 }
 
 // Reading the schema is what finds a file that is not a database or whose
 // first pages are damaged; then the journal and the side table of numbers.
+// The -wal and -shm files stay when the last connection closes, so that a
+// station without write access to the folder can still read (and its log
+// is cut back to nothing then, so a long import leaves no large file).
 int Connection::setupDb() {
     int rc = run(db_, "SELECT count(*) FROM sqlite_master");
-    if (rc == SQLITE_OK && !readOnly_) rc = run(db_, "PRAGMA journal_mode=WAL");
-    if (rc == SQLITE_OK && !readOnly_) rc = run(db_, "PRAGMA synchronous=FULL");
-    if (rc == SQLITE_OK && !readOnly_)
+    if (rc == SQLITE_OK)
+        rc = run(db_, ("PRAGMA cache_size=-" + std::to_string(kPageCacheKiB)).c_str());
+    if (rc != SQLITE_OK || readOnly_) return rc;
+    int persist = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    rc = run(db_, "PRAGMA journal_mode=WAL");
+    if (rc == SQLITE_OK) rc = run(db_, "PRAGMA synchronous=FULL");
+    if (rc == SQLITE_OK) rc = run(db_, "PRAGMA journal_size_limit=67108864");
+    if (rc == SQLITE_OK)
         rc = run(db_,
                  "CREATE TABLE IF NOT EXISTS tv_autonumber(tbl TEXT NOT NULL, col TEXT NOT NULL, "
                  "last INTEGER NOT NULL, PRIMARY KEY(tbl, col)) WITHOUT ROWID");
     return rc;
+}
+
+// Opened for writing, the database may still refuse it (journal files this
+// station cannot write). A write is begun and dropped at once, without
+// waiting for a lock another station holds (busy counts as writable).
+bool Connection::canWriteNow() {
+    busyLimit_ = std::chrono::milliseconds(0);
+    int rc = run(db_, "BEGIN IMMEDIATE");
+    busyLimit_ = lockTimeout_;
+    if (rc == SQLITE_OK) {
+        run(db_, "ROLLBACK");
+        return true;
+    }
+    int primary = rc & 0xff;
+    return primary != SQLITE_READONLY && primary != SQLITE_CANTOPEN && primary != SQLITE_PERM;
 }
 
 namespace {
@@ -192,7 +299,21 @@ Connection& Connection::current() {
     return *h.c;
 }
 
-Status Connection::statusFromSqlite(int rc) const { return statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr); }
+Status Connection::statusFromSqlite(int rc) const {
+    Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
+    // The disk filled up while SQLite wrote its log or index (an I/O error
+    // with the system's word for it).
+    if ((rc & 0xff) == SQLITE_IOERR && db_) {
+        const int err = sqlite3_system_errno(db_);
+        if (err == ENOSPC || err == EDQUOT) st = Status::make(kDiskFull);
+    }
+    if (!st.ok() && db_ && lostBy_.ok() && (depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) lostBy_ = st;
+    return st;
+}
+
+Status Connection::lostUnit() const {
+    return lostBy_.ok() ? Status::make(kFileSystemError, "transaction rolled back") : lostBy_;
+}
 
 Status Connection::exec(const std::string& sql) {
     if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
@@ -251,8 +372,8 @@ Status Connection::rebuild() {
     return openStatus_.code == kAccessDenied ? Status{} : openStatus_;
 }
 
-// "Recover=N": lock time-out of N seconds. "QUICKSCAN=on/off": a large page
-// cache and memory-mapped reads for long scans, or the defaults.
+// "Recover=N": lock time-out of N seconds. "QUICKSCAN=on/off": memory-mapped
+// reads for long scans, or none (the page cache is large already).
 Status Connection::setOption(std::string_view option) {
     auto eq = option.find('=');
     if (eq == std::string_view::npos) return Status::make(kUnsupported);
@@ -269,12 +390,10 @@ Status Connection::setOption(std::string_view option) {
     if (name == "QUICKSCAN") {
         if (!db_) return openStatus_;
         if (value == "on") {
-            run(db_, "PRAGMA cache_size=-65536");
             run(db_, "PRAGMA mmap_size=268435456");
             return {};
         }
         if (value == "off") {
-            run(db_, "PRAGMA cache_size=-2000");
             run(db_, "PRAGMA mmap_size=0");
             return {};
         }
@@ -338,6 +457,7 @@ Status Connection::beginImmediate(std::chrono::milliseconds timeout) {
     if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
     if (readOnly_) return Status::make(kAccessDenied);
     quiesce();
+    lostBy_ = {};
     busyLimit_ = timeout;
     int rc = run(db_, "BEGIN IMMEDIATE");
     busyLimit_ = lockTimeout_;
@@ -347,6 +467,12 @@ Status Connection::beginImmediate(std::chrono::milliseconds timeout) {
 
 Status Connection::commitNow() {
     quiesce();
+    if (sqlite3_get_autocommit(db_)) {
+        // SQLite rolled the unit back by itself (a full disk, an I/O
+        // error): nothing to commit, and the caller learns why.
+        ++txnId_;
+        return lostUnit();
+    }
     int rc = run(db_, "COMMIT");
     if (rc != SQLITE_OK) {
         Status st = statusFromSqlite(rc);
@@ -367,14 +493,14 @@ void Connection::rollbackNow() {
 Status Connection::beginWrite() {
     if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
     if (readOnly_) return Status::make(kAccessDenied);
-    if (doomed_) return Status::make(kFileSystemError, "transaction rolled back");
+    if (doomed_) return lostUnit();
     quiesce();
     if ((depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) {
         // SQLite rolled the whole unit back by itself (disk full, I/O
         // error): a write now would be committed on its own. The unit has
         // failed; its commit (or the stream's flush) says so.
         if (depth_ > 0) doomed_ = true;
-        return Status::make(kFileSystemError, "transaction rolled back");
+        return lostUnit();
     }
     if (depth_ > 0) return {};
     if (stream_) {
@@ -419,7 +545,7 @@ Status Connection::endStream() {
 Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds> lockTimeout) : c_(c) {
     if (c_.depth_ > 0) {
         if (c_.doomed_) {
-            begin_ = Status::make(kFileSystemError, "transaction rolled back");
+            begin_ = c_.lostUnit();
             return;
         }
         ++c_.depth_;
@@ -444,13 +570,14 @@ Status Transaction::commit() {
     active_ = false;
     --c_.depth_;
     if (!outermost_) {
-        if (c_.doomed_) return Status::make(kFileSystemError, "transaction rolled back");
+        if (c_.doomed_) return c_.lostUnit();
         return {};
     }
     if (c_.doomed_) {
+        Status why = c_.lostUnit();
         c_.doomed_ = false;
         c_.rollbackNow();
-        return Status::make(kFileSystemError, "transaction rolled back");
+        return why;
     }
     return c_.commitNow();
 }

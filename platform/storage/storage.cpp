@@ -19,6 +19,8 @@ std::string_view errorText(int code) {
     case kUnsupported: return "Unsupported File Driver Function";
     case kRecordChanged: return "Record Changed By Another Station";
     case kLockTimeout: return "Database Is Busy";
+    // The one failure the user must act on: said in the user's words.
+    case kDiskFull: return "Disco lleno: no queda espacio libre en el disco";
     default: return "File System Error";
     }
 }
@@ -65,6 +67,7 @@ Status statusFor(int rc, const char* msg) {
     case SQLITE_AUTH: return Status::make(kAccessDenied);
     case SQLITE_BUSY:
     case SQLITE_LOCKED: return Status::make(kLockTimeout);
+    case SQLITE_FULL: return Status::make(kDiskFull);
     case SQLITE_CONSTRAINT:
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
             return Status::make(kCreatesDuplicateKey);

@@ -24,6 +24,11 @@
 // and padded again on read; DECIMAL(d,0), LONG, SHORT, BYTE, DATE as INTEGER;
 // DECIMAL(d,p>0) as REAL (exact for up to 15 digits, rounded to the places on
 // read). Auto-numbers are kept in the side table tv_autonumber.
+//
+// Files: the database is created readable and writable by its owner and the
+// owner's group only (it holds the password hashes); its -wal and -shm files
+// take the same permissions and are kept between runs, so a station without
+// write access can always read the live database through them.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -52,6 +57,7 @@ enum ErrorCode : int {
     kRecordChanged = 89,          // "Record Changed By Another Station"
     kFileSystemError = 90,        // any other failure; Status::text holds SQLite's words
     kLockTimeout = 91,            // "Database Is Busy": the write lock was not obtained in time
+    kDiskFull = 92,               // "Disco lleno": no room left on the disk (or the user's quota)
 };
 
 // The platform's words for a code ("File Not Found", ...); "" for kOk.
@@ -79,6 +85,14 @@ struct KeyDef {
     bool autoNumber = false;    // single numeric field numbered by the layer
 };
 
+// A statement that keeps a rule of the table's records inside every unit of
+// work that writes them (a trigger: "CREATE TRIGGER IF NOT EXISTS <name> ...",
+// RAISE(ABORT, text) refusing the write with that text as kFileSystemError).
+struct TableRule {
+    std::string name;
+    std::string sql;
+};
+
 struct TableDef {
     std::string table;          // SQL table: the BASE table's label ("Articulo" also for AliasArticulos)
     std::shared_ptr<const RecordLayout> layout;
@@ -86,6 +100,7 @@ struct TableDef {
     // Column names by field index; empty: each field's name without its prefix.
     // An alias must resolve to the base table's columns (names compare without case).
     std::vector<std::string> columns;
+    std::vector<TableRule> rules;   // created with the table
 
     int autoNumberKey() const;  // index of the auto-numbered key, -1 if none
 };
@@ -106,7 +121,8 @@ public:
     // Opens (creating when missing) the database at `path`; never throws.
     // openStatus() tells the outcome:
     //   kOk;
-    //   kAccessDenied: no write access, opened READ-ONLY and usable (readOnly());
+    //   kAccessDenied: no write access, opened READ-ONLY and usable (readOnly()):
+    //     it reads the live database, other stations' changes included;
     //   kFileNotFound: the database could not be created (text says why);
     //   kKeyFileMustBeRebuilt: damaged (corrupt / not a database): rebuild();
     //   kFileSystemError: anything else.
@@ -133,8 +149,11 @@ public:
 
     // Driver options, as strings:
     //   "Recover=N"     lock time-out of N seconds for this connection (default 5 s);
-    //   "QUICKSCAN=on"  a larger page cache and memory-mapped reads for long scans;
+    //   "QUICKSCAN=on"  memory-mapped reads for long scans;
     //   "QUICKSCAN=off" back to the defaults.
+    // Every connection has a page cache of kPageCacheKiB, so that a table
+    // of a million rows is read and written without going back to the
+    // kernel for every page.
     // Unknown options: kUnsupported.
     Status setOption(std::string_view option);
     void setLockTimeout(std::chrono::milliseconds t);
@@ -161,12 +180,18 @@ public:
     // Runs SQL text without parameters (identifiers only; never user data).
     Status exec(const std::string& sql);
 
+    static constexpr int kPageCacheKiB = 64 * 1024;
+
     // --- internal (used by Table and Transaction) ---
     // A write outside a Transaction gets an implicit one (or joins the
     // stream's); endWrite commits or rolls back that implicit one.
     Status beginWrite();
     Status endWrite(bool ok);
+    // SQLite's result as a status; a unit of work that SQLite rolled back by
+    // itself (a full disk, an I/O error) remembers why, and its later writes
+    // and its commit say so (lostUnit()).
     Status statusFromSqlite(int rc) const;
+    Status lostUnit() const;
     void quiesce(const Table* except = nullptr);    // resets open read cursors
     void quiesceUnlessBusy();                       // the same, unless inside a wait for the lock
     void registerTable(Table* t);
@@ -175,6 +200,7 @@ public:
     uint64_t transactionId() const { return txnId_; }   // changes at every begin/commit/rollback
     bool tableReady(const std::string& table) const;
     void markTableReady(const std::string& table);
+    void forgetReadyTables() { ready_.clear(); }
     int64_t nextVersion();
     // Auto-number cache, valid within one write transaction.
     struct NumberCache {
@@ -187,7 +213,10 @@ public:
 private:
     friend class Transaction;
     void openDb();
+    bool openReadOnly();
+    void prepareHandle();
     int setupDb();
+    bool canWriteNow();
     void closeDb();
     Status beginImmediate(std::chrono::milliseconds timeout);
     Status commitNow();
@@ -202,6 +231,7 @@ private:
     std::chrono::steady_clock::time_point busySince_{};
     std::chrono::milliseconds busyLimit_{5000};
     bool waitingForLock_ = false;   // the busy handler is yielding
+    mutable Status lostBy_;         // why SQLite rolled the open unit back
     int depth_ = 0;              // Transaction nesting
     bool doomed_ = false;        // an inner Transaction failed: the outermost rolls back
     bool stream_ = false;
@@ -242,6 +272,12 @@ private:
     bool outermost_ = false;
 };
 
+// Makes sure every table of `defs` exists with its keys and rules. Nothing
+// is written when they all do; else the missing ones are made in one unit of
+// work (kLockTimeout when another station holds the write lock longer than
+// the connection's time-out; then nothing is made).
+Status createTables(Connection& c, const std::vector<std::shared_ptr<const TableDef>>& defs);
+
 // ---------------------------------------------------------------------------
 // Table handles
 
@@ -263,6 +299,8 @@ public:
     // Every other operation opens on demand.
     Status open();
     bool isOpen() const { return opened_; }
+    // Whether the table, its keys or its rules are missing, without writing.
+    Status checkSchema(bool& missing);
 
     // --- reading ---
     // Exact match on key `key`'s fields taken from `rec`; the first in record
@@ -348,6 +386,7 @@ public:
     struct Impl;
 
 private:
+    Status openSchema(bool create, bool* missing);
     Status step(int dir, Record& rec);
     Status startScan(int kind);
     Status add(Record& rec, Numbering n, bool pending);

@@ -195,7 +195,17 @@ void Table::resetCursor() {
 // ---------------------------------------------------------------------------
 // Schema
 
-Status Table::open() {
+Status Table::open() { return openSchema(true, nullptr); }
+
+Status Table::checkSchema(bool& missing) {
+    missing = false;
+    return openSchema(false, &missing);
+}
+
+// Reads which columns, keys and rules of the declaration the database has;
+// with `create`, adds what is missing (in a unit of work, joined to the
+// caller's when one is open); without, only says so in `*missing`.
+Status Table::openSchema(bool create, bool* missingOut) {
     Impl& m = *impl_;
     if (m.detached) return Status::make(kFileSystemError, "connection closed");
     if (!c_.isOpen()) return c_.openStatus();
@@ -274,13 +284,36 @@ Status Table::open() {
                 sqlite3_reset(st.s);
             }
         }
-        if (missing) {
-            if (c_.readOnly()) return Status::make(have.empty() ? kFileNotFound : kAccessDenied);
+        if (!missing) {
+            Stmt st;
+            int rc = prepare(db, "SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=?", st);
+            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+            for (size_t r = 0; r < def_->rules.size() && !missing; ++r) {
+                sqlite3_bind_text(st.s, 1, def_->rules[r].name.c_str(), -1, SQLITE_TRANSIENT);
+                rc = sqlite3_step(st.s);
+                if (rc != SQLITE_ROW) return c_.statusFromSqlite(rc);
+                if (sqlite3_column_int(st.s, 0) == 0) missing = true;
+                sqlite3_reset(st.s);
+            }
+        }
+        for (const TableRule& r : def_->rules) ddl.push_back(r.sql);
+        if (missing && !create) {
+            *missingOut = true;
+            return {};
+        }
+        if (missing && c_.readOnly()) {
+            // What exists is read as it is; the rest waits for a station
+            // that may write.
+            if (have.empty()) return Status::make(kFileNotFound);
+        } else if (missing) {
             Transaction tx(c_);
             if (!tx.ok()) return tx.status();
             for (const auto& sql : ddl) {
                 Status st = c_.exec(sql);
-                if (!st.ok()) return have.empty() ? Status::make(kFileNotFound, st.text) : st;
+                if (st.ok()) continue;
+                // Busy or a full disk is no failure to create the table.
+                if (st.code == kLockTimeout || st.code == kDiskFull || !have.empty()) return st;
+                return Status::make(kFileNotFound, st.text);
             }
             Status st = tx.commit();
             if (!st.ok()) return st;
@@ -915,6 +948,37 @@ Status Table::peekNextNumber(int64_t& n) {
     if (def_->autoNumberKey() < 0) return Status::make(kUnsupported);
     c_.quiesce();
     return nextNumber(n);
+}
+
+}  // namespace tv::storage
+
+namespace tv::storage {
+
+Status createTables(Connection& c, const std::vector<std::shared_ptr<const TableDef>>& defs) {
+    std::vector<std::unique_ptr<Table>> tables;
+    bool anyMissing = false;
+    for (const auto& def : defs) {
+        tables.push_back(std::make_unique<Table>(c, def));
+        bool missing = false;
+        Status st = tables.back()->checkSchema(missing);
+        if (!st.ok() && st.code != kAccessDenied) return st;
+        anyMissing = anyMissing || missing;
+    }
+    if (!anyMissing) return {};
+    if (c.readOnly()) return Status::make(kAccessDenied);
+    Status st;
+    {
+        Transaction tx(c);
+        if (!tx.ok()) return tx.status();
+        for (auto& t : tables) {
+            st = t->open();
+            if (!st.ok()) break;
+        }
+        if (st.ok()) st = tx.commit();
+    }
+    // Tables made in a unit that was rolled back are not there after all.
+    if (!st.ok()) c.forgetReadyTables();
+    return st;
 }
 
 }  // namespace tv::storage

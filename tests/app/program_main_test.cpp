@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include "app/globals.h"
+#include "data/tables.h"
+#include "platform/storage/storage.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/ini/ini_store.h"
 #include "platform/instance/single_instance.h"
@@ -44,6 +48,7 @@ struct Recorder {
             lockName = name;
             return !anotherCopyRuns;
         };
+        s.createTables = [this] { log.push_back("schema"); };
         s.readDragFullWindows = [this] {
             log.push_back("readDrag");
             return desktop.drag;
@@ -80,7 +85,7 @@ TEST(ProgramMain, ProcessStateStartsBlankAndEmpty) {
 TEST(ProgramMain, RunsItsStepsInOrder) {
     Recorder r;
     EXPECT_EQ(programMain(r.steps()), 0);
-    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "readDrag", "frame", "iniEnd", "unlock",
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "readDrag", "frame", "iniEnd", "unlock",
                           "iniShutDown"}));
     EXPECT_EQ(r.lockName, "TALVOR.EXE");
     EXPECT_EQ(r.desktop.drag, 0) << "a setting found off is never touched";
@@ -100,7 +105,7 @@ TEST(ProgramMain, FullWindowDragIsOffDuringTheFrameAndOnAgainAfter) {
     EXPECT_EQ(r.dragDuringFrame, 0);
     EXPECT_EQ(r.desktop.drag, 1);
     EXPECT_EQ(globals().SavedDragFullWindows, 1);
-    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "readDrag", "writeDrag0", "frame", "iniEnd",
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "readDrag", "writeDrag0", "frame", "iniEnd",
                           "unlock", "writeDrag1", "iniShutDown"}));
 }
 
@@ -114,7 +119,7 @@ TEST(ProgramMain, ErrorEscapingTheFrameStillRunsTheStopSteps) {
     int code = 0;
     EXPECT_NO_THROW(code = programMain(r.steps()));
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "readDrag", "writeDrag0", "frame", "iniEnd",
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "readDrag", "writeDrag0", "frame", "iniEnd",
                           "unlock", "writeDrag1", "iniShutDown"}));
     EXPECT_EQ(r.desktop.drag, 1);
 }
@@ -136,6 +141,19 @@ TEST(ProgramMain, DefaultStepsHoldTheLockForTheRunAndWriteTheIniAtTheEnd) {
         frameRan = true;
         EXPECT_EQ(probe.acquire(), SingleInstanceLock::Result::HeldElsewhere);
         EXPECT_FALSE(std::filesystem::exists(iniFile));
+        // Every table exists before the first window opens.
+        storage::Connection c(dir.file("talvor.db"));
+        for (const data::TableDecl& d : data::tableDecls()) {
+            if (d.aliasOf) continue;
+            sqlite3_stmt* s = nullptr;
+            ASSERT_EQ(sqlite3_prepare_v2(c.db(), "SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?",
+                                         -1, &s, nullptr),
+                      SQLITE_OK);
+            sqlite3_bind_text(s, 1, d.storageName.c_str(), -1, SQLITE_TRANSIENT);
+            ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+            EXPECT_EQ(sqlite3_column_int(s, 0), 1) << d.storageName;
+            sqlite3_finalize(s);
+        }
     };
     EXPECT_EQ(programMain(defaultProgramSteps(frame)), 0);
     EXPECT_TRUE(frameRan);

@@ -1,5 +1,9 @@
 #include "app/login/login.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -102,6 +106,72 @@ TEST_F(LoginTest, FirstRunCreatesTheOfferedUserAsAdministratorWithEveryRight) {
     globals().UserPermissions.fill(0);
     onThread([] { EXPECT_EQ(CheckLogin("KVZ", "kvz"), LoginOutcome::Granted); });
     EXPECT_EQ(globals().UserPermissions[61], 1);
+}
+
+// On an empty users table only the offered user becomes the first
+// administrator: any other name, or the offered name with another password,
+// gets no rights and leaves the table empty.
+TEST_F(LoginTest, FirstRunCreatesNoOtherUser) {
+    struct Case {
+        const char* name;
+        const char* password;
+    } cases[] = {{"otro", "x"}, {"juan", "kvz"}, {"kvz", "otra"}, {"kvz", "KVZ"}, {"", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "/" + c.password);
+        globals().UserPermissions.fill(0);
+        LoginOutcome got{};
+        int64_t users = -1;
+        onThread([&] {
+            got = CheckLogin(c.name, c.password);
+            ASSERT_EQ(usuariosTableGateway().OpenTable(), kDone);
+            users = usuariosTableGateway().RecordCount();
+            usuariosTableGateway().CloseTable();
+        });
+        EXPECT_EQ(got, LoginOutcome::UnknownUser);
+        EXPECT_EQ(users, 0);
+        for (uint8_t b : globals().UserPermissions) EXPECT_EQ(b, 0);
+        EXPECT_EQ(globals().EMPRESA, company());
+    }
+    onThread([] { EXPECT_EQ(CheckLogin("kvz", "kvz  "), LoginOutcome::FirstUser); });
+    EXPECT_EQ(globals().UserPermissions[1], 1);
+}
+
+// Two stations that log in for the first time at the same moment: both end
+// logged in with every right, as the one user the first of them created.
+TEST_F(LoginTest, TwoFirstLoginsAtOnceBothGetEveryRight) {
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    auto station = [&] {
+        pid_t pid = ::fork();
+        if (pid != 0) return pid;
+        ::close(go[1]);
+        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        char ch = 0;
+        if (::read(go[0], &ch, 1) != 1) ::_exit(20);
+        const LoginOutcome got = CheckLogin("kvz", "kvz");
+        if (got != LoginOutcome::FirstUser && got != LoginOutcome::Granted) ::_exit(10 + static_cast<int>(got));
+        for (int n = 1; n <= 99; ++n)
+            if (globals().UserPermissions[static_cast<std::size_t>(n)] != 1) ::_exit(30);
+        ::_exit(0);
+    };
+    const pid_t a = station();
+    const pid_t b = station();
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    ::close(go[0]);
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+    for (pid_t p : {a, b}) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(p, &status, 0), p);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    onThread([] {
+        ASSERT_EQ(usuariosTableGateway().OpenTable(), kDone);
+        EXPECT_EQ(usuariosTableGateway().RecordCount(), 1);
+        usuariosTableGateway().CloseTable();
+    });
 }
 
 TEST_F(LoginTest, OutcomesOfAKnownTable) {

@@ -387,6 +387,91 @@ TEST_F(UsersTest, ChangeRefusedForAnotherStationsVersionKeepsItsPassword) {
     click(list, kUsuClose);
 }
 
+// The user administration is never locked: the last administrator can be
+// neither deleted nor stripped of "Administrador" (a notice says why), while
+// one of two administrators can.
+TEST_F(UsersTest, TheLastAdministratorStays) {
+    ui::Window* list = openUserList();
+    ASSERT_NE(list, nullptr);
+    auto lastAdministratorNotice = [&] {
+        ASSERT_EQ(presenter.count(), 1u);
+        EXPECT_EQ(presenter.last().caption, kLastAdministratorCaption);
+        EXPECT_NE(presenter.last().text.find("admin"), std::string::npos) << presenter.last().text;
+        presenter.clear();
+    };
+    // Stripping the mark: refused, the form stays open with what was typed.
+    selectRow(list, "admin");
+    click(list, kUsuChange);
+    ui::Window* f = waitFor(QStringLiteral("Modificaciones"));
+    ASSERT_NE(f, nullptr);
+    toggle(f, kUfAdministrator);
+    presenter.clear();
+    click(f, kUfOk);
+    lastAdministratorNotice();
+    EXPECT_EQ(top(), f) << "the form stays open";
+    EXPECT_FALSE(checked(f, kUfAdministrator));
+    EXPECT_TRUE(user("admin").administrator);
+    presenter.answer(Answer::Yes);  // discard the change
+    click(f, kUfCancel);
+    presenter.clear();
+    ASSERT_NE(waitFor(QStringLiteral("Usuarios del sistema")), nullptr);
+    // Deleting him: refused before the delete is even asked.
+    selectRow(list, "admin");
+    click(list, kUsuDelete);
+    lastAdministratorNotice();
+    EXPECT_TRUE(user("admin").found);
+    EXPECT_EQ(listed(list), (std::vector<std::string>{"admin", "pepe"}));
+
+    // With a second administrator, either may go.
+    for (const char* name : {"pepe", "admin"}) {
+        SCOPED_TRACE(name);
+        selectRow(list, name);
+        click(list, kUsuChange);
+        f = waitFor(QStringLiteral("Modificaciones"));
+        ASSERT_NE(f, nullptr);
+        toggle(f, kUfAdministrator);
+        click(f, kUfOk);
+        ASSERT_NE(waitFor(QStringLiteral("Usuarios del sistema")), nullptr);
+    }
+    EXPECT_TRUE(user("pepe").administrator);
+    EXPECT_TRUE(presenter.empty());
+    EXPECT_FALSE(user("admin").administrator);
+    click(list, kUsuClose);
+}
+
+// The database itself refuses it, inside the write's own unit of work, so
+// two stations taking the mark from the last two administrators at once
+// can never both succeed.
+TEST_F(UsersTest, TheDatabaseKeepsTheLastAdministrator) {
+    presenter.clear();
+    onThread([&] {
+        data::TableGateway& g = data::tables().usuariosTableGateway();
+        auto read = [&](const char* name) {
+            g.BUFFER.clear();
+            g.BUFFER.setText(usuField("USU:Nombre"), name);
+            return g.ReadByKey("USU:KeyNombre");
+        };
+        ASSERT_EQ(read("admin"), data::kDone);
+        g.BUFFER.setRaw(usuField("USU:ADMINISTRADOR"), 0);
+        EXPECT_NE(g.UpdateRecordQuiet(), data::kDone);
+        EXPECT_NE(g.LASTERROR, 0);
+        ASSERT_EQ(read("admin"), data::kDone);
+        EXPECT_NE(g.DeleteCurrentRecord(false), data::kDone);
+        // Another administrator: then the first may go.
+        ASSERT_EQ(read("pepe"), data::kDone);
+        g.BUFFER.setRaw(usuField("USU:ADMINISTRADOR"), 1);
+        ASSERT_EQ(g.UpdateRecordQuiet(), data::kDone);
+        ASSERT_EQ(read("admin"), data::kDone);
+        g.BUFFER.setRaw(usuField("USU:ADMINISTRADOR"), 0);
+        EXPECT_EQ(g.UpdateRecordQuiet(), data::kDone);
+        ASSERT_EQ(read("pepe"), data::kDone);
+        EXPECT_NE(g.DeleteCurrentRecord(false), data::kDone) << "pepe is the last one now";
+    });
+    EXPECT_TRUE(user("admin").found);
+    EXPECT_FALSE(user("admin").administrator);
+    EXPECT_TRUE(user("pepe").administrator);
+}
+
 TEST_F(UsersTest, RegistersTheAdministrationItems) {
     RegisterAdminProcedures();
     EXPECT_TRUE(IsRegistered("LoginAdminstrador"));

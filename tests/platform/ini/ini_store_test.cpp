@@ -1,5 +1,7 @@
 #include "platform/ini/ini_store.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -221,5 +223,48 @@ TEST_F(IniTest, TwoWritersKeepEachOthersKeys) {
     EXPECT_EQ(folderEntries(file.parent_path()), (std::set<std::string>{"talvor.INI", "talvor.INI.lock"}));
 }
 
+
+// A write interrupted before its rename (the program killed) leaves its
+// temporary file; the next start removes it, and nothing else. While another
+// copy is writing (it holds the lock), its file is left alone.
+TEST_F(IniTest, TemporaryFilesOfInterruptedWritesAreRemovedAtTheNextStart) {
+    ASSERT_TRUE(ini.write("Preview", "Zoom", "100"));
+    const fs::path cfg = file.parent_path();
+    for (const char* leftover : {".talvor.INI.a1B2c3", ".talvor.INI.ZZZZZZ"}) put(cfg / leftover, "[Preview]\nZoom=1");
+    for (const char* other : {".talvor.INI.lock2", "talvor.INI.bak", ".talvor.INI.abc", "notas.txt"}) put(cfg / other, "x");
+    // Another copy in the middle of a write.
+    int locked[2], done[2];
+    ASSERT_EQ(pipe(locked), 0);
+    ASSERT_EQ(pipe(done), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int fd = ::open((cfg / "talvor.INI.lock").c_str(), O_RDWR);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) _exit(1);
+        char ch = 'l';
+        if (write(locked[1], &ch, 1) != 1) _exit(2);
+        if (read(done[0], &ch, 1) < 0) _exit(3);  // until the parent says
+        _exit(0);
+    }
+    close(locked[1]);
+    close(done[0]);
+    char ch = 0;
+    ASSERT_EQ(read(locked[0], &ch, 1), 1);
+    IniStore other(file);
+    EXPECT_EQ(other.removeLeftovers(), 0u) << "another copy is writing";
+    EXPECT_TRUE(fs::exists(cfg / ".talvor.INI.a1B2c3"));
+    ASSERT_EQ(write(done[1], &ch, 1), 1);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    close(locked[0]);
+    close(done[1]);
+
+    IniStore next(file);
+    next.setUp();
+    EXPECT_EQ(folderEntries(cfg), (std::set<std::string>{"talvor.INI", "talvor.INI.lock", ".talvor.INI.lock2",
+                                                         "talvor.INI.bak", ".talvor.INI.abc", "notas.txt"}));
+    EXPECT_EQ(next.read("Preview", "Zoom"), "100");
+}
 }  // namespace
 }  // namespace tv

@@ -65,6 +65,17 @@ struct Storage : ::testing::Test {
         if (!st.ok()) throw std::runtime_error("insert failed: " + st.text);
         return r.raw(kId);
     }
+    // A database holding record 1 "guardado", its journal files gone (as a
+    // copy, or a database last written before they were kept).
+    void storeOneWithoutJournals() {
+        {
+            Connection c(db);
+            Table t(c, def);
+            add(t, 1, "guardado");
+        }
+        fs::remove(db.string() + "-wal");
+        fs::remove(db.string() + "-shm");
+    }
     std::vector<std::string> namesInOrder(Table& t, int key, int dir = +1) {
         t.setOrder(key);
         std::vector<std::string> out;
@@ -727,5 +738,260 @@ TEST_F(Storage, RebuildRepairsDamagedKeys) {
     EXPECT_EQ(r.raw(kNoArt), 8);
 }
 
+
+// ---------------------------------------------------------------------------
+// Files, permissions and stations without write access.
+
+mode_t modeOf(const fs::path& p) {
+    struct stat st{};
+    return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// The database holds the password hashes: never readable by everyone,
+// whatever the umask; its journals take the same permissions.
+TEST_F(Storage, NewDatabaseAndItsJournalsAreForOwnerAndGroupOnly) {
+    const mode_t old = ::umask(022);
+    {
+        Connection c(db);
+        ASSERT_TRUE(c.openStatus().ok()) << c.openStatus().text;
+        Table t(c, def);
+        add(t, 1, "a");
+        for (const char* ext : {"", "-wal", "-shm"}) EXPECT_EQ(modeOf(db.string() + ext), 0660u) << ext;
+    }
+    ::umask(old);
+    // They stay after the last connection closed (a station without write
+    // access reads through them), the log emptied.
+    EXPECT_TRUE(fs::exists(db.string() + "-wal"));
+    EXPECT_TRUE(fs::exists(db.string() + "-shm"));
+    EXPECT_EQ(fs::file_size(db.string() + "-wal"), 0u);
+}
+
+// A table of a million rows must not go back to the kernel for every page.
+TEST_F(Storage, EveryConnectionHasALargePageCache) {
+    auto cacheKiB = [](Connection& c) {
+        sqlite3_stmt* s = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(c.db(), "PRAGMA cache_size", -1, &s, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
+        long long v = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        return v < 0 ? -v : v * 4;  // pages of 4 KiB
+    };
+    Connection c(db);
+    EXPECT_GE(cacheKiB(c), 64 * 1024);
+    ASSERT_TRUE(c.setOption("QUICKSCAN=on").ok());
+    ASSERT_TRUE(c.setOption("QUICKSCAN=off").ok());
+    EXPECT_GE(cacheKiB(c), 64 * 1024) << "the end of a quick scan keeps it";
+}
+
+// Runs `body` as another user (a station without the writer's rights);
+// needs root to become that user.
+bool canBecomeOthers() { return geteuid() == 0; }
+template <class F>
+pid_t spawnAs(uid_t uid, F body) {
+    return spawn([uid, body] { return setgid(uid) == 0 && setuid(uid) == 0 ? body() : 10; });
+}
+
+// A station that may only read sees the live database: what another station
+// writes while it reads, from a folder whose name holds "#", "%" and "?".
+TEST_F(Storage, ReadOnlyStationReadsTheLiveDatabase) {
+    if (!canBecomeOthers()) GTEST_SKIP() << "needs root to act as another user";
+    const fs::path folder = dir.file("alm#1 100% ¿listo?");
+    ASSERT_TRUE(fs::create_directory(folder));
+    const fs::path live = folder / "talvor.db";
+    {
+        Connection c(live);
+        ASSERT_TRUE(c.openStatus().ok()) << c.openStatus().text;
+        Table t(c, def);
+        add(t, 1, "guardado");
+    }
+    // Readable by everyone, writable by its owner only.
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    for (const char* ext : {"", "-wal", "-shm"}) {
+        if (fs::exists(live.string() + ext)) {
+            ASSERT_EQ(chmod((live.string() + ext).c_str(), 0644), 0);
+        }
+    }
+
+    int toChild[2], toParent[2];
+    ASSERT_EQ(pipe(toChild), 0);
+    ASSERT_EQ(pipe(toParent), 0);
+    pid_t pid = spawnAs(65534, [&] {
+        Connection c(live);
+        if (c.openStatus().code != kAccessDenied || !c.readOnly()) return 3;
+        Table t(c, def);
+        Record r = rec(1);
+        if (!t.readByKey(kKeyNoArt, r).ok() || rtrim(r.text(kNombre)) != "guardado") return 4;
+        char ch = 'r';
+        if (write(toParent[1], &ch, 1) != 1 || read(toChild[0], &ch, 1) != 1) return 5;
+        // The other station has changed it and added one meanwhile.
+        r = rec(1);
+        if (!t.readByKey(kKeyNoArt, r).ok()) return 6;
+        if (rtrim(r.text(kNombre)) != "cambiado") return 7;
+        int64_t n = 0;
+        if (!t.count(n).ok() || n != 2) return 8;
+        if (!c.integrityCheck().ok()) return 9;
+        return 0;
+    });
+    close(toParent[1]);
+    close(toChild[0]);
+    char ch = 0;
+    if (read(toParent[0], &ch, 1) != 1) {
+        EXPECT_EQ(exitCode(pid), 0) << "the reader gave up before the change";
+        close(toParent[0]);
+        close(toChild[1]);
+        chmod(dir.path().c_str(), 0700);
+        return;
+    }
+    {
+        Connection c(live);
+        ASSERT_TRUE(c.openStatus().ok()) << c.openStatus().text;
+        Table t(c, def);
+        Record r = rec(1);
+        ASSERT_TRUE(t.readByKey(kKeyNoArt, r).ok());
+        r.setText(kNombre, "cambiado");
+        ASSERT_TRUE(t.update(r).ok());
+        add(t, 2, "nuevo");
+        ASSERT_EQ(write(toChild[1], &ch, 1), 1);
+        EXPECT_EQ(exitCode(pid), 0);
+    }
+    close(toParent[0]);
+    close(toChild[1]);
+    chmod(dir.path().c_str(), 0700);
+}
+
+// Without its journal files, a folder that may not be written cannot give
+// the live database: said so, never read from a snapshot.
+TEST_F(Storage, ReadOnlyStationWithoutJournalFilesSaysWhy) {
+    if (!canBecomeOthers()) GTEST_SKIP() << "needs root to act as another user";
+    storeOneWithoutJournals();
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(db.c_str(), 0644), 0);
+    pid_t pid = spawnAs(65534, [&] {
+        Connection c(db);
+        if (c.openStatus().ok() || c.openStatus().code == kAccessDenied) return 3;
+        if (c.openStatus().text.find("-wal") == std::string::npos) return 4;
+        return c.isOpen() ? 5 : 0;
+    });
+    EXPECT_EQ(exitCode(pid), 0);
+    chmod(dir.path().c_str(), 0700);
+}
+
+// A run without write access leaves journal files it made with the
+// database's permissions of the time; once the database is writable, a
+// later station writes anyway. A log with contents is never removed.
+TEST_F(Storage, JournalsLeftByAReadOnlyRunDoNotKeepALaterStationFromWriting) {
+    if (!canBecomeOthers()) GTEST_SKIP() << "needs root to act as another user";
+    storeOneWithoutJournals();
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(db.c_str(), 0444), 0);
+    pid_t reader = spawnAs(65534, [&] {
+        Connection c(db);
+        if (c.openStatus().code != kAccessDenied) return 3;
+        Table t(c, def);
+        Record r = rec(1);
+        return t.readByKey(kKeyNoArt, r).ok() ? 0 : 4;
+    });
+    ASSERT_EQ(exitCode(reader), 0);
+    struct stat st{};
+    ASSERT_EQ(::stat((db.string() + "-wal").c_str(), &st), 0) << "the read-only run left its log";
+    ASSERT_EQ(st.st_uid, 65534u);
+    ASSERT_EQ(chmod(db.c_str(), 0666), 0);  // the database is writable now
+    auto writer = [&] {
+        Connection c(db);
+        if (!c.openStatus().ok() || c.readOnly()) return 3;
+        Table t(c, def);
+        Record r = rec(2, "nuevo");
+        if (!t.insert(r).ok()) return 4;
+        return c.integrityCheck().ok() ? 0 : 5;
+    };
+    EXPECT_EQ(exitCode(spawnAs(65533, writer)), 0);
+
+    // A log with contents that this station cannot write: left as it is,
+    // and the database read (read-only) rather than anything lost.
+    {
+        Connection c(db);
+        Table t(c, def);
+        add(t, 3, "en el registro");
+        // A copy of the log while it holds frames.
+        ASSERT_GT(fs::file_size(db.string() + "-wal"), 0u);
+        fs::copy_file(db.string() + "-wal", dir.file("copia-wal"));
+    }
+    fs::remove(db.string() + "-wal");
+    fs::rename(dir.file("copia-wal"), db.string() + "-wal");
+    ASSERT_EQ(chmod((db.string() + "-wal").c_str(), 0444), 0);
+    const auto size = fs::file_size(db.string() + "-wal");
+    pid_t other = spawnAs(65533, [&] {
+        Connection c(db);
+        if (c.openStatus().code != kAccessDenied) return 3;
+        Table t(c, def);
+        Record r = rec(3);
+        return t.readByKey(kKeyNoArt, r).ok() ? 0 : 4;
+    });
+    EXPECT_EQ(exitCode(other), 0);
+    EXPECT_EQ(fs::file_size(db.string() + "-wal"), size);
+    chmod(dir.path().c_str(), 0700);
+}
+
+// ---------------------------------------------------------------------------
+// A full disk is said as such: in a single write, a reservation, a unit of
+// work (its later writes and its commit) and stream mode alike.
+TEST_F(Storage, FullDiskIsReportedAsSuch) {
+    Connection c(db);
+    Table t(c, def);
+    add(t, 0, "antes");
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(c.db(), "PRAGMA page_count", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    const int pages = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    auto full = [&] { ASSERT_TRUE(c.exec("PRAGMA max_page_count=" + std::to_string(pages + 1)).ok()); };
+    auto room = [&] { ASSERT_TRUE(c.exec("PRAGMA max_page_count=1000000").ok()); };
+    auto big = [&] {
+        Record r = rec(0, "relleno");
+        r.setText(kNotas, std::string(200, 'x'));
+        return r;
+    };
+    // Fills the database until a write fails; that failure.
+    auto fill = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            Record r = big();
+            Status st = t.insert(r);
+            if (!st.ok()) return st;
+        }
+        return Status{};
+    };
+    full();
+    {
+        SCOPED_TRACE("single write");
+        Status st = fill();
+        EXPECT_EQ(st.code, kDiskFull);
+        EXPECT_NE(st.text.find("Disco lleno"), std::string::npos) << st.text;
+    }
+    {
+        SCOPED_TRACE("reservation");
+        Record r = big();
+        Status st;
+        for (int i = 0; i < 2000 && st.ok(); ++i) {
+            st = t.reserve(r);
+            if (st.ok()) st = t.completeReservation(r);
+        }
+        EXPECT_EQ(st.code, kDiskFull);
+    }
+    for (bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "unit of work");
+        std::optional<Transaction> tx;
+        if (stream) ASSERT_TRUE(c.beginStream().ok());
+        else tx.emplace(c);
+        Status st = fill();
+        EXPECT_EQ(st.code, kDiskFull);
+        Record small = rec(0, "despues");
+        EXPECT_EQ(t.insert(small).code, kDiskFull);
+        Status end = stream ? c.endStream() : tx->commit();
+        EXPECT_EQ(end.code, kDiskFull) << end.text;
+    }
+    room();
+    add(t, 0, "luego");
+}
 }  // namespace
 }  // namespace tv::storage

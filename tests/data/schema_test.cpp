@@ -1,0 +1,161 @@
+// Every table made at the program's start in one unit of work, a busy
+// database that never ends the program, and a full disk said as such.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "data/transaction.h"
+#include "tests/data/data_fixture.h"
+
+namespace tv::data::test {
+namespace {
+
+using namespace std::chrono_literals;
+using T = TableId;
+
+std::vector<std::string> storedTables(storage::Connection& c) {
+    std::vector<std::string> out;
+    sqlite3_stmt* s = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(c.db(),
+                                 "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'tv\\_%' "
+                                 "ESCAPE '\\' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(s) == SQLITE_ROW) out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    return out;
+}
+
+std::vector<std::string> declaredTables() {
+    std::vector<std::string> out;
+    for (const TableDecl& d : tableDecls())
+        if (!d.aliasOf) out.push_back(d.storageName);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Refuses to create the table named in `blocked` (a failure midway).
+int refuseOne(void* blocked, int action, const char* a1, const char*, const char*, const char*) {
+    if (action == SQLITE_CREATE_TABLE && a1 != nullptr && *static_cast<std::string*>(blocked) == a1)
+        return SQLITE_DENY;
+    return SQLITE_OK;
+}
+
+TEST_F(DataTest, EveryTableIsMadeInOneUnitOfWork) {
+    // The last table cannot be made: the unit fails and none is left.
+    std::string blocked;
+    for (const TableDecl& d : tableDecls())
+        if (!d.aliasOf) blocked = d.storageName;
+    sqlite3_set_authorizer(conn->db(), refuseOne, &blocked);
+    EXPECT_EQ(CreateAllTables(*set), kNotDone);
+    sqlite3_set_authorizer(conn->db(), nullptr, nullptr);
+    EXPECT_TRUE(storedTables(*conn).empty());
+    // A table that the failed unit had made is made again at its first use.
+    set->buffer(T::Marcas).clear();
+    setText(T::Marcas, "MAR:Marca", "Acme");
+    EXPECT_EQ(set->gateway(T::Marcas).InsertRecord(), kDone);
+
+    EXPECT_EQ(CreateAllTables(*set), kDone);
+    EXPECT_EQ(storedTables(*conn), declaredTables());
+    EXPECT_TRUE(presenter.shown.empty());
+    EXPECT_TRUE(fatals.empty());
+}
+
+// Another station holding the write lock: the start says so and goes on, a
+// table first used meanwhile says so too (never the end of the program),
+// and once every table exists, nobody's lock matters to a first use.
+TEST_F(DataTest, BusyDatabaseNeverEndsTheProgram) {
+    Station other = station();
+    {
+        storage::Transaction hold(*other.conn);
+        ASSERT_TRUE(hold.ok());
+        conn->setLockTimeout(30ms);
+        EXPECT_EQ(CreateAllTables(*set), kNotDone);
+        EXPECT_EQ(presenter.numbers(), std::vector<int>{24});
+        presenter.shown.clear();
+        EXPECT_EQ(set->gateway(T::Marcas).ReadNext(), kUnusable);
+        EXPECT_EQ(presenter.numbers(), std::vector<int>{24});
+        EXPECT_TRUE(fatals.empty());
+    }
+    presenter.shown.clear();
+    EXPECT_EQ(set->gateway(T::Marcas).ReadNext(), kNotDone) << "the next use makes it";
+    EXPECT_EQ(CreateAllTables(*set), kDone);
+
+    storage::Transaction hold(*other.conn);
+    ASSERT_TRUE(hold.ok());
+    EXPECT_EQ(CreateAllTables(*set), kDone) << "nothing to write";
+    Station third = station();
+    third.conn->setLockTimeout(30ms);
+    for (const TableDecl& d : tableDecls()) {
+        SCOPED_TRACE(d.label);
+        EXPECT_NE(third.set->gateway(d.id).ReadNext(), kUnusable);
+    }
+    EXPECT_TRUE(presenter.shown.empty());
+    EXPECT_TRUE(fatals.empty());
+}
+
+// A full disk: the message says so, for an insert, a reservation and a unit
+// of work alike, and nobody is asked to number again.
+TEST_F(DataTest, FullDiskIsSaidAsSuch) {
+    TableGateway& g = set->gateway(T::CatArticulos);
+    ASSERT_EQ(g.UseOnDemand(), kDone);
+    ASSERT_TRUE(conn->exec("PRAGMA max_page_count=" + std::to_string([&] {
+                               sqlite3_stmt* s = nullptr;
+                               sqlite3_prepare_v2(conn->db(), "PRAGMA page_count", -1, &s, nullptr);
+                               sqlite3_step(s);
+                               int n = sqlite3_column_int(s, 0);
+                               sqlite3_finalize(s);
+                               return n;
+                           }()))
+                    .ok());
+    // Asked to number again, the answer is No (so that a wrong question ends).
+    presenter.onShow = [](int n) -> std::optional<Answer> {
+        if (n == 35) return Answer::No;
+        return std::nullopt;
+    };
+    auto saysDiskFull = [&] {
+        ASSERT_EQ(presenter.numbers(), std::vector<int>{4});
+        EXPECT_NE(presenter.shown[0].text.find("Disco lleno"), std::string::npos) << presenter.shown[0].text;
+        EXPECT_EQ(presenter.shown[0].depth, 0);
+        presenter.shown.clear();
+    };
+    {
+        SCOPED_TRACE("reservation");
+        // Blank reserved records fill the last free bytes.
+        int r = kDone;
+        for (int i = 0; i < 20000 && r == kDone; ++i) {
+            r = g.PrepareNewRecord();
+            if (r == kDone) r = g.InsertRecord();
+        }
+        EXPECT_EQ(r, kNotDone);
+        EXPECT_EQ(g.AUTOINCDONE, 0);
+        saysDiskFull();
+    }
+    {
+        SCOPED_TRACE("insert");
+        set->buffer(T::CatArticulos).clear();
+        setText(T::CatArticulos, "CAR:Descripcion", "Una categoría más");
+        EXPECT_EQ(g.InsertRecord(), kNotDone);
+        saysDiskFull();
+    }
+    {
+        SCOPED_TRACE("unit of work");
+        DataTransaction tx(*set);
+        ASSERT_TRUE(tx.ok());
+        set->buffer(T::CatArticulos).clear();
+        setText(T::CatArticulos, "CAR:Descripcion", "Otra más");
+        EXPECT_EQ(g.InsertRecord(), kNotDone);
+        EXPECT_TRUE(presenter.shown.empty()) << "nothing is shown while the lock is held";
+        EXPECT_FALSE(tx.commit());
+        EXPECT_EQ(tx.status().code, storage::kDiskFull);
+        saysDiskFull();
+    }
+    EXPECT_TRUE(fatals.empty());
+}
+
+}  // namespace
+}  // namespace tv::data::test
