@@ -7,8 +7,7 @@
 // bare schema has the same columns and keys (SQLite's NOCASE for the no-case
 // keys), the same journal (WAL) and synchronous FULL. 1,000 articles are
 // each counted 100 times, alternating between two quantities, so that every
-// line moves its article and writes a row. Both write through a page cache
-// of 64 MiB for the run (buffered writing).
+// line moves its article and writes a row.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -118,15 +117,6 @@ public:
         exec("COMMIT");
     }
     long long adjust(long long id) {
-        // The same buffered writing as ours: a large page cache for the run.
-        exec("PRAGMA cache_size=-65536");
-        const long long rows = adjustInOneTransaction(id);
-        exec("PRAGMA cache_size=-2000");
-        return rows;
-    }
-
-private:
-    long long adjustInOneTransaction(long long id) {
         if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return -1;
         sqlite3_bind_int64(header_, 1, id);
         if (sqlite3_step(header_) != SQLITE_ROW) {
@@ -180,6 +170,8 @@ private:
         }
         return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? rows : -1;
     }
+
+private:
     long long lineId_ = 0;
     sqlite3_stmt *header_ = nullptr, *lines_ = nullptr, *article_ = nullptr, *receipts_ = nullptr,
                  *issues_ = nullptr, *maxKardex_ = nullptr, *kardex_ = nullptr, *addHeader_ = nullptr,

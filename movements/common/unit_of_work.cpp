@@ -5,8 +5,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include <sqlite3.h>
-
 #include "data/transaction.h"
 #include "platform/errors/error_reporter.h"
 
@@ -56,35 +54,6 @@ private:
     };
     data::ThreadTableSet& tables_;
     std::array<Slot, data::kTableCount> slots_;
-};
-
-// A larger page cache for the life of a unit over many records (the
-// connection's own size comes back afterwards).
-class BufferedWriting {
-public:
-    BufferedWriting(storage::Connection& c, bool on) {
-        if (!on || c.db() == nullptr) return;
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(c.db(), "PRAGMA cache_size", -1, &s, nullptr) == SQLITE_OK &&
-            sqlite3_step(s) == SQLITE_ROW) {
-            previous_ = sqlite3_column_int64(s, 0);
-            if (previous_ > kPages || previous_ < -kKibibytes) previous_.reset();  // already as large
-        }
-        sqlite3_finalize(s);
-        if (previous_) c.exec("PRAGMA cache_size=-" + std::to_string(kKibibytes));
-        c_ = &c;
-    }
-    ~BufferedWriting() {
-        if (c_ != nullptr && previous_) c_->exec("PRAGMA cache_size=" + std::to_string(*previous_));
-    }
-    BufferedWriting(const BufferedWriting&) = delete;
-    BufferedWriting& operator=(const BufferedWriting&) = delete;
-
-private:
-    static constexpr long long kKibibytes = 65536;   // 64 MiB
-    static constexpr long long kPages = 16384;
-    storage::Connection* c_ = nullptr;
-    std::optional<long long> previous_;
 };
 
 }  // namespace
@@ -208,7 +177,6 @@ bool RunAsOneUnit(data::ThreadTableSet& tables, const UnitOptions& options,
     Snapshot before(tables);
     bool committed = false;
     {
-        const BufferedWriting buffered(tables.connection(), options.manyRecords);
         data::DataTransaction tx(tables, options.lockTimeout);
         if (!tx.ok()) {
             data::TableGateway& g = tables.gateway(options.primary);

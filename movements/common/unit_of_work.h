@@ -89,11 +89,6 @@ private:
 struct UnitOptions {
     data::TableId primary{};   // the document's table: named by message 24
     std::chrono::milliseconds lockTimeout = kPostingLockTimeout;
-    // Buffered writing, for a run over many records (an adjustment, a
-    // closing): the unit's writes are kept in a larger page cache until the
-    // commit instead of spilling to the log midway; the cache is put back
-    // after the unit, in every outcome.
-    bool manyRecords = false;
 };
 
 // Runs `work` as one unit of work on `tables`; true when it was committed.

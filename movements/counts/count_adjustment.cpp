@@ -104,7 +104,7 @@ bool ApplyCount(Posting& p, long long countId, AdjustmentResult& result, const A
 
 AdjustmentResult AdjustInventory(data::ThreadTableSet& tables, long long countId, const AdjustmentProgress& progress) {
     AdjustmentResult result;
-    result.applied = RunAsOneUnit(tables, {.primary = TableId::Fisico, .manyRecords = true}, [&](Posting& p) {
+    result.applied = RunAsOneUnit(tables, {TableId::Fisico}, [&](Posting& p) {
         result = AdjustmentResult{};
         return ApplyCount(p, countId, result, progress);
     });
