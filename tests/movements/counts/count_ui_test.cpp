@@ -300,6 +300,34 @@ TEST_F(CountUi, TheListWindowGrowsWithoutOverlaps) {
     closeList();
 }
 
+// A failure midway: its message comes after the rollback, nothing is
+// changed, and the window stays for another try or "&Cancelar".
+TEST_F(CountUi, AFailedAdjustmentKeepsItsWindowAndChangesNothing) {
+    store({.id = 1, .lines = {{10, Decimal(1)}, {20, Decimal(1)}, {30, Decimal(5)}}});
+    start(BrowseFisico);
+    ui::Window* a = openAdjustment();
+    ASSERT_NE(a, nullptr);
+    {
+        movements::test::InjectedFailure fail({"line", 2});
+        click(a, A::kOk);
+        EXPECT_EQ(fail.hits(), 1);
+    }
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_EQ(presenter.last().caption, "Error al registrar");
+    EXPECT_EQ(ui::Window::topOf(thread_), a);
+    EXPECT_FALSE(a->at(A::kOk).disabled());
+    EXPECT_EQ(a->at(A::kProgress).as<QProgressBar>()->value(), 0);
+    EXPECT_EQ(count(TableId::Kardex), 0);
+    EXPECT_EQ(articleField(10, "ART:Salidas"), Decimal(0));
+    presenter.clear();
+    click(a, A::kOk);  // tried again, it goes through
+    backTo(list_);
+    EXPECT_EQ(count(TableId::Kardex), 3);
+    EXPECT_EQ(articleField(10, "ART:Salidas"), Decimal(3));
+    EXPECT_TRUE(presenter.empty());
+    closeList();
+}
+
 // With no count selected (an empty list) the button applies nothing, not
 // even the count last read on the thread.
 TEST_F(CountUi, TheAdjustmentButtonAppliesNothingWithoutASelectedCount) {
