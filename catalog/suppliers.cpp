@@ -13,6 +13,7 @@
 #include "app/browse/browse_controller.h"
 #include "app/browse/list_actions.h"
 #include "app/browse/message_box.h"
+#include "app/form/field_binding.h"
 #include "app/form/form_buttons.h"
 #include "app/form/form_controller.h"
 #include "app/frame/procedures.h"
@@ -131,7 +132,11 @@ public:
         names_.clear();
         const int saved = g.SaveBuffer();
         if (g.SetPositionToStart() == data::kDone)
-            while (g.ReadNextQuiet() == data::kDone) names_.emplace_back(rtrim(g.BUFFER.get(nameField_).asText()));
+            while (g.ReadNextQuiet() == data::kDone) {
+                // A place without a name is nothing to choose.
+                std::string n(trim(g.BUFFER.get(nameField_).asText()));
+                if (!n.empty()) names_.push_back(std::move(n));
+            }
         g.RestoreBuffer(saved);
         if (config_.sorted)
             std::stable_sort(names_.begin(), names_.end(),
@@ -146,6 +151,11 @@ public:
 
     const std::vector<std::string>& Names() const { return names_; }
     int Control() const { return config_.control; }
+    // The place a saved supplier named (repeat the previous value).
+    void Restore(const Record& last) {
+        form_.Buffer().set(targetField_, last.get(targetField_));
+        UpdateWindow();
+    }
     // "Aceptar" takes the list as leaving it would; false: refused.
     bool AcceptFromPass() { return form_.ViewMode() || accept(); }
 
@@ -381,6 +391,23 @@ protected:
         // The contacts still scroll in view mode.
         if (ViewMode()) Win().at(kContacts).setDisabled(false);
     }
+    void RegisterAlertKeys() override {
+        FormController::RegisterAlertKeys();
+        if (!ViewMode())
+            for (PlaceDropList* p : places_) Win().alertKey(HISTORYKEY, p->Control());
+    }
+    // Ctrl+H in a place list brings back the place of the supplier last
+    // saved through this form on this thread.
+    void RestoreFromHistory() override {
+        ui::Control* focused = Win().focusedControl();
+        for (PlaceDropList* p : places_) {
+            if (focused == nullptr || p->Control() != focused->number()) continue;
+            if (ViewMode() || Closed()) return;
+            if (const Record* last = app::DittoStore::current().last(Name())) p->Restore(*last);
+            return;
+        }
+        FormController::RestoreFromHistory();
+    }
     bool AcceptControl(ui::Control& c) override {
         for (PlaceDropList* p : places_)
             if (p->Control() == c.number()) return HiddenOnItsOwn(c) || c.disabled() || p->AcceptFromPass();
@@ -468,7 +495,7 @@ void BrowseProveedores() {
     b.procedure = "BrowseProveedores";
     b.caption = QStringLiteral("Proveedores");
     b.listTip = QStringLiteral("Proveedores registrados");
-    b.size = QSize(640, 400);
+    b.size = QSize(800, 400);
     b.list.primary = TableId::Proveedores;
     b.list.format =
         "46R(1)|M*~Id~@n_10@64L(2)|M*~Código~@s15@165L(2)|M*~Nombre~@s40@163L(2)|M*~Nombre 2~@s40@80L(2)|M*~Nombre "
@@ -480,7 +507,7 @@ void BrowseProveedores() {
         {"PVD:KeyCodigo", app::ScrollStepKind::Text, "PVD:Codigo", app::LocatorKind::Entry, kLocateCode},
         {"PVD:KeyNombreProveedor", app::ScrollStepKind::Text, "PVD:Nombre", app::LocatorKind::Entry, kLocateName},
         {"PVD:KeyComercial", app::ScrollStepKind::Text, "PVD:NombreComercial", app::LocatorKind::Entry, kLocateTrade},
-        {"PVD:KeyId", app::ScrollStepKind::Integer, "PVD:Id"},
+        {"PVD:KeyId", app::ScrollStepKind::Integer, "PVD:Id", app::LocatorKind::None},  // "Por Id": no locator
     };
     b.list.findColumns =
         "Id|@n_10|pvd:Id|Código|@s15|pvd:Codigo|Nombre|@s40|pvd:Nombre|Nombre 2|@s40|pvd:Nombre2|Nombre "
@@ -511,13 +538,16 @@ void BrowseProveedores() {
             tip(e, l.tip);
         }
         tip(w.at(app::kBrowseSelect), "Elegir proveedor");
-        const int y = w.at(app::kBrowseClose).position().y();
+        // After the standard buttons, before "Cerrar": none covers another.
+        const QRect last = w.at(app::kBrowseDelete).position();
+        const int y = last.y();
+        const int x = last.right() + 5;
         ui::Control& filter =
-            w.add({ControlKind::Button, kFilter, "?QUERY", QStringLiteral("&Filtrar"), QRect(400, y, 70, 28)});
+            w.add({ControlKind::Button, kFilter, "?QUERY", QStringLiteral("&Filtrar"), QRect(x, y, 80, 28)});
         tip(filter, "Aplicar filtro a la tabla");
         filter.setIcon(ui::programIcon("QkQBE.ico"));
         ui::Control& excel =
-            w.add({ControlKind::Button, kExcel, "?BUTTON8", QStringLiteral("E&xcel"), QRect(474, y, 70, 28)});
+            w.add({ControlKind::Button, kExcel, "?BUTTON8", QStringLiteral("E&xcel"), QRect(x + 84, y, 80, 28)});
         tip(excel, "Convertir datos a Excel");
         excel.setIcon(ui::programIcon("EXCEL.ICO"));
         // The right is read once, as the window opens, in select mode too.
@@ -552,22 +582,22 @@ void UpdateProveedores() {
     for (const Field& f : fields) {
         if (f.prompt != 0)
             w.add({ControlKind::Prompt, f.prompt, std::string(f.name) + ":PROMPT", QString::fromUtf8(f.promptText),
-                   QRect(8, y, 110, 20), kTabData});
-        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(120, y, f.width, 22), kTabData}), f.tipText);
+                   QRect(8, y, 128, 20), kTabData});
+        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(140, y, f.width, 22), kTabData}), f.tipText);
         y += 26;
     }
-    ui::Control& city = w.add({ControlKind::DropCombo, kCity, "?PVD:CIUDAD", {}, QRect(120, y, 200, 22), kTabData});
+    ui::Control& city = w.add({ControlKind::DropCombo, kCity, "?PVD:CIUDAD", {}, QRect(140, y, 200, 22), kTabData});
     city.setStatusText(QStringLiteral("Ciudad del proveedor"));
-    w.add({ControlKind::Prompt, kCityPrompt, "?PROMPT5", QStringLiteral("C&iudad:"), QRect(8, y, 110, 20), kTabData});
+    w.add({ControlKind::Prompt, kCityPrompt, "?PROMPT5", QStringLiteral("C&iudad:"), QRect(8, y, 128, 20), kTabData});
     y += 26;
-    ui::Control& state = w.add({ControlKind::DropCombo, kState, "?PVD:ESTADO", {}, QRect(120, y, 200, 22), kTabData});
+    ui::Control& state = w.add({ControlKind::DropCombo, kState, "?PVD:ESTADO", {}, QRect(140, y, 200, 22), kTabData});
     state.setTip(QStringLiteral("Nombre del estado"));
-    w.add({ControlKind::Prompt, kStatePrompt, "?PROMPT6", QStringLiteral("E&stado:"), QRect(8, y, 110, 20), kTabData});
+    w.add({ControlKind::Prompt, kStatePrompt, "?PROMPT6", QStringLiteral("E&stado:"), QRect(8, y, 128, 20), kTabData});
     y += 26;
     w.add({ControlKind::Prompt, kCountryPrompt, "?PROMPT7", QString::fromUtf8("País:"), QRect(8, y, 110, 20),
            kTabData});
     ui::Control& country =
-        w.add({ControlKind::DropCombo, kCountry, "?PVD:PAIS", {}, QRect(120, y, 200, 22), kTabData});
+        w.add({ControlKind::DropCombo, kCountry, "?PVD:PAIS", {}, QRect(140, y, 200, 22), kTabData});
     country.setTip(QString::fromUtf8("Nombre del país"));
     y += 26;
     const Field more[] = {
@@ -577,8 +607,8 @@ void UpdateProveedores() {
     };
     for (const Field& f : more) {
         w.add({ControlKind::Prompt, f.prompt, std::string(f.name) + ":PROMPT", QString::fromUtf8(f.promptText),
-               QRect(8, y, 110, 20), kTabData});
-        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(120, y, f.width, 22), kTabData}), f.tipText);
+               QRect(8, y, 128, 20), kTabData});
+        tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(140, y, f.width, 22), kTabData}), f.tipText);
         y += 26;
     }
     w.add({ControlKind::Tab, kTabContacts, "?TAB2", QStringLiteral("Contactos"), {}, kSheet});

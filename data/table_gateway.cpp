@@ -340,11 +340,21 @@ int64_t TableGateway::RecordCount() {
 // ---------------------------------------------------------------------------
 // Rewriting and deleting
 
-int TableGateway::UpdateRecordQuiet() {
+int TableGateway::UpdateRecordQuiet() { return updateQuiet(nullptr); }
+
+int TableGateway::UpdateFieldsQuiet(const std::vector<int>& fields) { return updateQuiet(&fields); }
+
+int TableGateway::UpdateFields(const std::vector<int>& fields) {
+    int r = updateQuiet(&fields);
+    if (r == kNotDone) ShowLastError();
+    return r;
+}
+
+int TableGateway::updateQuiet(const std::vector<int>* fields) {
     int r = UseOnDemand();
     if (r != kDone) return kUnusable;
     if (CheckAllFields() != kDone) return kNotDone;
-    storage::Status st = FILE->update(BUFFER);
+    storage::Status st = fields != nullptr ? FILE->update(BUFFER, *fields) : FILE->update(BUFFER);
     if (st.ok()) return kDone;
     // Changed (or deleted) by another connection since it was read: the
     // buffer now holds that version.
@@ -372,6 +382,17 @@ int TableGateway::DeleteCurrentRecord(bool ask) {
     if (st.ok()) {
         set_.ForgetCreated(decl_->id, row);
         if (AUTOINCDONE && !FILE->hasReservation()) setReserved(false);
+        return kDone;
+    }
+    recordError(kMsgDelete, st);
+    return kNotDone;
+}
+
+int TableGateway::DeleteAllRecords() {
+    if (UseOnDemand() != kDone) return kUnusable;
+    storage::Status st = FILE->deleteAll();
+    if (st.ok()) {
+        AUTOINCDONE = 0;  // a reservation of this gateway went with the rest
         return kDone;
     }
     recordError(kMsgDelete, st);

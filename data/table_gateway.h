@@ -127,7 +127,14 @@ public:
     // --- writing ---
     int UpdateRecord();
     int UpdateRecordQuiet();
+    // UpdateRecord for the given fields alone (indexes in the layout): the
+    // others stay as stored, and the keys on them are not rewritten.
+    int UpdateFields(const std::vector<int>& fields);
+    int UpdateFieldsQuiet(const std::vector<int>& fields);
     int DeleteCurrentRecord(bool ask);
+    // Deletes every record at once, without a question; a failure is
+    // recorded as message 13 for the caller to show (ShowLastError).
+    int DeleteAllRecords();
     // Clears the buffer, lets `prime` set the range fields, and reserves the
     // auto-number at once for a table that has one.
     int PrepareNewRecord(const std::function<void(Record&)>& prime = {});
@@ -200,6 +207,7 @@ private:
     int openFile(bool quiet);
     int readSeq(bool next, bool quiet);
     int insertOrReserve(bool quiet, bool reserveOnly);
+    int updateQuiet(const std::vector<int>* fields);
     int keyArg(std::string_view name) const;
     void setErrorSubstitutions() const;
 

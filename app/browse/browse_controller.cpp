@@ -13,6 +13,8 @@ BrowseController::BrowseController(std::string procedureName, ui::Window& w)
     : WindowController(std::move(procedureName), w) {
     // Enter keeps the list's own meaning in the lists.
     EnterMovesFocus = 0;
+    // The locator entries of a list window keep the platform's colour.
+    ColourEntries = false;
 }
 
 BrowseController::~BrowseController() = default;
@@ -107,7 +109,9 @@ void RunStandardBrowse(const StandardBrowseSetup& setup) {
     }
     ui::Control& list = w.add({ControlKind::List, kBrowseList, "?BROWSE:1", {},
                                QRect(12, tabs ? 32 : 8, W - 24, buttonsY - (tabs ? 46 : 16))});
+    // Each status text equals its tip.
     list.setTip(setup.listTip);
+    list.setStatusText(setup.listTip);
 
     struct B {
         int control;
@@ -117,7 +121,15 @@ void RunStandardBrowse(const StandardBrowseSetup& setup) {
         const char* icon;
     };
     std::vector<B> buttons;
-    if (setup.selectButton) buttons.push_back({kBrowseSelect, "?SELECT", "&Elegir", "Elegir registro", "WASelect.ico"});
+    if (setup.selectButton && setup.selectOnTab && tabs) {
+        ui::Control& c = w.add({ControlKind::Button, kBrowseSelect, "?SELECT", QStringLiteral("&Elegir"),
+                                QRect(W - 8 - 8 - 96, 2, 90, 26), kBrowseFirstTab});
+        c.setTip(QStringLiteral("Elegir registro"));
+        c.setStatusText(QStringLiteral("Elegir registro"));
+        c.setIcon(ui::programIcon("WASelect.ico"));
+    } else if (setup.selectButton) {
+        buttons.push_back({kBrowseSelect, "?SELECT", "&Elegir", "Elegir registro", "WASelect.ico"});
+    }
     buttons.push_back({kBrowseView, "?VIEW:2", "&Ver", "Consultar registro", "WAView.ico"});
     buttons.push_back({kBrowseInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO"});
     buttons.push_back({kBrowseChange, "?CHANGE:3", "&Cambiar", "Modificar registro", "WAChange.ICO"});
@@ -127,12 +139,14 @@ void RunStandardBrowse(const StandardBrowseSetup& setup) {
         ui::Control& c = w.add({ControlKind::Button, b.control, b.name, QString::fromUtf8(b.text),
                                 QRect(x, buttonsY, 84, 28)});
         c.setTip(QString::fromUtf8(b.tip));
+        c.setStatusText(QString::fromUtf8(b.tip));
         c.setIcon(ui::programIcon(b.icon));
         x += 88;
     }
     ui::Control& close = w.add({ControlKind::Button, kBrowseClose, "?CLOSE", QStringLiteral("Cerrar"),
                                 QRect(W - 92, buttonsY, 84, 28)});
     close.setTip(QStringLiteral("Cierra la ventana"));
+    close.setStatusText(QStringLiteral("Cierra la ventana"));
     close.setIcon(ui::programIcon("WAClose.ico"));
     w.add({ControlKind::FixedText, kBrowseHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),
            QRect(8, buttonsY + 6, 80, 18)});

@@ -91,6 +91,7 @@ struct StandardBrowseSetup {
     std::vector<QString> tabs;      // one per order, in tab order ("Por Código", ...)
     bool selectButton = false;      // "&Elegir" (lists that serve look-ups)
     bool hideSelect = false;        // HIDESELECT
+    bool selectOnTab = false;       // "&Elegir" on the first tab, at its right (article lists)
     bool enterMovesFocus = false;   // Enter as Tab (lists not named as keeping Enter)
     ui::Window::Placement placement = ui::Window::Placement::FrameChild;
     QSize size{560, 340};

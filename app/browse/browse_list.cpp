@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -289,7 +290,14 @@ void BrowseList::SetUpControl() {
         item->setTextAlignment(alignmentOf(col.headerAlign));
         table_->setHorizontalHeaderItem(static_cast<int>(i), item);
         h->setSectionResizeMode(static_cast<int>(i), col.resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
-        h->resizeSection(static_cast<int>(i), std::max(px(col.width), 8));
+        // Never narrower than its heading or what its picture shows (a
+        // 13-digit bar code, "Tamaño").
+        const QFontMetrics fm(table_->font());
+        const QFontMetrics hm(h->font());
+        int need = hm.horizontalAdvance(QString::fromStdString(col.header)) + 16;
+        if (col.picture && col.picture->kind() == Picture::Kind::Number)
+            need = std::max(need, fm.horizontalAdvance(QString(col.picture->width(), QLatin1Char('9'))) + 12);
+        h->resizeSection(static_cast<int>(i), std::max({px(col.width), need, 8}));
     }
     h->setVisible(anyHeader);
     ui::Window& w = Win();
@@ -615,7 +623,7 @@ void BrowseList::HeaderClicked(int column, list::HeaderClick how) {
 void BrowseList::TypeCharacter(const std::string& ch) {
     if (order_ <= 0) return;
     Order& o = orders_[static_cast<std::size_t>(order_ - 1)];
-    if (o.freeField < 0) return;
+    if (o.freeField < 0 || o.setup.locator == LocatorKind::None) return;
     if (o.setup.locator == LocatorKind::Entry) {
         if (!o.entryLocator.accepts(ch)) return;
         list::LocatorDecision d = o.entryLocator.onListChar(ch);
@@ -694,9 +702,9 @@ void BrowseList::RefreshButtons() {
     if (SELECTCONTROL != 0 && picking())
         if (ui::Control* b = Win().control(SELECTCONTROL))
             if (auto* pb = b->as<QPushButton>()) pb->setDefault(st.selectIsDefault);
-    // The frame's record buttons follow the list's own.
-    for (ui::Window* w : ui::Window::openWindows()) {
-        if (w->placement() != ui::Window::Placement::Frame) continue;
+    // The frame's record buttons follow the list's own while its window is
+    // the active one.
+    if (ui::Window* w = FrameIfActiveChild(Win())) {
         auto set = [w](int control, bool enabled) {
             if (ui::Control* c = w->control(control)) c->setDisabled(!enabled);
         };
@@ -1059,6 +1067,10 @@ bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
                 else ResetFromEnd();
             } else if (d.kind == list::LocatorDecision::Kind::Refused) {
                 ShowBox("Error", d.message, false);
+                // Cleared, so that the message does not come back on every
+                // later click or Enter.
+                o.entryLocator.reset();
+                Win().at(e.control).setText({});
             }
             return true;
         }

@@ -44,7 +44,7 @@ class ThreadTableSet;
 namespace tv::app {
 
 enum class ScrollStepKind { Text, Integer, Float };
-enum class LocatorKind { Step, Entry };
+enum class LocatorKind { Step, Entry, None };  // None: typing locates nothing
 
 // One sort order (one tab of the sheet).
 struct BrowseOrderSetup {

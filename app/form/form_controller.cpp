@@ -552,6 +552,8 @@ void FormController::RestoreFromHistory() {
 // ----- events
 
 uint8_t FormController::CallSubProcedure(int number, uint8_t request) {
+    // A form in view mode opens nothing: its sub-forms answer 2.
+    if (ViewMode()) return kCancelled;
     auto it = subProcedures_.find(number);
     if (it == subProcedures_.end() || !it->second) return kCancelled;
     threadState().callRequest = request;

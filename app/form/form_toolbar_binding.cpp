@@ -22,9 +22,8 @@ std::vector<int> FormToolbarButtons(int request) {
 
 ui::Window* FormToolbarBinding::ToolbarWindow() const {
     if (explicit_) return toolbar_;
-    for (ui::Window* w : ui::Window::openWindows())
-        if (w->placement() == ui::Window::Placement::Frame) return w;
-    return nullptr;
+    // The frame's buttons reflect the active window only.
+    return FrameIfActiveChild(form_.Win());
 }
 
 bool FormToolbarBinding::Enabled(int button) const {

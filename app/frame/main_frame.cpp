@@ -1,5 +1,7 @@
 #include "app/frame/main_frame.h"
 
+#include "platform/types/locale_texts.h"
+
 #include <algorithm>
 
 #include <QEvent>
@@ -122,8 +124,10 @@ const std::vector<FrameButton>& FrameShortcutButtons() {
 }
 
 void SetLocaleTexts() {
+    setLocaleTexts(kMonthNames, kShortMonthNames, kTimeOfDayMarkers);
     ui::setButtonCaptions(QString::fromUtf8(ui::kSpanishButtonCaptions));
-    // Month and day names of the calendar and of dates shown by Qt.
+    // Day names of the calendar and of dates shown by Qt; the month names
+    // are the ones above (the calendar shows them).
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Mexico));
 }
 
@@ -177,6 +181,11 @@ MainController::MainController(ui::Window& w) : WindowController("Main", w) {
 void MainController::OnFirstOpen() {
     SetLocaleTexts();
     if (IsRegistered("Login")) FindProcedure("Login")();
+    if (AccessDenied()) {
+        // "Acceso negado": the run ends the ordinary way, from here.
+        CloseWithResponse(kCancelled);
+        return;
+    }
     ApplyRights();
 }
 
@@ -232,15 +241,20 @@ int MainController::OnCloseRequest() {
     return 0;
 }
 
-// The frame closes once no child window is left: each child is asked to
-// close down in turn (its thread's top window first), and a child that
+// The frame closes once no window of another thread is left: each is asked
+// to close down in turn (its thread's top window first), and one that
 // declines keeps the frame open.
 void MainController::GoOnClosing() {
     if (!closingDown_) return;
+    // Every open window of the program is asked, those inside the frame and
+    // the windows of their own (a form, a filter, the find window) alike:
+    // one per thread, its top window, so unsaved typing is never dropped.
     std::vector<ui::Window*> children;
-    if (QMdiArea* area = Win().mdiArea()) {
-        for (QMdiSubWindow* sub : area->subWindowList())
-            if (ui::Window* w = ui::Window::of(sub); w != nullptr && w->isOpen()) children.push_back(w);
+    for (ui::Window* w : ui::Window::openWindows()) {
+        if (w == &Win() || w->owner() == Win().owner() || !w->isOpen()) continue;
+        const bool seen = std::any_of(children.begin(), children.end(),
+                                      [w](ui::Window* c) { return c->owner() == w->owner(); });
+        if (!seen) children.push_back(w);
     }
     if (children.empty()) {
         Win().setTimer(0);

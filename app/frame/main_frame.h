@@ -42,6 +42,12 @@ inline constexpr int kFirstRecordButton = 3001;
 inline constexpr int kLastRecordButton = 3013;
 
 // The Spanish texts of dates, message-box buttons and letter case.
+// The user interface's locale texts: month names and their short forms,
+// the morning and afternoon markers (platform/types/locale_texts.h).
+inline constexpr const char* kMonthNames =
+    "Enero,Febrero,Marzo,Abril,Mayo,Junio,Julio,Agosto,Septiembre,Octubre,Noviembre,Diciembre";
+inline constexpr const char* kShortMonthNames = "Ene,Feb,Mar,Abr,May,Jun,Jul,Ago,Sep,Oct,Nov,Dic";
+inline constexpr const char* kTimeOfDayMarkers = "a.m.,p.m.";
 void SetLocaleTexts();
 
 // The frame's window while `Main` runs (nullptr otherwise): lists and forms

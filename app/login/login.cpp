@@ -15,6 +15,11 @@ namespace tv::app {
 
 namespace {
 
+bool& accessDenied() {
+    static bool denied = false;
+    return denied;
+}
+
 std::function<void()>& deniedHandler() {
     static std::function<void()> h;
     return h;
@@ -53,7 +58,9 @@ public:
             box.icon = MessageBox::Icon::Error;
             if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
             if (deniedHandler()) deniedHandler()();
-            else std::exit(0);
+            // The frame that ran the login ends the run the ordinary way:
+            // its stop steps run and the exit code is 0.
+            else accessDenied() = true;
         }
         return 0;
     }
@@ -62,6 +69,9 @@ public:
 }  // namespace
 
 void SetAccessDeniedHandler(std::function<void()> h) { deniedHandler() = std::move(h); }
+
+bool AccessDenied() { return accessDenied(); }
+void ResetAccessDenied() { accessDenied() = false; }
 
 // The one user a new installation may be started with: the name and
 // password the login offers (the name as offered, the password compared as

@@ -48,9 +48,12 @@ bool IsOfferedUser(std::string_view name, std::string_view password);
 // is unknown); two stations doing so at once both end logged in as it.
 LoginOutcome CheckLogin(std::string_view name, std::string_view password);
 
-// What "Acceso negado" leads to: by default the program ends at once with
-// exit code 0. Tests replace it.
+// What "Acceso negado" leads to: by default AccessDenied() becomes true
+// and the frame that ran the login closes at once, so the program ends
+// through its ordinary stop steps with exit code 0. Tests may replace it.
 void SetAccessDeniedHandler(std::function<void()> h);
+bool AccessDenied();
+void ResetAccessDenied();
 
 // The procedure.
 void Login();

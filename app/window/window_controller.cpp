@@ -8,6 +8,8 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/desktop.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -90,8 +92,8 @@ int WindowController::SetUp() {
     if (UseResizer) {
         resizer_ = std::make_unique<ui::WindowResizer>(window_);
         resizer_->setUp();
-        // A window that opened larger than designed (maximised among the
-        // frame's maximised children) is laid out for its size at once.
+        // A window that opened larger than designed (maximised among
+        // maximised windows) lays its controls out at once.
         resizer_->apply();
     }
     // 15.
@@ -110,7 +112,9 @@ void WindowController::ApplyColours() {
     for (Control* c : window_.controls()) {
         switch (c->kind()) {
             case ControlKind::Tab: tabs.push_back(c); break;
-            case ControlKind::Entry: c->setBackground(ui::colors::kEntry); break;
+            case ControlKind::Entry:
+                if (ColourEntries) c->setBackground(ui::colors::kEntry);
+                break;
             case ControlKind::List: c->setBackground(ui::colors::kList); break;
             case ControlKind::Prompt:
             case ControlKind::FixedText:
@@ -136,6 +140,20 @@ int WindowController::RunEventLoop() {
 }
 
 int WindowController::DispatchEvent(const WindowEvent& e) {
+    if (e.kind == EventKind::NewSelection) {
+        // Another tab: the highlight goes where the focus is now, never
+        // stays around a control that is not showing.
+        if (Control* sheet = window_.control(e.control); sheet != nullptr && sheet->kind() == ControlKind::Sheet) {
+            for (WindowComponent* c : components_)
+                if (c->TakeEvent(*this, e)) {
+                    FollowFocus();
+                    return 0;
+                }
+            const int r = OnFieldEvent(e);
+            FollowFocus();
+            return r;
+        }
+    }
     for (WindowComponent* c : components_)
         if (c->TakeEvent(*this, e)) return 0;
     switch (e.kind) {
@@ -266,6 +284,9 @@ int WindowController::OnWindowEvent(const WindowEvent& e) {
         case EventKind::GainFocus:
             if (window_.isOpen()) window_.restoreAndActivate();
             OnResized();
+            // Back from a message or a question: the highlight follows the
+            // control that has the focus now.
+            FollowFocus();
             break;
         case EventKind::Resized:
             OnResized();
@@ -346,6 +367,20 @@ int WindowController::OnControlSelected(int control) {
     return 0;
 }
 
+void WindowController::FollowFocus() {
+    Control* f = window_.focusedControl();
+    if (f != nullptr && f->number() != Highlight.HighlightedControl) {
+        OnControlSelected(f->number());
+        return;
+    }
+    if (Highlight.HighlightedControl == 0) return;
+    Control* c = window_.control(Highlight.HighlightedControl);
+    if (c == nullptr || c->hidden() || c->disabled()) {
+        RemoveHighlight();
+        Highlight.HighlightedControl = 0;
+    }
+}
+
 void WindowController::OnResized() {
     if (resizer_ != nullptr) resizer_->apply();
     if (Highlight.HighlightedControl == 0) return;
@@ -374,6 +409,15 @@ int WindowController::TearDown() {
     }
     tracking_.reset();
     return 0;
+}
+
+ui::Window* FrameIfActiveChild(const ui::Window& w) {
+    for (ui::Window* f : ui::Window::openWindows()) {
+        if (f->placement() != ui::Window::Placement::Frame || f->mdiArea() == nullptr) continue;
+        QMdiSubWindow* active = f->mdiArea()->activeSubWindow();
+        return active != nullptr && active == w.topWidget() ? f : nullptr;
+    }
+    return nullptr;
 }
 
 uint8_t RunProcedure(WindowController& controller) {

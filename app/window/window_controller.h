@@ -72,6 +72,7 @@ public:
     int32_t OkButton = 0;          // with CancelButton: Enter on either presses it
     int32_t CancelButton = 0;
     bool UseColours = true;        // the frame sets no colours
+    bool ColourEntries = true;     // list windows: locator entries keep the platform's colour
     bool UseResizer = true;        // the frame and the find window have none
     std::vector<int32_t> CloseButtons;  // accepting one closes with response 2
 
@@ -120,6 +121,9 @@ public:
 
     // The resizer's hook: re-lays the controls and redraws the highlight.
     virtual void OnResized();
+    // Moves the highlight to the control that has the focus (or takes it
+    // away from one that no longer shows).
+    void FollowFocus();
 
 protected:
     // Hooks of the set-up between the template's steps.
@@ -149,6 +153,11 @@ private:
     bool tornDown_ = false;
     bool firstOpenDone_ = false;
 };
+
+// The frame whose record buttons this window may set: the frame, when the
+// window is its active child; nullptr otherwise (the buttons reflect the
+// active window only).
+ui::Window* FrameIfActiveChild(const ui::Window& w);
 
 // The procedure's entry: runs the controller's window and leaves its response
 // in the thread's CallResponse.

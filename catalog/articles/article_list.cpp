@@ -91,6 +91,7 @@ void BrowseArticulo() {
     b.list.buttons.query = kFilter;
     b.tabs = {QStringLiteral("Por No. Art."), QString::fromUtf8("Por descripción")};
     b.selectButton = true;
+    b.selectOnTab = true;  // on the first tab
     b.form = UpdateArticulo;
     std::unique_ptr<ArticleListButtons> extras;
     b.prepare = [&extras](BrowseController& c, ui::Window& w) {
@@ -109,16 +110,22 @@ void BrowseArticulo() {
             ui::Control& e = w.add({ControlKind::Entry, l.entry, "?Locator" + std::to_string(l.entry), {},
                                     QRect(80, 4, l.entry == kLocateNoArt ? 110 : 300, 22), l.tab});
             e.setTip(QString::fromUtf8(l.tip));
+            e.setStatusText(QString::fromUtf8(l.tip));
         }
         w.at(app::kBrowseSelect).setTip(QStringLiteral("Elegir producto"));
-        const int y = w.at(app::kBrowseClose).position().y();
+        w.at(app::kBrowseSelect).setStatusText(QStringLiteral("Elegir producto"));
+        // After the standard buttons, before "Cerrar": none covers another.
+        const QRect last = w.at(app::kBrowseDelete).position();
+        const int y = last.y();
         ui::Control& filter = w.add({ControlKind::Button, kFilter, "?Query", QStringLiteral("&Filtro"),
-                                     QRect(540, y, 84, 28)});
+                                     QRect(last.right() + 5, y, 84, 28)});
         filter.setTip(QStringLiteral("Aplicar filtro a la tabla"));
+        filter.setStatusText(QStringLiteral("Aplicar filtro a la tabla"));
         filter.setIcon(icon("QkQBE.ico"));
         ui::Control& excel = w.add({ControlKind::Button, kExcel, "?Excel", QStringLiteral("E&xcel"),
-                                    QRect(628, y, 76, 28)});
+                                    QRect(last.right() + 93, y, 76, 28)});
         excel.setTip(QString::fromUtf8("Conversión a Excel"));
+        excel.setStatusText(QString::fromUtf8("Conversión a Excel"));
         excel.setIcon(icon("EXCEL.ICO"));
         // The right is read as the window opens; a later change is not seen.
         if (app::globals().UserPermissions[kRightArticleExcel] == 0) excel.setDisabled(true);

@@ -59,13 +59,15 @@ void BrowseArticuloBarras() {
     b.list.primary = TableId::AliasArticulos;
     b.list.format = kBarcodeListFormat;
     b.list.columns = {{"AAR:CodigoBarras"}, {"AAR:Descripcion"}, {"AAR:NoArt"}, {"AAR:Modelo"}, {"AAR:Tamano"}};
-    b.list.orders = {{"AAR:KeyCodigoBarras", app::ScrollStepKind::Text, "AAR:CodigoBarras"}};
+    b.list.orders = {{"AAR:KeyCodigoBarras", app::ScrollStepKind::Text, "AAR:CodigoBarras", app::LocatorKind::None}};
     b.list.findColumns = kBarcodeFindColumns;
     b.tabs = {QStringLiteral("Por Cod. Barras")};
     b.selectButton = true;
+    b.selectOnTab = true;  // on the first tab
     b.form = ArticleFormOfRow;
     b.prepare = [](app::BrowseController&, ui::Window& w) {
         w.at(app::kBrowseSelect).setTip(QStringLiteral("Elegir producto"));
+        w.at(app::kBrowseSelect).setStatusText(QStringLiteral("Elegir producto"));
     };
     app::RunStandardBrowse(b);
 }

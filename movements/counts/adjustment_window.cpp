@@ -58,16 +58,15 @@ private:
         return true;
     }
 
-    // While the unit holds the write lock: the bar is drawn at once, without
-    // giving the turn to any other logical thread.
+    // While the unit holds the write lock: the windows are drawn again
+    // without giving the turn to any other logical thread.
     void Progress(long long done, long long total) {
         QProgressBar* bar = Bar();
         if (bar->maximum() != total) bar->setRange(0, static_cast<int>(total));
         const auto now = std::chrono::steady_clock::now();
         if (done != total && now - lastPaint_ < kRepaintEvery) return;
         lastPaint_ = now;
-        bar->setValue(static_cast<int>(done));
-        bar->repaint();
+        ui::repaintWhileBusy([bar, done] { bar->setValue(static_cast<int>(done)); });
     }
 
     long long id_;

@@ -335,6 +335,9 @@ public:
     bool hasCurrent() const { return currentRow_ != 0; }
     int64_t currentRow() const { return currentRow_; }
     int64_t currentVersion() const { return currentVersion_; }
+    // The current record is an auto-number reservation (of this handle or of
+    // another station's form that has not stored its record yet).
+    bool currentPending() const { return currentPending_; }
     // Restores a remembered current record (row and watched version).
     void setCurrent(int64_t row, int64_t version) { currentRow_ = row; currentVersion_ = version; }
 
@@ -350,8 +353,14 @@ public:
     // other version (now watched); deleted meanwhile: kRecordNotAvailable.
     // Every write on a read-only connection: kAccessDenied.
     Status update(Record& rec);
+    // The same for `fields` alone: the other columns stay as stored, so the
+    // keys on them are not rewritten (a posting that changes a few totals).
+    Status update(Record& rec, const std::vector<int>& fields);
     // Deletes the current record (no watch). kRecordNotAvailable if gone.
     Status deleteCurrent();
+    // Deletes every record at once (reservations too); `deleted` gets how
+    // many. Numbering goes on from where it was: no number is given again.
+    Status deleteAll(int64_t* deleted = nullptr);
 
     // Auto-number reservation: adds `rec` at once with the next number (written
     // into `rec`) and the pending flag; the pending record is not in the
@@ -390,7 +399,9 @@ private:
     Status step(int dir, Record& rec);
     Status startScan(int kind);
     Status add(Record& rec, Numbering n, bool pending);
-    Status rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed);
+    Status rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed,
+                   const std::vector<int>* fields = nullptr);
+    Status updateCurrent(Record& rec, const std::vector<int>* fields);
     Status removeRow(int64_t row, bool onlyPending);
     Status failWrite(int rc, const Record& rec, int64_t selfRow, bool pending);
     int duplicatedKey(const Record& rec, int64_t selfRow, bool pending);
@@ -404,6 +415,7 @@ private:
     int order_ = kRecordOrder;
     int64_t currentRow_ = 0;
     int64_t currentVersion_ = 0;
+    bool currentPending_ = false;
     int64_t reservedRow_ = 0;
 };
 

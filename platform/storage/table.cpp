@@ -44,6 +44,7 @@ struct Table::Impl {
     std::vector<bool> excludesPending;
 
     Stmt insert, update, del, byRow, count;
+    std::vector<std::pair<std::vector<int>, Stmt>> partialUpdates;  // by the fields they write
     std::vector<Stmt> byKey, dupCheck;
     std::vector<Stmt> seek;          // (key+1)*8 + kind, see seekSql
     Stmt numGet, numPut, numMax;
@@ -181,6 +182,7 @@ void Table::detach() {
     for (Stmt* s : {&m.insert, &m.update, &m.del, &m.byRow, &m.count, &m.numGet, &m.numPut, &m.numMax}) s->finalize();
     for (auto* v : {&m.byKey, &m.dupCheck, &m.seek})
         for (Stmt& s : *v) s.finalize();
+    m.partialUpdates.clear();
     opened_ = false;
 }
 
@@ -419,6 +421,7 @@ Status Table::readByKey(int key, Record& rec) {
         readRow(m, st.s, rec);
         currentRow_ = sqlite3_column_int64(st.s, m.colRow());
         currentVersion_ = sqlite3_column_int64(st.s, m.colVersion());
+        currentPending_ = sqlite3_column_int(st.s, m.colPending()) != 0;
         resetCursor();
         saveFrom(m, *def_, order_, st.s);
     } else if (rc == SQLITE_DONE) {
@@ -444,6 +447,7 @@ Status Table::readByRow(int64_t row, Record& rec) {
         readRow(m, m.byRow.s, rec);
         currentRow_ = row;
         currentVersion_ = sqlite3_column_int64(m.byRow.s, m.colVersion());
+        currentPending_ = sqlite3_column_int(m.byRow.s, m.colPending()) != 0;
         resetCursor();
         saveFrom(m, *def_, order_, m.byRow.s);
     } else if (rc == SQLITE_DONE) {
@@ -591,6 +595,7 @@ Status Table::step(int dir, Record& rec) {
         readRow(m, m.cur, rec);
         currentRow_ = sqlite3_column_int64(m.cur, m.colRow());
         currentVersion_ = sqlite3_column_int64(m.cur, m.colVersion());
+        currentPending_ = sqlite3_column_int(m.cur, m.colPending()) != 0;
         saveFrom(m, *def_, order_, m.cur);
         return {};
     }
@@ -793,6 +798,7 @@ Status Table::add(Record& rec, Numbering numbering, bool pending) {
     if (!st.ok()) return st;
     currentRow_ = row;
     currentVersion_ = version;
+    currentPending_ = pending;
     if (pending) {
         reservedRow_ = row;
         m.reservedVersion = version;
@@ -809,45 +815,76 @@ Status Table::reserve(Record& rec) {
     return add(rec, Numbering::Assign, true);
 }
 
-// Rewrites `row` from `rec` when its version is still `version`.
-Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed) {
+// Rewrites `row` from `rec` (all fields, or only `fields`) when its version
+// is still `version`.
+Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVersion, bool& changed,
+                      const std::vector<int>* fields) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
     changed = false;
     Status st = c_.beginWrite();
     if (!st.ok()) return st;
-    if (!m.update.s) {
+    Stmt* stmt = &m.update;
+    if (fields != nullptr) {
+        stmt = nullptr;
+        for (auto& [list, prepared] : m.partialUpdates)
+            if (list == *fields) stmt = &prepared;
+        if (stmt == nullptr) {
+            for (int f : *fields)
+                if (f < 0 || f >= m.nf) {
+                    c_.endWrite(false);
+                    return Status::make(kUnsupported);
+                }
+            m.partialUpdates.emplace_back(*fields, Stmt());
+            stmt = &m.partialUpdates.back().second;
+        }
+    }
+    if (!stmt->s) {
         std::string sql = "UPDATE " + m.tableQ + " SET ";
-        for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
+        if (fields != nullptr)
+            for (int f : *fields) sql += m.cols[static_cast<size_t>(f)] + "=?,";
+        else
+            for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
         sql += "tv_version=?,tv_pending=0 WHERE tv_row=? AND tv_version=?";
-        int rc = prepare(c_.db(), sql, m.update);
+        int rc = prepare(c_.db(), sql, *stmt);
         if (rc != SQLITE_OK) {
             st = c_.statusFromSqlite(rc);
             c_.endWrite(false);
             return st;
         }
     }
-    for (int i = 0; i < m.nf; ++i)
-        bindField(m.update.s, i + 1, rec, i, m.kinds[static_cast<size_t>(i)], m.scale[static_cast<size_t>(i)]);
+    int idx = 0;
+    auto bindOne = [&](int i) {
+        bindField(stmt->s, ++idx, rec, i, m.kinds[static_cast<size_t>(i)], m.scale[static_cast<size_t>(i)]);
+    };
+    if (fields != nullptr)
+        for (int f : *fields) bindOne(f);
+    else
+        for (int i = 0; i < m.nf; ++i) bindOne(i);
     newVersion = c_.nextVersion();
-    sqlite3_bind_int64(m.update.s, m.nf + 1, newVersion);
-    sqlite3_bind_int64(m.update.s, m.nf + 2, row);
-    sqlite3_bind_int64(m.update.s, m.nf + 3, version);
-    int rc = sqlite3_step(m.update.s);
-    m.update.reset();
+    sqlite3_bind_int64(stmt->s, idx + 1, newVersion);
+    sqlite3_bind_int64(stmt->s, idx + 2, row);
+    sqlite3_bind_int64(stmt->s, idx + 3, version);
+    int rc = sqlite3_step(stmt->s);
+    stmt->reset();
     if (rc != SQLITE_DONE) return failWrite(rc, rec, row, false);
     changed = sqlite3_changes(c_.db()) > 0;
     return c_.endWrite(true);
 }
 
-Status Table::update(Record& rec) {
+Status Table::update(Record& rec) { return updateCurrent(rec, nullptr); }
+
+Status Table::update(Record& rec, const std::vector<int>& fields) { return updateCurrent(rec, &fields); }
+
+Status Table::updateCurrent(Record& rec, const std::vector<int>* fields) {
     if (!currentRow_) return Status::make(kRecordNotAvailable);
     int64_t nv = 0;
     bool changed = false;
-    Status st = rewrite(rec, currentRow_, currentVersion_, nv, changed);
+    Status st = rewrite(rec, currentRow_, currentVersion_, nv, changed, fields);
     if (!st.ok()) return st;
     if (changed) {
         currentVersion_ = nv;
+        currentPending_ = false;
         if (currentRow_ == reservedRow_) reservedRow_ = 0;
         return {};
     }
@@ -877,6 +914,7 @@ Status Table::completeReservation(Record& rec) {
     }
     currentRow_ = reservedRow_;
     currentVersion_ = nv;
+    currentPending_ = false;
     reservedRow_ = 0;
     return {};
 }
@@ -917,6 +955,25 @@ Status Table::deleteCurrent() {
         currentRow_ = 0;
     }
     return st;
+}
+
+Status Table::deleteAll(int64_t* deleted) {
+    TV_ENSURE_OPEN();
+    Status st = c_.beginWrite();
+    if (!st.ok()) return st;
+    // Without a condition SQLite drops the table's pages at once instead of
+    // deleting row by row.
+    int rc = sqlite3_exec(c_.db(), ("DELETE FROM " + impl_->tableQ).c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        st = c_.statusFromSqlite(rc);
+        c_.endWrite(false);
+        return st;
+    }
+    if (deleted != nullptr) *deleted = sqlite3_changes64(c_.db());
+    currentRow_ = 0;
+    reservedRow_ = 0;
+    impl_->anchor = Impl::Anchor::None;
+    return c_.endWrite(true);
 }
 
 Status Table::cancelReservation() {

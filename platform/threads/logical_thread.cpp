@@ -206,6 +206,9 @@ struct LThread {
     ctx::fiber back;     // the main stack, while this thread runs
     Clock::time_point lastResumed{};
     PerThreadStore store;
+    // runOnMainStack(): what to run on the main stack, and what it threw.
+    const std::function<void()>* mainCall = nullptr;
+    std::exception_ptr mainCallError;
 };
 
 void defaultUnexpected(ThreadNo t, const std::string& what) {
@@ -228,6 +231,10 @@ public:
     ThreadNo lastNumber = 0;
     PerThreadStore mainStore;
     bool passPosted = false;
+    // The thread whose runOnMainStack() call is running: it keeps the turn,
+    // so passes wait (passDeferred) until it has been resumed again.
+    ThreadNo exclusive = 0;
+    bool passDeferred = false;
     QObject* anchor = nullptr;
     UnexpectedErrorHandler unexpected;
     void (*beforeSwitch)() = nullptr;
@@ -273,6 +280,10 @@ public:
     // next pass, so Qt's own events get their turn in between.
     void runPass() {
         passPosted = false;
+        if (exclusive != 0) {
+            passDeferred = true;
+            return;
+        }
         if (current != 0) {  // someone ran the event loop inside a fiber
             requestPass();
             return;
@@ -290,8 +301,28 @@ public:
         t->lastResumed = Clock::now();
         current = n;
         t->self = std::move(t->self).resume();
+        // The thread asks for something to be run on the main stack and goes
+        // on at once afterwards, before anyone else.
+        while (t->mainCall != nullptr && t->state == State::Running) {
+            const std::function<void()>* call = t->mainCall;
+            t->mainCall = nullptr;
+            current = 0;
+            exclusive = n;
+            try {
+                (*call)();
+            } catch (...) {
+                t->mainCallError = std::current_exception();
+            }
+            exclusive = 0;
+            current = n;
+            t->self = std::move(t->self).resume();
+        }
         current = 0;
         if (t->state == State::Finished) threads.erase(n);  // the stack is already freed
+        if (passDeferred) {
+            passDeferred = false;
+            requestPass();
+        }
     }
 
     void createFiber(LThread* t) {
@@ -434,6 +465,23 @@ void maybeYield() {
         yieldNow();
 }
 
+void runOnMainStack(const std::function<void()>& fn) {
+    Scheduler& s = Scheduler::get();
+    LThread* t = s.onGuiThread() ? s.running() : nullptr;
+    if (t == nullptr) {
+        fn();
+        return;
+    }
+    // No before-switch hook: the thread keeps the turn, and its reads too.
+    t->mainCall = &fn;
+    t->back = std::move(t->back).resume();
+    if (t->mainCallError) {
+        std::exception_ptr e = t->mainCallError;
+        t->mainCallError = nullptr;
+        std::rethrow_exception(e);
+    }
+}
+
 void setBeforeSwitchHook(void (*hook)()) { Scheduler::get().beforeSwitch = hook; }
 
 void setMayYieldCheck(bool (*check)()) { Scheduler::get().mayYield = check; }
@@ -465,13 +513,13 @@ void* perThreadSlot(std::type_index type, void* (*make)(), void (*destroy)(void*
 
 void runUntilIdle() {
     Scheduler& s = Scheduler::get();
-    if (s.current != 0) throw std::logic_error("runUntilIdle() called on a logical thread");
+    if (s.current != 0 || s.exclusive != 0) throw std::logic_error("runUntilIdle() called on a logical thread");
     while (!s.runQueue.empty()) s.runPass();
 }
 
 bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     Scheduler& s = Scheduler::get();
-    if (s.current != 0) throw std::logic_error("runUntil() called on a logical thread");
+    if (s.current != 0 || s.exclusive != 0) throw std::logic_error("runUntil() called on a logical thread");
     const auto deadline = Clock::now() + limit;
     while (!done()) {
         if (Clock::now() >= deadline) return false;

@@ -52,6 +52,14 @@ void yieldNow();
 // agrees). Cheap to call often.
 void maybeYield();
 
+// Runs `fn` on the main stack and comes back, keeping the turn: no other
+// logical thread runs until this one waits or yields. For a thread that must
+// not give the turn away (it holds the database's write lock) but wants the
+// window system served meanwhile, so its windows repaint. `fn` must not wait
+// for a logical thread. On the main stack it simply calls `fn`. What `fn`
+// throws is thrown here.
+void runOnMainStack(const std::function<void()>& fn);
+
 // Runs on the current logical thread each time it gives the turn away
 // (suspend(), yieldNow(), maybeYield()), just before it does: the storage
 // lets go of its read statements there, so a thread that waits holds no

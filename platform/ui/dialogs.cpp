@@ -1,10 +1,13 @@
 #include "platform/ui/dialogs.h"
 
+#include "platform/types/locale_texts.h"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include <QCalendarWidget>
+#include <QToolButton>
 #include <QDialog>
 #include <QAbstractFileIconProvider>
 #include <QFileDialog>
@@ -175,6 +178,21 @@ bool choosePrinter(QPrinter& printer, const QString& cap, QWidget* parent) {
     return runDialog(d.get()) == QDialog::Accepted;
 }
 
+void useMonthNames(QCalendarWidget* cal) {
+    auto* button = cal->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    if (button == nullptr) return;
+    if (QMenu* menu = button->menu()) {
+        const QList<QAction*> months = menu->actions();
+        for (int i = 0; i < months.size() && i < 12; ++i)
+            months[i]->setText(QString::fromStdString(monthName(i + 1)));
+    }
+    auto show = [cal, button] { button->setText(QString::fromStdString(monthName(cal->monthShown()))); };
+    // Qt writes its own name on every change of page: ours goes after it.
+    QObject::connect(cal, &QCalendarWidget::currentPageChanged, button,
+                     [show](int, int) { QTimer::singleShot(0, show); });
+    show();
+}
+
 std::optional<QDate> pickDate(const QDate& start, const QString& title, QWidget* parent) {
     auto d = std::make_unique<QDialog>(defaultParent(parent));
     d->setWindowTitle(title);
@@ -191,6 +209,7 @@ std::optional<QDate> pickDate(const QDate& start, const QString& title, QWidget*
     for (Qt::DayOfWeek day : {Qt::Monday, Qt::Tuesday, Qt::Wednesday, Qt::Thursday, Qt::Friday})
         cal->setWeekdayTextFormat(day, plain);
     if (start.isValid()) cal->setSelectedDate(start);
+    useMonthNames(cal);
     auto* layout = new QVBoxLayout(d.get());
     layout->addWidget(cal);
     QDialog* raw = d.get();

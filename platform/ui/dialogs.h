@@ -16,6 +16,8 @@ class QDialog;
 class QPrinter;
 class QWidget;
 
+class QCalendarWidget;
+
 namespace tv::ui {
 
 // Captions of the message-box buttons, in the order Ok, Yes, No, Abort,
@@ -49,6 +51,8 @@ bool choosePrinter(QPrinter& printer, const QString& caption = QStringLiteral("C
 // The calendar "Elija una fecha": weekends in red, other days black, the week
 // starting on Sunday; a click on a day picks it.
 inline constexpr const char* kCalendarTitle = "Elija una fecha";
+// The calendar's month button and menu show the locale texts' month names.
+void useMonthNames(QCalendarWidget* cal);
 std::optional<QDate> pickDate(const QDate& start, const QString& title = QString::fromUtf8(kCalendarTitle),
                               QWidget* parent = nullptr);
 

@@ -1,5 +1,6 @@
 #include "platform/ui/resizer.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,11 @@ void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
         Control* c = window_.control(number);
         if (c != nullptr && c->widget() != nullptr && c->parent() == parent) items.emplace_back(c, r);
     }
+    // The lowest edge of the growing controls: what stands below all of
+    // them (the buttons under a list) follows the bottom edge.
+    int growingBottom = -1;
+    for (const auto& [c, r] : items)
+        if (grows(*c)) growingBottom = std::max(growingBottom, r.bottom());
     for (const auto& [c, r] : items) {
         const bool growing = grows(*c);
         int above = 0, columnCount = growing ? 1 : 0, left = 0, rowCount = growing ? 1 : 0;
@@ -73,7 +79,8 @@ void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
                 if (q.right() < r.left()) ++left;
             }
         }
-        const Share v = share(dh, above, columnCount, growing);
+        Share v = share(dh, above, columnCount, growing);
+        if (!v.inLine && growingBottom >= 0 && r.top() > growingBottom) v.move = dh;
         Share h = share(dw, left, rowCount, growing);
         // Nothing growing beside it: the button column in the right-hand
         // third follows the edge.

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -1144,6 +1145,14 @@ void waitUntil(const std::function<bool()>& done) {
         return;
     }
     while (!done()) threads::suspend();
+}
+
+void repaintWhileBusy(const std::function<void()>& update) {
+    threads::runOnMainStack([&] {
+        if (update) update();
+        if (QCoreApplication::instance() != nullptr)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
 }
 
 }  // namespace tv::ui

@@ -275,4 +275,10 @@ private:
 // it processes events instead. Never nests a Qt event loop in a fiber.
 void waitUntil(const std::function<bool()>& done);
 
+// Lets the windows repaint while the current logical thread keeps the turn
+// (it holds the database's write lock, so no other thread may run): `update`
+// runs on the main stack, then Qt serves everything but user input (paints,
+// exposes, resizes). User input waits until the thread waits again.
+void repaintWhileBusy(const std::function<void()>& update = {});
+
 }  // namespace tv::ui

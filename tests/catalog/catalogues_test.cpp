@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -370,6 +372,47 @@ TEST_F(CatalogueTest, AReadErrorIsReportedNotTakenForTheEndOfTheList) {
         storage::Connection other(dir.file("talvor.db"));
         ASSERT_TRUE(other.exec("ALTER TABLE gone RENAME TO " + data::storageDef(TableId::Marcas)->table).ok());
     }
+}
+
+// The frame's record buttons reflect the active window only: a list that
+// is not the active one never sets them, whatever it reloads.
+TEST_F(CatalogueTest, TheFramesRecordButtonsFollowTheActiveListOnly) {
+    seed(TableId::Marcas, "MAR:Marca", {"Acme", "Bosch"});
+    app::RegisterProcedure("Login", [] { app::globals().UserPermissions.fill(1); });
+    bool frameDone = false;
+    threads::start(
+        [&] {
+            app::Main();
+            frameDone = true;
+        },
+        0);
+    ASSERT_TRUE(runFor([] { return app::FrameWindow() != nullptr && app::FrameWindow()->isOpen(); }));
+    ui::Window& frame = *app::FrameWindow();
+    bool unitsDone = false;
+    const threads::ThreadNo units = threads::start(
+        [&] {
+            BrowseUnidades();  // empty: nothing to change
+            unitsDone = true;
+        },
+        512 * 1024);
+    ASSERT_TRUE(runFor([&] { return ui::Window::topOf(units) != nullptr && ui::Window::topOf(units)->isOpen(); }));
+    start(BrowseMarcas);
+    ASSERT_NE(list_, nullptr);
+    frame.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(list_->topWidget()));
+    list_->post({ui::EventKind::Accepted, 3006});  // the brands list, active, goes to its top
+    settle();
+    ASSERT_TRUE(runFor([&] { return !frame.at(3002).disabled(); })) << "the active list has rows to change";
+    // The units list, not active, reloads: the buttons stay the brands'.
+    ui::Window::topOf(units)->post({ui::EventKind::Accepted, 3006});
+    settle();
+    EXPECT_FALSE(frame.at(3002).disabled());
+    EXPECT_FALSE(frame.at(3003).disabled());
+    ui::Window::topOf(units)->post({ui::EventKind::CloseWindow, 0});
+    ASSERT_TRUE(runFor([&] { return unitsDone; }));
+    closeList();
+    frame.widget()->close();
+    ASSERT_TRUE(runFor([&] { return frameDone; }));
+    app::RegisterProcedure("Login", nullptr);
 }
 
 }  // namespace

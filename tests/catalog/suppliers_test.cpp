@@ -340,6 +340,105 @@ TEST_F(SuppliersTest, TheTabsOrderTheListAndTheirEntriesLocateIgnoringCase) {
 
 // A blank code is a key value: a second supplier without a code is refused
 // when it is saved (the reservation made for the form does not count).
+// No button covers another, at the designed size and maximised, and the
+// buttons stay below the rows when the list grows.
+TEST_F(SuppliersTest, TheListsButtonsNeverOverlapAndStayBelowTheRows) {
+    ProcRun& r = start(BrowseProveedores, kSelect);
+    ui::Window* w = openList(r);
+    ASSERT_NE(w, nullptr);
+    auto check = [w](const char* when) {
+        SCOPED_TRACE(when);
+        std::vector<ui::Control*> buttons;
+        for (ui::Control* c : w->controls())
+            if (c->kind() == ui::ControlKind::Button && !c->hidden()) buttons.push_back(c);
+        ASSERT_GE(buttons.size(), 8u);
+        const QRect list = w->at(app::kBrowseList).position();
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            EXPECT_GT(buttons[i]->position().top(), list.bottom()) << buttons[i]->name();
+            EXPECT_LE(buttons[i]->position().right(), w->widget()->width()) << buttons[i]->name();
+            for (std::size_t j = i + 1; j < buttons.size(); ++j)
+                EXPECT_FALSE(buttons[i]->position().intersects(buttons[j]->position()))
+                    << buttons[i]->name() << " " << buttons[j]->name();
+        }
+    };
+    check("designed");
+    w->widget()->resize(1200, 800);
+    w->post({EventKind::Resized, 0});
+    idle(r);
+    check("enlarged");
+    click(w, app::kBrowseClose);
+    ASSERT_TRUE(waitDone(r));
+}
+
+// The list's buttons and rows say in the status bar what their tips say;
+// the "Por Id" order has no locator (typing moves nothing) and the locator
+// entries of the other tabs keep the platform's colour.
+TEST_F(SuppliersTest, StatusTextsLocatorsAndTheirColours) {
+    seedTwo();
+    ProcRun& r = start(BrowseProveedores, 0);
+    ui::Window* w = openList(r);
+    ASSERT_NE(w, nullptr);
+    for (int c : {static_cast<int>(app::kBrowseList), static_cast<int>(app::kBrowseView), static_cast<int>(app::kBrowseInsert), static_cast<int>(app::kBrowseChange), static_cast<int>(app::kBrowseDelete),
+                  static_cast<int>(app::kBrowseClose), static_cast<int>(kFilter), static_cast<int>(kExcel)}) {
+        SCOPED_TRACE(w->at(c).name());
+        EXPECT_FALSE(w->at(c).tip().isEmpty());
+        EXPECT_EQ(w->at(c).statusText(), w->at(c).tip());
+    }
+    for (int e : {static_cast<int>(kLocateCode), static_cast<int>(kLocateName), static_cast<int>(kLocateTrade)})
+        EXPECT_EQ(w->at(e).background(), ui::kNoColor) << "a locator entry keeps the platform's colour";
+    QTableWidget* t = table(w);
+    t->setFocus();
+    t->setCurrentCell(0, 0);
+    settle();
+    QTest::keyClicks(t, QStringLiteral("2"));
+    idle(r);
+    EXPECT_EQ(t->currentRow(), 0) << "no locator on \"Por Id\"";
+    click(w, app::kBrowseClose);
+    ASSERT_TRUE(waitDone(r));
+}
+
+// The place lists offer no blank names and bring back, with Ctrl+H, the
+// place of the supplier last saved through the form on this thread.
+TEST_F(SuppliersTest, PlaceListsSkipBlankNamesAndAnswerCtrlH) {
+    put(TableId::Ciudades, {{{"CIU:Nombre", "Monterrey"}}, {{"CIU:Nombre", ""}}, {{"CIU:Nombre", "Saltillo"}}});
+    ProcRun& r = start(
+        [] {
+            for (const char* code : {"PRIMERO", "SEGUNDO"}) {
+                ASSERT_EQ(data::tables().gateway(TableId::Proveedores).PrepareNewRecord(), data::kDone);
+                threadState().callRequest = kInsert;
+                (void)code;
+                UpdateProveedores();
+            }
+        },
+        0);
+    ui::Window* f = waitTop(r, QStringLiteral("Altas"));
+    ASSERT_NE(f, nullptr);
+    auto* city = f->at(kCity).as<QComboBox>();
+    ASSERT_EQ(city->count(), 2);
+    EXPECT_EQ(city->itemText(0), QStringLiteral("Monterrey"));
+    EXPECT_EQ(city->itemText(1), QStringLiteral("Saltillo"));
+    type(f, kCode, QStringLiteral("PRIMERO"));
+    type(f, kCity, QStringLiteral("Salt"));
+    type(f, kName, QStringLiteral("Uno"));
+    click(f, kOk);
+    // The second form (it may take the first one's place in memory).
+    ASSERT_TRUE(runFor([&] {
+        ui::Window* t = r.top();
+        return t != nullptr && t->isOpen() && !t->hasEvents() && t->at(kCode).text().isEmpty();
+    }));
+    ui::Window* g = waitTop(r, QStringLiteral("Altas"));
+    ASSERT_NE(g, nullptr);
+    type(g, kCode, QStringLiteral("SEGUNDO"));
+    g->at(kCity).focus();
+    ASSERT_TRUE(runFor([&] { return g->at(kCity).hasFocus(); }));
+    QTest::keyClick(g->at(kCity).widget(), Qt::Key_H, Qt::ControlModifier);
+    idle(r);
+    EXPECT_EQ(g->at(kCity).text(), QStringLiteral("Saltillo"));
+    click(g, kOk);
+    ASSERT_TRUE(waitDone(r));
+    EXPECT_EQ(stored(TableId::Proveedores, "PVD:CIUDAD"), (std::vector<std::string>{"Saltillo", "Saltillo"}));
+}
+
 // The code is required and no longer than every table that names a
 // supplier holds (a purchase order keeps 10 characters): a blank code
 // beeps and keeps the form open, a longer one is refused with a message.

@@ -348,6 +348,9 @@ TEST_F(FormTest, ViewModeDisablesTheLookupAndTheToolbar) {
     ASSERT_TRUE(waitOpen());
     EXPECT_TRUE(ctl(kCombo).disabled());
     EXPECT_EQ(ctl(kCombo).text(), QStringLiteral("1 - Acme")) << "the look-up shows the stored code and its name";
+    // Its sub-forms answer 2 and open nothing.
+    EXPECT_EQ(live.state.form().CallSubProcedure(1, kInsert), kCancelled);
+    EXPECT_EQ(live.state.running.size(), 1u);
     for (int i : {1, 2, 3, 4}) EXPECT_TRUE(ctl(controlOf(i)).readOnly());
     EXPECT_FALSE(ctl(kOk).disabled());
     for (int b = form_toolbar::kFirst; b <= form_toolbar::kLast; ++b) EXPECT_TRUE(toolbar.at(b).disabled()) << b;

@@ -254,6 +254,48 @@ TEST_F(FrameTest, AChildThatStaysKeepsTheFrameOpen) {
     RegisterProcedure("BrowsePaises", nullptr);
 }
 
+// Windows of their own (a filter window, a form of the user list, the
+// find window) are asked too before the frame closes: one with unsaved
+// typing that stays keeps the frame open, and none is dropped silently.
+TEST_F(FrameTest, ClosingTheFrameAsksTheWindowsOutsideItToo) {
+    RegisterProcedure("Login", [] { globals().UserPermissions.fill(1); });
+    bool mayClose = false;
+    int asked = 0;
+    struct Stubborn : WindowController {
+        bool* mayClose;
+        int* asked;
+        Stubborn(ui::Window& w, bool* m, int* a) : WindowController("FiltroReporteExistencia", w), mayClose(m), asked(a) {}
+        int OnCloseRequest() override {
+            ++*asked;
+            if (*mayClose) return WindowController::OnCloseRequest();
+            return 0;  // as a window whose user answers No to "cancel?"
+        }
+    };
+    RegisterProcedure("FiltroReporteExistencia", [&] {
+        ui::Window lw(QString::fromUtf8("Impresión de existencias"), QSize(300, 200), ui::Window::Placement::Own);
+        Stubborn c(lw, &mayClose, &asked);
+        RunProcedure(c);
+    });
+    FrameRun f;
+    f.start();
+    f.action(-26)->trigger();
+    ASSERT_TRUE(runFor([&] {
+        for (ui::Window* w : ui::Window::openWindows())
+            if (w->caption() == QString::fromUtf8("Impresión de existencias") && w->isOpen()) return true;
+        return false;
+    }));
+    const int beeps = ui::beepCount();
+    f.w().widget()->close();
+    ASSERT_TRUE(runFor([&] { return ui::beepCount() == beeps + 1; })) << "the window stayed: a beep";
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(f.finished);
+    mayClose = true;
+    f.close();
+    EXPECT_TRUE(f.finished);
+    EXPECT_EQ(asked, 2);
+    RegisterProcedure("FiltroReporteExistencia", nullptr);
+}
+
 struct RecordingOpener : ui::DesktopOpener {
     std::vector<QString> opened;
     bool open(const QString& what) override {

@@ -1,5 +1,8 @@
 #include "app/login/login.h"
 
+#include "app/frame/main_frame.h"
+#include "app/frame/procedures.h"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -266,6 +269,26 @@ TEST_F(LoginTest, AChangedPasswordCanBeTypedIntoTheWindow) {
     EXPECT_EQ(globals().EMPRESA, company());
 }
 
+// Presses "&Aceptar" in the pre-filled login window and waits for the
+// message box that follows (nullptr when none came).
+QMessageBox* acceptLoginAndWaitForMessage() {
+    ui::Window* w = nullptr;
+    if (!runFor([&] {
+            for (ui::Window* o : ui::Window::openWindows())
+                if (o->caption() == QStringLiteral("Acceso")) w = o;
+            return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
+        }))
+        return nullptr;
+    QTest::mouseClick(w->at(7).widget(), Qt::LeftButton);
+    QMessageBox* box = nullptr;
+    runFor([&] {
+        for (QWidget* d : ui::openDialogs())
+            if (auto* mb = qobject_cast<QMessageBox*>(d)) box = mb;
+        return box != nullptr;
+    });
+    return box;
+}
+
 TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
     onThread([] { addUser("kvz", HashPassword("KVZ"), {1}); });
     ui::QtMessagePresenter presenter;
@@ -277,19 +300,8 @@ TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
         Login();
         done = true;
     }, 0);
-    ui::Window* w = nullptr;
-    ASSERT_TRUE(runFor([&] {
-        for (ui::Window* o : ui::Window::openWindows())
-            if (o->caption() == QStringLiteral("Acceso")) w = o;
-        return w != nullptr && w->at(4).text() == QStringLiteral("kvz");
-    }));
-    QTest::mouseClick(w->at(7).widget(), Qt::LeftButton);
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(runFor([&] {
-        for (QWidget* d : ui::openDialogs())
-            if (auto* mb = qobject_cast<QMessageBox*>(d)) box = mb;
-        return box != nullptr;
-    }));
+    QMessageBox* box = acceptLoginAndWaitForMessage();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("Acceso negado"));
     EXPECT_FALSE(ended);
     QTest::keyClick(box, Qt::Key_Return);
@@ -297,6 +309,31 @@ TEST_F(LoginTest, AWrongPasswordSaysAccesoNegadoAndEndsTheProgram) {
     EXPECT_EQ(globals().UserPermissions[1], 0);
     ASSERT_TRUE(runFor([&] { return done; }));
     SetAccessDeniedHandler(nullptr);
+    ErrorReporter::instance().setPresenter(nullptr);
+}
+
+// "Acceso negado" ends the run the ordinary way: the frame closes by
+// itself after the message and Main returns (the stop steps then run and
+// the exit code is 0); nothing ends the process from inside the login.
+TEST_F(LoginTest, AccesoNegadoEndsTheRunThroughTheFramesOrdinaryEnd) {
+    onThread([] { addUser("kvz", HashPassword("KVZ"), {1}); });
+    ui::QtMessagePresenter presenter;
+    ErrorReporter::instance().setPresenter(&presenter);
+    ResetAccessDenied();
+    RegisterProcedure("Login", Login);
+    bool done = false;
+    threads::start([&] {
+        Main();
+        done = true;
+    }, 0);
+    QMessageBox* box = acceptLoginAndWaitForMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Acceso negado"));
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(runFor([&] { return done; })) << "the frame closed and Main returned";
+    EXPECT_TRUE(AccessDenied());
+    EXPECT_EQ(globals().UserPermissions[1], 0);
+    ResetAccessDenied();
     ErrorReporter::instance().setPresenter(nullptr);
 }
 

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTabWidget>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/fiber_helpers.h"
@@ -504,6 +506,29 @@ TEST_F(WindowControllerTest, AWindowOpenedLargerIsLaidOutAtOnce) {
     };
     ASSERT_TRUE(p.startAndWaitOpen());
     EXPECT_EQ(p.window->at(40).position().x(), 330);
+    p.closeBox();
+    ASSERT_TRUE(p.waitFinished());
+}
+
+// A tab switch takes the highlight from a control that no longer shows
+// (to the control that has the focus now, when it qualifies).
+TEST_F(WindowControllerTest, TheHighlightFollowsATabSwitch) {
+    Proc p{"UpdateAlmacenes"};
+    p.prepare = [](ui::Window& w, WindowController&) {
+        w.add({ControlKind::Sheet, 60, "?SHEET", "", QRect(10, 120, 280, 70)});
+        w.add({ControlKind::Tab, 61, "?TABA", "A", {}, 60});
+        w.add({ControlKind::Tab, 62, "?TABB", "B", {}, 60});
+        w.add({ControlKind::Entry, 63, "?ONA", "", QRect(10, 10, 100, 22), 61});
+    };
+    ASSERT_TRUE(p.startAndWaitOpen());
+    ui::Window& w = *p.window;
+    WindowController& c = *p.controller;
+    activate(w);
+    w.at(63).focus();
+    ASSERT_TRUE(runFor([&] { return c.Highlight.HighlightedControl == 63; }));
+    w.at(60).as<QTabWidget>()->setCurrentIndex(1);
+    ASSERT_TRUE(runFor([&] { return c.Highlight.HighlightedControl != 63 && !w.hasEvents(); }));
+    EXPECT_TRUE(c.Highlight.HighlightedControl == 0 || !w.at(c.Highlight.HighlightedControl).hidden());
     p.closeBox();
     ASSERT_TRUE(p.waitFinished());
 }

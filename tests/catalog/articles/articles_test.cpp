@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -700,6 +701,38 @@ TEST_F(ArticleListTest, ReturnInALocatorEntryLocatesFromTheFirstPress) {
         EXPECT_EQ(selected(w, 1), k.selected);
         EXPECT_TRUE(w->at(k.entry).hasFocus()) << "the entry keeps the focus for the next search";
     }
+    click(w, app::kBrowseClose);
+    ASSERT_TRUE(waitDone(r));
+}
+
+// "&Elegir" stands on the first tab; the columns are wide enough for their
+// heading and what their picture shows; letters typed into the number
+// locator are refused once and cleared.
+TEST_F(ArticleListTest, ElegirOnTheFirstTabColumnsThatFitAndARefusedLocatorIsCleared) {
+    seed({7, "Taladro", "7501234567890"});
+    ProcRun& r = start(BrowseArticulo, 0);
+    ui::Window* w = openList(r);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->at(app::kBrowseSelect).parent(), app::kBrowseFirstTab);
+    EXPECT_EQ(w->at(app::kBrowseSelect).statusText(), QStringLiteral("Elegir producto"));
+    QTableWidget* t = w->at(app::kBrowseList).as<QTableWidget>();
+    ASSERT_NE(t, nullptr);
+    for (int c = 0; c < t->columnCount(); ++c) {
+        const QString head = t->horizontalHeaderItem(c)->text();
+        EXPECT_GE(t->columnWidth(c), t->horizontalHeader()->fontMetrics().horizontalAdvance(head))
+            << head.toStdString();
+        if (t->item(0, c) != nullptr)
+            EXPECT_GE(t->columnWidth(c), t->fontMetrics().horizontalAdvance(t->item(0, c)->text().trimmed()))
+                << head.toStdString();
+    }
+    type(w, al::kLocateNoArt, QStringLiteral("abc"));
+    QTest::keyClick(w->at(al::kLocateNoArt).widget(), Qt::Key_Return);
+    idle(r);
+    EXPECT_EQ(presenter.count(), 1u);
+    EXPECT_TRUE(w->at(al::kLocateNoArt).text().isEmpty()) << "the refused text is cleared";
+    QTest::keyClick(w->at(al::kLocateNoArt).widget(), Qt::Key_Return);
+    idle(r);
+    EXPECT_EQ(presenter.count(), 1u) << "the message does not come back";
     click(w, app::kBrowseClose);
     ASSERT_TRUE(waitDone(r));
 }

@@ -350,6 +350,36 @@ TEST_F(Storage, ChangeAfterAnotherStationChangedIsRefused) {
     EXPECT_EQ(tb.deleteCurrent().code, kRecordNotAvailable);
 }
 
+TEST_F(Storage, UpdatingSomeFieldsLeavesTheOthersAsStoredUnderTheSameWatch) {
+    Connection a(db), b(db);
+    Table ta(a, def), tb(b, def);
+    add(ta, 1, "original", "C-1");
+    Record ra = rec(1), rb = rec(1);
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, ra).ok());
+    ASSERT_TRUE(tb.readByKey(kKeyNoArt, rb).ok());
+    // Only the amount is written: the name changed in the buffer is not.
+    ra.setRaw(kMonto, 12345);
+    ra.setText(kNombre, "no se escribe");
+    ASSERT_TRUE(ta.update(ra, {kMonto}).ok());
+    Record check = rec(1);
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, check).ok());
+    EXPECT_EQ(check.raw(kMonto), 12345);
+    EXPECT_EQ(rtrim(check.text(kNombre)), "original");
+    EXPECT_EQ(namesInOrder(ta, kKeyNombre), std::vector<std::string>{"original"});
+    // It is a change like any other for the other station's watch.
+    rb.setRaw(kMonto, 1);
+    EXPECT_EQ(tb.update(rb, {kMonto}).code, kRecordChanged);
+    EXPECT_EQ(rb.raw(kMonto), 12345);
+    rb.setText(kCodigo, "C-2");
+    rb.setRaw(kMonto, 2);
+    ASSERT_TRUE(tb.update(rb, {kCodigo, kMonto}).ok());
+    ASSERT_TRUE(ta.readByKey(kKeyNoArt, check).ok());
+    EXPECT_EQ(rtrim(check.text(kCodigo)), "C-2");
+    EXPECT_EQ(check.raw(kMonto), 2);
+    // A field that is not in the record is refused.
+    EXPECT_EQ(ta.update(check, {kNotas + 1}).code, kUnsupported);
+}
+
 TEST_F(Storage, AliasHasItsOwnPosition) {
     Connection c(db);
     auto aliasDef = pruebaDef("ALI");  // same table, other labels
@@ -403,6 +433,54 @@ TEST_F(Storage, ReservationsFromTwoConnections) {
     int64_t n = 0;
     ASSERT_TRUE(ta.count(n).ok());
     EXPECT_EQ(n, 3);
+}
+
+TEST_F(Storage, ReservationsOfOtherStationsAreToldApartWhenRead) {
+    Connection a(db), b(db);
+    Table ta(a, def), tb(b, def);
+    add(ta, 0, "guardado");
+    Record held = rec();
+    ASSERT_TRUE(tb.reserve(held).ok());
+    EXPECT_TRUE(tb.currentPending());
+    Record r = rec();
+    std::vector<bool> pending;
+    ta.setOrder(Table::kRecordOrder);
+    while (ta.next(r).ok()) pending.push_back(ta.currentPending());
+    EXPECT_EQ(pending, (std::vector<bool>{false, true}));
+    ASSERT_TRUE(ta.readByRow(2, r).ok());
+    EXPECT_TRUE(ta.currentPending());
+    held.setText(kNombre, "completo");
+    ASSERT_TRUE(tb.completeReservation(held).ok());
+    EXPECT_FALSE(tb.currentPending());
+    ASSERT_TRUE(ta.readByRow(2, r).ok());
+    EXPECT_FALSE(ta.currentPending());
+}
+
+TEST_F(Storage, DeleteAllEmptiesTheTableAndNumberingGoesOn) {
+    Connection c(db);
+    Table t(c, def);
+    for (int i = 0; i < 5; ++i) add(t, i + 1, "r" + std::to_string(i));
+    {
+        // Inside a unit: undone with it.
+        Transaction tx(c);
+        int64_t gone = 0;
+        ASSERT_TRUE(t.deleteAll(&gone).ok());
+        EXPECT_EQ(gone, 5);
+        tx.rollback();
+    }
+    int64_t n = 0;
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 5);
+    Record r = rec();
+    ASSERT_TRUE(t.next(r).ok());
+    int64_t gone = 0;
+    ASSERT_TRUE(t.deleteAll(&gone).ok());
+    EXPECT_EQ(gone, 5);
+    ASSERT_TRUE(t.count(n).ok());
+    EXPECT_EQ(n, 0);
+    EXPECT_FALSE(t.hasCurrent());
+    EXPECT_EQ(t.next(r).code, kRecordNotAvailable);
+    EXPECT_EQ(add(t, 1, "nuevo"), 6) << "numbers are not given again";
 }
 
 TEST_F(Storage, TransactionsNestAndRollBack) {

@@ -223,6 +223,41 @@ TEST(LogicalThreads, MaybeYieldLetsOthersRunDuringALongLoop) {
     EXPECT_GT(calls, 1);
 }
 
+TEST(LogicalThreads, RunOnMainStackServesQtButKeepsTheTurn) {
+    bool otherRan = false;
+    bool otherRanDuringCall = true;
+    bool otherRanBeforeReturn = true;
+    bool timerFired = false;
+    ThreadNo onMain = -1;
+    std::string thrown;
+    start([&] {
+        // Another thread becomes runnable, and Qt has work of its own.
+        start([&] { otherRan = true; }, 0);
+        QTimer::singleShot(0, [&] { timerFired = true; });
+        runOnMainStack([&] {
+            onMain = current();
+            for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+            otherRanDuringCall = otherRan;
+        });
+        otherRanBeforeReturn = otherRan;
+        try {
+            runOnMainStack([] { throw std::runtime_error("desde la pila principal"); });
+        } catch (const std::runtime_error& e) {
+            thrown = e.what();
+        }
+    }, 0);
+    ASSERT_TRUE(runFor([&] { return aliveCount() == 0; }));
+    EXPECT_EQ(onMain, 0);
+    EXPECT_TRUE(timerFired) << "Qt's own events are served meanwhile";
+    EXPECT_FALSE(otherRanDuringCall);
+    EXPECT_FALSE(otherRanBeforeReturn) << "the caller keeps the turn";
+    EXPECT_TRUE(otherRan) << "the deferred turn is given once the caller yields";
+    EXPECT_EQ(thrown, "desde la pila principal");
+    bool direct = false;
+    runOnMainStack([&] { direct = true; });  // on the main stack: a plain call
+    EXPECT_TRUE(direct);
+}
+
 // Uses about `depth` times 64 KB of stack.
 __attribute__((noinline)) int deep(int depth) {
     volatile char block[64 * 1024];

@@ -1,4 +1,5 @@
 #include "platform/types/date.h"
+#include "platform/types/locale_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,29 @@ TEST(Date, WeekdayAndToday) {
     long t = today();
     EXPECT_GT(t, dateFromYmd(2020, 1, 1));
     EXPECT_TRUE(ymdFromDate(t));
+}
+
+}  // namespace
+}  // namespace tv
+
+namespace tv {
+namespace {
+
+// The frame's texts for months and the time of day, taken whole or not at
+// all.
+TEST(LocaleTexts, MonthNamesAndTimeOfDayMarkers) {
+    ASSERT_TRUE(setLocaleTexts("Enero,Febrero,Marzo,Abril,Mayo,Junio,Julio,Agosto,Septiembre,Octubre,Noviembre,Diciembre",
+                               "Ene,Feb,Mar,Abr,May,Jun,Jul,Ago,Sep,Oct,Nov,Dic", "a.m.,p.m."));
+    EXPECT_EQ(monthName(1), "Enero");
+    EXPECT_EQ(monthName(12), "Diciembre");
+    EXPECT_EQ(shortMonthName(8), "Ago");
+    EXPECT_EQ(monthName(13), "");
+    EXPECT_EQ(formatTimeOfDay(0, 5), "12:05 a.m.");
+    EXPECT_EQ(formatTimeOfDay(12, 0), "12:00 p.m.");
+    EXPECT_EQ(formatTimeOfDay(15, 30), "3:30 p.m.");
+    EXPECT_FALSE(setLocaleTexts("Uno,Dos", "Ene,Feb,Mar,Abr,May,Jun,Jul,Ago,Sep,Oct,Nov,Dic", "am"));
+    EXPECT_EQ(monthName(2), "Febrero") << "a short list changes nothing";
+    EXPECT_EQ(formatTimeOfDay(9, 0), "9:00 a.m.");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QToolButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -652,6 +653,15 @@ TEST(Dialogs, CalendarPicksADayWithoutANestedLoop) {
     EXPECT_EQ(cal->weekdayTextFormat(Qt::Sunday).foreground().color(), QColor(255, 0, 0));
     EXPECT_EQ(cal->weekdayTextFormat(Qt::Saturday).foreground().color(), QColor(255, 0, 0));
     EXPECT_EQ(cal->weekdayTextFormat(Qt::Monday).foreground().color(), QColor(0, 0, 0));
+    // The month names are the program's ("Marzo", not Qt's "marzo"), also
+    // after a change of page, and in the month menu.
+    auto* month = cal->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text(), QStringLiteral("Marzo"));
+    cal->setCurrentPage(2024, 8);
+    ASSERT_TRUE(runFor([&] { return month->text() == QStringLiteral("Agosto"); })) << month->text().toStdString();
+    ASSERT_NE(month->menu(), nullptr);
+    EXPECT_EQ(month->menu()->actions().value(0)->text(), QStringLiteral("Enero"));
     cal->setSelectedDate(QDate(2024, 3, 20));
     emit cal->activated(QDate(2024, 3, 20));
     ASSERT_TRUE(runFor([&] { return done; }));
@@ -986,7 +996,8 @@ TEST(Resizer, DesignedSizeIsTheSmallestAndListsGrow) {
     r.apply();
     EXPECT_EQ(w.at(1).widget()->geometry(), QRect(5, 5, 300, 210));
     EXPECT_EQ(w.at(2).widget()->geometry(), QRect(320, 5, 70, 26));
-    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 230, 100, 22));  // below the list: moves with it
+    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 230, 100, 22)) << "below the list: it follows the bottom";
+    EXPECT_GT(w.at(3).widget()->geometry().top(), w.at(1).widget()->geometry().bottom());
     w.close();
 }
 

@@ -1,0 +1,210 @@
+#pragma once
+// A scratch database with the rows a closing works on, stored directly
+// through the table layer, and a dump of the stored tables to compare
+// states byte for byte.
+#include <sqlite3.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "data/thread_table_set.h"
+#include "data/transaction.h"
+#include "platform/types/date.h"
+#include "platform/types/decimal.h"
+#include "tests/data/data_fixture.h"
+
+namespace tv::reports::test {
+
+using data::TableId;
+using data::ThreadTableSet;
+
+// "150.50" as a field's raw value with two places, and as a value to store.
+inline long long cents(const char* text) { return Decimal::parse(text).value().toScaled(2); }
+inline Value dec(const char* text) { return Value(Decimal::parse(text).value()); }
+
+// Rows of a database, stored through one table set.
+class Seeder {
+public:
+    explicit Seeder(ThreadTableSet& set) : set_(set) {}
+
+    void article(long long noArt, const char* entradas, const char* salidas, const char* costo = "0",
+                 const char* anterior = "0", const char* pedido = "0", const char* recibido = "0") {
+        put(TableId::Articulo, {{"ART:NoArt", noArt},
+                                {"ART:Descripcion", "Artículo " + std::to_string(noArt)},
+                                {"ART:CodigoBarras", "75010" + std::to_string(noArt)},
+                                {"ART:Entradas", dec(entradas)},
+                                {"ART:Salidas", dec(salidas)},
+                                {"ART:COSTOPROMEDIO", dec(costo)},
+                                {"ART:ExistenciaAnterior", dec(anterior)},
+                                {"ART:Pedido", dec(pedido)},
+                                {"ART:Recibido", dec(recibido)},
+                                {"ART:StockMinimo", dec("3.00")},
+                                {"ART:Notas", std::string("nota de ") + std::to_string(noArt)}});
+    }
+    void ledgerRow(long long article, const std::string& documento, const char* entrada, const char* salida,
+                   const char* costo = "12.34") {
+        put(TableId::Kardex, {{"KAR:ARTICULO", article},
+                              {"KAR:Fecha", dateFromYmd(2025, 3, 14)},
+                              {"KAR:Documento", documento},
+                              {"KAR:Concepto", "COMPRA"},
+                              {"KAR:Entrada", dec(entrada)},
+                              {"KAR:Salida", dec(salida)},
+                              {"KAR:COSTOUNITARIO", dec(costo)},
+                              {"KAR:COSTOPROMEDIO", dec(costo)}});
+    }
+    // A receipt with `lines` lines and, with a supplier, its price rows.
+    void receipt(long long folio, int lines, const std::string& proveedor = "PROV1") {
+        put(TableId::Entradas, {{"ENT:Folio", folio}, {"ENT:TIPO", 1LL}, {"ENT:Fecha", dateFromYmd(2025, 3, 14)},
+                                {"ENT:PROVEEDOR", proveedor}, {"ENT:Referencia", "FAC-" + std::to_string(folio)}});
+        for (int i = 0; i < lines; ++i) {
+            put(TableId::DetEntradas, {{"DEN:ENTRADA", folio},
+                                       {"DEN:CodigoArticulo", static_cast<long long>(i + 1)},
+                                       {"DEN:Cantidad", dec("2.50")},
+                                       {"DEN:CostoUnitario", dec("10.00")}});
+            if (!proveedor.empty())
+                put(TableId::PreProv, {{"PPV:Articulo", static_cast<long long>(i + 1)},
+                                       {"PPV:PROVEEDOR", proveedor},
+                                       {"PPV:Entrada", folio},
+                                       {"PPV:Precio", dec("10.00")}});
+        }
+    }
+    void issue(long long folio, int lines) {
+        put(TableId::Salidas, {{"SAL:Folio", folio}, {"SAL:TIPO", 1LL}, {"SAL:Fecha", dateFromYmd(2025, 3, 15)},
+                               {"SAL:RECIBE", 3LL}});
+        for (int i = 0; i < lines; ++i)
+            put(TableId::DetSalidas, {{"DES:SALIDA", folio},
+                                      {"DES:CodigoArticulo", static_cast<long long>(i + 1)},
+                                      {"DES:Cantidad", dec("1.25")}});
+    }
+    // An order and its lines, each {ordered, received}.
+    void order(long long folio, long long percent, const std::vector<std::pair<const char*, const char*>>& lines) {
+        put(TableId::Ordenes, {{"ORD:Folio", folio}, {"ORD:PorcSurtido", percent}, {"ORD:Proveedor", "PROV1"},
+                               {"ORD:Prioridad", "ALTA"}, {"ORD:Nota", "orden " + std::to_string(folio)}});
+        long long article = 0;
+        for (const auto& [ordered, received] : lines)
+            put(TableId::DetOrdenes, {{"DOR:ORDEN", folio},
+                                      {"DOR:Articulo", ++article},
+                                      {"DOR:Cantidad", dec(ordered)},
+                                      {"DOR:Recibido", dec(received)}});
+    }
+    // What the closing must leave alone.
+    void untouched() {
+        put(TableId::Folios, {{"FOL:ENTRADAS", 501LL}, {"FOL:SALIDAS", 302LL}, {"FOL:ORDENCOMPRA", 77LL}});
+        put(TableId::Fisico, {{"FIS:Fecha", dateFromYmd(2025, 3, 1)}, {"FIS:Descripcion", "Conteo de marzo"}});
+        put(TableId::DetFisico, {{"DFI:INVENTARIO", 1LL}, {"DFI:CodigoArticulo", 1LL}, {"DFI:Existencia", dec("9.00")}});
+        put(TableId::Temporden, {{"TOR:Articulo", 2LL}, {"TOR:Cantidad", dec("4.00")}});
+        put(TableId::Marcas, {{"MAR:Marca", "Acme"}});
+        put(TableId::Proveedores, {{"PVD:Codigo", "PROV1"}, {"PVD:Nombre", "Proveedor Uno"}});
+    }
+
+    using Row = std::vector<std::pair<std::string, Value>>;
+    void put(TableId t, const Row& row) {
+        data::TableGateway& g = set_.gateway(t);
+        g.BUFFER.clear();
+        for (const auto& [field, value] : row) g.BUFFER.set(data::decl(t).fieldIndex(field), value);
+        ASSERT_EQ(g.InsertRecord(), data::kDone) << data::decl(t).label;
+    }
+
+private:
+    ThreadTableSet& set_;
+};
+
+// Creates every table that does not exist yet, as the program's first run
+// does (a unit of work makes them all before it begins).
+inline void createEveryTable(ThreadTableSet& set) {
+    for (int t = 0; t < data::kTableCount; ++t)
+        ASSERT_EQ(set.gateway(static_cast<TableId>(t)).UseOnDemand(), data::kDone);
+}
+
+// Every stored table of a database file, row by row in record order, as
+// text. Columns named in `skip` (e.g. "tv_version": the watch's stamps
+// differ between two runs of the same work) are left out.
+inline std::string dumpDatabase(sqlite3* db, const std::vector<std::string>& skip = {},
+                                const std::vector<std::string>& only = {}) {
+    std::string out;
+    std::vector<std::string> tables;
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name",
+                       -1, &s, nullptr);
+    while (sqlite3_step(s) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    for (const std::string& t : tables) {
+        if (!only.empty() && std::find(only.begin(), only.end(), t) == only.end()) continue;
+        const std::string order = t == "tv_autonumber" ? "tbl, col" : "tv_row";
+        if (sqlite3_prepare_v2(db, ("SELECT * FROM \"" + t + "\" ORDER BY " + order).c_str(), -1, &s, nullptr) !=
+            SQLITE_OK) {
+            out += "!" + t + ": " + sqlite3_errmsg(db) + "\n";
+            continue;
+        }
+        out += "[" + t + "]\n";
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(s); ++c) {
+                const std::string name = sqlite3_column_name(s, c);
+                bool skipped = false;
+                for (const std::string& k : skip) skipped = skipped || sqlite3_stricmp(k.c_str(), name.c_str()) == 0;
+                if (skipped) continue;
+                const unsigned char* v = sqlite3_column_text(s, c);
+                out += name + "=" + std::to_string(sqlite3_column_type(s, c)) + ":" +
+                       (v != nullptr ? reinterpret_cast<const char*>(v) : "") + "|";
+            }
+            out += "\n";
+        }
+        sqlite3_finalize(s);
+    }
+    return out;
+}
+
+// A test database in a scratch folder with its own table set; messages are
+// recorded with the transaction depth at which they were shown.
+class ClosingTest : public data::test::DataTest {
+protected:
+    std::string dump(const std::vector<std::string>& skip = {}, const std::vector<std::string>& only = {}) {
+        return dumpDatabase(conn->db(), skip, only);
+    }
+    // Stores the rows `fill` puts in one unit (thousands of rows stay quick).
+    // Every table exists afterwards, as it does once the program has run.
+    template <class F>
+    void seed(F fill) {
+        Seeder s(*set);
+        data::DataTransaction tx(*set);
+        ASSERT_TRUE(tx.ok());
+        fill(s);
+        ASSERT_TRUE(tx.commit());
+        createEveryTable(*set);
+    }
+    long long field(TableId t, const char* name) { return set->buffer(t).raw(data::decl(t).fieldIndex(name)); }
+    std::string textOf(TableId t, const char* name) { return text(t, name); }
+    // Reads the article by number into the Articulo buffer.
+    bool readArticle(long long noArt) {
+        Record& a = set->Articulo();
+        a.clear();
+        a.setRaw(data::decl(TableId::Articulo).fieldIndex("ART:NoArt"), noArt);
+        return set->ArticuloTableGateway().ReadByKey("ART:KeyNoArt") == data::kDone;
+    }
+    // The ledger rows, in record order, as text: article, date, document,
+    // concept, reference (blanks at their end cut), in, out, stock, unit
+    // cost, average cost.
+    std::vector<std::string> ledger() {
+        std::vector<std::string> out;
+        data::TableGateway& g = set->KardexTableGateway();
+        Record& k = g.BUFFER;
+        g.SetPositionToStart();
+        while (g.ReadNext() == data::kDone) {
+            auto dec = [&](const char* f) { return k.number(data::decl(TableId::Kardex).fieldIndex(f)).toFixed(2); };
+            out.push_back(std::to_string(field(TableId::Kardex, "KAR:ARTICULO")) + " " +
+                          std::to_string(field(TableId::Kardex, "KAR:Fecha")) + " [" + text(TableId::Kardex, "KAR:Documento") +
+                          "] [" + text(TableId::Kardex, "KAR:Concepto") + "] [" +
+                          text(TableId::Kardex, "KAR:Referencia") + "] " + dec("KAR:Entrada") +
+                          " " + dec("KAR:Salida") + " " + dec("KAR:Existencia") + " " + dec("KAR:COSTOUNITARIO") + " " +
+                          dec("KAR:COSTOPROMEDIO"));
+        }
+        return out;
+    }
+    int64_t count(TableId t) { return set->gateway(t).RecordCount(); }
+};
+
+}  // namespace tv::reports::test
