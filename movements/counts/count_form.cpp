@@ -100,8 +100,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateFisico() {
-    ui::Window w(QString::fromUtf8("Inventario físico"), QSize(860, 440), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 852, 392)});
+    ui::Window w(QString::fromUtf8("Inventario físico"), QSize(900, 440), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 892, 392)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos"), {}, kSheet});
     const auto prompt = [&w](int n, const char* name, const char* text, QRect r) {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
@@ -115,7 +115,7 @@ void UpdateFisico() {
         "Descripción del inventario físico");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Artículos del inventario:"),
            QRect(8, 68, 200, 18), kTab});
-    SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 88, 828, 220), kTab}),
+    SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 88, 868, 220), kTab}),
                     "Productos del inventario");
     for (const ButtonDecl& b :
          {ButtonDecl{kLineInsert, "?INSERT", "&Agregar", "Agregar artículo al inventario", "WAINSERT.ICO",
@@ -125,7 +125,7 @@ void UpdateFisico() {
           ButtonDecl{kLineDelete, "?DELETE", "&Borrar", "Eliminar articulo del inventario", "WADELETE.ICO",
                      QRect(184, 314, 84, 28), kTab}})
         AddButton(w, b);
-    app::AddOkCancel(w, kOk, kCancel, QRect(676, 404, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(716, 404, 86, 28));
 
     CountForm form(w);
     form.SetOkCancel(kOk, kCancel);

@@ -79,8 +79,8 @@ app::BrowseListSetup CountLinesSetup(int listControl, const char* format) {
 }
 
 void BrowseFisico() {
-    ui::Window w(QString::fromUtf8("Inventarios físicos"), QSize(840, 520), ui::Window::Placement::FrameChild);
-    SetTipAndStatus(w.add({ControlKind::List, kCountsList, "?BROWSE:1", {}, QRect(8, 8, 824, 150)}),
+    ui::Window w(QString::fromUtf8("Inventarios físicos"), QSize(880, 520), ui::Window::Placement::FrameChild);
+    SetTipAndStatus(w.add({ControlKind::List, kCountsList, "?BROWSE:1", {}, QRect(8, 8, 864, 150)}),
                     "Inventarios registrados");
     for (const ButtonDecl& b :
          {ButtonDecl{kView, "?VIEW:2", "&Ver", "Consultar registro", "WAView.ico", QRect(8, 164, 84, 28)},
@@ -90,13 +90,13 @@ void BrowseFisico() {
           ButtonDecl{kPrint, "?PRINT", "Im&primir", "Imprimir inventario físico", "WAPrint.ico",
                      QRect(360, 164, 84, 28)}})
         AddButton(w, b);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 198, 832, 280)});
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 198, 872, 280)});
     w.add({ControlKind::Tab, kTab, "?TAB:2", QStringLiteral("Por fecha"), {}, kSheet});
     AddButton(w, {kAdjust, "?BUTTON7", "Ac&tualizar el inventario",
                   "Actualizar el inventario de acuerdo al inventario físico", nullptr, QRect(6, 6, 200, 28), kTab});
-    SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?LIST", {}, QRect(6, 40, 814, 200), kTab}),
+    SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?LIST", {}, QRect(6, 40, 854, 200), kTab}),
         "Productos del inventario físico");
-    AddButton(w, {kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", QRect(748, 486, 84, 28)});
+    AddButton(w, {kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", QRect(788, 486, 84, 28)});
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),
            QRect(8, 492, 80, 18)});
 

@@ -132,6 +132,7 @@ TEST_F(CountUi, ACountEnteredThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
     EXPECT_EQ(cells(grid(f, F::kLines), 2), (std::vector<std::string>{"PIEZA", "CAJA"}));
     EXPECT_EQ(cells(grid(f, F::kLines), 4), (std::vector<std::string>{"12.50", "3.00"}));
+    EXPECT_FALSE(grid(f, F::kLines)->horizontalScrollBar()->isVisible());  // every column fits
     click(f, F::kOk);
     backTo(list_);
     EXPECT_TRUE(presenter.empty()) << presenter.last().text;
@@ -274,7 +275,11 @@ TEST_F(CountUi, TheAdjustmentRunFromTheListWithItsProgressWindow) {
 // Maximised, both lists grow and nothing overlaps: the buttons under the
 // counts and "Cerrar" move down with them.
 TEST_F(CountUi, TheListWindowGrowsWithoutOverlaps) {
+    store({.id = 1, .lines = {{10, D(123456)}}});
     start(BrowseFisico);
+    // At its designed size every column fits: no scrolling sideways.
+    ASSERT_EQ(grid(list_, L::kLinesList)->rowCount(), 1);
+    EXPECT_FALSE(grid(list_, L::kLinesList)->horizontalScrollBar()->isVisible());
     const QRect linesBefore = list_->at(L::kLinesList).widget()->geometry();
     list_->widget()->resize(list_->widget()->size() + QSize(300, 240));
     settle();
