@@ -20,6 +20,7 @@
 #include <QTabWidget>
 
 #include "app/browse/browse_controller.h"
+#include "bench/bench_folder.h"
 #include "data/tables.h"
 #include "data/thread_table_set.h"
 #include "platform/errors/error_reporter.h"
@@ -35,20 +36,8 @@ namespace fs = std::filesystem;
 
 const char* kWords[] = {"Tornillos", "Tuercas", "Arandelas", "Cañones", "Brocas", "Llaves", "Motores", "Pinzas"};
 
-struct Folder {
-    fs::path path;
-    Folder() {
-        char tmpl[] = "/tmp/tv_browse_bench_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
-
-Folder& folder() {
-    static Folder f;
+bench::Folder& folder() {
+    static bench::Folder f("browse_bench");
     return f;
 }
 

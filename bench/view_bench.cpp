@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_folder.h"
 #include "data/tables.h"
 #include "data/thread_table_set.h"
 #include "platform/view/view_cursor.h"
@@ -28,20 +29,8 @@ namespace fs = std::filesystem;
 
 const char* kWords[] = {"Tornillo", "Tuerca", "Arandela", "Cañón", "Broca", "Llave", "Motor", "Pinza", "Martillo"};
 
-struct Folder {
-    fs::path path;
-    Folder() {
-        char tmpl[] = "/tmp/tv_view_bench_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
-
-Folder& folder() {
-    static Folder f;
+bench::Folder& folder() {
+    static bench::Folder f("view_bench");
     return f;
 }
 

@@ -174,36 +174,4 @@ void RunDocumentPrintout(const DocumentPrintoutSetup& s) {
     ts.callResponse = response == report::ReportRunController::kCompleted ? kCompleted : kCancelled;
 }
 
-report::ReportLayout DocumentLayout(const std::string& reportTitle, const std::string& printedTitle,
-                                    report::Mils headerHeight) {
-    using report::Align;
-    using report::Item;
-    constexpr report::Mils kLeft = 250, kTop = 250, kWidth = 8000, kFooterTop = 10740;
-    report::ReportLayout l;
-    l.title = reportTitle;
-    l.pageHeaderArea = {kLeft, kTop, kWidth, headerHeight};
-    const report::Mils detailTop = kTop + headerHeight + 21;
-    l.detailArea = {kLeft, detailTop, kWidth, kFooterTop - detailTop};
-    l.pageFooterArea = {kLeft, kFooterTop, kWidth, 0};
-    report::Font title;
-    title.size = 14;
-    title.bold = true;
-    report::Font company = title;
-    company.size = 12;
-    l.pageHeader.items = {
-        Item::value("GLO:EMPRESA", "s60", 1344, 0, 5313, Align::Center).withFont(company),
-        Item::fixed(printedTitle, 2823, 281, 2354, Align::Center).withFont(title),
-        Item::pageNumber(7240, 52, 500, Align::Right),
-    };
-    return l;
-}
-
-void UseSmallText(report::ReportLayout& layout) {
-    report::Font small;
-    small.size = 8;
-    for (report::Band* b : {&layout.pageHeader, &layout.detail})
-        for (report::Item& i : b->items)
-            if (i.font == report::Font{}) i.font = small;
-}
-
 }  // namespace tv::app

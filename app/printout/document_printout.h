@@ -67,16 +67,6 @@ struct DocumentPrintoutSetup {
     std::function<void(const report::RecordValues&, report::OverlayValues&)> compute;
 };
 
-// The page every document printout lays out alike: the header band
-// `headerHeight` high with the company name and `printedTitle` centred on
-// top and the page number at the right, and the detail band below it. The
-// printout adds its own header fields and detail items, then calls
-// UseSmallText.
-report::ReportLayout DocumentLayout(const std::string& reportTitle, const std::string& printedTitle,
-                                    report::Mils headerHeight);
-// Everything but the two titles in 8 points, as the columns are set out for.
-void UseSmallText(report::ReportLayout& layout);
-
 // The settings every document printout makes.
 inline constexpr int kPrintoutZoom = 100;
 inline constexpr const char* kPdfTitle = "QJ Report";

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/posting/posting_bench.h"
+#include "bench/posting/posting_bench_support.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "movements/counts/count_adjustment.h"
@@ -71,7 +71,7 @@ private:
 // ---------------------------------------------------------------------------
 // The bare C API.
 
-// Beside the article and ledger tables.
+// Beside the article and ledger tables (kBareArticleSchema).
 const char* kBareSchema = R"(
 CREATE TABLE Fisico(r INTEGER PRIMARY KEY, ID INTEGER, Fecha INTEGER, Descripcion TEXT);
 CREATE UNIQUE INDEX f0 ON Fisico(ID) WHERE ID<>0;
@@ -86,42 +86,46 @@ CREATE INDEX d3 ON DetFisico(CodigoArticulo, r);
 
 class BareDb : public bench::BareSqlite {
 public:
-    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db", kArticles) {
-        exec(kBareSchema);
-        prepare(header_, "SELECT Fecha FROM Fisico WHERE ID=?1");
-        prepare(lines_, "SELECT CodigoArticulo, Existencia FROM DetFisico WHERE INVENTARIO=?1 ORDER BY r");
-        prepare(article_,
-                "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
-        prepare(receipts_, "UPDATE Articulo SET Entradas=?1 WHERE r=?2");
-        prepare(issues_, "UPDATE Articulo SET Salidas=?1 WHERE r=?2");
-        prepare(maxKardex_, "SELECT coalesce(max(ID),0) FROM Kardex");
-        prepare(kardex_,
-                "INSERT INTO Kardex(ID, ARTICULO, Fecha, Documento, Concepto, Referencia, Entrada, Salida, Existencia,"
-                " COSTOUNITARIO, COSTOPROMEDIO) VALUES(?1,?2,?3,?4,'AJUSTE POR INVENTARI',?5,?6,?7,?8,?9,?9)");
-        prepare(addHeader_, "INSERT INTO Fisico(ID, Fecha, Descripcion) VALUES(?1, 76064, 'CONTEO')");
-        prepare(addLine_,
-                "INSERT INTO DetFisico(ID, INVENTARIO, CodigoArticulo, CODIGOBARRAS, Existencia, COSTOUNITARIO,"
-                " Referencia) VALUES(?1,?2,?3,'',?4,0,'')");
+    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db") {
+        Exec(bench::kBareArticleSchema);
+        Exec(kBareSchema);
+        Exec("BEGIN");
+        bench::BareArticles(*this, kArticles, 100);
+        Exec("COMMIT");
+        header_ = Prepare("SELECT Fecha FROM Fisico WHERE ID=?1");
+        lines_ = Prepare("SELECT CodigoArticulo, Existencia FROM DetFisico WHERE INVENTARIO=?1 ORDER BY r");
+        article_ = Prepare(
+            "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
+        receipts_ = Prepare("UPDATE Articulo SET Entradas=?1 WHERE r=?2");
+        issues_ = Prepare("UPDATE Articulo SET Salidas=?1 WHERE r=?2");
+        maxKardex_ = Prepare("SELECT coalesce(max(ID),0) FROM Kardex");
+        kardex_ = Prepare(
+            "INSERT INTO Kardex(ID, ARTICULO, Fecha, Documento, Concepto, Referencia, Entrada, Salida, Existencia,"
+            " COSTOUNITARIO, COSTOPROMEDIO) VALUES(?1,?2,?3,?4,'AJUSTE POR INVENTARI',?5,?6,?7,?8,?9,?9)");
+        addHeader_ = Prepare("INSERT INTO Fisico(ID, Fecha, Descripcion) VALUES(?1, 76064, 'CONTEO')");
+        addLine_ = Prepare(
+            "INSERT INTO DetFisico(ID, INVENTARIO, CodigoArticulo, CODIGOBARRAS, Existencia, COSTOUNITARIO,"
+            " Referencia) VALUES(?1,?2,?3,'',?4,0,'')");
     }
     void storeCount(long long id) {
-        exec("BEGIN");
+        Exec("BEGIN");
         sqlite3_bind_int64(addHeader_, 1, id);
-        step(addHeader_);
+        Step(addHeader_);
         for (int i = 0; i < kLines; ++i) {
             sqlite3_bind_int64(addLine_, 1, ++lineId_);
             sqlite3_bind_int64(addLine_, 2, id);
             sqlite3_bind_int64(addLine_, 3, LineArticle(i));
             sqlite3_bind_double(addLine_, 4, static_cast<double>(LineCounted(i)));
-            step(addLine_);
+            Step(addLine_);
         }
-        exec("COMMIT");
+        Exec("COMMIT");
     }
     long long adjust(long long id) {
-        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return -1;
+        if (!TryExec("BEGIN IMMEDIATE")) return -1;
         sqlite3_bind_int64(header_, 1, id);
         if (sqlite3_step(header_) != SQLITE_ROW) {
             sqlite3_reset(header_);
-            exec("ROLLBACK");
+            Exec("ROLLBACK");
             return 0;
         }
         const long long date = sqlite3_column_int64(header_, 0);
@@ -137,7 +141,7 @@ public:
         while (sqlite3_step(lines_) == SQLITE_ROW)
             lines.push_back({sqlite3_column_int64(lines_, 0), sqlite3_column_double(lines_, 1)});
         sqlite3_reset(lines_);
-        long long kardexId = one(maxKardex_), rows = 0;
+        long long kardexId = One(maxKardex_), rows = 0;
         for (const Line& l : lines) {
             sqlite3_bind_int64(article_, 1, l.article);
             if (sqlite3_step(article_) != SQLITE_ROW) {
@@ -155,7 +159,7 @@ public:
             sqlite3_stmt* total = in > 0 ? receipts_ : issues_;
             sqlite3_bind_double(total, 1, in > 0 ? entradas + in : salidas + out);
             sqlite3_bind_int64(total, 2, row);
-            step(total);
+            Step(total);
             sqlite3_bind_int64(kardex_, 1, ++kardexId);
             sqlite3_bind_int64(kardex_, 2, l.article);
             sqlite3_bind_int64(kardex_, 3, date);
@@ -165,10 +169,10 @@ public:
             sqlite3_bind_double(kardex_, 7, out);
             sqlite3_bind_double(kardex_, 8, l.counted);
             sqlite3_bind_double(kardex_, 9, average);
-            step(kardex_);
+            Step(kardex_);
             ++rows;
         }
-        return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? rows : -1;
+        return TryExec("COMMIT") ? rows : -1;
     }
 
 private:

@@ -10,16 +10,16 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <string>
 
-#include "bench/posting/posting_bench.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "movements/receipts/receipt_posting.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/storage/storage.h"
+#include "bench/posting/posting_bench_support.h"
 
 namespace {
 
@@ -28,6 +28,9 @@ using data::TableId;
 namespace fs = std::filesystem;
 
 constexpr int kArticles = 200;
+
+using bench::BareSqlite;
+using bench::TempDir;
 
 // ---------------------------------------------------------------------------
 // Ours: the posting through the table layer.
@@ -75,7 +78,6 @@ private:
 // ---------------------------------------------------------------------------
 // The bare C API.
 
-// Beside the article and ledger tables.
 const char* kBareSchema = R"(
 CREATE TABLE DetEntradas(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADA INTEGER, CodigoArticulo INTEGER, CODBARRAS TEXT,
   Cantidad REAL, CostoUnitario REAL);
@@ -96,62 +98,59 @@ CREATE UNIQUE INDEX p0 ON PreProv(ID) WHERE ID<>0;
 CREATE INDEX p1 ON PreProv(Articulo, r);
 CREATE INDEX p2 ON PreProv(PROVEEDOR COLLATE NOCASE, r);
 CREATE INDEX p3 ON PreProv(Entrada, r);
-CREATE TABLE Folios(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADAS INTEGER, SALIDAS INTEGER, ORDENCOMPRA INTEGER);
 CREATE TABLE TipEntradas(r INTEGER PRIMARY KEY, Codigo INTEGER, Descripcion TEXT);
 CREATE UNIQUE INDEX t0 ON TipEntradas(Codigo) WHERE Codigo<>0;
 )";
 
-class BareDb : public bench::BareSqlite {
+class BareDb {
 public:
-    explicit BareDb(const fs::path& dir) : BareSqlite(dir / "bare.db", kArticles) {
-        exec(kBareSchema);
-        exec("BEGIN");
-        exec("INSERT INTO TipEntradas(Codigo, Descripcion) VALUES(1, 'COMPRA')");
-        exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 1, 0, 0)");
-        exec("COMMIT");
-        prepare(folioUsed_, "SELECT r FROM Entradas WHERE Folio=?1");
-        prepare(type_, "SELECT Descripcion FROM TipEntradas WHERE Codigo=?1");
-        prepare(lines_, "SELECT CodigoArticulo, Cantidad, CostoUnitario FROM DetEntradas WHERE ENTRADA=?1 ORDER BY r");
-        prepare(article_,
-                "SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
-        prepare(updateArticle_, "UPDATE Articulo SET Entradas=?1, COSTOPROMEDIO=?2 WHERE r=?3");
-        prepare(maxKardex_, "SELECT coalesce(max(ID),0) FROM Kardex");
-        prepare(maxPrice_, "SELECT coalesce(max(ID),0) FROM PreProv");
-        prepare(maxHeader_, "SELECT coalesce(max(Id),0) FROM Entradas");
-        prepare(kardex_,
-                "INSERT INTO Kardex(ID, ARTICULO, Fecha, Documento, Concepto, Referencia, Entrada, Salida, Existencia,"
+    explicit BareDb(const fs::path& dir) : db_(dir / "bare.db") {
+        db_.Exec(bench::kBareArticleSchema);
+        db_.Exec(kBareSchema);
+        db_.Exec("BEGIN");
+        db_.Exec("INSERT INTO TipEntradas(Codigo, Descripcion) VALUES(1, 'COMPRA')");
+        db_.Exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 1, 0, 0)");
+        bench::BareArticles(db_, kArticles, 100);
+        db_.Exec("COMMIT");
+        folioUsed_ = db_.Prepare("SELECT r FROM Entradas WHERE Folio=?1");
+        type_ = db_.Prepare("SELECT Descripcion FROM TipEntradas WHERE Codigo=?1");
+        lines_ = db_.Prepare("SELECT CodigoArticulo, Cantidad, CostoUnitario FROM DetEntradas WHERE ENTRADA=?1 ORDER BY r");
+        article_ = db_.Prepare("SELECT r, ExistenciaAnterior, Entradas, Salidas, COSTOPROMEDIO FROM Articulo WHERE NoArt=?1");
+        updateArticle_ = db_.Prepare("UPDATE Articulo SET Entradas=?1, COSTOPROMEDIO=?2 WHERE r=?3");
+        maxKardex_ = db_.Prepare("SELECT coalesce(max(ID),0) FROM Kardex");
+        maxPrice_ = db_.Prepare("SELECT coalesce(max(ID),0) FROM PreProv");
+        maxHeader_ = db_.Prepare("SELECT coalesce(max(Id),0) FROM Entradas");
+        kardex_ = db_.Prepare("INSERT INTO Kardex(ID, ARTICULO, Fecha, Documento, Concepto, Referencia, Entrada, Salida, Existencia,"
                 " COSTOUNITARIO, COSTOPROMEDIO) VALUES(?1,?2,0,?3,?4,?5,?6,0,?7,?8,?9)");
-        prepare(price_, "INSERT INTO PreProv(ID, Articulo, PROVEEDOR, Entrada, Precio) VALUES(?1,?2,?3,?4,?5)");
-        prepare(folio_, "SELECT r, ENTRADAS FROM Folios LIMIT 1");
-        prepare(updateFolio_, "UPDATE Folios SET ENTRADAS=?1 WHERE r=?2");
-        prepare(header_,
-                "INSERT INTO Entradas(Id, Folio, TIPO, Fecha, OrdenCompra, PROVEEDOR, Referencia)"
+        price_ = db_.Prepare("INSERT INTO PreProv(ID, Articulo, PROVEEDOR, Entrada, Precio) VALUES(?1,?2,?3,?4,?5)");
+        folio_ = db_.Prepare("SELECT r, ENTRADAS FROM Folios LIMIT 1");
+        updateFolio_ = db_.Prepare("UPDATE Folios SET ENTRADAS=?1 WHERE r=?2");
+        header_ = db_.Prepare("INSERT INTO Entradas(Id, Folio, TIPO, Fecha, OrdenCompra, PROVEEDOR, Referencia)"
                 " VALUES(?1,?2,1,0,0,'PROV1','FACT-1')");
-        prepare(addLine_,
-                "INSERT INTO DetEntradas(ID, ENTRADA, CodigoArticulo, CODBARRAS, Cantidad, CostoUnitario)"
+        addLine_ = db_.Prepare("INSERT INTO DetEntradas(ID, ENTRADA, CodigoArticulo, CODBARRAS, Cantidad, CostoUnitario)"
                 " VALUES((SELECT coalesce(max(ID),0)+1 FROM DetEntradas),?1,?2,'',2,7.5)");
     }
     void storeLines(long long first, int receipts, int each) {
-        exec("BEGIN");
+        db_.Exec("BEGIN");
         for (long long folio = first; folio < first + receipts; ++folio)
             for (int i = 0; i < each; ++i) {
                 sqlite3_bind_int64(addLine_, 1, folio);
                 sqlite3_bind_int64(addLine_, 2, (folio + i) % kArticles + 1);
-                step(addLine_);
+                BareSqlite::Step(addLine_);
             }
-        exec("COMMIT");
+        db_.Exec("COMMIT");
     }
     bool complete(long long folio) {
-        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
+        if (!db_.TryExec("BEGIN IMMEDIATE")) return false;
         sqlite3_bind_int64(folioUsed_, 1, folio);
         const bool used = sqlite3_step(folioUsed_) == SQLITE_ROW;
         sqlite3_reset(folioUsed_);
-        if (used) return rollback();
+        if (used) return db_.Rollback();
         sqlite3_bind_int64(type_, 1, 1);
         std::string concepto;
         if (sqlite3_step(type_) == SQLITE_ROW) concepto = reinterpret_cast<const char*>(sqlite3_column_text(type_, 0));
         sqlite3_reset(type_);
-        long long kardexId = one(maxKardex_), priceId = one(maxPrice_);
+        long long kardexId = BareSqlite::One(maxKardex_), priceId = BareSqlite::One(maxPrice_);
         const std::string document = "ENT-" + std::to_string(folio);
         sqlite3_bind_int64(lines_, 1, folio);
         while (sqlite3_step(lines_) == SQLITE_ROW) {
@@ -161,7 +160,7 @@ public:
             if (sqlite3_step(article_) != SQLITE_ROW) {
                 sqlite3_reset(article_);
                 sqlite3_reset(lines_);
-                return rollback();
+                return db_.Rollback();
             }
             const long long row = sqlite3_column_int64(article_, 0);
             const double stock = sqlite3_column_double(article_, 1) + sqlite3_column_double(article_, 2) -
@@ -173,7 +172,7 @@ public:
             sqlite3_bind_double(updateArticle_, 1, entradas);
             sqlite3_bind_double(updateArticle_, 2, newAverage);
             sqlite3_bind_int64(updateArticle_, 3, row);
-            step(updateArticle_);
+            BareSqlite::Step(updateArticle_);
             sqlite3_bind_int64(kardex_, 1, ++kardexId);
             sqlite3_bind_int64(kardex_, 2, noArt);
             sqlite3_bind_text(kardex_, 3, document.c_str(), -1, SQLITE_TRANSIENT);
@@ -183,35 +182,22 @@ public:
             sqlite3_bind_double(kardex_, 7, stock + qty);
             sqlite3_bind_double(kardex_, 8, cost);
             sqlite3_bind_double(kardex_, 9, newAverage);
-            step(kardex_);
+            BareSqlite::Step(kardex_);
             sqlite3_bind_int64(price_, 1, ++priceId);
             sqlite3_bind_int64(price_, 2, noArt);
             sqlite3_bind_text(price_, 3, "PROV1", -1, SQLITE_STATIC);
             sqlite3_bind_int64(price_, 4, folio);
             sqlite3_bind_double(price_, 5, cost);
-            step(price_);
+            BareSqlite::Step(price_);
         }
         sqlite3_reset(lines_);
-        if (sqlite3_step(folio_) == SQLITE_ROW) {
-            const long long row = sqlite3_column_int64(folio_, 0), counter = sqlite3_column_int64(folio_, 1);
-            sqlite3_reset(folio_);
-            sqlite3_bind_int64(updateFolio_, 1, std::max(counter, folio + 1));
-            sqlite3_bind_int64(updateFolio_, 2, row);
-            step(updateFolio_);
-        } else {
-            sqlite3_reset(folio_);
-        }
-        sqlite3_bind_int64(header_, 1, one(maxHeader_) + 1);
-        sqlite3_bind_int64(header_, 2, folio);
-        step(header_);
-        return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+        BareSqlite::AdvanceFolio(folio_, updateFolio_, folio);
+        BareSqlite::InsertHeader(maxHeader_, header_, folio);
+        return db_.TryExec("COMMIT");
     }
 
 private:
-    bool rollback() {
-        exec("ROLLBACK");
-        return false;
-    }
+    BareSqlite db_;
     sqlite3_stmt *folioUsed_ = nullptr, *type_ = nullptr, *lines_ = nullptr, *article_ = nullptr,
                  *updateArticle_ = nullptr, *maxKardex_ = nullptr, *maxPrice_ = nullptr, *maxHeader_ = nullptr,
                  *kardex_ = nullptr, *price_ = nullptr, *folio_ = nullptr, *updateFolio_ = nullptr,
@@ -221,7 +207,7 @@ private:
 // One receipt of 1,000 lines per iteration; the lines are stored untimed.
 template <class Db>
 void ReceiptOf1000Lines(benchmark::State& state) {
-    bench::TempDir dir;
+    TempDir dir;
     Db db(dir.path());
     long long folio = 1;
     for (auto _ : state) {
@@ -237,7 +223,7 @@ void ReceiptOf1000Lines(benchmark::State& state) {
 // 1,000 one-line receipts completed one after another per iteration.
 template <class Db>
 void OneLineReceipts1000(benchmark::State& state) {
-    bench::TempDir dir;
+    TempDir dir;
     Db db(dir.path());
     long long folio = 1;
     for (auto _ : state) {

@@ -26,6 +26,7 @@ long long FolioCounter(data::ThreadTableSet& tables, const FolioRule& rule) {
     data::TableGateway& g = tables.gateway(data::TableId::Folios);
     if (g.UseOnDemand() != data::kDone || g.file() == nullptr) return 0;
     storage::Table& f = *g.file();
+    const KeepHandle keep(&f);
     Record probe(g.BUFFER.layoutPtr());
     probe.clear();
     f.setOrder(storage::Table::kRecordOrder);
@@ -40,6 +41,7 @@ bool FolioStored(data::ThreadTableSet& tables, const FolioRule& rule, long long 
     Record probe(g.BUFFER.layoutPtr());
     probe.clear();
     probe.set(d.fieldIndex(rule.folioField), Value(folio));
+    const KeepHandle keep(g.file());
     return g.file()->readByKey(d.keyIndex(rule.folioKey), probe).ok();
 }
 

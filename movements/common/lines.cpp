@@ -21,6 +21,7 @@ storage::Status readLines(data::ThreadTableSet& tables, const LineRule& rule, co
     const int key = d.keyIndex(rule.linkKey);
     const int field = d.fieldIndex(rule.linkField);
     storage::Table& f = *g.file();
+    const KeepHandle keep(&f);
     Record probe(g.BUFFER.layoutPtr());
     probe.clear();
     probe.set(field, link);
@@ -61,6 +62,7 @@ bool HasLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& l
     Record probe(g.BUFFER.layoutPtr());
     probe.clear();
     probe.set(d.fieldIndex(rule.linkField), link);
+    const KeepHandle keep(g.file());
     return g.file()->readByKey(d.keyIndex(rule.linkKey), probe).ok();
 }
 

@@ -14,6 +14,25 @@
 
 namespace tv::movements {
 
+// Keeps a table handle's current and reserved records across reads of
+// its own (a form that read a record rewrites that one, not the last
+// record a check read through the same handle).
+class KeepHandle {
+public:
+    explicit KeepHandle(storage::Table* t) : t_(t) {
+        if (t_ != nullptr) saved_ = t_->handleState();
+    }
+    ~KeepHandle() {
+        if (t_ != nullptr) t_->restoreHandleState(saved_);
+    }
+    KeepHandle(const KeepHandle&) = delete;
+    KeepHandle& operator=(const KeepHandle&) = delete;
+
+private:
+    storage::Table* t_;
+    storage::Table::HandleState saved_{};
+};
+
 // Where a document's lines are: their table, id, link to the header and article.
 struct LineRule {
     data::TableId lines{};

@@ -38,6 +38,16 @@ bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount) {
     return p.Store(TableId::Articulo, f, Value(p.Buffer(TableId::Articulo).number(f) + amount));
 }
 
+bool ReadTypeDescription(Posting& p, const TypeRule& rule, const Value& code, std::string& out) {
+    out.clear();
+    if (p.Failed()) return false;
+    Record& t = p.Buffer(rule.table);
+    t.clear();
+    t.set(Posting::Field(rule.table, rule.code), code);
+    if (p.Find(rule.table, rule.key)) out = t.get(Posting::Field(rule.table, rule.text)).asText();
+    return !p.Failed();
+}
+
 bool AddLedgerRow(Posting& p, const LedgerRow& row) {
     if (p.Failed()) return false;
     constexpr TableId k = TableId::Kardex;

@@ -26,6 +26,16 @@ bool WriteArticle(Posting& p);
 // Adds to a total of the Articulo buffer (refused when it would not fit).
 bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount);
 
+// The description of a document's type (TEN or TSA) into `out` ("" when
+// the document names no stored type); false only on a read error (recorded).
+struct TypeRule {
+    data::TableId table{};          // TipEntradas
+    const char* key = nullptr;      // "TEN:KeyCodigo"
+    const char* code = nullptr;     // "TEN:Codigo"
+    const char* text = nullptr;     // "TEN:Descripcion"
+};
+bool ReadTypeDescription(Posting& p, const TypeRule& rule, const Value& code, std::string& out);
+
 // One ledger row ("Kardex"), every field given (nothing left over from an
 // earlier row); KAR:ID is numbered.
 struct LedgerRow {

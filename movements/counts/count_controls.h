@@ -38,29 +38,13 @@ enum Control : int {
 };
 }  // namespace form_ui
 
-namespace line_ui {
-enum Control : int {
-    kSheet = 1,
-    kTab = 2,                // "Datos"
-    kGroup = 3,              // "Artículo:"
-    kCodigoPrompt = 4,
-    kCodigo = 5,             // ?DFI:CODIGOARTICULO
-    kCodigoLookup = 6,       // ?CALLLOOKUP
-    kDescripcionPrompt = 7,
-    kDescripcion = 8,        // ?ART:DESCRIPCION, read-only
-    kUmPrompt = 9,
-    kUm = 10,                // ?UNI:UM, read-only
-    kBarrasPrompt = 11,
-    kBarras = 12,            // ?DFI:CODIGOBARRAS
-    kBarrasLookup = 13,      // ?CALLLOOKUP:2
-    kExistenciaPrompt = 14,
-    kExistencia = 15,        // ?DFI:EXISTENCIA
-    kReferenciaPrompt = 16,
-    kReferencia = 17,        // ?DFI:REFERENCIA
-    kOk = 18,
-    kCancel = 19,
-};
-}  // namespace line_ui
+// The count line form: the document line form's controls
+// (movements/common/document_line_controls.h; the counted quantity is its
+// kCantidad) and the counting reference.
+namespace count_line_ui {
+inline constexpr int kReferenciaPrompt = 24;
+inline constexpr int kReferencia = 25;  // ?DFI:REFERENCIA
+}  // namespace count_line_ui
 
 namespace adjust_ui {
 enum Control : int {

@@ -1,6 +1,7 @@
 // UpdateProdInventario: one counted line, its article picked by number or
 // by bar code, the quantity found and a counting reference.
-#include "movements/common/article_line_form.h"
+#include "movements/common/document_line_controls.h"
+#include "movements/common/document_line_form.h"
 #include "movements/counts/count_controls.h"
 #include "movements/counts/counts.h"
 #include "movements/counts/window_parts.h"
@@ -11,34 +12,43 @@ namespace tv::movements::counts {
 using data::TableId;
 using ui::ControlKind;
 using namespace line_ui;
+using namespace count_line_ui;
 
 namespace {
 
-int Field(TableId t, const char* name) { return data::decl(t).fieldIndex(name); }
+const LineFormFields kCountLineFields{.lines = TableId::DetFisico,
+                                      .header = TableId::Fisico,
+                                      .link = "DFI:INVENTARIO",
+                                      .headerFolio = "FIS:ID",
+                                      .article = "DFI:CodigoArticulo",
+                                      .barcode = "DFI:CODIGOBARRAS",
+                                      .quantity = "DFI:Existencia",
+                                      .articlePicture = "n_10B",
+                                      .barcodePicture = "S16"};
 
-class LineForm : public ArticleLineForm {
+// A count line has no cost; it may count none of an article, and it keeps
+// a counting reference.
+class LineForm : public DocumentLineForm {
 public:
-    explicit LineForm(ui::Window& w)
-        : ArticleLineForm("UpdateProdInventario", w, TableId::DetFisico,
-                          {.articleField = "DFI:CodigoArticulo",
-                           .articlePicture = "n_10B",
-                           .barcodeField = "DFI:CODIGOBARRAS",
-                           .barcodePicture = "S16",
-                           .article = kCodigo,
-                           .articleLookup = kCodigoLookup,
-                           .barcode = kBarras,
-                           .barcodeLookup = kBarrasLookup,
-                           .description = kDescripcion,
-                           .unit = kUm,
-                           .quantity = kExistencia,
-                           .entries = {kCodigo, kBarras, kExistencia, kReferencia}}) {}
+    explicit LineForm(ui::Window& w) : DocumentLineForm("UpdateProdInventario", w, kCountLineFields) {}
 
-    int SetUpBeforeOpen() override {
-        // The line belongs to the count the form above shows.
-        Buffer().set(Field(TableId::DetFisico, "DFI:INVENTARIO"),
-                     Tables().buffer(TableId::Fisico).get(Field(TableId::Fisico, "FIS:ID")));
-        return ArticleLineForm::SetUpBeforeOpen();
+    void SetUpAfterOpen() override {
+        DocumentLineForm::SetUpAfterOpen();
+        if (ViewMode())
+            for (int c : {kCodigoLookup, kBarrasLookup}) Win().at(c).setDisabled(true);
     }
+
+    uint8_t CallSubProcedure(int number, uint8_t request) override {
+        if (ViewMode()) return kCancelled;
+        return DocumentLineForm::CallSubProcedure(number, request);
+    }
+
+protected:
+    bool AcceptControl(ui::Control& c) override {
+        if (c.number() == kCantidad) return TakeControl(kCantidad);
+        return DocumentLineForm::AcceptControl(c);
+    }
+    bool SaveScreen() override { return DocumentLineForm::SaveScreen() && TakeControl(kReferencia); }
 };
 
 }  // namespace
@@ -62,7 +72,7 @@ void UpdateProdInventario() {
               "Descripción del artículo"},
           Row{kUmPrompt, "&UM:", kUm, "?UNI:UM", 78, 200, "Unidad de medida"},
           Row{kBarrasPrompt, "Cod &Barras:", kBarras, "?DFI:CODIGOBARRAS", 104, 160, "Código de barras"},
-          Row{kExistenciaPrompt, "&Existencia:", kExistencia, "?DFI:EXISTENCIA", 148, 100, "Existencia física"},
+          Row{kCantidadPrompt, "&Existencia:", kCantidad, "?DFI:EXISTENCIA", 148, 100, "Existencia física"},
           Row{kReferenciaPrompt, "&Referencia:", kReferencia, "?DFI:REFERENCIA", 176, 180, "Referencia de conteo"}}) {
         w.add({ControlKind::Prompt, r.prompt, std::string(r.name) + ":Prompt", QString::fromUtf8(r.promptText),
                QRect(16, r.y + 2, 100, 20), kTab});
@@ -74,16 +84,12 @@ void UpdateProdInventario() {
                                         std::tuple{kBarrasLookup, "?CALLLOOKUP:2", 282, 104}})
         AddButton(w, {n, name, "", "Buscar artículo", "LUPA.ICO", QRect(x, y, 26, 22), kTab});
     // The read-only article data is passed over by Tab.
-    w.setControlOrder({kCodigoPrompt, kCodigo, kCodigoLookup, kBarrasPrompt, kBarras, kBarrasLookup,
-                       kExistenciaPrompt, kExistencia, kReferenciaPrompt, kReferencia});
+    w.setControlOrder({kCodigoPrompt, kCodigo, kCodigoLookup, kBarrasPrompt, kBarras, kBarrasLookup, kCantidadPrompt,
+                       kCantidad, kReferenciaPrompt, kReferencia});
     app::AddOkCancel(w, kOk, kCancel, QRect(286, 252, 86, 28));
 
     LineForm form(w);
-    form.SetOkCancel(kOk, kCancel);
-    form.SetFirstField(kCodigoPrompt);
-    form.Bind(kCodigo, "DFI:CodigoArticulo", "n_10B", {.required = true});
-    form.Bind(kBarras, "DFI:CODIGOBARRAS", "S16");
-    form.Bind(kExistencia, "DFI:Existencia", "n10.2");
+    form.Configure();
     form.Bind(kReferencia, "DFI:Referencia", "s20");
     app::RunProcedure(form);
 }

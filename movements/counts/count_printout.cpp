@@ -1,6 +1,7 @@
 // ReporteFisico: the count sheet of the count in the Fisico buffer, on the
 // document printout template. It shows what was counted, not the stock.
 #include "app/printout/document_printout.h"
+#include "movements/common/document_lines_view.h"
 #include "movements/counts/counts.h"
 
 namespace tv::movements::counts {
@@ -12,7 +13,12 @@ using report::Item;
 namespace {
 
 report::ReportLayout CountSheetLayout() {
-    report::ReportLayout l = app::DocumentLayout("DetFisico Report", "Inventario físico", 1300);
+    report::ReportLayout l;
+    l.title = "DetFisico Report";
+    l.pageHeaderArea = {250, 250, 8000, 1300};
+    l.detailArea = {250, 1571, 8000, 9169};
+    l.pageFooterArea = {250, 10740, 8000, 0};
+    l.pageHeader.items = DocumentPageTop("Inventario físico");
     l.pageHeader.items.insert(l.pageHeader.items.end(), {
         Item::value("FIS:Descripcion", "s60", 52, 688, 5000),
         Item::value("FIS:Fecha", "d6", 7000, 688, 992, Align::Right),
@@ -31,7 +37,8 @@ report::ReportLayout CountSheetLayout() {
         Item::value("DFI:Existencia", "n10.2", 5719, 52, 800, Align::Right),
         Item::value("DFI:Referencia", "s20", 6750, 52, 1240),
     };
-    app::UseSmallText(l);
+    // Everything but the two titles in 8 points, as the columns are set out for.
+    SetPlainFontSize(l, 8);
     return l;
 }
 

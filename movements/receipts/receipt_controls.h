@@ -1,20 +1,13 @@
 #pragma once
+#include "movements/common/document_line_controls.h"
+#include "movements/common/document_list_controls.h"
+
 // Control numbers of the receipt windows (tests drive them by number).
 namespace tv::movements::receipts {
 
 namespace list_ui {
+using namespace doc_list_ui;
 enum Control : int {
-    kHeaderList = 1,    // "Entradas registradas"
-    kView = 2,          // "&Ver"
-    kInsert = 3,        // "&Agregar"
-    kChange = 4,        // hidden
-    kDelete = 5,        // hidden
-    kHint = 6,          // "F3: Buscar"
-    kSheet = 7,
-    kClose = 10,        // "Cerrar"
-    kTab = 20,          // "Por Folio"
-    kLinesList = 30,    // "Articulos de la entrada"
-    kPrint = 31,        // "Im&primir", of the lines list
     kSupplierLabel = 32,
     kSupplierName = 33,
     kSupplierName2 = 34,
@@ -57,30 +50,6 @@ enum Control : int {
 };
 }  // namespace form_ui
 
-namespace line_ui {
-enum Control : int {
-    kSheet = 1,
-    kTab = 2,               // "Datos"
-    kGroup = 3,             // "Artículo:"
-    kCodigoPrompt = 4,
-    kCodigo = 5,
-    kCodigoLookup = 6,
-    kBarrasPrompt = 7,
-    kBarras = 8,
-    kBarrasLookup = 9,
-    kDescripcionPrompt = 10,
-    kDescripcion = 11,
-    kUmPrompt = 12,
-    kUm = 13,
-    kCantidadPrompt = 14,
-    kCantidad = 15,
-    kCostoPrompt = 16,
-    kCosto = 17,
-    kImportePrompt = 18,
-    kImporte = 19,
-    kOk = 20,
-    kCancel = 21,
-};
-}  // namespace line_ui
+// The line form's: movements/common/document_line_controls.h (line_ui).
 
 }  // namespace tv::movements::receipts

@@ -1,26 +1,19 @@
 // UpdateEntradas: one goods receipt with its lines; "Aceptar" posts it.
-#include <memory>
-#include <optional>
-
-#include <QDate>
 
 #include "app/browse/browse_list.h"
-#include "app/browse/message_box.h"
 #include "app/form/field_binding.h"
 #include "app/form/form_buttons.h"
 #include "app/form/form_controller.h"
 #include "app/form/lookup_drop_combo.h"
 #include "catalog/suppliers.h"
+#include "movements/common/document_form.h"
 #include "movements/common/stock.h"
 #include "movements/receipts/receipt_controls.h"
 #include "movements/receipts/receipt_lines_view.h"
 #include "movements/receipts/receipt_posting.h"
 #include "movements/receipts/receipts.h"
-#include "platform/errors/error_reporter.h"
 #include "platform/threads/thread_state.h"
-#include "platform/types/date.h"
 #include "platform/types/text.h"
-#include "platform/ui/dialogs.h"
 #include "platform/ui/window.h"
 
 namespace tv::movements::receipts {
@@ -31,104 +24,24 @@ using namespace form_ui;
 
 namespace {
 
-constexpr int kMsgCancelChanges = 10;
-constexpr int kMsgNoDelete = 14;
-constexpr int kMsgNoChange = 41;
 constexpr int kSupplierList = 1;
 constexpr int kLineForm = 2;
 
 int EntField(const char* name) { return data::decl(TableId::Entradas).fieldIndex(name); }
 
-class ReceiptForm;
-
-// Lines are added under the folio the header shows: refused (with the
-// reason, the focus on the folio) while that folio is zero, used by a
-// stored receipt or carried by another form's lines.
-class LineGuard : public app::WindowComponent {
-public:
-    explicit LineGuard(ReceiptForm& form) : form_(form) {}
-    bool TakeEvent(app::WindowController&, const ui::WindowEvent& e) override;
-
-private:
-    ReceiptForm& form_;
-};
-
-class ReceiptForm : public app::FormController {
+class ReceiptForm : public DocumentForm {
 public:
     explicit ReceiptForm(ui::Window& w)
-        : FormController("UpdateEntradas", w, TableId::Entradas), tracker_(kReceiptLines), guard_(*this) {}
-
-    void AddLines(app::BrowseListSetup setup) {
-        lines_ = std::make_unique<app::BrowseList>(*this, std::move(setup));
-        lines_->ASKPROCEDURE = kLineForm;
-        // The guard sees the insert before the list does.
-        AddComponent(&guard_);
-        AddComponent(lines_.get());
-    }
-
-    bool MayAddLines() {
-        TakeControl(kFolio);
-        const long long folio = Buffer().number(folio_).toInt64();
-        std::optional<std::string> why = FolioRefusedForLines(Tables(), kReceiptFolio, folio, tracker_);
-        if (!why) return true;
-        app::ShowMessage(kFolioCaption, *why, app::MessageIcon::None);
-        Win().at(kFolio).focus();
-        return false;
-    }
-
-    // ----- set-up and tear-down
-
-    int SetUpBeforeOpen() override {
-        // Receipts are entered and looked at, never changed or deleted.
-        if (REQUEST == kChange || REQUEST == kDelete) {
-            ErrorReporter::instance().raise(REQUEST == kChange ? kMsgNoChange : kMsgNoDelete);
-            RESPONSE = kCancelled;
-            return app::kSetUpNotNeeded;
-        }
-        const int r = FormController::SetUpBeforeOpen();
-        if (r != app::kSetUpOk) return r;
-        return lines_->SetUpView(Tables()) ? app::kSetUpOk : 4;
-    }
-
-    void SetUpAfterOpen() override {
-        if (REQUEST == kInsert) Buffer().set(folio_, Value(FolioForNewDocument(Tables(), kReceiptFolio)));
-        lines_->SetUpControl();
-        FormController::SetUpAfterOpen();
-        if (ViewMode()) {
-            // The lines still scroll; they cannot be changed here.
-            Win().at(kLines).setDisabled(false);
-            for (int b : {kLineInsert, kLineChange, kLineDelete}) Win().at(b).setHidden(true);
-        }
-        ShowDerived();
-        LockFolio();
-    }
-
-    int TearDown() override {
-        // A new receipt that was not stored leaves nothing behind: its lines
-        // and its pending header go (also when the program closes).
-        if (REQUEST == kInsert && RESPONSE != kCompleted && PRIMARY != nullptr && !ReleaseNew()) {
-            if (Gateway().AUTOINCDONE != 0) Gateway().CancelPendingInsert();
-        }
-        return FormController::TearDown();
-    }
+        : DocumentForm("UpdateEntradas", w, TableId::Entradas,
+                       {.folio = &kReceiptFolio, .folioControl = kFolio, .dateControl = kFecha,
+                        .dateField = "ENT:Fecha", .linesControl = kLines, .lineInsert = kLineInsert,
+                        .lineChange = kLineChange, .lineDelete = kLineDelete, .lineForm = kLineForm}) {}
 
     // ----- events
-
-    int DispatchEvent(const ui::WindowEvent& e) override {
-        const int r = FormController::DispatchEvent(e);
-        if (!Closed()) ShowDerived();
-        return r;
-    }
 
     int OnAccepted(int control) override {
         if (Closed()) return 0;
         switch (control) {
-            case kFolio: {
-                const Decimal before = Buffer().number(folio_);
-                TakeControl(kFolio);
-                if (Buffer().number(folio_) != before) lines_->ResetFromStart();
-                return 0;
-            }
             case kProveedor:
                 TakeControl(kProveedor);
                 CheckSupplier();
@@ -137,63 +50,19 @@ public:
                 LookUpSupplier();
                 return 0;
             case kCalendar:
-                PickDate();
+                PickDate({kFolio, kFecha, kProveedor, kReferencia});
                 return 0;
             case kLlamar:
                 CallUp();
                 return 0;
             default:
-                return FormController::OnAccepted(control);
+                return DocumentForm::OnAccepted(control);
         }
-    }
-
-    uint8_t CallSubProcedure(int number, uint8_t request) override {
-        if (ViewMode()) return kCancelled;
-        const uint8_t r = FormController::CallSubProcedure(number, request);
-        if (number == kLineForm) {
-            tracker_.AfterLineForm(Tables().buffer(TableId::DetEntradas), request, r);
-            LockFolio();
-        }
-        return r;
-    }
-
-    int OnCompleted() override {
-        if (Closed()) return 0;
-        if (REQUEST != kInsert) return FormController::OnCompleted();
-        if (CompleteReceipt(Tables(), &tracker_)) {
-            app::DittoStore::current().save(Name(), Buffer());
-            // Its lines belong to the stored receipt now.
-            tracker_ = LineTracker(kReceiptLines);
-            RESPONSE = kCompleted;
-            CloseWithResponse(kCompleted);
-            return 0;
-        }
-        // Nothing was stored; the form is as it was.
-        if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
-        ShowRecord();
-        ShowDerived();
-        FocusFirstField();
-        return 0;
-    }
-
-    int OnCloseRequest() override {
-        if (Closed() || REQUEST != kInsert || RESPONSE == kCompleted || PRIMARY == nullptr)
-            return FormController::OnCloseRequest();
-        if (CANCELACTION == 2 && RecordChanged() &&
-            ErrorReporter::instance().raise(kMsgCancelChanges) != Answer::Yes) {
-            FocusFirstField();
-            return 0;
-        }
-        if (!ReleaseNew()) {
-            FocusFirstField();
-            return 0;
-        }
-        if (VCRREQUEST != nullptr) *VCRREQUEST = 0;
-        CloseWithResponse(kCancelled);
-        return 0;
     }
 
 protected:
+    bool Complete() override { return CompleteReceipt(Tables(), &Tracker()); }
+
     bool AcceptControl(ui::Control& c) override {
         if (c.number() != kProveedor || c.hidden() || c.disabled()) return FormController::AcceptControl(c);
         return TakeControl(kProveedor) && CheckSupplier();
@@ -203,29 +72,13 @@ private:
     Record& Supplier() const { return Tables().buffer(TableId::Proveedores); }
     int PvdField(const char* name) const { return data::decl(TableId::Proveedores).fieldIndex(name); }
 
-    // The lines this form stored and its pending header, in one unit.
-    bool ReleaseNew() {
-        data::TableGateway& g = Gateway();
-        if (tracker_.Empty() && g.AUTOINCDONE == 0) return true;
-        return tracker_.DeleteStored(Tables(), [&g](Posting& p) {
-            return g.AUTOINCDONE == 0 || g.CancelPendingInsert() == data::kDone || p.TableFailed(g);
-        });
-    }
-
-    // Once the receipt has a line its folio stays: the lines carry it.
-    void LockFolio() {
-        if (REQUEST != kInsert) return;
-        const bool locked = !tracker_.Empty() || HasLines(Tables(), kReceiptLines, Buffer().get(folio_));
-        Win().at(kFolio).setReadOnly(locked);
-    }
-
     void ShowField(int control, const char* field, const char* picture) {
         Win().at(control).setText(QString::fromStdString(
             app::ShowField(Buffer(), EntField(field), *Picture::parse(picture))));
     }
 
     // The supplier's name and the type's description, as the header names them.
-    void ShowDerived() {
+    void ShowDerived() override {
         Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
         Tables().gateway(TableId::Proveedores).ReadByKeyOrClear("PVD:KeyCodigo");
         Win().at(kNombre).setText(
@@ -253,14 +106,7 @@ private:
         return false;
     }
 
-    // What the user typed, taken into the buffers first; false (after the
-    // message, the focus on the entry) when a text cannot be read.
-    bool SaveScreen(int except = 0) {
-        for (int c : {kFolio, kFecha, kProveedor, kReferencia})
-            if (c != except && !TakeControl(c)) return false;
-        UpdateComponents();
-        return true;
-    }
+    bool SaveScreen() { return DocumentForm::SaveScreen({kFolio, kFecha, kProveedor, kReferencia}); }
 
     void LookUpSupplier() {
         if (!SaveScreen()) return;
@@ -270,42 +116,20 @@ private:
         ShowRecord();
     }
 
-    void PickDate() {
-        // The date typed (even one that cannot be read) gives way to the one picked.
-        if (!SaveScreen(kFecha)) return;
-        const int fecha = EntField("ENT:Fecha");
-        QDate start = QDate::currentDate();
-        if (std::optional<Ymd> d = ymdFromDate(static_cast<long>(Buffer().number(fecha).toInt64())))
-            start = QDate(d->year, d->month, d->day);
-        if (std::optional<QDate> picked = ui::pickDate(start, QString::fromUtf8(ui::kCalendarTitle), Win().topWidget()))
-            Buffer().set(fecha, Value(dateFromYmd(picked->year(), picked->month(), picked->day())));
-        ShowRecord();
-    }
-
     // "Llamar datos": the order's pending lines become this receipt's.
     void CallUp() {
         if (!SaveScreen()) return;
         if (Buffer().number(EntField("ENT:OrdenCompra")).isZero()) return;
-        if (!CallUpOrder(Tables(), tracker_)) return;
+        if (!CallUpOrder(Tables(), Tracker())) return;
         ShowRecord();
-        lines_->ResetFromStart();
+        Lines().ResetFromStart();
         Win().at(kLlamar).setDisabled(true);
         Win().at(kOrden).setDisabled(true);
         LockFolio();
     }
 
-    int folio_ = EntField("ENT:Folio");
     int proveedor_ = EntField("ENT:PROVEEDOR");
-    LineTracker tracker_;
-    LineGuard guard_;
-    std::unique_ptr<app::BrowseList> lines_;
 };
-
-bool LineGuard::TakeEvent(app::WindowController&, const ui::WindowEvent& e) {
-    if (e.kind != ui::EventKind::Accepted || e.control != kLineInsert || form_.ViewMode() || form_.Closed())
-        return false;
-    return !form_.MayAddLines();
-}
 
 void tip(ui::Control& c, const char* text) { app::SetTipAndStatus(c, text); }
 

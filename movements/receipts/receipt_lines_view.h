@@ -2,13 +2,13 @@
 // What the receipt list and the receipt form show of a receipt's lines
 // alike: the lines of the receipt in the thread's Entradas buffer, and
 // their amount.
-#include "app/browse/browse_list.h"
+#include "movements/common/document_lines_view.h"
 
 namespace tv::movements::receipts {
 
-// The order of DEN:KeyEntrada, limited to the lines of the Entradas buffer's folio.
-app::BrowseOrderSetup ReceiptLinesOrder();
-// The line's amount (quantity x cost, 2 places), computed for each row under `name`.
-app::BrowseColumn ReceiptAmountColumn(const char* name);
+inline app::BrowseOrderSetup ReceiptLinesOrder() { return DocumentLinesOrder("DEN:KeyEntrada", data::TableId::Entradas); }
+inline app::BrowseColumn ReceiptAmountColumn(const char* name) {
+    return LineAmountColumn(name, data::TableId::DetEntradas, "DEN:Cantidad", "DEN:CostoUnitario");
+}
 
 }  // namespace tv::movements::receipts

@@ -1,5 +1,6 @@
 // BrowseEntradas: the receipts, and below them the lines of the selected one.
 #include "app/browse/browse_controller.h"
+#include "movements/common/document_list.h"
 #include "app/list/find.h"
 #include "catalog/suppliers.h"
 #include "movements/common/stock.h"
@@ -20,48 +21,23 @@ namespace {
 
 // The list window: it also shows the selected receipt's supplier, whose
 // names open the supplier in view mode when clicked.
-class ReceiptList : public app::BrowseController {
+class ReceiptList : public DocumentList {
 public:
-    using BrowseController::BrowseController;
+    explicit ReceiptList(ui::Window& w) : DocumentList("BrowseEntradas", w, kChange, kDelete) {}
 
     int DispatchEvent(const ui::WindowEvent& e) override {
         if (e.kind == ui::EventKind::Accepted && e.control == kSupplierArea) {
             ShowSupplier();
             return 0;
         }
-        const int r = BrowseController::DispatchEvent(e);
-        if (!Closed()) {
-            KeepHidden();
-            ShowSupplierNames();
-        }
-        return r;
+        return DocumentList::DispatchEvent(e);
     }
 
 protected:
-    void SetUpAfterOpen() override {
-        BrowseController::SetUpAfterOpen();
-        KeepHidden();
-    }
-
-private:
-    // Receipts are not changed or deleted here: the buttons stay out of
-    // sight (their keys still ask the form, which refuses).
-    void KeepHidden() {
-        Win().at(kChange).setHidden(true);
-        Win().at(kDelete).setHidden(true);
-    }
-
-    const data::TableDecl& Pvd() const { return data::decl(TableId::Proveedores); }
-    Record& Supplier() const { return data::tables().buffer(TableId::Proveedores); }
-
-    void ShowSupplierNames() {
-        const app::ListLine* line = List(0).selectedLine();
-        const int64_t row = line != nullptr ? line->row : -1;
-        if (row == shown_) return;
-        shown_ = row;
+    // The selected receipt's supplier.
+    void ShowSelected(bool read) override {
         QString name, name2;
-        // The selected receipt's record, with its joined supplier.
-        if (line != nullptr && List(0).ReadSelected()) {
+        if (read) {
             name = QString::fromStdString(std::string(rtrim(Supplier().get(Pvd().fieldIndex("PVD:Nombre")).asText())));
             name2 = QString::fromStdString(std::string(rtrim(Supplier().get(Pvd().fieldIndex("PVD:Nombre2")).asText())));
         }
@@ -69,17 +45,18 @@ private:
         Win().at(kSupplierName2).setText(name2);
     }
 
+private:
+    const data::TableDecl& Pvd() const { return data::decl(TableId::Proveedores); }
+    Record& Supplier() const { return data::tables().buffer(TableId::Proveedores); }
+
     void ShowSupplier() {
         if (List(0).selectedLine() == nullptr || !List(0).ReadSelected()) return;
         if (trim(Supplier().get(Pvd().fieldIndex("PVD:Codigo")).asText()).empty()) return;
         threadState().callRequest = tv::kView;
         catalog::UpdateProveedores();
         threadState().callRequest = 0;
-        shown_ = -2;
-        ShowSupplierNames();
+        ShowSelectedAgain();
     }
-
-    int64_t shown_ = -2;
 };
 
 app::BrowseListSetup HeaderListSetup() {
@@ -130,38 +107,15 @@ void tip(ui::Control& c, const char* text) { c.setTip(QString::fromUtf8(text)); 
 
 void BrowseEntradas() {
     ui::Window w(QString::fromUtf8("Entradas de Almacén"), QSize(744, 480), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 736, 214)});
-    w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Por Folio"), {}, kSheet});
-    tip(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(6, 6, 718, 172), kTab}), "Entradas registradas");
-    tip(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(8, 224, 728, 160)}), "Articulos de la entrada");
-    struct Button {
-        int control;
-        const char* name;
-        const char* text;
-        const char* tipText;
-        const char* icon;
-        int x;
-    };
-    const int y = 392;
-    for (const Button& b : {Button{kView, "?VIEW:2", "&Ver", "Consultar entrada", "WAView.ico", 96},
-                            Button{kInsert, "?INSERT:3", "&Agregar", "Agregar registro", "WAINSERT.ICO", 184},
-                            Button{kChange, "?CHANGE:3", "&Cambiar", "Modificar registro", "WAChange.ICO", 272},
-                            Button{kDelete, "?DELETE:3", "&Borrar", "Borrar registro", "WADELETE.ICO", 360},
-                            Button{kPrint, "?PRINT", "Im&primir", "Imprimir entrada", "PRINT.ICO", 448},
-                            Button{kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", 652}}) {
-        ui::Control& c = w.add({ControlKind::Button, b.control, b.name, QString::fromUtf8(b.text), QRect(b.x, y, 84, 28)});
-        tip(c, b.tipText);
-        c.setIcon(ui::programIcon(b.icon));
-    }
-    w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),
-           QRect(8, y + 6, 80, 18)});
+    AddDocumentListControls(w, {.headerTip = "Entradas registradas", .linesTip = "Articulos de la entrada",
+                                .viewTip = "Consultar entrada", .printTip = "Imprimir entrada", .buttonsY = 392});
     w.add({ControlKind::FixedText, kSupplierLabel, "?STRING2", QStringLiteral("Proveedor:"), QRect(8, 432, 70, 18)});
     w.add({ControlKind::DisplayString, kSupplierName, "?PVD:NOMBRE", {}, QRect(80, 432, 300, 18)});
     w.add({ControlKind::DisplayString, kSupplierName2, "?PVD:NOMBRE2", {}, QRect(80, 452, 300, 18)});
     // Over the two names: a click there shows the supplier.
     tip(w.add({ControlKind::Region, kSupplierArea, "?REGION1", {}, QRect(78, 430, 304, 42)}), "Ver el proveedor");
 
-    ReceiptList c("BrowseEntradas", w);
+    ReceiptList c(w);
     c.SetCloseButton(kClose);
     app::BrowseList& headers = c.AddList(HeaderListSetup());
     app::BrowseList& lines = c.AddList(LinesListSetup());

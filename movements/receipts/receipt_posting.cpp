@@ -36,8 +36,6 @@ struct Fields {
     int denCosto = Posting::Field(TableId::DetEntradas, "DEN:CostoUnitario");
     int artPromedio = Posting::Field(TableId::Articulo, "ART:COSTOPROMEDIO");
     int artBarras = Posting::Field(TableId::Articulo, "ART:CodigoBarras");
-    int tenCodigo = Posting::Field(TableId::TipEntradas, "TEN:Codigo");
-    int tenDescripcion = Posting::Field(TableId::TipEntradas, "TEN:Descripcion");
     int ordFolio = Posting::Field(TableId::Ordenes, "ORD:Folio");
     int ordProveedor = Posting::Field(TableId::Ordenes, "ORD:Proveedor");
     int ordTotal = Posting::Field(TableId::Ordenes, "ORD:TOTALARTICULO");
@@ -53,15 +51,6 @@ struct Fields {
 const Fields& F() {
     static const Fields f;
     return f;
-}
-
-// The receipt type's description ("" when the receipt names none).
-bool TypeDescription(Posting& p, const Value& type, std::string& out) {
-    Record& t = p.Buffer(TableId::TipEntradas);
-    t.clear();
-    t.set(F().tenCodigo, type);
-    if (p.Find(TableId::TipEntradas, "TEN:KeyCodigo")) out = t.get(F().tenDescripcion).asText();
-    return !p.Failed();
 }
 
 bool PostLine(Posting& p, const Record& line, const std::string& document, const std::string& concepto) {
@@ -205,7 +194,9 @@ bool PostReceipt(Posting& p, const LineTracker* own) {
     const Decimal folio = h.number(f.folio);
     if (!CheckFolio(p, kReceiptFolio, folio.toInt64(), own)) return false;
     std::string concepto;
-    if (!TypeDescription(p, h.get(f.tipo), concepto)) return false;
+    if (!ReadTypeDescription(p, {TableId::TipEntradas, "TEN:KeyCodigo", "TEN:Codigo", "TEN:Descripcion"},
+                             h.get(f.tipo), concepto))
+        return false;
     const std::vector<Record> lines = ReadLines(p, kReceiptLines, Value(folio));
     if (p.Failed()) return false;
     const std::string document = DocumentText("ENT-", folio.toInt64());

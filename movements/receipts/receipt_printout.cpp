@@ -1,6 +1,6 @@
 // ImprimirEntrada: the printed receipt, on the document printout template.
 #include "app/printout/document_printout.h"
-#include "movements/common/stock.h"
+#include "movements/common/document_lines_view.h"
 #include "movements/receipts/receipts.h"
 
 namespace tv::movements::receipts {
@@ -12,39 +12,28 @@ using report::Item;
 namespace {
 
 report::ReportLayout ReceiptLayout() {
-    report::ReportLayout l = app::DocumentLayout("Entrada de almacén", "Entrada de almacén", 1729);
-    l.pageHeader.items.insert(l.pageHeader.items.end(), {
-        Item::fixed("Proveedor:", 52, 625),
-        Item::value("PVD:Nombre", "s40", 656, 625, 2500),
-        Item::value("PVD:Nombre2", "s40", 656, 844, 2500),
-        Item::fixed("Tipo:", 52, 1083),
-        Item::value("TEN:Descripcion", "s30", 656, 1083, 2500),
-        Item::fixed("Referencia:", 52, 1292),
-        Item::value("ENT:Referencia", "s20", 656, 1292, 2000),
-        Item::fixed("Folio:", 6833, 625),
-        Item::value("ENT:Folio", "n_10", 7292, 625, 700, Align::Right),
-        Item::fixed("Fecha:", 6833, 844),
-        Item::value("ENT:Fecha", "d6", 7250, 844, 742, Align::Right),
-        Item::fixed("O.C:", 6833, 1083),
-        Item::value("ENT:OrdenCompra", "n_10", 7292, 1083, 700, Align::Right),
-        Item::fixed("Codigo", 396, 1542),
-        Item::fixed("Articulo", 844, 1542),
-        Item::fixed("UM", 4969, 1542),
-        Item::fixed("Cantidad", 5927, 1542),
-        Item::fixed("Costo", 6823, 1542),
-        Item::fixed("Importe", 7625, 1542),
-        Item::line(0, 1708, 8000, 0),
-    });
-    l.detail.height = 250;
-    l.detail.items = {
-        Item::value("DEN:CodigoArticulo", "n_10", 50, 50, 700, Align::Right),
-        Item::value("ART:Descripcion", "s70", 844, 52, 3990),
-        Item::value("UNI:UM", "s40", 4969, 52, 646),
-        Item::value("DEN:Cantidad", "n10.2", 5719, 52, 800, Align::Right),
-        Item::value("DEN:CostoUnitario", "n10.2", 6458, 52, 700, Align::Right),
-        Item::value("LOC:IMPORTE", "n-14.2", 7156, 52, 840, Align::Right),
-    };
-    app::UseSmallText(l);
+    report::ReportLayout l;
+    l.title = "Entrada de almacén";
+    l.pageHeaderArea = {250, 250, 8000, 1729};
+    l.detailArea = {250, 2000, 8000, 8740};
+    l.pageFooterArea = {250, 10740, 8000, 0};
+    l.pageHeader.items = DocumentPageHeader("Entrada de almacén", "Articulo", 1542,
+                                            {Item::fixed("Proveedor:", 52, 625),
+                                             Item::value("PVD:Nombre", "s40", 656, 625, 2500),
+                                             Item::value("PVD:Nombre2", "s40", 656, 844, 2500),
+                                             Item::fixed("Tipo:", 52, 1083),
+                                             Item::value("TEN:Descripcion", "s30", 656, 1083, 2500),
+                                             Item::fixed("Referencia:", 52, 1292),
+                                             Item::value("ENT:Referencia", "s20", 656, 1292, 2000),
+                                             Item::fixed("Folio:", 6833, 625),
+                                             Item::value("ENT:Folio", "n_10", 7292, 625, 700, Align::Right),
+                                             Item::fixed("Fecha:", 6833, 844),
+                                             Item::value("ENT:Fecha", "d6", 7250, 844, 742, Align::Right),
+                                             Item::fixed("O.C:", 6833, 1083),
+                                             Item::value("ENT:OrdenCompra", "n_10", 7292, 1083, 700, Align::Right)});
+    l.detail = LineDetailBand("DEN:CodigoArticulo", "DEN:Cantidad", "DEN:CostoUnitario");
+    // Everything but the two titles in 8 points, as the columns are set out for.
+    SetPlainFontSize(l, 8);
     return l;
 }
 
@@ -63,9 +52,7 @@ void ImprimirEntrada() {
                {TableId::Proveedores, "PVD:KeyCodigo", {{"PVD:Codigo", "ENT:PROVEEDOR"}}},
                {TableId::Articulo, "ART:KeyNoArt", {{"ART:NoArt", "DEN:CodigoArticulo"}}},
                {TableId::Unidades, "UNI:KeyCodigo", {{"UNI:Codigo", "ART:UM"}}}};
-    s.compute = [](const report::RecordValues& r, report::OverlayValues& o) {
-        o.set("LOC:IMPORTE", Value(LineAmount(r.value("DEN:Cantidad"), r.value("DEN:CostoUnitario"))));
-    };
+    s.compute = LineAmountStep("DEN:Cantidad", "DEN:CostoUnitario");
     app::RunDocumentPrintout(s);
 }
 

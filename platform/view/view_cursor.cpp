@@ -1028,6 +1028,9 @@ Status ViewCursor::step(int dir) {
                 break;
             }
             if (accepted) {
+                // Idle time counts from here: a seek that had to sort a large
+                // table must not make the very next read seek (and sort) again.
+                lastStep_ = std::chrono::steady_clock::now();
                 if (!keep) release();
                 return {};
             }

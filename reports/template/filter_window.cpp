@@ -129,7 +129,10 @@ std::optional<FilterChoices> ReadFilterChoices(ui::Window& w, const FilterWindow
 }
 
 void RunFilterWindow(const FilterWindowSetup& setup) {
-    const int bottom = 280 + (setup.zeroStockBox ? 24 : 0) + (setup.orderChoice ? 50 : 0);
+    // The groups stand on the tab's page, below the tab's own bar: the sheet
+    // is that much taller than what it holds.
+    const int tabBar = 26;
+    const int bottom = 280 + tabBar + (setup.zeroStockBox ? 24 : 0) + (setup.orderChoice ? 50 : 0);
     ui::Window w(setup.caption, QSize(520, bottom + 50), ui::Window::Placement::Own);
     w.add({ControlKind::Sheet, kFilterSheet, "?CURRENTTAB", {}, QRect(4, 4, 512, bottom)});
     w.add({ControlKind::Tab, kFilterTab, "?TAB1", setup.tabText, {}, kFilterSheet});

@@ -14,10 +14,12 @@
 
 #include "app/printout/document_printout.h"
 #include "catalog/articles/article_form.h"
+#include "movements/common/document_line_controls.h"
 #include "movements/common/unit_of_work.h"
 #include "movements/counts/count_adjustment.h"
 #include "movements/counts/count_controls.h"
 #include "movements/counts/counts.h"
+#include "platform/ini/ini_store.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/date.h"
 #include "tests/app/printout/printout_driver.h"
@@ -36,13 +38,15 @@ using tv::test::settle;
 namespace pt = tv::test;  // the printout driver
 namespace L = list_ui;
 namespace F = form_ui;
-namespace R = line_ui;
+namespace R = movements::line_ui;
+namespace RC = count_line_ui;
 namespace A = adjust_ui;
 
 class CountUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
         DocumentUi::SetUp();
+        app::SetPrintoutPlacementStore(&ini);
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}, {{"UNI:UM", Value("CAJA")}}});
         insertRows(TableId::Articulo,
                    {{{"ART:NoArt", Value(10)}, {"ART:Descripcion", Value("TORNILLO 1/4")}, {"ART:UM", Value(1)},
@@ -54,11 +58,17 @@ protected:
     }
     void TearDown() override {
         SetPostingProbe({});
+        app::SetPrintoutPlacementStore(nullptr);
         DocumentUi::TearDown();
     }
 
     ui::Window* countForm() { return formOn(thread_, list_); }
     ui::Window* over(ui::Window* w) { return formOn(thread_, w); }
+    // Waits until `w` is the top window of the list's thread again.
+    void backTo(ui::Window* w) {
+        ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == w; }));
+        settle();
+    }
     void store(const test::CountSeed& c) { onThread([&] { test::StoreCount(data::tables(), c); }); }
     // The article form, opened to look at an article, and what it shows as stock.
     std::string stockShownFor(long long noArt) {
@@ -93,6 +103,8 @@ protected:
         }
         return a;
     }
+
+    IniStore ini{dir.file("talvor.INI")};
 };
 
 TEST_F(CountUi, ACountEnteredThroughTheListWithLinesByNumberAndByBarcode) {
@@ -114,8 +126,8 @@ TEST_F(CountUi, ACountEnteredThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(text(l, R::kDescripcion), "TORNILLO 1/4");
     EXPECT_EQ(text(l, R::kUm), "PIEZA");
     EXPECT_EQ(text(l, R::kBarras), "750100");
-    enter(l, R::kExistencia, QStringLiteral("12.50"));
-    enter(l, R::kReferencia, QStringLiteral("ANAQUEL 1"));
+    enter(l, R::kCantidad, QStringLiteral("12.50"));
+    enter(l, RC::kReferencia, QStringLiteral("ANAQUEL 1"));
     click(l, R::kOk);
     backTo(f);
     // By bar code: the number follows and the focus goes to the quantity.
@@ -125,21 +137,21 @@ TEST_F(CountUi, ACountEnteredThroughTheListWithLinesByNumberAndByBarcode) {
     enter(l, R::kBarras, QStringLiteral("750200"));
     EXPECT_EQ(text(l, R::kCodigo), "20");
     EXPECT_EQ(text(l, R::kDescripcion), "TUERCA 1/4");
-    EXPECT_TRUE(l->at(R::kExistencia).hasFocus());
-    enter(l, R::kExistencia, QStringLiteral("3"));
+    EXPECT_TRUE(l->at(R::kCantidad).hasFocus());
+    enter(l, R::kCantidad, QStringLiteral("3"));
     click(l, R::kOk);
     backTo(f);
-    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
-    EXPECT_EQ(cells(grid(f, F::kLines), 2), (std::vector<std::string>{"PIEZA", "CAJA"}));
-    EXPECT_EQ(cells(grid(f, F::kLines), 4), (std::vector<std::string>{"12.50", "3.00"}));
-    EXPECT_FALSE(grid(f, F::kLines)->horizontalScrollBar()->isVisible());  // every column fits
+    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 2), (std::vector<std::string>{"PIEZA", "CAJA"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 4), (std::vector<std::string>{"12.50", "3.00"}));
+    EXPECT_FALSE(lines(f, F::kLines)->horizontalScrollBar()->isVisible());  // every column fits
     click(f, F::kOk);
     backTo(list_);
     EXPECT_TRUE(presenter.empty()) << presenter.last().text;
 
     EXPECT_EQ(cells(table(), 1), (std::vector<std::string>{"CONTEO DE MARZO"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 3), (std::vector<std::string>{"ANAQUEL 1", ""}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 3), (std::vector<std::string>{"ANAQUEL 1", ""}));
     EXPECT_EQ(stored(TableId::Fisico, "FIS:Descripcion"), (std::vector<std::string>{"1 CONTEO DE MARZO"}));
     EXPECT_EQ(stored(TableId::DetFisico, "DFI:CODIGOBARRAS"), (std::vector<std::string>{"1 750100", "2 750200"}));
     // Recording a count changes no stock.
@@ -159,12 +171,12 @@ TEST_F(CountUi, TheCountSheetSavedAsPdf) {
     // A count without lines cannot be printed.
     table()->setCurrentCell(1, 0);
     settle();
-    EXPECT_EQ(grid(list_, L::kLinesList)->rowCount(), 0);
+    EXPECT_EQ(lines(list_, L::kLinesList)->rowCount(), 0);
     EXPECT_TRUE(list_->at(L::kPrint).disabled());
     table()->setCurrentCell(0, 0);
     settle();
-    ASSERT_EQ(grid(list_, L::kLinesList)->rowCount(), 3);
-    grid(list_, L::kLinesList)->setCurrentCell(2, 0);  // any line: the whole count prints
+    ASSERT_EQ(lines(list_, L::kLinesList)->rowCount(), 3);
+    lines(list_, L::kLinesList)->setCurrentCell(2, 0);  // any line: the whole count prints
     settle();
     ASSERT_FALSE(list_->at(L::kPrint).disabled());
     click(list_, L::kPrint);
@@ -194,7 +206,7 @@ TEST_F(CountUi, TheAdjustmentRunFromTheListWithItsProgressWindow) {
     store({.id = 1, .date = dateFromYmd(2024, 3, 15), .description = "CONTEO",
            .lines = {{10, D(1250)}, {20, Decimal(3)}, {77, Decimal(1)}, {30, Decimal(0)}}});
     start(BrowseFisico);
-    ASSERT_EQ(grid(list_, L::kLinesList)->rowCount(), 4);
+    ASSERT_EQ(lines(list_, L::kLinesList)->rowCount(), 4);
 
     ui::Window* a = openAdjustment();
     ASSERT_NE(a, nullptr);
@@ -268,7 +280,7 @@ TEST_F(CountUi, TheAdjustmentRunFromTheListWithItsProgressWindow) {
     EXPECT_EQ(stockShownFor(20), "3.00");
     // The list is as it was: the count stays, open to change.
     EXPECT_EQ(cells(table(), 1), (std::vector<std::string>{"CONTEO"}));
-    EXPECT_EQ(grid(list_, L::kLinesList)->rowCount(), 4);
+    EXPECT_EQ(lines(list_, L::kLinesList)->rowCount(), 4);
     closeList();
 }
 
@@ -278,8 +290,8 @@ TEST_F(CountUi, TheListWindowGrowsWithoutOverlaps) {
     store({.id = 1, .lines = {{10, D(123456)}}});
     start(BrowseFisico);
     // At its designed size every column fits: no scrolling sideways.
-    ASSERT_EQ(grid(list_, L::kLinesList)->rowCount(), 1);
-    EXPECT_FALSE(grid(list_, L::kLinesList)->horizontalScrollBar()->isVisible());
+    ASSERT_EQ(lines(list_, L::kLinesList)->rowCount(), 1);
+    EXPECT_FALSE(lines(list_, L::kLinesList)->horizontalScrollBar()->isVisible());
     const QRect linesBefore = list_->at(L::kLinesList).widget()->geometry();
     list_->widget()->resize(list_->widget()->size() + QSize(300, 240));
     settle();
@@ -292,7 +304,7 @@ TEST_F(CountUi, TheListWindowGrowsWithoutOverlaps) {
     EXPECT_GT(at(L::kLinesList).height(), linesBefore.height());
     // Each list's thumb stands where the grown table has its scroll bar.
     for (int c : {L::kCountsList, L::kLinesList}) {
-        QTableWidget* t = grid(list_, c);
+        QTableWidget* t = lines(list_, c);
         const QRect scrollBar = t->verticalScrollBar()->parentWidget()->geometry();
         int thumbs = 0;
         for (QScrollBar* b : t->findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
@@ -346,7 +358,7 @@ TEST_F(CountUi, TheAdjustmentButtonAppliesNothingWithoutASelectedCount) {
     EXPECT_EQ(messageNumber(presenter.last()), 11);
     presenter.clear();
     ASSERT_EQ(table()->rowCount(), 0);
-    EXPECT_EQ(grid(list_, L::kLinesList)->rowCount(), 0);
+    EXPECT_EQ(lines(list_, L::kLinesList)->rowCount(), 0);
     EXPECT_EQ(count(TableId::DetFisico), 0);
     click(list_, L::kAdjust);
     EXPECT_EQ(ui::Window::topOf(thread_), list_);
@@ -372,7 +384,7 @@ TEST_F(CountUi, TheLineFormRefusesArticlesThatDoNotExist) {
     backTo(l);
     EXPECT_TRUE(l->at(R::kCodigo).hasFocus());
     EXPECT_EQ(text(l, R::kDescripcion), "");
-    enter(l, R::kExistencia, QStringLiteral("5"));
+    enter(l, R::kCantidad, QStringLiteral("5"));
     click(l, R::kOk);  // 99 is still there: the list again, and the form stays
     picker = over(l);
     ASSERT_NE(picker, nullptr);
@@ -388,7 +400,7 @@ TEST_F(CountUi, TheLineFormRefusesArticlesThatDoNotExist) {
     EXPECT_EQ(text(l, R::kDescripcion), "RONDANA");
     click(l, R::kOk);
     backTo(f);
-    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"30"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"30"}));
     // Cancelling the new count removes it with its line.
     presenter.answer(Answer::Yes);
     click(f, F::kCancel);
@@ -411,7 +423,7 @@ TEST_F(CountUi, ViewModeAndACancelledChange) {
     EXPECT_TRUE(f->at(F::kFecha).readOnly());
     EXPECT_TRUE(f->at(F::kDescripcion).readOnly());
     for (int c : {F::kCalendar, F::kLineInsert, F::kLineChange, F::kLineDelete}) EXPECT_TRUE(f->at(c).disabled()) << c;
-    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 1);
+    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 1);
     click(f, F::kOk);
     backTo(list_);
 

@@ -7,16 +7,14 @@
 #include "data/thread_table_set.h"
 #include "movements/receipts/receipt_posting.h"
 #include "tests/movements/support/document_db.h"
+#include "tests/movements/support/document_entry.h"
 
 namespace tv::movements::receipts::test {
 
+using data::TableId;
 using movements::test::D;
 
-struct Line {
-    long long article = 0;
-    Decimal quantity{};
-    Decimal cost{};
-};
+using Line = movements::test::SeedLine;
 
 struct Receipt {
     long long folio = 0;
@@ -32,27 +30,15 @@ struct Receipt {
 // Entradas buffer of `tables`; with `pending`, the header is first reserved
 // as the receipt list does when "&Agregar" is pressed.
 inline void Enter(data::ThreadTableSet& tables, const Receipt& r, bool pending = true) {
-    data::TableGateway& lines = tables.gateway(data::TableId::DetEntradas);
-    const data::TableDecl& den = lines.declaration();
-    for (const Line& l : r.lines) {
-        lines.BUFFER.clear();
-        lines.BUFFER.set(den.fieldIndex("DEN:ENTRADA"), Value(r.folio));
-        lines.BUFFER.set(den.fieldIndex("DEN:CodigoArticulo"), Value(l.article));
-        lines.BUFFER.set(den.fieldIndex("DEN:Cantidad"), Value(l.quantity));
-        lines.BUFFER.set(den.fieldIndex("DEN:CostoUnitario"), Value(l.cost));
-        lines.InsertRecord();
-    }
-    data::TableGateway& header = tables.gateway(data::TableId::Entradas);
-    if (pending) header.PrepareNewRecord();
-    else header.BUFFER.clear();
-    const data::TableDecl& ent = header.declaration();
-    Record& h = header.BUFFER;
-    h.set(ent.fieldIndex("ENT:Folio"), Value(r.folio));
-    h.set(ent.fieldIndex("ENT:TIPO"), Value(r.type));
-    h.set(ent.fieldIndex("ENT:Fecha"), Value(r.date));
-    h.set(ent.fieldIndex("ENT:PROVEEDOR"), Value(r.supplier));
-    h.set(ent.fieldIndex("ENT:OrdenCompra"), Value(r.order));
-    h.set(ent.fieldIndex("ENT:Referencia"), Value(r.reference));
+    movements::test::EnterDocument(
+        tables,
+        {TableId::Entradas, TableId::DetEntradas, "DEN:ENTRADA", "DEN:CodigoArticulo", "DEN:Cantidad",
+         "DEN:CostoUnitario"},
+        r.folio, r.lines,
+        {{"ENT:Folio", Value(r.folio)}, {"ENT:TIPO", Value(r.type)}, {"ENT:Fecha", Value(r.date)},
+         {"ENT:PROVEEDOR", Value(r.supplier)}, {"ENT:OrdenCompra", Value(r.order)},
+         {"ENT:Referencia", Value(r.reference)}},
+        pending);
 }
 
 }  // namespace tv::movements::receipts::test

@@ -13,8 +13,10 @@
 #include "movements/receipts/receipt_controls.h"
 #include "movements/receipts/receipt_posting.h"
 #include "movements/receipts/receipts.h"
+#include "platform/ini/ini_store.h"
 #include "platform/threads/thread_state.h"
 #include "tests/app/printout/printout_driver.h"
+#include "tests/catalog/catalogue_fixture.h"
 #include "tests/movements/receipts/receipt_fixture.h"
 #include "tests/movements/support/document_ui.h"
 #include "tests/movements/support/harness.h"
@@ -36,6 +38,7 @@ class ReceiptUi : public movements::test::DocumentUi {
 protected:
     void SetUp() override {
         DocumentUi::SetUp();
+        app::SetPrintoutPlacementStore(&ini);
         insertRows(TableId::Unidades, {{{"UNI:UM", Value("PIEZA")}}});
         insertRows(TableId::TipEntradas, {{{"TEN:Descripcion", Value("COMPRA")}}, {{"TEN:Descripcion", Value("DONACION")}}});
         insertRows(TableId::Proveedores, {{{"PVD:Codigo", Value("PROV1")}, {"PVD:Nombre", Value("FERRETERA DEL NORTE")},
@@ -47,6 +50,11 @@ protected:
                      {"ART:CodigoBarras", Value("750200")}}});
         insertRows(TableId::Folios, {{{"FOL:ENTRADAS", Value(5)}}});
     }
+    void TearDown() override {
+        app::SetPrintoutPlacementStore(nullptr);
+        DocumentUi::TearDown();
+    }
+
     ui::Window* receiptForm() { return formOn(thread_, list_); }
     ui::Window* lineForm(ui::Window* receipt) { return formOn(thread_, receipt); }
     // A line through the line form: by article number or by bar code.
@@ -84,18 +92,6 @@ protected:
                     {{"DOR:ORDEN", Value(9)}, {"DOR:Articulo", Value(20)}, {"DOR:Cantidad", Value(5)},
                      {"DOR:Costo", Value(D(100))}}});
     }
-    // F3 in a list: the find window, once it is open (nullptr: it did not open).
-    ui::Window* openFind(QTableWidget* list) {
-        QTest::keyClick(list, Qt::Key_F3);
-        ui::Window* find = nullptr;
-        runFor([&] {
-            for (ui::Window* o : ui::Window::openWindows())
-                if (o->caption() == QStringLiteral("Buscar:") && o->isOpen()) find = o;
-            return find != nullptr;
-        });
-        settle();
-        return find;
-    }
     // A new receipt from the list, with the pending lines of order 9 called up.
     ui::Window* newReceiptFromOrder() {
         addOrder();
@@ -118,6 +114,8 @@ protected:
         onThread([&] { n = FolioCounter(data::tables(), kReceiptFolio); });
         return n;
     }
+
+    IniStore ini{dir.file("talvor.INI")};
 };
 
 TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
@@ -138,8 +136,8 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
 
     addLine(f, QStringLiteral("10"), {}, QStringLiteral("3"), QStringLiteral("12.50"));
     addLine(f, {}, QStringLiteral("750200"), QStringLiteral("2"), QStringLiteral("1.00"));
-    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
-    EXPECT_EQ(cells(grid(f, F::kLines), 5), (std::vector<std::string>{"37.50", "2.00"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_TRUE(f->at(F::kFolio).readOnly());  // the lines carry the folio
     EXPECT_EQ(count(TableId::Kardex), 0);     // nothing posted before "Aceptar"
 
@@ -150,9 +148,9 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     // The list shows the receipt under its folio, its lines below it.
     EXPECT_EQ(cells(table(), 1), (std::vector<std::string>{"5"}));
     EXPECT_EQ(cells(table(), 3), (std::vector<std::string>{"DONACION"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 2), (std::vector<std::string>{"PIEZA", "PIEZA"}));
-    EXPECT_EQ(cells(grid(list_, L::kLinesList), 5), (std::vector<std::string>{"37.50", "2.00"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), (std::vector<std::string>{"TORNILLO 1/4", "TUERCA 1/4"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 2), (std::vector<std::string>{"PIEZA", "PIEZA"}));
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_EQ(text(list_, L::kSupplierName), "FERRETERA DEL NORTE");
     EXPECT_EQ(text(list_, L::kSupplierName2), "SUCURSAL CENTRO");
     EXPECT_TRUE(list_->at(L::kChange).hidden());
@@ -172,7 +170,7 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
 
     // A find on "Importe" in the lines list finds the amount.
-    ui::Window* find = openFind(grid(list_, L::kLinesList));
+    ui::Window* find = openFind(lines(list_, L::kLinesList));
     ASSERT_NE(find, nullptr);
     find->at(app::kVsfColumns).as<QTableWidget>()->setCurrentCell(5, 0);
     auto* value = find->at(app::kVsfValue).as<QLineEdit>();
@@ -182,15 +180,15 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     QTest::mouseClick(find->at(app::kVsfFind).as<QPushButton>(), Qt::LeftButton);
     settle();
     for (const auto& m : presenter.shown()) ADD_FAILURE() << m.box.caption << ": " << m.box.text;
-    EXPECT_EQ(grid(list_, L::kLinesList)->currentRow(), 0);
-    QTest::keyClick(grid(list_, L::kLinesList), Qt::Key_Down);
+    EXPECT_EQ(lines(list_, L::kLinesList)->currentRow(), 0);
+    QTest::keyClick(lines(list_, L::kLinesList), Qt::Key_Down);
     settle();
-    ASSERT_EQ(grid(list_, L::kLinesList)->currentRow(), 1);
-    find = openFind(grid(list_, L::kLinesList));
+    ASSERT_EQ(lines(list_, L::kLinesList)->currentRow(), 1);
+    find = openFind(lines(list_, L::kLinesList));
     ASSERT_NE(find, nullptr);
     QTest::mouseClick(find->at(app::kVsfFind).as<QPushButton>(), Qt::LeftButton);  // from the top again
     settle();
-    EXPECT_EQ(grid(list_, L::kLinesList)->currentRow(), 0);
+    EXPECT_EQ(lines(list_, L::kLinesList)->currentRow(), 0);
     closeList();
 }
 
@@ -206,12 +204,12 @@ TEST_F(ReceiptUi, CallingUpAnOrderFillsTheLinesAndCompletesIt) {
     EXPECT_EQ(orders->itemText(0), QStringLiteral("9"));
     EXPECT_EQ(orders->itemText(1), QStringLiteral("12"));
     click(f, F::kLlamar);  // no order chosen: nothing happens
-    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 0);
+    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
     EXPECT_FALSE(f->at(F::kLlamar).disabled());
     enter(f, F::kOrden, QStringLiteral("9"));
     click(f, F::kLlamar);
-    EXPECT_EQ(cells(grid(f, F::kLines), 3), (std::vector<std::string>{"6.00", "5.00"}));
-    EXPECT_EQ(cells(grid(f, F::kLines), 4), (std::vector<std::string>{"2.50", "1.00"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 3), (std::vector<std::string>{"6.00", "5.00"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 4), (std::vector<std::string>{"2.50", "1.00"}));
     EXPECT_EQ(text(f, F::kProveedor), "PROV1");
     EXPECT_TRUE(f->at(F::kLlamar).disabled());
     EXPECT_TRUE(f->at(F::kOrden).disabled());
@@ -258,7 +256,7 @@ TEST_F(ReceiptUi, AFailureAtAMiddleLineKeepsTheFormOpenAndASecondAceptarPostsOnc
     ui::Window* f = newReceiptFromOrder();
     ASSERT_NE(f, nullptr);
     addLine(f, QStringLiteral("20"), {}, QStringLiteral("1"), QStringLiteral("4"));
-    ASSERT_EQ(grid(f, F::kLines)->rowCount(), 3);
+    ASSERT_EQ(lines(f, F::kLines)->rowCount(), 3);
     {
         movements::test::InjectedFailure fail({"line", 2});
         click(f, F::kOk);
@@ -269,7 +267,7 @@ TEST_F(ReceiptUi, AFailureAtAMiddleLineKeepsTheFormOpenAndASecondAceptarPostsOnc
         EXPECT_EQ(articleField(10, "ART:Entradas"), Decimal(0));
         EXPECT_EQ(folioCounter(), 5);
         EXPECT_EQ(text(f, F::kFolio), "5");
-        EXPECT_EQ(grid(f, F::kLines)->rowCount(), 3);
+        EXPECT_EQ(lines(f, F::kLines)->rowCount(), 3);
     }
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
@@ -298,7 +296,7 @@ TEST_F(ReceiptUi, CancellingANewReceiptRemovesWhatItStored) {
     f = receiptForm();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(text(f, F::kFolio), "5");
-    EXPECT_EQ(grid(f, F::kLines)->rowCount(), 0);
+    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
     cancelNew(f);
     closeList();
 }
@@ -420,7 +418,7 @@ TEST_F(ReceiptUi, ChangeAndDeleteAreRefusedAndViewChangesNothing) {
     EXPECT_TRUE(f->at(F::kFolio).readOnly());
     EXPECT_TRUE(f->at(F::kLineInsert).hidden());
     EXPECT_TRUE(f->at(F::kLlamar).disabled());
-    EXPECT_EQ(cells(grid(f, F::kLines), 0), (std::vector<std::string>{"10"}));
+    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10"}));
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
     EXPECT_EQ(count(TableId::Kardex), 1);

@@ -1,8 +1,7 @@
 #pragma once
-// What the document UI tests share: the catalogue fixture (a scratch
-// database, a list procedure on a thread of its own) with the means to read
-// the documents' lists and forms and to type into them as a user does.
-// Header only: the UI tests link the windows, the harnesses do not.
+// What the document UI tests share (header only): reading the lists' cells
+// and the forms' texts, typing into an entry or a combo as a user does, the
+// find window of a list, and the stored totals of an article.
 #include <string>
 #include <vector>
 
@@ -11,25 +10,13 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "app/printout/document_printout.h"
-#include "platform/ini/ini_store.h"
 #include "tests/catalog/catalogue_fixture.h"
 
 namespace tv::movements::test {
 
 class DocumentUi : public catalog::test_support::CatalogueFixture {
 protected:
-    void SetUp() override {
-        CatalogueFixture::SetUp();
-        app::SetPrintoutPlacementStore(&ini);
-    }
-    void TearDown() override {
-        app::SetPrintoutPlacementStore(nullptr);
-        CatalogueFixture::TearDown();
-    }
-
-    QTableWidget* grid(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
-    // A column of a list, as shown.
+    QTableWidget* lines(ui::Window* w, int control) const { return w->at(control).as<QTableWidget>(); }
     std::vector<std::string> cells(QTableWidget* t, int c) const {
         std::vector<std::string> out;
         for (int i = 0; i < t->rowCount(); ++i)
@@ -52,10 +39,17 @@ protected:
         QTest::keyClick(target, Qt::Key_Tab);
         tv::test::settle();
     }
-    // Waits until `w` is the top window of the list's thread again.
-    void backTo(ui::Window* w) {
-        ASSERT_TRUE(tv::test::runFor([&] { return ui::Window::topOf(thread_) == w; }));
+    // F3 in a list: the find window, once it is open (nullptr: it did not open).
+    ui::Window* openFind(QTableWidget* list) {
+        QTest::keyClick(list, Qt::Key_F3);
+        ui::Window* find = nullptr;
+        tv::test::runFor([&] {
+            for (ui::Window* o : ui::Window::openWindows())
+                if (o->caption() == QStringLiteral("Buscar:") && o->isOpen()) find = o;
+            return find != nullptr;
+        });
         tv::test::settle();
+        return find;
     }
     long long count(data::TableId t) {
         return static_cast<long long>(stored(t, data::decl(t).layout->field(0).name).size());
@@ -71,8 +65,6 @@ protected:
         });
         return v;
     }
-
-    IniStore ini{dir.file("talvor.INI")};
 };
 
 }  // namespace tv::movements::test

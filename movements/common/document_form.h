@@ -1,0 +1,84 @@
+#pragma once
+// What the forms of the documents (receipts, issues) do alike: a new
+// document opens with the next free folio; lines are added under the folio
+// shown, only while that folio may take them; once the document has a line
+// its folio stays; "Aceptar" runs the document's completion as one unit
+// (the form stays open as it was when it fails); cancelling a new document
+// removes the lines it stored and its pending header; change and delete
+// requests are refused with messages 41 and 14.
+//
+//     class IssueForm : public DocumentForm {
+//         bool Complete() override { return CompleteIssue(Tables(), &Tracker()); }
+//     };
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "app/browse/browse_list.h"
+#include "app/form/form_controller.h"
+#include "movements/common/folio.h"
+#include "movements/common/lines.h"
+
+namespace tv::movements {
+
+struct DocumentFormSetup {
+    const FolioRule* folio = nullptr;
+    int folioControl = 0;
+    int dateControl = 0;       // the date entry the calendar button fills
+    const char* dateField = nullptr;   // "ENT:Fecha"
+    int linesControl = 0;
+    int lineInsert = 0, lineChange = 0, lineDelete = 0;
+    int lineForm = 0;          // sub-procedure number of the line form
+};
+
+class DocumentForm : public app::FormController {
+public:
+    DocumentForm(std::string procedure, ui::Window& w, data::TableId header, DocumentFormSetup setup);
+    ~DocumentForm() override;
+
+    // The lines list (before the form runs).
+    void AddLines(app::BrowseListSetup setup);
+    // Whether lines may be added under the folio shown now; when not, the
+    // reason is shown and the focus goes to the folio.
+    bool MayAddLines();
+
+    int SetUpBeforeOpen() override;
+    void SetUpAfterOpen() override;
+    int TearDown() override;
+    int DispatchEvent(const ui::WindowEvent& e) override;
+    int OnAccepted(int control) override;
+    uint8_t CallSubProcedure(int number, uint8_t request) override;
+    int OnCompleted() override;
+    int OnCloseRequest() override;
+
+protected:
+    // The document's completion as one unit of work; true when stored.
+    virtual bool Complete() = 0;
+    // Shows what the header's codes name (descriptions, names).
+    virtual void ShowDerived() {}
+
+    LineTracker& Tracker() { return tracker_; }
+    app::BrowseList& Lines() { return *lines_; }
+    const DocumentFormSetup& Setup() const { return setup_; }
+    // Once the document has a line its folio stays: the lines carry it.
+    void LockFolio();
+    // What the user typed in `controls`, taken into the buffer (all but
+    // `except`), and the components' choices; false (after the message, the
+    // focus on the entry) when a text cannot be read.
+    bool SaveScreen(std::initializer_list<int> controls, int except = 0);
+    // The calendar: the date picked goes into the date field.
+    void PickDate(std::initializer_list<int> entries);
+
+private:
+    class LineGuard;
+    // The lines this form stored and its pending header, in one unit.
+    bool ReleaseNew();
+
+    DocumentFormSetup setup_;
+    int folio_ = -1;
+    LineTracker tracker_;
+    std::unique_ptr<LineGuard> guard_;
+    std::unique_ptr<app::BrowseList> lines_;
+};
+
+}  // namespace tv::movements
