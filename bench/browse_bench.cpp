@@ -20,7 +20,7 @@
 #include <QTabWidget>
 
 #include "app/browse/browse_controller.h"
-#include "bench/bench_folder.h"
+#include "bench/bench_support.h"
 #include "data/tables.h"
 #include "data/thread_table_set.h"
 #include "platform/errors/error_reporter.h"
@@ -36,8 +36,8 @@ namespace fs = std::filesystem;
 
 const char* kWords[] = {"Tornillos", "Tuercas", "Arandelas", "Cañones", "Brocas", "Llaves", "Motores", "Pinzas"};
 
-bench::Folder& folder() {
-    static bench::Folder f("browse_bench");
+tv::bench::Folder& folder() {
+    static tv::bench::Folder f("tv_browse_bench");
     return f;
 }
 
@@ -119,17 +119,10 @@ BENCHMARK(BM_OpenAndPage)
     ->Args({1000000, 1})
     ->Unit(benchmark::kMillisecond);
 
-// The offscreen platform says what it cannot do (raise a window); that says
-// nothing about what is measured.
-void quietOffscreen(QtMsgType, const QMessageLogContext&, const QString& msg) {
-    if (msg.startsWith(QStringLiteral("This plugin does not support"))) return;
-    std::fprintf(stderr, "%s\n", qPrintable(msg));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    qInstallMessageHandler(quietOffscreen);
+    qInstallMessageHandler(tv::bench::quietOffscreen);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ErrorReporter::instance().setUp();

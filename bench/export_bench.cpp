@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_folder.h"
+#include "bench/bench_support.h"
 #include "data/tables.h"
 #include "data/thread_table_set.h"
 #include "export/automation/container.h"
@@ -35,7 +35,7 @@ namespace fs = std::filesystem;
 const char* kWords[] = {"Tornillo", "Tuerca", "Arandela", "Cañón", "Broca", "Llave", "Motor", "Pinza", "Martillo"};
 
 bench::Folder& folder() {
-    static bench::Folder f("export_bench");
+    static bench::Folder f("tv_export_bench");
     return f;
 }
 

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_folder.h"
+#include "bench/bench_support.h"
 #include "data/tables.h"
 #include "data/thread_table_set.h"
 #include "platform/view/view_cursor.h"
@@ -29,8 +29,8 @@ namespace fs = std::filesystem;
 
 const char* kWords[] = {"Tornillo", "Tuerca", "Arandela", "Cañón", "Broca", "Llave", "Motor", "Pinza", "Martillo"};
 
-bench::Folder& folder() {
-    static bench::Folder f("view_bench");
+tv::bench::Folder& folder() {
+    static tv::bench::Folder f("tv_view_bench");
     return f;
 }
 

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -111,12 +112,6 @@ public:
                                          ui::keyCode(dy < 0 ? Qt::Key_Down : Qt::Key_Up)});
             return true;
         }
-        if (o == holder()) {
-            // The table lays its scroll bar out after its own resize: the
-            // thumb follows once it has (a grown list left it behind).
-            if (e->type() == QEvent::Resize || e->type() == QEvent::Move) placeBar();
-            return false;
-        }
         if (o != table_) return false;
         if (e->type() == QEvent::KeyPress) {
             auto* ke = static_cast<QKeyEvent*>(e);
@@ -128,6 +123,9 @@ public:
         if (e->type() == QEvent::Resize || e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest) {
             placeBar();
             if (e->type() == QEvent::Resize) {
+                // The table places its own scroll bar after this event: the
+                // thumb follows once it has.
+                QTimer::singleShot(0, this, [this] { placeBar(); });
                 WindowEvent ev{EventKind::User, control_};
                 ev.key = BrowseList::kTagResized;
                 window_.post(ev);
@@ -135,14 +133,9 @@ public:
         }
         return false;
     }
-    // What holds the table's own vertical scroll bar (the thumb stands over it).
-    QWidget* holder() const {
-        QWidget* h = table_->verticalScrollBar()->parentWidget();
-        return h != table_ ? h : nullptr;
-    }
     void placeBar() {
-        QWidget* h = holder();
-        QRect r = h != nullptr ? h->geometry() : QRect();
+        QWidget* holder = table_->verticalScrollBar()->parentWidget();
+        QRect r = holder != nullptr && holder != table_ ? holder->geometry() : QRect();
         if (!r.isValid()) {
             const int w = table_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
             const int f = table_->frameWidth();
@@ -337,7 +330,6 @@ void BrowseList::SetUpControl() {
     filter_ = input;
     table_->installEventFilter(input);
     table_->viewport()->installEventFilter(input);
-    if (QWidget* holder = input->holder()) holder->installEventFilter(input);
     input->placeBar();
     bar_->show();
 

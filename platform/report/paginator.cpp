@@ -192,6 +192,8 @@ void Paginator::startPage(const ValueMap& values) {
 
 void Paginator::closePage() {
     placeBand(layout_.pageFooter, layout_.pageFooterArea.x, layout_.pageFooterArea.y, last_);
+    // A long report keeps thousands of pages until it is previewed or saved.
+    pages_.back().items.shrink_to_fit();
     pageOpen_ = false;
 }
 

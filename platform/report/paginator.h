@@ -29,6 +29,9 @@ public:
     // Prints the open groups' footers and the last page footer. Without any
     // record there is no page at all.
     std::vector<Page> finish();
+    // After finish(): hands the pages over without a copy (a long report's
+    // pages are its largest part).
+    std::vector<Page> takePages() { return std::move(pages_); }
 
     const ReportLayout& layout() const { return layout_; }
     const std::vector<Page>& pages() const { return pages_; }

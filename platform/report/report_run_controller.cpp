@@ -42,7 +42,8 @@ int ReportRunController::finishPages() {
         pages_.clear();
         return kCancelled;
     }
-    pages_ = paginator_.finish();
+    paginator_.finish();
+    pages_ = paginator_.takePages();
     return kCompleted;
 }
 
@@ -88,7 +89,9 @@ void ReportRunController::showPreview(QWidget* parent) {
             presenter->show(box);
         });
     }
-    auto* preview = new PreviewWindowController(pages_, parent);
+    // The preview keeps the pages; they are not copied.
+    auto* preview = new PreviewWindowController(std::move(pages_), parent);
+    pages_.clear();
     preview->setAttribute(Qt::WA_DeleteOnClose);
     PreviewWindowController::Options o;
     o.zoom = preview_.zoom;

@@ -79,6 +79,8 @@ public:
     }
 
     const std::vector<Page>& pages() const { return pages_; }
+    // Hands the pages over without a copy (no preview follows).
+    std::vector<Page> takePages() { return std::move(pages_); }
 
 private:
     std::string name_;

@@ -1,6 +1,7 @@
 #include "platform/ui/resizer.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -26,9 +27,7 @@ void WindowResizer::setUp() {
 
 namespace {
 
-bool grows(const Control& c) {
-    return c.kind() == ControlKind::List || c.kind() == ControlKind::Sheet || c.kind() == ControlKind::MultiLineText;
-}
+bool growsItself(ControlKind k) { return k == ControlKind::List || k == ControlKind::MultiLineText; }
 
 bool overlap(int a0, int a1, int b0, int b1) { return a0 <= b1 && b0 <= a1; }
 
@@ -52,36 +51,65 @@ Share share(int growth, int before, int inLine, bool growing) {
 
 }  // namespace
 
+bool WindowResizer::holdsGrowing(int sheet) const {
+    for (const Control* o : window_.controls()) {
+        if (!growsItself(o->kind())) continue;
+        for (int p = o->parent(); p != 0;) {
+            if (p == sheet) return true;
+            const Control* up = window_.control(p);
+            p = up != nullptr ? up->parent() : 0;
+        }
+    }
+    return false;
+}
+
 void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
     std::vector<std::pair<Control*, QRect>> items;
     for (auto& [number, r] : designed_) {
         Control* c = window_.control(number);
         if (c != nullptr && c->widget() != nullptr && c->parent() == parent) items.emplace_back(c, r);
     }
+    // What grows taller: lists and text boxes, and a sheet that holds one or
+    // that one stands on (a list window's sheet of orders); a sheet of
+    // entries only keeps its height. Every list, box and sheet grows wider.
+    std::map<const Control*, bool> tall;
+    for (const auto& [c, r] : items) {
+        bool t = growsItself(c->kind());
+        if (c->kind() == ControlKind::Sheet) {
+            t = holdsGrowing(c->number());
+            for (const auto& [o, q] : items)
+                if (growsItself(o->kind()) && q.intersects(r)) t = true;
+        }
+        tall[c] = t;
+    }
+    auto grows = [&](const Control& c) { return tall[&c]; };
+    auto wide = [](const Control& c) { return growsItself(c.kind()) || c.kind() == ControlKind::Sheet; };
     // The lowest edge of the growing controls: what stands below all of
     // them (the buttons under a list) follows the bottom edge.
     int growingBottom = -1;
     for (const auto& [c, r] : items)
         if (grows(*c)) growingBottom = std::max(growingBottom, r.bottom());
     for (const auto& [c, r] : items) {
-        const bool growing = grows(*c);
-        int above = 0, columnCount = growing ? 1 : 0, left = 0, rowCount = growing ? 1 : 0;
+        const bool growing = grows(*c), widening = wide(*c);
+        int above = 0, columnCount = growing ? 1 : 0, left = 0, rowCount = widening ? 1 : 0;
         for (const auto& [o, q] : items) {
-            if (o == c || !grows(*o)) continue;
+            if (o == c) continue;
             // Above or below it, in its column.
-            if (overlap(r.left(), r.right(), q.left(), q.right()) && (q.bottom() < r.top() || q.top() > r.bottom())) {
+            if (grows(*o) && overlap(r.left(), r.right(), q.left(), q.right()) &&
+                (q.bottom() < r.top() || q.top() > r.bottom())) {
                 ++columnCount;
                 if (q.bottom() < r.top()) ++above;
             }
             // Left or right of it, in its row.
-            if (overlap(r.top(), r.bottom(), q.top(), q.bottom()) && (q.right() < r.left() || q.left() > r.right())) {
+            if (wide(*o) && overlap(r.top(), r.bottom(), q.top(), q.bottom()) &&
+                (q.right() < r.left() || q.left() > r.right())) {
                 ++rowCount;
                 if (q.right() < r.left()) ++left;
             }
         }
         Share v = share(dh, above, columnCount, growing);
         if (!v.inLine && growingBottom >= 0 && r.top() > growingBottom) v.move = dh;
-        Share h = share(dw, left, rowCount, growing);
+        Share h = share(dw, left, rowCount, widening);
         // Nothing growing beside it: the button column in the right-hand
         // third follows the edge.
         if (!h.inLine && r.left() > designed.width() * 2 / 3) h.move = dw;

@@ -28,6 +28,8 @@ private:
     // Lays out the controls on `parent` (0: the window; a tab) for a
     // container grown by dw x dh from its designed size.
     void layOut(int parent, int dw, int dh, QSize designed);
+    // Whether a list or text box stands on one of the sheet's tabs.
+    bool holdsGrowing(int sheet) const;
 
     Window& window_;
     QSize smallest_;

@@ -1,5 +1,7 @@
 #include "reports/template/code_combo.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -61,11 +63,19 @@ void CodeDropCombo::Load() {
     combo->setModel(model);
     combo->setView(view);
     combo->setModelColumn(0);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     if (format && format->columnCount() >= 2) {
-        // The list format's widths are in dialog units: about 1.5 pixels each.
-        view->setColumnWidth(0, format->columns()[0].width * 3 / 2);
-        view->setColumnWidth(1, format->columns()[1].width * 3 / 2);
-        view->setMinimumWidth((format->columns()[0].width + format->columns()[1].width) * 3 / 2 + 24);
+        // The list format's widths are in dialog units: about 1.5 pixels
+        // each; a heading is never cut.
+        int total = 24;
+        for (int c = 0; c < 2; ++c) {
+            const auto& col = format->columns()[static_cast<std::size_t>(c)];
+            const int w = std::max(col.width * 3 / 2,
+                                   view->fontMetrics().horizontalAdvance(QString::fromStdString(col.header)) + 16);
+            view->setColumnWidth(c, w);
+            total += w;
+        }
+        view->setMinimumWidth(total);
     }
     combo->setCurrentIndex(-1);
     combo->setEditText(typed);

@@ -103,21 +103,25 @@ std::optional<FilterChoices> ReadFilterChoices(ui::Window& w, const FilterWindow
     c.articulos = optionOf(w, kArticulosAll);
     c.marcas = optionOf(w, kMarcasAll);
     c.categorias = optionOf(w, kCategoriasAll);
+    // Only the values the chosen options use are read: the others are
+    // ignored, whatever their entries hold.
     struct Number {
+        bool used;
         int control;
         const char* picture;
         int digits;
         Decimal* into;
     };
-    for (const Number& n : {Number{kNoArt1, "n_10", kArticleDigits, &c.noArt1},
-                            Number{kNoArt2, "n_10", kArticleDigits, &c.noArt2},
-                            Number{kNoArtE, "n_10", kArticleDigits, &c.noArtE},
-                            Number{kMarca1, "n_5", kCodeDigits, &c.marca1},
-                            Number{kMarca2, "n_5", kCodeDigits, &c.marca2},
-                            Number{kMarcaE, "n_5", kCodeDigits, &c.marcaE},
-                            Number{kCat1, "n_5", kCodeDigits, &c.cat1},
-                            Number{kCat2, "n_5", kCodeDigits, &c.cat2},
-                            Number{kCatE, "n_5", kCodeDigits, &c.catE}}) {
+    for (const Number& n : {Number{c.articulos == kRange, kNoArt1, "n_10", kArticleDigits, &c.noArt1},
+                            Number{c.articulos == kRange, kNoArt2, "n_10", kArticleDigits, &c.noArt2},
+                            Number{c.articulos == kOne, kNoArtE, "n_10", kArticleDigits, &c.noArtE},
+                            Number{c.marcas == kRange, kMarca1, "n_5", kCodeDigits, &c.marca1},
+                            Number{c.marcas == kRange, kMarca2, "n_5", kCodeDigits, &c.marca2},
+                            Number{c.marcas == kOne, kMarcaE, "n_5", kCodeDigits, &c.marcaE},
+                            Number{c.categorias == kRange, kCat1, "n_5", kCodeDigits, &c.cat1},
+                            Number{c.categorias == kRange, kCat2, "n_5", kCodeDigits, &c.cat2},
+                            Number{c.categorias == kOne, kCatE, "n_5", kCodeDigits, &c.catE}}) {
+        if (!n.used) continue;
         std::optional<Decimal> d = readNumber(w, n.control, n.picture, n.digits);
         if (!d) return std::nullopt;
         *n.into = *d;
@@ -129,10 +133,8 @@ std::optional<FilterChoices> ReadFilterChoices(ui::Window& w, const FilterWindow
 }
 
 void RunFilterWindow(const FilterWindowSetup& setup) {
-    // The groups stand on the tab's page, below the tab's own bar: the sheet
-    // is that much taller than what it holds.
-    const int tabBar = 26;
-    const int bottom = 280 + tabBar + (setup.zeroStockBox ? 24 : 0) + (setup.orderChoice ? 50 : 0);
+    // The sheet holds the groups and its own tab bar.
+    const int bottom = 272 + (setup.zeroStockBox ? 24 : 0) + (setup.orderChoice ? 50 : 0) + 40;
     ui::Window w(setup.caption, QSize(520, bottom + 50), ui::Window::Placement::Own);
     w.add({ControlKind::Sheet, kFilterSheet, "?CURRENTTAB", {}, QRect(4, 4, 512, bottom)});
     w.add({ControlKind::Tab, kFilterTab, "?TAB1", setup.tabText, {}, kFilterSheet});

@@ -102,9 +102,10 @@ struct FilterWindowSetup {
     std::function<void(app::WindowController&, ui::Window&)> prepare;
 };
 
-// The choices as the window's controls hold them. nullopt, after telling
-// the user and with the focus on the control, when an entry holds a text
-// that is not a number or a number too large for its variable.
+// The choices as the window's controls hold them; the values the chosen
+// options do not use stay 0. nullopt, after telling the user and with the
+// focus on the control, when a value used holds a text that is not a
+// number or a number too large for its variable.
 std::optional<FilterChoices> ReadFilterChoices(ui::Window& w, const FilterWindowSetup& setup);
 
 // Runs the window procedure; CallResponse is 2 when it closes.

@@ -8,9 +8,10 @@ using report::Item;
 report::Band StandardPageHeader(const std::string& title, const std::vector<Heading>& headings, bool lineUnder) {
     report::Band b;
     b.height = 927;
-    b.items.push_back(Item::value("GLO:EMPRESA", "s60", 1708, 0, 4583, Align::Center));
+    const report::Font strong{"Arial", 10, true, false};
+    b.items.push_back(Item::value("GLO:EMPRESA", "s60", 1708, 0, 4583, Align::Center).withFont(strong));
     b.items.push_back(Item::pageNumber(7385, 0, 250, Align::Right));
-    b.items.push_back(Item::fixed(title, 1708, 208, 4583, Align::Center));
+    b.items.push_back(Item::fixed(title, 1708, 208, 4583, Align::Center).withFont(strong));
     for (const Heading& h : headings) b.items.push_back(Item::fixed(h.text, h.x, kHeadingY, h.w, h.align));
     if (lineUnder) b.items.push_back(Item::line(0, kHeaderLineY, kReportWidth, 0));
     return b;
@@ -26,6 +27,21 @@ report::ReportLayout StandardReportLayout(const std::string& layoutTitle, report
     l.detailArea = {250, 1198, kReportWidth, 9604};
     l.pageFooterArea = {250, 10802, kReportWidth, 0};
     return l;
+}
+
+void UseReportFont(report::ReportLayout& l) {
+    auto apply = [](report::Band& b) {
+        for (Item& i : b.items)
+            if (i.font == report::Font{}) i.font.size = kReportFontSize;
+    };
+    apply(l.pageForm);
+    apply(l.pageHeader);
+    apply(l.pageFooter);
+    for (report::GroupBreak& g : l.groups) {
+        if (g.header) apply(*g.header);
+        if (g.footer) apply(*g.footer);
+    }
+    apply(l.detail);
 }
 
 report::Item Amount(const std::string& field, report::Mils x, report::Mils y, report::Mils w,

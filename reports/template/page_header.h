@@ -31,6 +31,12 @@ report::Band StandardPageHeader(const std::string& title, const std::vector<Head
 // 927; the report area from (250, 1,198), 8,000 by 9,604; no page footer.
 report::ReportLayout StandardReportLayout(const std::string& layoutTitle, report::Band pageHeader);
 
+// The size of the reports' text: the company name and the title stand out
+// in bold at the default size; every item left at the default font gets
+// this one, so the columns fit their places.
+inline constexpr double kReportFontSize = 8;
+void UseReportFont(report::ReportLayout& l);
+
 // A number of a decimal field of 11 digits with 2 places (9 whole digits):
 // right-aligned in its box, flagged when a value does not fit the field.
 report::Item Amount(const std::string& field, report::Mils x, report::Mils y, report::Mils w,

@@ -22,6 +22,7 @@
 #include "platform/ui/window.h"
 #include "platform/view/table_set_view.h"
 #include "platform/view/view_cursor.h"
+#include "reports/template/page_header.h"
 
 namespace tv::reports {
 
@@ -86,6 +87,16 @@ bool ReportView::SetUp(std::string_view filter, std::string* error) {
     return true;
 }
 
+namespace {
+
+report::ReportLayout layoutOf(const ReportDefinition& def) {
+    report::ReportLayout l = def.layout();
+    UseReportFont(l);
+    return l;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- without windows
 
 ReportPages PrintReportPages(const ReportDefinition& def, std::string_view filter) {
@@ -98,10 +109,10 @@ ReportPages PrintReportPages(const ReportDefinition& def, std::string_view filte
             rel.CloseWithRelated();
             return out;
         }
-        report::ReportRunController run(def.procedure, def.layout(), v.Source());
+        report::ReportRunController run(def.procedure, layoutOf(def), v.Source());
         if (def.compute) run.setComputeFields(def.compute);
         out.response = run.run([] { threads::maybeYield(); });
-        out.pages = run.pages();
+        out.pages = run.takePages();
     }
     rel.CloseWithRelated();
     return out;
@@ -142,7 +153,7 @@ protected:
             ShowBadFilter(error);
             return 4;
         }
-        run_ = std::make_unique<report::ReportRunController>(def_.procedure, def_.layout(), view_->Source());
+        run_ = std::make_unique<report::ReportRunController>(def_.procedure, layoutOf(def_), view_->Source());
         if (def_.compute) run_->setComputeFields(def_.compute);
         report::ReportRunController::PreviewSettings& p = run_->previewSettings();
         p.skip = false;

@@ -144,6 +144,7 @@ TEST_F(ReportWindows, NoRecordShowsMessage25AndTheWindowStays) {
 TEST_F(ReportWindows, BadInputIsRefusedAndNothingRuns) {
     start(FiltroReporteExistencia);
     radio(kArticulosRange);
+    radio(kMarcasRange);
     type(window(), kNoArt1, "12x");
     print();
     ASSERT_EQ(presenter.count(), 1u);
@@ -158,6 +159,17 @@ TEST_F(ReportWindows, BadInputIsRefusedAndNothingRuns) {
     print();
     ASSERT_EQ(presenter.count(), 3u);
     EXPECT_TRUE(ui::openDialogs().empty());
+    // A value the chosen option does not use is ignored, whatever it holds.
+    radio(kMarcasAll);
+    radio(kArticulosAll);
+    type(window(), kNoArtE, "no es un numero");
+    print();
+    EXPECT_TRUE(answerPrinter()) << "the report runs";
+    report::PreviewWindowController* preview = waitPreview();
+    ASSERT_NE(preview, nullptr);
+    preview->leave();
+    ASSERT_TRUE(runFor([this] { return window()->takesInput(); }));
+    EXPECT_EQ(presenter.count(), 3u);
     closeFilter();
 }
 

@@ -81,5 +81,39 @@ TEST(ViewRecordSource, FeedsAReportFromAView) {
     EXPECT_EQ(percents.back(), 100);
 }
 
+// The share read follows the ordering field between the first and the last
+// record, without counting the records first.
+TEST(ViewRecordSource, ProgressFollowsTheOrderingField) {
+    tv::test::ScratchDir dir;
+    storage::Connection conn(dir.file("talvor.db"));
+    Record art(data::decl(TableId::Articulo).layout);
+    storage::Table artT(conn, data::storageDef(TableId::Articulo));
+    for (long long no : {40, 10, 30, 20}) {
+        Record r(art.layoutPtr());
+        r.setRaw(F(TableId::Articulo, "ART:NoArt"), no);
+        ASSERT_TRUE(artT.insert(r).ok());
+    }
+    view::ViewCursor v(conn);
+    v.setPrimary(data::storageDef(TableId::Articulo), art);
+    ASSERT_TRUE(v.setOrder(K(TableId::Articulo, "ART:KeyNoArt")));
+    ViewRecordSource src(v);
+    src.setProgressField("ART:NoArt");
+    EXPECT_LT(src.fractionRead(), 0) << "unknown before the first read";
+    std::vector<double> seen;
+    while (src.next()) seen.push_back(src.fractionRead());
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_DOUBLE_EQ(seen[0], 0.0);
+    EXPECT_NEAR(seen[1], 1.0 / 3, 1e-9);
+    EXPECT_NEAR(seen[2], 2.0 / 3, 1e-9);
+    EXPECT_DOUBLE_EQ(seen[3], 1.0);
+
+    // Nothing passes the filter: nothing is read twice, no fraction.
+    ASSERT_TRUE(v.setFilter("ART:NoArt > 100"));
+    ViewRecordSource none(v);
+    none.setProgressField("ART:NoArt");
+    EXPECT_FALSE(none.next());
+    EXPECT_EQ(none.recordsRead(), 0);
+}
+
 }  // namespace
 }  // namespace tv::report

@@ -94,6 +94,36 @@ TEST(TextPageWriter, DrawsThePageCharacterByCharacter) {
     EXPECT_EQ(w.render({page, second}), expected + "\f" + expected);
 }
 
+// Texts never overwrite one another, so a number wider than its column
+// stays whole; a rule close under a text gets a line of its own.
+TEST(TextPageWriter, TextsStayWholeAndRulesKeepTheirOwnLine) {
+    Page page;
+    auto text = [&](std::string t, Mils x, Mils y, Mils w, Align a) {
+        Primitive p;
+        p.kind = PrimKind::Text;
+        p.text = std::move(t);
+        p.x = x, p.y = y, p.w = w, p.align = a;
+        page.items.push_back(p);
+    };
+    text("Categoría:", 0, 0, 0, Align::Left);
+    text("PINTURAS", 500, 0, 1000, Align::Left);
+    text("1,234,567,890.00", 1500, 250, 500, Align::Right);
+    text("12.00", 1800, 250, 500, Align::Right);
+    Primitive rule;
+    rule.kind = PrimKind::Line;
+    rule.y = 310;
+    rule.w = 2600;
+    page.items.push_back(rule);
+    text("siguiente", 0, 370, 0, Align::Left);
+    TextPageWriter w;
+    w.options.columnWidth = 100;
+    w.options.lineHeight = 250;
+    EXPECT_EQ(w.render({page}), "Categoría: PINTURAS\n"
+                                "    1,234,567,890.00 12.00\n"
+                                "--------------------------\n"
+                                "siguiente\n");
+}
+
 TEST(TextPageWriter, WritesTheSampleReportToOneUtf8File) {
     tv::test::ScratchDir dir;
     std::vector<Page> pages = samplePages();

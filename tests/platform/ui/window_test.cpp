@@ -996,7 +996,7 @@ TEST(Resizer, DesignedSizeIsTheSmallestAndListsGrow) {
     r.apply();
     EXPECT_EQ(w.at(1).widget()->geometry(), QRect(5, 5, 300, 210));
     EXPECT_EQ(w.at(2).widget()->geometry(), QRect(320, 5, 70, 26));
-    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 230, 100, 22)) << "below the list: it follows the bottom";
+    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 230, 100, 22)) << "below the list, it moves down";
     EXPECT_GT(w.at(3).widget()->geometry().top(), w.at(1).widget()->geometry().bottom());
     w.close();
 }
@@ -1023,6 +1023,28 @@ TEST(Resizer, StackedListsShareTheGrowth) {
     EXPECT_EQ(w.at(5).widget()->geometry(), QRect(5, 5, 100, 26));
     EXPECT_EQ(w.at(6).widget()->geometry(), QRect(5, 35, 570, 200));
     EXPECT_EQ(w.at(7).widget()->geometry(), QRect(515, 568, 80, 26));
+    w.close();
+}
+
+// Lists one above the other share the extra height; what stands between
+// and below them moves down; a sheet without a list keeps its height.
+TEST(Resizer, StackedListsShareTheHeight) {
+    Window w(QStringLiteral("Consulta"), QSize(300, 300));
+    w.add({ControlKind::List, 1, "?BROWSE:1", "", QRect(5, 5, 290, 100)});
+    w.add({ControlKind::Button, 2, "?VIEW", "Ver", QRect(5, 110, 70, 26)});
+    w.add({ControlKind::List, 3, "?LIST", "", QRect(5, 140, 290, 100)});
+    w.add({ControlKind::Sheet, 4, "?SHEET", "", QRect(5, 245, 290, 50)});
+    w.add({ControlKind::Tab, 5, "?TAB", "Uno", {}, 4});
+    w.add({ControlKind::Entry, 6, "?LOC", "", QRect(5, 5, 100, 22), 5});
+    WindowResizer r(w);
+    w.open();
+    r.setUp();
+    w.widget()->resize(400, 500);
+    r.apply();
+    EXPECT_EQ(w.at(1).widget()->geometry(), QRect(5, 5, 390, 200));
+    EXPECT_EQ(w.at(2).widget()->geometry(), QRect(5, 210, 70, 26));
+    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 240, 390, 200));
+    EXPECT_EQ(w.at(4).widget()->geometry(), QRect(5, 445, 390, 50));
     w.close();
 }
 
