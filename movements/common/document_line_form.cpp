@@ -108,10 +108,10 @@ DocumentLineForm::DocumentLineForm(std::string procedure, ui::Window& w, LineFor
 void DocumentLineForm::Configure() {
     SetOkCancel(kOk, kCancel);
     SetFirstField(kCodigoPrompt);
-    Bind(kCodigo, f_.article, "n_10", {.required = true});
-    if (f_.barcode != nullptr) Bind(kBarras, f_.barcode, "s20");
+    Bind(kCodigo, f_.article, f_.articlePicture, {.required = true});
+    if (f_.barcode != nullptr) Bind(kBarras, f_.barcode, f_.barcodePicture);
     Bind(kCantidad, f_.quantity, "n10.2");
-    Bind(kCosto, f_.cost, "n10.2");
+    if (f_.cost != nullptr) Bind(kCosto, f_.cost, "n10.2");
     SetSubProcedure(kArticleList, [] { catalog::BrowseArticulo(); });
     SetSubProcedure(kBarcodeList, [] { catalog::BrowseArticuloBarras(); });
 }
@@ -193,6 +193,7 @@ void DocumentLineForm::ShowRelated() {
     Tables().gateway(TableId::Unidades).ReadByKeyOrClear("UNI:KeyCodigo");
     Win().at(kDescripcion).setText(Text(Article().get(Field(TableId::Articulo, "ART:Descripcion"))));
     Win().at(kUm).setText(Text(unit.get(Field(TableId::Unidades, "UNI:UM"))));
+    if (f_.cost == nullptr) return;
     const Decimal amount = LineAmount(Line().get(LineField(f_.quantity)), Line().get(LineField(f_.cost)));
     Win().at(kImporte).setText(
         QString::fromStdString(std::string(trim(Picture::parse("n-14.2")->format(Value(amount))))));
@@ -261,9 +262,9 @@ void DocumentLineForm::ArticleByBarcode(bool fromButton) {
 }
 
 bool DocumentLineForm::SaveScreen() {
-    for (int c : {kCodigo, kBarras, kCantidad, kCosto})
+    for (int c : {kCodigo, kBarras, kCantidad})
         if ((c != kBarras || f_.barcode != nullptr) && !TakeControl(c)) return false;
-    return true;
+    return f_.cost == nullptr || TakeControl(kCosto);
 }
 
 }  // namespace tv::movements

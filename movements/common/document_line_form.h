@@ -24,7 +24,9 @@ struct LineFormFields {
     const char* article = nullptr;     // "DEN:CodigoArticulo"
     const char* barcode = nullptr;     // "DEN:CODBARRAS"; none: no bar-code entry
     const char* quantity = nullptr;    // "DEN:Cantidad"
-    const char* cost = nullptr;        // "DEN:CostoUnitario"
+    const char* cost = nullptr;        // "DEN:CostoUnitario"; none (a count line): no cost, no amount
+    const char* articlePicture = "n_10";
+    const char* barcodePicture = "s20";
 };
 
 // A value shown under the amount (an order line's received quantity).
@@ -80,12 +82,14 @@ protected:
     Decimal Number() const;
     const LineFormFields& Fields() const { return f_; }
     int LineField(const char* name) const;
+    // What is on the screen taken into the line before a look-up; false
+    // when something there cannot be read.
+    virtual bool SaveScreen();
 
 private:
     bool ArticleByNumber();
     void LookUpByNumber();
     void ArticleByBarcode(bool fromButton);
-    bool SaveScreen();
 
     LineFormFields f_;
 };

@@ -48,6 +48,10 @@ struct LineRule {
 // read error ends the list early; with one it is recorded.
 std::vector<Record> ReadLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link);
 std::vector<Record> ReadLines(Posting& p, const LineRule& rule, const Value& link);
+// The same, one line at a time, for documents too long to hold whole as
+// records: `each` sees every line in key order; false after a read error
+// (recorded in the posting).
+bool ForEachLine(Posting& p, const LineRule& rule, const Value& link, const std::function<void(const Record&)>& each);
 // Whether document `link` has any line.
 bool HasLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link);
 

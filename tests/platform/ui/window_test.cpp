@@ -1001,6 +1001,31 @@ TEST(Resizer, DesignedSizeIsTheSmallestAndListsGrow) {
     w.close();
 }
 
+// Two lists one above the other (the lower one on a tab) share the growth;
+// the buttons between and below them move along, so nothing overlaps.
+TEST(Resizer, StackedListsShareTheGrowth) {
+    Window w(QStringLiteral("Documentos"), QSize(400, 400));
+    w.add({ControlKind::List, 1, "?BROWSE:1", "", QRect(5, 5, 390, 150)});
+    w.add({ControlKind::Button, 2, "?INSERT", "Agregar", QRect(5, 160, 80, 26)});
+    w.add({ControlKind::Sheet, 3, "?SHEET", "", QRect(5, 190, 390, 170)});
+    w.add({ControlKind::Tab, 4, "?TAB", "Por fecha", {}, 3});
+    w.add({ControlKind::Button, 5, "?BUTTON7", "Actualizar", QRect(5, 5, 100, 26), 4});
+    w.add({ControlKind::List, 6, "?LIST", "", QRect(5, 35, 370, 100), 4});
+    w.add({ControlKind::Button, 7, "?CLOSE", "Cerrar", QRect(315, 368, 80, 26)});
+    WindowResizer r(w);
+    w.open();
+    r.setUp();
+    w.widget()->resize(600, 600);
+    r.apply();
+    EXPECT_EQ(w.at(1).widget()->geometry(), QRect(5, 5, 590, 250));
+    EXPECT_EQ(w.at(2).widget()->geometry(), QRect(5, 260, 80, 26));
+    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 290, 590, 270));
+    EXPECT_EQ(w.at(5).widget()->geometry(), QRect(5, 5, 100, 26));
+    EXPECT_EQ(w.at(6).widget()->geometry(), QRect(5, 35, 570, 200));
+    EXPECT_EQ(w.at(7).widget()->geometry(), QRect(515, 568, 80, 26));
+    w.close();
+}
+
 // Lists one above the other share the extra height; what stands between
 // and below them moves down; a sheet without a list keeps its height.
 TEST(Resizer, StackedListsShareTheHeight) {
