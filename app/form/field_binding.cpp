@@ -30,8 +30,8 @@ constexpr const char* kNeverRepeated[] = {
     "ART:ExistenciaAnterior", "ART:Entradas", "ART:Salidas", "ART:Pedido", "ART:Recibido",
     "ART:COSTOPROMEDIO", "AAR:EXISTENCIAANTERIOR", "AAR:ENTRADAS", "AAR:SALIDAS", "AAR:PEDIDO",
     "AAR:RECIBIDO", "AAR:COSTOPROMEDIO",
-    // received quantities
-    "DOR:Recibido", "TOR:RECIBIDO",
+    // received quantities, and an order's totals (its lines' and receipts')
+    "DOR:Recibido", "TOR:RECIBIDO", "ORD:TOTALARTICULO", "ORD:TOTALSURTIDO", "ORD:PorcSurtido",
     // document folios and the links of lines to their documents
     "ENT:Folio", "SAL:Folio", "ORD:Folio", "DEN:ENTRADA", "DES:SALIDA", "DOR:ORDEN", "TOR:ORDEN",
     "DFI:INVENTARIO",

@@ -279,6 +279,10 @@ void FormController::ShowRecord() {
     WindowController::RefreshWindow();
 }
 
+void FormController::ShowBound(int control) {
+    if (const Binding* b = bindingOf(control)) showBinding(*b);
+}
+
 void FormController::RefreshWindow() { ShowRecord(); }
 
 void FormController::RefuseInput(Control& c, const std::string& error) {

@@ -101,6 +101,8 @@ public:
     bool RecordChanged();
     // Shows the buffer in every bound control and component.
     void ShowRecord();
+    // Shows the buffer in one bound control; the others keep what is typed.
+    void ShowBound(int control);
     // Puts the focus on the first control after FIRSTFIELD that takes input.
     void FocusFirstField();
     // "Aceptar" as the user presses it, or as a toolbar button completes

@@ -155,6 +155,7 @@ void RunDocumentPrintout(const DocumentPrintoutSetup& s) {
     }
     report::ViewRecordSource source(cursor);
     source.setGlobal("GLO:EMPRESA", Value(globals().EMPRESA));
+    source.setGlobal("GLO:CIUDADPROVEEDOR", Value(globals().CIUDADPROVEEDOR));
     report::ReportRunController run(s.procedure, s.layout, source);
     ConfigureDocumentPrintout(run, s.procedure, placementStore());
     if (s.compute) run.setComputeFields(s.compute);

@@ -9,6 +9,7 @@
 #include "platform/errors/error_reporter.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/date.h"
+#include "platform/types/text.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/window.h"
 
@@ -20,16 +21,18 @@ constexpr int kMsgNoDelete = 14;
 constexpr int kMsgNoChange = 41;
 }  // namespace
 
-// Sees a line insert before the list does: refused (with the reason) while
-// the folio may not take lines.
+// Sees the line buttons before the list does: an insert is refused (with
+// the reason) while the folio may not take lines, a change or delete when
+// the selected line is not this form's.
 class DocumentForm::LineGuard : public app::WindowComponent {
 public:
     explicit LineGuard(DocumentForm& form) : form_(form) {}
     bool TakeEvent(app::WindowController&, const ui::WindowEvent& e) override {
-        if (e.kind != ui::EventKind::Accepted || e.control != form_.setup_.lineInsert || form_.ViewMode() ||
-            form_.Closed())
-            return false;
-        return !form_.MayAddLines();
+        if (e.kind != ui::EventKind::Accepted || form_.ViewMode() || form_.Closed()) return false;
+        const DocumentFormSetup& s = form_.setup_;
+        if (e.control == s.lineInsert) return !form_.MayAddLines();
+        if (e.control == s.lineChange || e.control == s.lineDelete) return !form_.MayChangeLine();
+        return false;
     }
 
 private:
@@ -53,13 +56,26 @@ void DocumentForm::AddLines(app::BrowseListSetup setup) {
     AddComponent(lines_.get());
 }
 
+long long DocumentForm::Folio() const { return Buffer().number(folio_).toInt64(); }
+
 bool DocumentForm::MayAddLines() {
     TakeControl(setup_.folioControl);
-    const long long folio = Buffer().number(folio_).toInt64();
-    std::optional<std::string> why = FolioRefusedForLines(Tables(), *setup_.folio, folio, tracker_);
+    std::optional<std::string> why = FolioRefusedForLines(Tables(), *setup_.folio, Folio(), tracker_);
     if (!why) return true;
     app::ShowMessage(kFolioCaption, *why, app::MessageIcon::None);
     Win().at(setup_.folioControl).focus();
+    return false;
+}
+
+bool DocumentForm::MayChangeLine() {
+    if (lines_->selectedLine() == nullptr || !lines_->ReadSelected()) return true;  // nothing to act on
+    const LineRule& rule = setup_.folio->lines;
+    const Record& line = Tables().buffer(rule.lines);
+    if (tracker_.Holds(line.number(line.layout().indexOf(rule.idField)).toInt64())) return true;
+    app::ShowMessage(kForeignLineCaption,
+                     "Este artículo es de otro documento con el mismo folio: no se puede cambiar ni borrar aquí. "
+                     "Escriba otro folio.",
+                     app::MessageIcon::None);
     return false;
 }
 
@@ -84,6 +100,7 @@ void DocumentForm::SetUpAfterOpen() {
         Win().at(setup_.linesControl).setDisabled(false);
         for (int b : {setup_.lineInsert, setup_.lineChange, setup_.lineDelete}) Win().at(b).setHidden(true);
     }
+    LinesChanged();
     ShowDerived();
     LockFolio();
 }
@@ -106,9 +123,12 @@ int DocumentForm::DispatchEvent(const ui::WindowEvent& e) {
 int DocumentForm::OnAccepted(int control) {
     if (Closed()) return 0;
     if (control == setup_.folioControl) {
-        const Decimal before = Buffer().number(folio_);
+        const long long before = Folio();
         TakeControl(control);
-        if (Buffer().number(folio_) != before) lines_->ResetFromStart();
+        if (Folio() != before) {
+            lines_->ResetFromStart();
+            LinesChanged();
+        }
         return 0;
     }
     return FormController::OnAccepted(control);
@@ -120,6 +140,7 @@ uint8_t DocumentForm::CallSubProcedure(int number, uint8_t request) {
     if (number == setup_.lineForm) {
         tracker_.AfterLineForm(Tables().buffer(setup_.folio->lines.lines), request, r);
         LockFolio();
+        LinesChanged();
     }
     return r;
 }
@@ -189,6 +210,38 @@ void DocumentForm::PickDate(std::initializer_list<int> entries) {
         start = QDate(d->year, d->month, d->day);
     if (std::optional<QDate> picked = ui::pickDate(start, QString::fromUtf8(ui::kCalendarTitle), Win().topWidget()))
         Buffer().set(fecha, Value(dateFromYmd(picked->year(), picked->month(), picked->day())));
+    ShowRecord();
+}
+
+std::string DocumentForm::SupplierName(int field) {
+    Record& supplier = Tables().buffer(data::TableId::Proveedores);
+    const data::TableDecl& pvd = data::decl(data::TableId::Proveedores);
+    supplier.set(pvd.fieldIndex("PVD:Codigo"), Buffer().get(field));
+    Tables().gateway(data::TableId::Proveedores).ReadByKeyOrClear("PVD:KeyCodigo");
+    return std::string(rtrim(supplier.get(pvd.fieldIndex("PVD:Nombre")).asText()));
+}
+
+bool DocumentForm::CheckSupplier(int control, int field, int list) {
+    if (trim(Buffer().get(field).asText()).empty()) return true;
+    Record& supplier = Tables().buffer(data::TableId::Proveedores);
+    const int code = data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo");
+    supplier.set(code, Buffer().get(field));
+    if (Tables().gateway(data::TableId::Proveedores).ReadByKey("PVD:KeyCodigo") == data::kDone) return true;
+    if (CallSubProcedure(list, kSelect) == kCompleted) {
+        Buffer().set(field, supplier.get(code));
+        // Only the code: the entries after it may hold text not yet taken.
+        ShowBound(control);
+        return true;
+    }
+    Win().at(control).focus();
+    return false;
+}
+
+void DocumentForm::LookUpSupplier(int field, int list) {
+    Record& supplier = Tables().buffer(data::TableId::Proveedores);
+    const int code = data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo");
+    supplier.set(code, Buffer().get(field));
+    if (CallSubProcedure(list, kSelect) == kCompleted) Buffer().set(field, supplier.get(code));
     ShowRecord();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
-// What the forms of the documents (receipts, issues) do alike: a new
-// document opens with the next free folio; lines are added under the folio
-// shown, only while that folio may take them; once the document has a line
-// its folio stays; "Aceptar" runs the document's completion as one unit
-// (the form stays open as it was when it fails); cancelling a new document
+// What the forms of the documents (receipts, issues, orders) do alike: a
+// new document opens with the next free folio; lines are added under the
+// folio shown, only while that folio may take them; once the document has a
+// line its folio stays; only the lines this form stored can be changed or
+// deleted in it; "Aceptar" runs the document's completion as one unit (the
+// form stays open as it was when it fails); cancelling a new document
 // removes the lines it stored and its pending header; change and delete
-// requests are refused with messages 41 and 14.
+// requests are refused with messages 41 and 14 without opening the window;
+// in view mode the lines still scroll but have no buttons.
 //
 //     class IssueForm : public DocumentForm {
 //         bool Complete() override { return CompleteIssue(Tables(), &Tracker()); }
@@ -20,6 +22,9 @@
 #include "movements/common/lines.h"
 
 namespace tv::movements {
+
+// The caption of the refusal to change or delete a line another document stored.
+inline constexpr const char* kForeignLineCaption = "Artículo de otro documento";
 
 struct DocumentFormSetup {
     const FolioRule* folio = nullptr;
@@ -41,6 +46,10 @@ public:
     // Whether lines may be added under the folio shown now; when not, the
     // reason is shown and the focus goes to the folio.
     bool MayAddLines();
+    // Whether the selected line may be changed or deleted here: the list
+    // also shows another document's lines under a folio typed, and only the
+    // lines this form stored are its own. When not, the reason is shown.
+    bool MayChangeLine();
 
     int SetUpBeforeOpen() override;
     void SetUpAfterOpen() override;
@@ -56,10 +65,14 @@ protected:
     virtual bool Complete() = 0;
     // Shows what the header's codes name (descriptions, names).
     virtual void ShowDerived() {}
+    // The lines under the folio may have changed: a line form ran, the
+    // folio moved, lines were called up (totals follow them).
+    virtual void LinesChanged() {}
 
     LineTracker& Tracker() { return tracker_; }
     app::BrowseList& Lines() { return *lines_; }
     const DocumentFormSetup& Setup() const { return setup_; }
+    long long Folio() const;
     // Once the document has a line its folio stays: the lines carry it.
     void LockFolio();
     // What the user typed in `controls`, taken into the buffer (all but
@@ -68,6 +81,19 @@ protected:
     bool SaveScreen(std::initializer_list<int> controls, int except = 0);
     // The calendar: the date picked goes into the date field.
     void PickDate(std::initializer_list<int> entries);
+
+    // A supplier code in the header's `field`, typed in `control`: one that
+    // names no supplier opens the supplier list (sub-procedure `list`);
+    // false (the focus on the code) when none was chosen there. A blank code
+    // looks nothing up.
+    bool CheckSupplier(int control, int field, int list);
+    // The look-up button: the supplier list from the code in the buffer; a
+    // supplier picked there goes into the field (the caller took the
+    // screen in first).
+    void LookUpSupplier(int field, int list);
+    // The supplier's name for the code in `field` (blank when none has it);
+    // the Proveedores buffer holds that supplier or is cleared.
+    std::string SupplierName(int field);
 
 private:
     class LineGuard;

@@ -36,14 +36,26 @@ void tip(ui::Control& c, const char* text) { app::SetTipAndStatus(c, text); }
 
 }  // namespace
 
-QSize LineFormSize(const LineFormTexts& t) { return QSize(470, t.withStock ? 336 : 310); }
+namespace {
+
+// Without a bar-code entry the rows under the article move one row up; with
+// the stock shown the quantity and what follows move one row down.
+int RowsUp(const LineFormFields& f) { return f.barcode != nullptr ? 0 : 26; }
+int Shift(const LineFormFields& f, const LineFormTexts& t) { return (t.withStock ? 26 : 0) - RowsUp(f); }
+int Grow(const LineFormFields& f, const LineFormTexts& t) {
+    return Shift(f, t) + 24 * static_cast<int>(t.below.size());
+}
+
+}  // namespace
+
+QSize LineFormSize(const LineFormFields& f, const LineFormTexts& t) { return QSize(470, 310 + Grow(f, t)); }
 
 void BuildLineFormWindow(ui::Window& w, const LineFormFields& f, const LineFormTexts& t) {
-    // With the stock shown, the quantity and what follows move one row down.
-    const int shift = t.withStock ? 26 : 0;
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 462, 260 + shift)});
+    const int up = RowsUp(f), shift = Shift(f, t), grow = Grow(f, t);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 462, 260 + grow)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos"), {}, kSheet});
-    w.add({ControlKind::GroupBox, kGroup, "?GROUP1", QString::fromUtf8("Artículo:"), QRect(6, 4, 444, 122), kTab});
+    w.add({ControlKind::GroupBox, kGroup, "?GROUP1", QString::fromUtf8("Artículo:"), QRect(6, 4, 444, 122 - up),
+           kTab});
     struct Row {
         int prompt;
         const char* promptText;
@@ -54,35 +66,40 @@ void BuildLineFormWindow(ui::Window& w, const LineFormFields& f, const LineFormT
         const char* tipText;
     };
     std::vector<Row> rows = {
-        {kCodigoPrompt, "&Codigo:", kCodigo, std::string("?") + f.article, ControlKind::Entry, 26, 100,
-         "Codigo del articúlo"},
-        {kBarrasPrompt, t.barcodePrompt, kBarras, std::string("?") + f.barcode, ControlKind::Entry, 52, 160,
-         "Código de barras"},
-        {kDescripcionPrompt, t.descriptionPrompt, kDescripcion, "?ART:Descripcion", ControlKind::DisplayString, 78, 320,
-         "Descripción del artículo"},
-        {kUmPrompt, t.unitPrompt, kUm, "?UNI:UM", ControlKind::DisplayString, 100, 200, "Unidad de medida"},
-        {kCantidadPrompt, "&Cantidad:", kCantidad, std::string("?") + f.quantity, ControlKind::Entry, 140 + shift, 100,
-         "Cantidad de artículos"},
-        {kCostoPrompt, "&Costo Unitario:", kCosto, std::string("?") + f.cost, ControlKind::Entry, 166 + shift, 100,
+        {kCodigoPrompt, t.articlePrompt, kCodigo, std::string("?") + f.article, ControlKind::Entry, 26, 100,
+         t.articleTip},
+        {kDescripcionPrompt, t.descriptionPrompt, kDescripcion, "?ART:Descripcion", ControlKind::DisplayString,
+         78 - up, 320, "Descripción del artículo"},
+        {kUmPrompt, t.unitPrompt, kUm, "?UNI:UM", ControlKind::DisplayString, 100 - up, 200, "Unidad de medida"},
+        {kCantidadPrompt, "&Cantidad:", kCantidad, std::string("?") + f.quantity, ControlKind::Entry, 140 + shift,
+         100, t.quantityTip},
+        {kCostoPrompt, t.costPrompt, kCosto, std::string("?") + f.cost, ControlKind::Entry, 166 + shift, 100,
          "Costo unitario"},
         {kImportePrompt, t.amountPrompt, kImporte, "?LOC:IMPORTE", ControlKind::DisplayString, 194 + shift, 120,
          "Importe"},
     };
+    if (f.barcode != nullptr)
+        rows.insert(rows.begin() + 1, Row{kBarrasPrompt, t.barcodePrompt, kBarras, std::string("?") + f.barcode,
+                                          ControlKind::Entry, 52, 160, "Código de barras"});
     if (t.withStock)
         rows.push_back({kExistenciaPrompt, "&Existencia:", kExistencia, "?LOC:EXISTENCIA", ControlKind::DisplayString,
-                        140, 120, "Existencia del artículo"});
+                        140 - up, 120, "Existencia del artículo"});
+    int y = 194 + shift;
+    for (const LineFormRow& r : t.below)
+        rows.push_back({r.prompt, r.promptText, r.control, r.name, ControlKind::DisplayString, y += 24, 120, r.tip});
     for (const Row& r : rows) {
         w.add({ControlKind::Prompt, r.prompt, r.name + ":Prompt", QString::fromUtf8(r.promptText),
                QRect(16, r.y + 2, 100, 20), kTab});
         tip(w.add({r.kind, r.control, r.name, {}, QRect(120, r.y, r.width, 22), kTab}), r.tipText);
     }
-    for (const auto& [n, x, y, text] : {std::tuple{kCodigoLookup, 222, 26, "Buscar artículo por número"},
-                                        std::tuple{kBarrasLookup, 282, 52, "Buscar artículo por código de barras"}}) {
+    std::vector<std::tuple<int, int, int, const char*>> lookups = {{kCodigoLookup, 222, 26, t.lookupTip}};
+    if (f.barcode != nullptr) lookups.emplace_back(kBarrasLookup, 282, 52, "Buscar artículo por código de barras");
+    for (const auto& [n, x, y, text] : lookups) {
         ui::Control& b = w.add({ControlKind::Button, n, "?LOOKUP" + std::to_string(n), {}, QRect(x, y, 26, 22), kTab});
         b.setIcon(ui::programIcon("LUPA.ICO"));
         tip(b, text);
     }
-    app::AddOkCancel(w, kOk, kCancel, QRect(286, 272 + shift, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(286, 272 + grow, 86, 28));
 }
 
 DocumentLineForm::DocumentLineForm(std::string procedure, ui::Window& w, LineFormFields fields)
@@ -91,10 +108,10 @@ DocumentLineForm::DocumentLineForm(std::string procedure, ui::Window& w, LineFor
 void DocumentLineForm::Configure() {
     SetOkCancel(kOk, kCancel);
     SetFirstField(kCodigoPrompt);
-    Bind(kCodigo, f_.article, "n_10", {.required = true});
-    Bind(kBarras, f_.barcode, "s20");
+    Bind(kCodigo, f_.article, f_.articlePicture, {.required = true});
+    if (f_.barcode != nullptr) Bind(kBarras, f_.barcode, f_.barcodePicture);
     Bind(kCantidad, f_.quantity, "n10.2");
-    Bind(kCosto, f_.cost, "n10.2");
+    if (f_.cost != nullptr) Bind(kCosto, f_.cost, "n10.2");
     SetSubProcedure(kArticleList, [] { catalog::BrowseArticulo(); });
     SetSubProcedure(kBarcodeList, [] { catalog::BrowseArticuloBarras(); });
 }
@@ -163,15 +180,12 @@ bool DocumentLineForm::AcceptControl(ui::Control& c) {
     }
 }
 
-void DocumentLineForm::Show(int control, const char* field, const char* picture) {
-    Win().at(control).setText(
-        QString::fromStdString(app::ShowField(Line(), LineField(field), *Picture::parse(picture))));
-}
-
 void DocumentLineForm::ShowRelated() {
-    Record& alias = Tables().buffer(TableId::AliasArticulos);
-    alias.set(Field(TableId::AliasArticulos, "AAR:CodigoBarras"), Line().get(LineField(f_.barcode)));
-    Tables().gateway(TableId::AliasArticulos).ReadByKeyOrClear("AAR:KeyCodigoBarras");
+    if (f_.barcode != nullptr) {
+        Record& alias = Tables().buffer(TableId::AliasArticulos);
+        alias.set(Field(TableId::AliasArticulos, "AAR:CodigoBarras"), Line().get(LineField(f_.barcode)));
+        Tables().gateway(TableId::AliasArticulos).ReadByKeyOrClear("AAR:KeyCodigoBarras");
+    }
     Article().set(Field(TableId::Articulo, "ART:NoArt"), Value(Number()));
     Tables().gateway(TableId::Articulo).ReadByKeyOrClear("ART:KeyNoArt");
     Record& unit = Tables().buffer(TableId::Unidades);
@@ -179,6 +193,7 @@ void DocumentLineForm::ShowRelated() {
     Tables().gateway(TableId::Unidades).ReadByKeyOrClear("UNI:KeyCodigo");
     Win().at(kDescripcion).setText(Text(Article().get(Field(TableId::Articulo, "ART:Descripcion"))));
     Win().at(kUm).setText(Text(unit.get(Field(TableId::Unidades, "UNI:UM"))));
+    if (f_.cost == nullptr) return;
     const Decimal amount = LineAmount(Line().get(LineField(f_.quantity)), Line().get(LineField(f_.cost)));
     Win().at(kImporte).setText(
         QString::fromStdString(std::string(trim(Picture::parse("n-14.2")->format(Value(amount))))));
@@ -200,11 +215,13 @@ bool DocumentLineForm::ArticleByNumber() {
             Win().at(kCodigo).focus();
             return false;
         }
-        Show(kCodigo, f_.article, "n_10");
+        ShowBound(kCodigo);
     }
     // The line keeps the article's bar code.
-    Line().set(LineField(f_.barcode), Article().get(Field(TableId::Articulo, "ART:CodigoBarras")));
-    Show(kBarras, f_.barcode, "s20");
+    if (f_.barcode != nullptr) {
+        Line().set(LineField(f_.barcode), Article().get(Field(TableId::Articulo, "ART:CodigoBarras")));
+        ShowBound(kBarras);
+    }
     return true;
 }
 
@@ -214,7 +231,7 @@ void DocumentLineForm::LookUpByNumber() {
     Article().set(noArt, Value(Number()));
     if (CallSubProcedure(kArticleList, kSelect) == kCompleted) {
         Line().set(LineField(f_.article), Article().get(noArt));
-        Show(kCodigo, f_.article, "n_10");
+        ShowBound(kCodigo);
         if (!Number().isZero()) ArticleByNumber();
     }
 }
@@ -240,14 +257,14 @@ void DocumentLineForm::ArticleByBarcode(bool fromButton) {
     }
     if (trim(Line().get(barras).asText()).empty()) return;
     Line().set(LineField(f_.article), alias.get(Field(TableId::AliasArticulos, "AAR:NoArt")));
-    Show(kCodigo, f_.article, "n_10");
+    ShowBound(kCodigo);
     if (ArticleByNumber()) Win().at(kCantidad).focus();
 }
 
 bool DocumentLineForm::SaveScreen() {
-    for (int c : {kCodigo, kBarras, kCantidad, kCosto})
-        if (!TakeControl(c)) return false;
-    return true;
+    for (int c : {kCodigo, kBarras, kCantidad})
+        if ((c != kBarras || f_.barcode != nullptr) && !TakeControl(c)) return false;
+    return f_.cost == nullptr || TakeControl(kCosto);
 }
 
 }  // namespace tv::movements

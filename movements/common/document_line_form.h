@@ -1,9 +1,11 @@
 #pragma once
-// The line form of a document (a receipt's or an issue's line): the article
-// by number (or its look-up list) or by bar code (or the bar-code list), its
-// description, unit and the line's amount shown; the quantity greater than
-// zero, the cost not negative, the article one that is stored.
+// The line form of a document (a receipt's, an issue's or an order's line):
+// the article by number (or its look-up list) or, where the line keeps one,
+// by bar code (or the bar-code list); its description, unit and the line's
+// amount shown; the quantity greater than zero, the cost not negative, the
+// article one that is stored.
 #include <string>
+#include <vector>
 
 #include <QSize>
 
@@ -20,22 +22,38 @@ struct LineFormFields {
     const char* link = nullptr;        // "DEN:ENTRADA"
     const char* headerFolio = nullptr; // "ENT:Folio"
     const char* article = nullptr;     // "DEN:CodigoArticulo"
-    const char* barcode = nullptr;     // "DEN:CODBARRAS"
+    const char* barcode = nullptr;     // "DEN:CODBARRAS"; none: no bar-code entry
     const char* quantity = nullptr;    // "DEN:Cantidad"
-    const char* cost = nullptr;        // "DEN:CostoUnitario"
+    const char* cost = nullptr;        // "DEN:CostoUnitario"; none (a count line): no cost, no amount
+    const char* articlePicture = "n_10";
+    const char* barcodePicture = "s20";
+};
+
+// A value shown under the amount (an order line's received quantity).
+struct LineFormRow {
+    int prompt = 0, control = 0;
+    const char* promptText = "";
+    const char* name = "";             // "?DOR:Recibido"
+    const char* tip = "";
 };
 
 // What the window shows, as each document words it.
 struct LineFormTexts {
+    const char* articlePrompt = "&Codigo:";
+    const char* articleTip = "Codigo del articúlo";
+    const char* lookupTip = "Buscar artículo por número";
     const char* barcodePrompt = "";    // "Cod &Barras:"
     const char* descriptionPrompt = "";
     const char* unitPrompt = "";
+    const char* quantityTip = "Cantidad de artículos";
+    const char* costPrompt = "&Costo Unitario:";
     const char* amountPrompt = "";
     bool withStock = false;            // "&Existencia:" shown
+    std::vector<LineFormRow> below{};  // shown under the amount
 };
 
 // The window's size, and its controls (numbered as line_ui says).
-QSize LineFormSize(const LineFormTexts& t);
+QSize LineFormSize(const LineFormFields& f, const LineFormTexts& t);
 void BuildLineFormWindow(ui::Window& w, const LineFormFields& f, const LineFormTexts& t);
 
 class DocumentLineForm : public app::FormController {
@@ -64,13 +82,14 @@ protected:
     Decimal Number() const;
     const LineFormFields& Fields() const { return f_; }
     int LineField(const char* name) const;
+    // What is on the screen taken into the line before a look-up; false
+    // when something there cannot be read.
+    virtual bool SaveScreen();
 
 private:
     bool ArticleByNumber();
     void LookUpByNumber();
     void ArticleByBarcode(bool fromButton);
-    bool SaveScreen();
-    void Show(int control, const char* field, const char* picture);
 
     LineFormFields f_;
 };

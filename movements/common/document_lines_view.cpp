@@ -30,8 +30,7 @@ std::function<void(const report::RecordValues&, report::OverlayValues&)> LineAmo
     };
 }
 
-std::vector<report::Item> DocumentPageHeader(const char* title, const char* description, report::Mils headingsY,
-                                             std::vector<report::Item> own) {
+std::vector<report::Item> DocumentPageTop(const char* title) {
     using report::Align;
     using report::Item;
     report::Font big;
@@ -39,11 +38,17 @@ std::vector<report::Item> DocumentPageHeader(const char* title, const char* desc
     big.bold = true;
     report::Font company = big;
     company.size = 12;
-    std::vector<Item> items = {
+    return {
         Item::value("GLO:EMPRESA", "s60", 1344, 0, 5313, Align::Center).withFont(company),
         Item::fixed(title, 2823, 281, 2354, Align::Center).withFont(big),
         Item::pageNumber(7240, 52, 500, Align::Right),
     };
+}
+
+std::vector<report::Item> DocumentPageHeader(const char* title, const char* description, report::Mils headingsY,
+                                             std::vector<report::Item> own) {
+    using report::Item;
+    std::vector<Item> items = DocumentPageTop(title);
     items.insert(items.end(), own.begin(), own.end());
     for (const auto& [text, x] : {std::pair{"Codigo", 396}, std::pair{description, 844}, std::pair{"UM", 4969},
                                   std::pair{"Cantidad", 5927}, std::pair{"Costo", 6823}, std::pair{"Importe", 7625}})

@@ -19,6 +19,9 @@ app::BrowseColumn LineAmountColumn(const char* name, data::TableId lines, const 
 // The printout's step for each line: LOC:IMPORTE, the line's amount.
 std::function<void(const report::RecordValues&, report::OverlayValues&)> LineAmountStep(const char* quantity,
                                                                                         const char* cost);
+// The top of a document printout's page: the company name and `title`
+// centred, the page number at the right.
+std::vector<report::Item> DocumentPageTop(const char* title);
 // The page header of a document printout: the company name and `title` at
 // the top, the page number at the right, the columns' headings at `headingsY`
 // ("Codigo", `description`, "UM", "Cantidad", "Costo", "Importe") with a line

@@ -1,7 +1,11 @@
 #include "movements/common/document_list.h"
 
 #include "app/list/find.h"
+#include "catalog/suppliers.h"
+#include "data/thread_table_set.h"
 #include "movements/common/document_list_controls.h"
+#include "platform/threads/thread_state.h"
+#include "platform/types/text.h"
 
 namespace tv::movements {
 
@@ -25,6 +29,29 @@ void DocumentList::FollowSelection() {
 void DocumentList::ShowSelectedAgain() {
     shown_ = -2;
     FollowSelection();
+}
+
+namespace {
+
+std::string SupplierText(const char* field) {
+    const Record& s = data::tables().buffer(data::TableId::Proveedores);
+    return std::string(rtrim(s.get(data::decl(data::TableId::Proveedores).fieldIndex(field)).asText()));
+}
+
+}  // namespace
+
+void DocumentList::ShowSupplierNames(bool read, int name, int name2) {
+    Win().at(name).setText(read ? QString::fromStdString(SupplierText("PVD:Nombre")) : QString());
+    Win().at(name2).setText(read ? QString::fromStdString(SupplierText("PVD:Nombre2")) : QString());
+}
+
+void DocumentList::ViewSupplier() {
+    if (List(0).selectedLine() == nullptr || !List(0).ReadSelected()) return;
+    if (SupplierText("PVD:Codigo").empty()) return;
+    threadState().callRequest = tv::kView;
+    catalog::UpdateProveedores();
+    threadState().callRequest = 0;
+    ShowSelectedAgain();
 }
 
 void DocumentList::SetUpAfterOpen() {

@@ -1,8 +1,9 @@
 #pragma once
-// What the lists of the documents (receipts, issues) do alike: documents
-// are added and viewed, never changed or deleted there, so "&Cambiar" and
-// "&Borrar" stay out of sight (their keys still ask the form, which
-// refuses); and a row of buttons under the lists.
+// What the lists of the documents (receipts, issues, orders) do alike:
+// documents are added and viewed, never changed or deleted there, so
+// "&Cambiar" and "&Borrar" stay out of sight (their keys still ask the form,
+// which refuses); what belongs to the selected document shown beside the
+// lists; and a row of buttons under the lists.
 #include <cstdint>
 #include <initializer_list>
 
@@ -26,6 +27,12 @@ protected:
     virtual void ShowSelected(bool read) { (void)read; }
     // Shows it again (what it names may have changed).
     void ShowSelectedAgain();
+    // The names of the supplier joined to the selected document into the
+    // display texts `name` and `name2` (blank when none was read).
+    void ShowSupplierNames(bool read, int name, int name2);
+    // The selected document's supplier, read-only in the supplier form (a
+    // click on its names); nothing when the document names none.
+    void ViewSupplier();
 
 private:
     void KeepHidden();

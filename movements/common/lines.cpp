@@ -10,10 +10,10 @@ bool sameLink(const Value& a, const Value& b) {
     return a.isText() ? a.asText() == b.asText() : a.asNumber() == b.asNumber();
 }
 
-// Reads the lines of `link` through the gateway's handle into `out`;
-// the storage status of the read that ended the walk.
+// Walks the lines of `link` through the gateway's handle; the storage
+// status of the read that ended the walk.
 storage::Status readLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link,
-                          std::vector<Record>& out) {
+                          const std::function<void(const Record&)>& each) {
     data::TableGateway& g = tables.gateway(rule.lines);
     if (g.UseOnDemand() != data::kDone || g.file() == nullptr)
         return storage::Status::make(storage::kFileNotFound);
@@ -28,7 +28,7 @@ storage::Status readLines(data::ThreadTableSet& tables, const LineRule& rule, co
     f.setOrder(key);
     f.setPosition(key, probe);
     storage::Status st;
-    while ((st = f.next(probe)).ok() && sameLink(probe.get(field), link)) out.push_back(probe);
+    while ((st = f.next(probe)).ok() && sameLink(probe.get(field), link)) each(probe);
     return st;
 }
 
@@ -36,19 +36,22 @@ storage::Status readLines(data::ThreadTableSet& tables, const LineRule& rule, co
 
 std::vector<Record> ReadLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link) {
     std::vector<Record> out;
-    readLines(tables, rule, link, out);
+    readLines(tables, rule, link, [&out](const Record& line) { out.push_back(line); });
     return out;
+}
+
+bool ForEachLine(Posting& p, const LineRule& rule, const Value& link, const std::function<void(const Record&)>& each) {
+    if (p.Failed()) return false;
+    const storage::Status st = readLines(p.Tables(), rule, link, each);
+    if (st.ok() || st.code == storage::kRecordNotAvailable) return true;
+    data::TableGateway& g = p.Gateway(rule.lines);
+    g.recordError(1, st);
+    return p.TableFailed(g);
 }
 
 std::vector<Record> ReadLines(Posting& p, const LineRule& rule, const Value& link) {
     std::vector<Record> out;
-    if (p.Failed()) return out;
-    const storage::Status st = readLines(p.Tables(), rule, link, out);
-    if (!st.ok() && st.code != storage::kRecordNotAvailable) {
-        data::TableGateway& g = p.Gateway(rule.lines);
-        g.recordError(1, st);
-        p.TableFailed(g);
-    }
+    ForEachLine(p, rule, link, [&out](const Record& line) { out.push_back(line); });
     return out;
 }
 
@@ -70,6 +73,22 @@ Decimal LineArticle(const LineRule& rule, const Record& line) {
 std::string MissingArticleText(const Decimal& article) {
     return "El artículo " + article.toText() +
            " de una línea del documento no existe. Quite la línea o elija otro artículo; no se guardó nada.";
+}
+
+bool CheckQuantity(Posting& p, const Decimal& article, const Decimal& quantity) {
+    if (p.Failed()) return false;
+    if (quantity.sign() <= 0)
+        return p.RefuseWith("Cantidad no válida", "La cantidad del artículo " + article.toText() +
+                                                      " debe ser mayor que cero; no se guardó nada.");
+    return true;
+}
+
+bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost) {
+    if (!CheckQuantity(p, article, quantity)) return false;
+    if (cost.sign() < 0)
+        return p.RefuseWith("Costo no válido", "El costo del artículo " + article.toText() +
+                                                   " no puede ser negativo; no se guardó nada.");
+    return true;
 }
 
 bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Record>& lines) {

@@ -48,6 +48,10 @@ struct LineRule {
 // read error ends the list early; with one it is recorded.
 std::vector<Record> ReadLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link);
 std::vector<Record> ReadLines(Posting& p, const LineRule& rule, const Value& link);
+// The same, one line at a time, for documents too long to hold whole as
+// records: `each` sees every line in key order; false after a read error
+// (recorded in the posting).
+bool ForEachLine(Posting& p, const LineRule& rule, const Value& link, const std::function<void(const Record&)>& each);
 // Whether document `link` has any line.
 bool HasLines(data::ThreadTableSet& tables, const LineRule& rule, const Value& link);
 
@@ -57,6 +61,10 @@ Decimal LineArticle(const LineRule& rule, const Record& line);
 // In a unit: refuses, naming the article, when a line names an article that
 // is not stored (or 0). The Articulo buffer holds the last article read.
 bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Record>& lines);
+// In a unit: refuses, naming the article, a line whose quantity is not
+// greater than zero (or, with the cost, whose cost is negative).
+bool CheckQuantity(Posting& p, const Decimal& article, const Decimal& quantity);
+bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost);
 // The refusal's text for one article ("El artículo 12 ...").
 std::string MissingArticleText(const Decimal& article);
 inline constexpr const char* kMissingArticleCaption = "Artículo no encontrado";

@@ -38,6 +38,10 @@ bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount) {
     return p.Store(TableId::Articulo, f, Value(p.Buffer(TableId::Articulo).number(f) + amount));
 }
 
+bool RaiseArticleTotal(Posting& p, std::string_view field, const Decimal& amount) {
+    return AddToArticle(p, field, amount) && p.Update(TableId::Articulo, {Posting::Field(TableId::Articulo, field)});
+}
+
 bool ReadTypeDescription(Posting& p, const TypeRule& rule, const Value& code, std::string& out) {
     out.clear();
     if (p.Failed()) return false;

@@ -25,6 +25,8 @@ bool ReadArticle(Posting& p, const Decimal& noArt);
 bool WriteArticle(Posting& p);
 // Adds to a total of the Articulo buffer (refused when it would not fit).
 bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount);
+// Adds to one total of the article last read and writes that field alone.
+bool RaiseArticleTotal(Posting& p, std::string_view field, const Decimal& amount);
 
 // The description of a document's type (TEN or TSA) into `out` ("" when
 // the document names no stored type); false only on a read error (recorded).

@@ -152,6 +152,12 @@ bool Posting::Update(data::TableId t) {
     return g.UpdateRecordQuiet() == data::kDone || TableFailed(g);
 }
 
+bool Posting::Update(data::TableId t, const std::vector<int>& fields) {
+    if (Failed()) return false;
+    data::TableGateway& g = Gateway(t);
+    return g.UpdateFieldsQuiet(fields) == data::kDone || TableFailed(g);
+}
+
 bool Posting::Store(data::TableId t, int field, const Value& v) {
     if (Failed()) return false;
     if (Buffer(t).setChecked(field, v) == StoreStatus::Ok) return true;

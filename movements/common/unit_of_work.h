@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/tables.h"
 #include "data/thread_table_set.h"
@@ -72,6 +73,8 @@ public:
     bool Find(data::TableId t, std::string_view keyName);
     bool Insert(data::TableId t);   // an auto-numbered key gets its number
     bool Update(data::TableId t);   // the record last read or written
+    // Only these fields of it: the others' indexes are left untouched.
+    bool Update(data::TableId t, const std::vector<int>& fields);
     // Stores a value in a field; a value the field cannot hold (its integer
     // part too wide) is refused instead of losing digits.
     bool Store(data::TableId t, int field, const Value& v);

@@ -54,7 +54,7 @@ protected:
 void UpdateProductoSalida() {
     const LineFormTexts texts{.barcodePrompt = "&Codigo Barras:", .descriptionPrompt = "&Descripción:",
                               .unitPrompt = "&UM:", .amountPrompt = "&Importe", .withStock = true};
-    ui::Window w(QStringLiteral("Form DetSalidas"), LineFormSize(texts), ui::Window::Placement::FrameChild);
+    ui::Window w(QStringLiteral("Form DetSalidas"), LineFormSize(kFields, texts), ui::Window::Placement::FrameChild);
     BuildLineFormWindow(w, kFields, texts);
     IssueLineForm form(w);
     form.Configure();

@@ -92,9 +92,7 @@ bool PostIssue(Posting& p, const LineTracker* own) {
         if (!p.Step("line", ++n)) return false;
         const Decimal article = line.number(f.desArticulo);
         const Decimal quantity = line.number(f.desCantidad);
-        if (quantity.sign() <= 0)
-            return p.RefuseWith("Cantidad no válida", "La cantidad del artículo " + article.toText() +
-                                                          " debe ser mayor que cero; no se guardó nada.");
+        if (!CheckQuantity(p, article, quantity)) return false;
         if (!ReadArticle(p, article))
             return p.Failed() ? false : p.RefuseWith(kMissingArticleCaption, MissingArticleText(article));
         Record& a = p.Buffer(TableId::Articulo);

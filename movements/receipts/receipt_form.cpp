@@ -44,10 +44,10 @@ public:
         switch (control) {
             case kProveedor:
                 TakeControl(kProveedor);
-                CheckSupplier();
+                CheckSupplier(kProveedor, proveedor_, kSupplierList);
                 return 0;
             case kProveedorLookup:
-                LookUpSupplier();
+                if (SaveScreen()) LookUpSupplier(proveedor_, kSupplierList);
                 return 0;
             case kCalendar:
                 PickDate({kFolio, kFecha, kProveedor, kReferencia});
@@ -65,24 +65,13 @@ protected:
 
     bool AcceptControl(ui::Control& c) override {
         if (c.number() != kProveedor || c.hidden() || c.disabled()) return FormController::AcceptControl(c);
-        return TakeControl(kProveedor) && CheckSupplier();
+        return TakeControl(kProveedor) && CheckSupplier(kProveedor, proveedor_, kSupplierList);
     }
 
 private:
-    Record& Supplier() const { return Tables().buffer(TableId::Proveedores); }
-    int PvdField(const char* name) const { return data::decl(TableId::Proveedores).fieldIndex(name); }
-
-    void ShowField(int control, const char* field, const char* picture) {
-        Win().at(control).setText(QString::fromStdString(
-            app::ShowField(Buffer(), EntField(field), *Picture::parse(picture))));
-    }
-
     // The supplier's name and the type's description, as the header names them.
     void ShowDerived() override {
-        Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
-        Tables().gateway(TableId::Proveedores).ReadByKeyOrClear("PVD:KeyCodigo");
-        Win().at(kNombre).setText(
-            QString::fromStdString(std::string(rtrim(Supplier().get(PvdField("PVD:Nombre")).asText()))));
+        Win().at(kNombre).setText(QString::fromStdString(SupplierName(proveedor_)));
         const data::TableDecl& ten = data::decl(TableId::TipEntradas);
         Record& type = Tables().buffer(TableId::TipEntradas);
         type.set(ten.fieldIndex("TEN:Codigo"), Buffer().get(EntField("ENT:TIPO")));
@@ -91,30 +80,7 @@ private:
             QString::fromStdString(std::string(rtrim(type.get(ten.fieldIndex("TEN:Descripcion")).asText()))));
     }
 
-    // A supplier code that names no supplier opens the supplier list; false
-    // (the focus on the code) when nothing was chosen there.
-    bool CheckSupplier() {
-        if (trim(Buffer().get(proveedor_).asText()).empty()) return true;
-        Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
-        if (Tables().gateway(TableId::Proveedores).ReadByKey("PVD:KeyCodigo") == data::kDone) return true;
-        if (CallSubProcedure(kSupplierList, kSelect) == kCompleted) {
-            Buffer().set(proveedor_, Supplier().get(PvdField("PVD:Codigo")));
-            ShowField(kProveedor, "ENT:PROVEEDOR", "s15");
-            return true;
-        }
-        Win().at(kProveedor).focus();
-        return false;
-    }
-
     bool SaveScreen() { return DocumentForm::SaveScreen({kFolio, kFecha, kProveedor, kReferencia}); }
-
-    void LookUpSupplier() {
-        if (!SaveScreen()) return;
-        Supplier().set(PvdField("PVD:Codigo"), Buffer().get(proveedor_));
-        if (CallSubProcedure(kSupplierList, kSelect) == kCompleted)
-            Buffer().set(proveedor_, Supplier().get(PvdField("PVD:Codigo")));
-        ShowRecord();
-    }
 
     // "Llamar datos": the order's pending lines become this receipt's.
     void CallUp() {
@@ -126,6 +92,7 @@ private:
         Win().at(kLlamar).setDisabled(true);
         Win().at(kOrden).setDisabled(true);
         LockFolio();
+        LinesChanged();
     }
 
     int proveedor_ = EntField("ENT:PROVEEDOR");

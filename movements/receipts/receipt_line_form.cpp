@@ -13,7 +13,7 @@ void UpdateArtEntrada() {
                                 "DEN:CodigoArticulo", "DEN:CODBARRAS", "DEN:Cantidad", "DEN:CostoUnitario"};
     const LineFormTexts texts{.barcodePrompt = "Cod &Barras:", .descriptionPrompt = "&Descripcion:",
                               .unitPrompt = "UM:", .amountPrompt = "&Importe:"};
-    ui::Window w(QStringLiteral("Form DetEntradas"), LineFormSize(texts), ui::Window::Placement::FrameChild);
+    ui::Window w(QStringLiteral("Form DetEntradas"), LineFormSize(fields, texts), ui::Window::Placement::FrameChild);
     BuildLineFormWindow(w, fields, texts);
     DocumentLineForm form("UpdateArtEntrada", w, fields);
     form.Configure();

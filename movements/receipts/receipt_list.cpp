@@ -27,7 +27,7 @@ public:
 
     int DispatchEvent(const ui::WindowEvent& e) override {
         if (e.kind == ui::EventKind::Accepted && e.control == kSupplierArea) {
-            ShowSupplier();
+            ViewSupplier();
             return 0;
         }
         return DocumentList::DispatchEvent(e);
@@ -35,28 +35,7 @@ public:
 
 protected:
     // The selected receipt's supplier.
-    void ShowSelected(bool read) override {
-        QString name, name2;
-        if (read) {
-            name = QString::fromStdString(std::string(rtrim(Supplier().get(Pvd().fieldIndex("PVD:Nombre")).asText())));
-            name2 = QString::fromStdString(std::string(rtrim(Supplier().get(Pvd().fieldIndex("PVD:Nombre2")).asText())));
-        }
-        Win().at(kSupplierName).setText(name);
-        Win().at(kSupplierName2).setText(name2);
-    }
-
-private:
-    const data::TableDecl& Pvd() const { return data::decl(TableId::Proveedores); }
-    Record& Supplier() const { return data::tables().buffer(TableId::Proveedores); }
-
-    void ShowSupplier() {
-        if (List(0).selectedLine() == nullptr || !List(0).ReadSelected()) return;
-        if (trim(Supplier().get(Pvd().fieldIndex("PVD:Codigo")).asText()).empty()) return;
-        threadState().callRequest = tv::kView;
-        catalog::UpdateProveedores();
-        threadState().callRequest = 0;
-        ShowSelectedAgain();
-    }
+    void ShowSelected(bool read) override { ShowSupplierNames(read, kSupplierName, kSupplierName2); }
 };
 
 app::BrowseListSetup HeaderListSetup() {

@@ -59,12 +59,7 @@ bool PostLine(Posting& p, const Record& line, const std::string& document, const
     const Decimal article = line.number(f.denArticulo);
     const Decimal quantity = line.number(f.denCantidad);
     const Decimal cost = line.number(f.denCosto);
-    if (quantity.sign() <= 0)
-        return p.RefuseWith("Cantidad no válida", "La cantidad del artículo " + article.toText() +
-                                                      " debe ser mayor que cero; no se guardó nada.");
-    if (cost.sign() < 0)
-        return p.RefuseWith("Costo no válido", "El costo del artículo " + article.toText() +
-                                                   " no puede ser negativo; no se guardó nada.");
+    if (!CheckQuantityAndCost(p, article, quantity, cost)) return false;
     if (!ReadArticle(p, article))
         return p.Failed() ? false : p.RefuseWith(kMissingArticleCaption, MissingArticleText(article));
     Record& a = p.Buffer(TableId::Articulo);

@@ -1,6 +1,8 @@
 #include "platform/ui/resizer.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include <QIcon>
@@ -17,94 +19,114 @@ void WindowResizer::setUp() {
     smallest_ = window_.designedSize();
     window_.setMinimumSize(smallest_);
     designed_.clear();
+    // Tab pages follow their sheet by themselves.
     for (Control* c : window_.controls())
-        if (c->parent() == 0 && c->widget() != nullptr) designed_[c->number()] = c->widget()->geometry();
+        if (c->widget() != nullptr && c->kind() != ControlKind::Tab)
+            designed_[c->number()] = c->widget()->geometry();
 }
 
 namespace {
 
 bool growsItself(ControlKind k) { return k == ControlKind::List || k == ControlKind::MultiLineText; }
 
+bool overlap(int a0, int a1, int b0, int b1) { return a0 <= b1 && b0 <= a1; }
+
+// Where a control goes on one axis: the growing controls in line with it on
+// that axis (lists one above the other, a list beside a button column)
+// share the growth between them; a control after m of n of them moves by
+// m/n of it, and a growing one takes its own 1/n.
+struct Share {
+    int move = 0, grow = 0;
+    bool inLine = false;  // some growing control is in line with it
+};
+
+Share share(int growth, int before, int inLine, bool growing) {
+    Share s;
+    s.inLine = inLine > 0;
+    if (inLine == 0) return s;
+    s.move = growth * before / inLine;
+    if (growing) s.grow = growth * (before + 1) / inLine - s.move;
+    return s;
+}
+
 }  // namespace
 
-void WindowResizer::apply() {
-    if (window_.widget() == nullptr || designed_.empty()) return;
-    const QSize now = window_.widget()->size();
-    const int dw = std::max(0, now.width() - smallest_.width());
-    const int dh = std::max(0, now.height() - smallest_.height());
-
-    // What grows: lists and text boxes, and a sheet that holds one or that
-    // one stands on (a list window's sheet of orders).
-    auto isUnder = [&](const Control& c, int sheet) {
-        for (int p = c.parent(); p != 0;) {
+bool WindowResizer::holdsGrowing(int sheet) const {
+    for (const Control* o : window_.controls()) {
+        if (!growsItself(o->kind())) continue;
+        for (int p = o->parent(); p != 0;) {
             if (p == sheet) return true;
             const Control* up = window_.control(p);
             p = up != nullptr ? up->parent() : 0;
         }
-        return false;
-    };
-    std::map<int, bool> grows;
-    for (auto& [number, r] : designed_) {
-        const Control* c = window_.control(number);
-        if (c == nullptr) continue;
-        bool g = growsItself(c->kind());
-        if (c->kind() == ControlKind::Sheet) {
-            for (const Control* o : window_.controls()) {
-                if (!growsItself(o->kind())) continue;
-                auto d = designed_.find(o->number());
-                if (isUnder(*o, number) || (d != designed_.end() && d->second.intersects(r))) g = true;
-            }
-        }
-        grows[number] = g;
     }
-    // The growing controls stand in bands, one above the other; the extra
-    // height is shared among the bands, and whatever stands below a band
-    // moves down by what the band grew.
-    std::vector<std::pair<int, int>> bands;  // top, bottom
-    for (auto& [number, r] : designed_) {
-        if (!grows[number]) continue;
-        std::pair<int, int> b{r.top(), r.bottom()};
-        for (auto it = bands.begin(); it != bands.end();) {
-            if (it->first <= b.second && b.first <= it->second) {
-                b = {std::min(b.first, it->first), std::max(b.second, it->second)};
-                it = bands.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        bands.push_back(b);
-    }
-    std::sort(bands.begin(), bands.end());
-    const int n = static_cast<int>(bands.size());
-    auto share = [&](int i) { return n == 0 ? 0 : dh / n + (i == n - 1 ? dh % n : 0); };
-    auto above = [&](int y) {
-        int off = 0;
-        for (int i = 0; i < n; ++i)
-            if (bands[static_cast<std::size_t>(i)].second < y) off += share(i);
-        return off;
-    };
+    return false;
+}
+
+void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
+    std::vector<std::pair<Control*, QRect>> items;
     for (auto& [number, r] : designed_) {
         Control* c = window_.control(number);
-        if (c == nullptr || c->widget() == nullptr) continue;
-        QRect g = r;
-        if (grows[number]) {
-            int i = 0;
-            while (i < n && !(bands[static_cast<std::size_t>(i)].first <= r.top() &&
-                              r.top() <= bands[static_cast<std::size_t>(i)].second))
-                ++i;
-            g.translate(0, above(r.top()));
-            g.setSize(r.size() + QSize(0, i < n ? share(i) : 0));
-        } else {
-            g.translate(0, above(r.top()));
-        }
-        if (c->kind() == ControlKind::List || c->kind() == ControlKind::Sheet ||
-            c->kind() == ControlKind::MultiLineText)
-            g.setWidth(g.width() + dw);
-        // Controls in the right-hand third (the button column) follow the edge.
-        else if (r.left() > smallest_.width() * 2 / 3)
-            g.translate(dw, 0);
-        if (c->widget()->geometry() != g) c->widget()->setGeometry(g);
+        if (c != nullptr && c->widget() != nullptr && c->parent() == parent) items.emplace_back(c, r);
     }
+    // What grows taller: lists and text boxes, and a sheet that holds one or
+    // that one stands on (a list window's sheet of orders); a sheet of
+    // entries only keeps its height. Every list, box and sheet grows wider.
+    std::map<const Control*, bool> tall;
+    for (const auto& [c, r] : items) {
+        bool t = growsItself(c->kind());
+        if (c->kind() == ControlKind::Sheet) {
+            t = holdsGrowing(c->number());
+            for (const auto& [o, q] : items)
+                if (growsItself(o->kind()) && q.intersects(r)) t = true;
+        }
+        tall[c] = t;
+    }
+    auto grows = [&](const Control& c) { return tall[&c]; };
+    auto wide = [](const Control& c) { return growsItself(c.kind()) || c.kind() == ControlKind::Sheet; };
+    // The lowest edge of the growing controls: what stands below all of
+    // them (the buttons under a list) follows the bottom edge.
+    int growingBottom = -1;
+    for (const auto& [c, r] : items)
+        if (grows(*c)) growingBottom = std::max(growingBottom, r.bottom());
+    for (const auto& [c, r] : items) {
+        const bool growing = grows(*c), widening = wide(*c);
+        int above = 0, columnCount = growing ? 1 : 0, left = 0, rowCount = widening ? 1 : 0;
+        for (const auto& [o, q] : items) {
+            if (o == c) continue;
+            // Above or below it, in its column.
+            if (grows(*o) && overlap(r.left(), r.right(), q.left(), q.right()) &&
+                (q.bottom() < r.top() || q.top() > r.bottom())) {
+                ++columnCount;
+                if (q.bottom() < r.top()) ++above;
+            }
+            // Left or right of it, in its row.
+            if (wide(*o) && overlap(r.top(), r.bottom(), q.top(), q.bottom()) &&
+                (q.right() < r.left() || q.left() > r.right())) {
+                ++rowCount;
+                if (q.right() < r.left()) ++left;
+            }
+        }
+        Share v = share(dh, above, columnCount, growing);
+        if (!v.inLine && growingBottom >= 0 && r.top() > growingBottom) v.move = dh;
+        Share h = share(dw, left, rowCount, widening);
+        // Nothing growing beside it: the button column in the right-hand
+        // third follows the edge.
+        if (!h.inLine && r.left() > designed.width() * 2 / 3) h.move = dw;
+        QRect g = r.translated(h.move, v.move);
+        g.setSize(r.size() + QSize(h.grow, v.grow));
+        if (c->widget()->geometry() != g) c->widget()->setGeometry(g);
+        if (c->kind() == ControlKind::Sheet)
+            for (Control* tab : window_.controls())
+                if (tab->kind() == ControlKind::Tab && tab->parent() == c->number())
+                    layOut(tab->number(), h.grow, v.grow, r.size());
+    }
+}
+
+void WindowResizer::apply() {
+    if (window_.widget() == nullptr || designed_.empty()) return;
+    const QSize now = window_.widget()->size();
+    layOut(0, std::max(0, now.width() - smallest_.width()), std::max(0, now.height() - smallest_.height()), smallest_);
 }
 
 QIcon programIcon(const char* name) { return tv::programIcon(name); }

@@ -1,8 +1,10 @@
 #pragma once
 // Keeps a window's controls in place when the window is resized: the
 // designed size is the smallest one, there is no largest; lists, sheets and
-// text boxes on the window grow with it, controls standing at its right edge
-// move along.
+// text boxes grow with it (and with the sheet they stand on), sharing the
+// growth with the growing controls above, below or beside them; what stands
+// below or beside a growing control moves along, and so does what stands at
+// the right edge.
 #include <map>
 
 #include <QIcon>
@@ -23,6 +25,12 @@ public:
     QSize smallest() const { return smallest_; }
 
 private:
+    // Lays out the controls on `parent` (0: the window; a tab) for a
+    // container grown by dw x dh from its designed size.
+    void layOut(int parent, int dw, int dh, QSize designed);
+    // Whether a list or text box stands on one of the sheet's tabs.
+    bool holdsGrowing(int sheet) const;
+
     Window& window_;
     QSize smallest_;
     std::map<int, QRect> designed_;

@@ -862,7 +862,12 @@ void Window::close() {
         if (QMdiArea* a = frameArea()) a->removeSubWindow(sub_);
     }
     if (surface_ != nullptr) surface_->hide();
-    // The window below on this thread takes input again and comes back.
+    // The frame activates some other child when one closes: this thread's
+    // windows come back over it in their own order (a list under its form
+    // under the line form), and the one below this takes input again.
+    if (auto it = stacks().find(owner_); it != stacks().end())
+        for (Window* w : it->second)
+            if (w != nullptr && w->sub_ != nullptr) w->sub_->raise();
     if (Window* below = topOf(owner_)) below->restoreAndActivate();
 }
 

@@ -496,6 +496,20 @@ TEST_F(WindowControllerTest, TheFocusBoxIsDrawnAndMovesWithTheFocus) {
     ASSERT_TRUE(p.waitFinished());
 }
 
+// A window that opens larger than designed (maximised in the frame) is
+// laid out for that size at once, not only at its next resize.
+TEST_F(WindowControllerTest, AWindowOpenedLargerIsLaidOutAtOnce) {
+    Proc p{"UpdateAlmacenes"};
+    p.prepare = [](ui::Window& w, WindowController&) {
+        w.add({ControlKind::Entry, 40, "?RIGHT", "", QRect(230, 40, 60, 22)});
+        w.widget()->resize(400, 250);
+    };
+    ASSERT_TRUE(p.startAndWaitOpen());
+    EXPECT_EQ(p.window->at(40).position().x(), 330);
+    p.closeBox();
+    ASSERT_TRUE(p.waitFinished());
+}
+
 // A tab switch takes the highlight from a control that no longer shows
 // (to the control that has the focus now, when it qualifies).
 TEST_F(WindowControllerTest, TheHighlightFollowsATabSwitch) {

@@ -204,6 +204,19 @@ TEST_F(Common, LinesAndTheirArticles) {
     }));
 }
 
+// A long document's lines one at a time, in key order, inside a unit.
+TEST_F(Common, ALongDocumentsLinesAreWalkedOneAtATime) {
+    for (int article : {3, 1, 2})
+        AddRecord(TableId::DetEntradas, {{"DEN:ENTRADA", Value(4)}, {"DEN:CodigoArticulo", Value(article)}});
+    AddRecord(TableId::DetEntradas, {{"DEN:ENTRADA", Value(5)}, {"DEN:CodigoArticulo", Value(9)}});
+    std::vector<long long> articles;
+    EXPECT_TRUE(RunAsOneUnit(tables(), {TableId::Entradas}, [&](Posting& p) {
+        return ForEachLine(p, kLines, Value(4),
+                           [&](const Record& line) { articles.push_back(LineArticle(kLines, line).toInt64()); });
+    }));
+    EXPECT_EQ(articles, (std::vector<long long>{3, 1, 2}));
+}
+
 TEST_F(Common, LedgerRowsCarryEveryFieldGiven) {
     data::ThreadTableSet& t = tables();
     // Values left over in the buffer from an earlier row never reach a new one.

@@ -1086,6 +1086,31 @@ TEST(Resizer, DesignedSizeIsTheSmallestAndListsGrow) {
     w.close();
 }
 
+// Two lists one above the other (the lower one on a tab) share the growth;
+// the buttons between and below them move along, so nothing overlaps.
+TEST(Resizer, StackedListsShareTheGrowth) {
+    Window w(QStringLiteral("Documentos"), QSize(400, 400));
+    w.add({ControlKind::List, 1, "?BROWSE:1", "", QRect(5, 5, 390, 150)});
+    w.add({ControlKind::Button, 2, "?INSERT", "Agregar", QRect(5, 160, 80, 26)});
+    w.add({ControlKind::Sheet, 3, "?SHEET", "", QRect(5, 190, 390, 170)});
+    w.add({ControlKind::Tab, 4, "?TAB", "Por fecha", {}, 3});
+    w.add({ControlKind::Button, 5, "?BUTTON7", "Actualizar", QRect(5, 5, 100, 26), 4});
+    w.add({ControlKind::List, 6, "?LIST", "", QRect(5, 35, 370, 100), 4});
+    w.add({ControlKind::Button, 7, "?CLOSE", "Cerrar", QRect(315, 368, 80, 26)});
+    WindowResizer r(w);
+    w.open();
+    r.setUp();
+    w.widget()->resize(600, 600);
+    r.apply();
+    EXPECT_EQ(w.at(1).widget()->geometry(), QRect(5, 5, 590, 250));
+    EXPECT_EQ(w.at(2).widget()->geometry(), QRect(5, 260, 80, 26));
+    EXPECT_EQ(w.at(3).widget()->geometry(), QRect(5, 290, 590, 270));
+    EXPECT_EQ(w.at(5).widget()->geometry(), QRect(5, 5, 100, 26));
+    EXPECT_EQ(w.at(6).widget()->geometry(), QRect(5, 35, 570, 200));
+    EXPECT_EQ(w.at(7).widget()->geometry(), QRect(515, 568, 80, 26));
+    w.close();
+}
+
 // Lists one above the other share the extra height; what stands between
 // and below them moves down; a sheet without a list keeps its height.
 TEST(Resizer, StackedListsShareTheHeight) {
@@ -1135,6 +1160,50 @@ TEST(Desktop, OpenerCanBeReplacedAndBeepsAreCounted) {
 
 TEST(Dialogs, ButtonCaptionsAreTheSpanishOnes) {
     EXPECT_EQ(buttonCaptions().join(','), QString::fromUtf8("Aceptar,&Sí,&No,&Abortar,&Reintentar,&Ignorar,Cancelar,&Ayuda"));
+}
+
+// A list, its form and the form's line form on one thread, and a look-up
+// over them: when the look-up closes, the frame's choice of the next child
+// does not put the list over the form.
+TEST(FrameChildren, ClosingTheTopWindowKeepsItsThreadsWindowsInOrder) {
+    Recorder frame;
+    frame.start(Window::Placement::Frame);
+    QMdiArea* area = frame.window->mdiArea();
+    ASSERT_NE(area, nullptr);
+    std::vector<std::unique_ptr<Window>> stack;
+    bool closeTop = false, done = false;
+    const threads::ThreadNo thread = threads::start(
+        [&] {
+            for (const char* caption : {"Lista", "Forma", "Linea", "Busqueda"}) {
+                stack.push_back(std::make_unique<Window>(QString::fromUtf8(caption), QSize(200, 100),
+                                                         Window::Placement::FrameChild));
+                stack.back()->open();
+            }
+            ui::waitUntil([&] { return closeTop; });
+            stack.back()->close();
+            ui::waitUntil([&] { return done; });
+            for (auto it = stack.rbegin(); it != stack.rend(); ++it) (*it)->close();
+        },
+        0);
+    ASSERT_TRUE(runFor([&] { return stack.size() == 4 && stack.back()->isOpen(); }));
+    // The user went back to the list meanwhile: the frame remembers it as
+    // the last active child before the look-up.
+    area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(stack[0]->topWidget()));
+    area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(stack[3]->topWidget()));
+    test::settle();
+    closeTop = true;
+    threads::wake(thread);
+    ASSERT_TRUE(runFor([&] { return !stack[3]->isOpen(); }));
+    test::settle();
+    QList<QMdiSubWindow*> order = area->subWindowList(QMdiArea::StackingOrder);
+    auto at = [&](int i) { return order.indexOf(qobject_cast<QMdiSubWindow*>(stack[static_cast<size_t>(i)]->topWidget())); };
+    EXPECT_LT(at(0), at(1));
+    EXPECT_LT(at(1), at(2));
+    EXPECT_EQ(area->activeSubWindow(), stack[2]->topWidget());
+    done = true;
+    threads::wake(thread);
+    ASSERT_TRUE(runFor([&] { return !stack[0]->isOpen(); }));
+    frame.finish();
 }
 
 }  // namespace
