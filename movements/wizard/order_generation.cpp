@@ -93,7 +93,7 @@ bool PostGeneratedOrder(Posting& p, const OrderHeader& header, Generated& out) {
             out.skipped.push_back(line.article);  // gone since it was picked
             continue;
         }
-        if (!AddToArticle(p, "ART:Pedido", line.quantity) || !WriteArticle(p) || !StoreLine(p, folio, line))
+        if (!RaiseArticleTotal(p, "ART:Pedido", line.quantity) || !StoreLine(p, folio, line))
             return false;
         out.quantity += line.quantity;
         ++out.lines;
