@@ -75,7 +75,13 @@ std::string findPattern(std::string_view value, const FindColumn& column) {
             auto p = Picture::parse(column.picture);
             if (auto day = p->read(value)) return day->asText();
         }
+        return std::string(value);
     }
+    // A number is matched against the field's own text ("37.5"): typed with
+    // the places the entry shows ("37.50") it is looked for as that number.
+    // Leading zeros stay: a number-pictured text field (a bar code) keeps them.
+    if (value.find('.') != std::string_view::npos)
+        if (auto n = Decimal::parse(value)) return n->toText();
     return std::string(value);
 }
 

@@ -235,6 +235,8 @@ TEST(FindExpression, WhatTheExpressionsFind) {
         {&number, "12", Value(120), false},
         {&number, "12", Value(312), false},
         {&number, "12*", Value(120), true},
+        {&number, "37.50", Value(Decimal::fromScaled(3750, 2)), true},
+        {&number, "37.50", Value(Decimal::fromScaled(3751, 2)), false},
         {&barcode, "0075", Value("0075"), true},
         {&barcode, "0075", Value("00750"), false},
         {&date, "15/03/2025", Value(march15), true},
@@ -281,6 +283,14 @@ TEST(VsFind, ChangingTheColumnRebuildsThePattern) {
     w.chooseColumn(0);  // the number column finds 12 itself, not 120
     EXPECT_EQ(w.expression(), "MATCH(car:Codigo,'12',17)");
     EXPECT_EQ(w.valuePicture(), "n_4");
+    // A number typed as an entry shows it finds the number itself.
+    for (const char* typed : {"12.00", "12."}) {
+        w.acceptValue(typed);
+        EXPECT_EQ(w.expression(), "MATCH(car:Codigo,'12',17)") << typed;
+    }
+    w.acceptValue("37.50");
+    EXPECT_EQ(w.expression(), "MATCH(car:Codigo,'37.5',17)");
+    w.acceptValue("12");
     w.chooseColumn(-1);
     EXPECT_EQ(w.expression(), "");
     EXPECT_EQ(w.valuePicture(), "s60");
