@@ -155,8 +155,8 @@ void UpdateEntradas() {
     prompt(kNombrePrompt, "?PVD:Nombre:Prompt", "&Nombre:", QRect(260, 114, 80, 20));
     tip(w.add({ControlKind::DisplayString, kNombre, "?PVD:Nombre", {}, QRect(344, 114, 286, 20), kTab}),
         "Nombre del proveedor");
-    prompt(kOrdenPrompt, "?ENT:OrdenCompra:Prompt", "&Orden Compra:", QRect(8, 152, 90, 20));
-    tip(w.add({ControlKind::DropCombo, kOrden, "?ENT:OrdenCompra", {}, QRect(100, 150, 100, 22), kTab}),
+    prompt(kOrdenPrompt, "?ENT:OrdenCompra:Prompt", "&Orden Compra:", QRect(8, 152, 94, 20));
+    tip(w.add({ControlKind::DropCombo, kOrden, "?ENT:OrdenCompra", {}, QRect(104, 150, 100, 22), kTab}),
         "Orden de compra");
     prompt(kReferenciaPrompt, "?ENT:Referencia:Prompt", "&Referencia:", QRect(240, 152, 80, 20));
     entry(kReferencia, "?ENT:Referencia", QRect(324, 150, 180, 22), "Referencia de compra");

@@ -67,8 +67,8 @@ void shownOnly(ui::Control& c) {
 void firstPage(ui::Window& w) {
     const int p = kPage1;
     heading(w, kHeading1, p, "1. Datos de la orden de compra");
-    auto prompt = [&](int n, const char* name, const char* text, int x, int y) {
-        w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), QRect(x, y + 2, 90, 20), p});
+    auto prompt = [&](int n, const char* name, const char* text, int x, int y, int width = 90) {
+        w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), QRect(x, y + 2, width, 20), p});
     };
     auto entry = [&](int n, const char* name, QRect r, const char* tipText) -> ui::Control& {
         ui::Control& c = w.add({ControlKind::Entry, n, name, {}, r, p});
@@ -81,9 +81,9 @@ void firstPage(ui::Window& w) {
     entry(kFecha, "?FECHA", QRect(120, 82, 110, 22), "Fecha de elaboración");
     tip(w.add({ControlKind::Button, kCalendar, "?CALENDAR", QStringLiteral("..."), QRect(232, 82, 28, 22), p}),
         "Buscar fecha");
-    prompt(kPlazoPrompt, "?PLAZO:Prompt", "Plazo:", 290, 82);
+    prompt(kPlazoPrompt, "?PLAZO:Prompt", "Plazo:", 290, 82, 64);
     entry(kPlazo, "?PLAZO", QRect(360, 82, 60, 22), "Días de plazo para entrega");
-    prompt(kEntregaPrompt, "?ENTREGA:Prompt", "&Entrega:", 450, 82);
+    prompt(kEntregaPrompt, "?ENTREGA:Prompt", "&Entrega:", 450, 82, 76);
     shownOnly(entry(kEntrega, "?ENTREGA", QRect(530, 82, 110, 22), "Fecha de entrega"));
     prompt(kElaboraPrompt, "?ELABORA:Prompt", "Elabora:", 20, 114);
     entry(kElabora, "?ELABORA", QRect(120, 114, 320, 22), "Nombre de quien elabora");

@@ -193,9 +193,11 @@ void useMonthNames(QCalendarWidget* cal) {
             months[i]->setText(QString::fromStdString(monthName(i + 1)));
     }
     auto show = [cal, button] { button->setText(QString::fromStdString(monthName(cal->monthShown()))); };
-    // Qt writes its own name on every change of page: ours goes after it.
+    // Qt writes its own name on every change of page: ours goes after it,
+    // and not at all once the calendar is gone (a day of the next month
+    // picked turns the page and closes the dialog at once).
     QObject::connect(cal, &QCalendarWidget::currentPageChanged, button,
-                     [show](int, int) { QTimer::singleShot(0, show); });
+                     [show, button](int, int) { QTimer::singleShot(0, button, show); });
     show();
 }
 

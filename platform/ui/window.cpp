@@ -2,6 +2,7 @@
 
 #include "platform/images/picture_loader.h"
 #include "platform/ui/cell_editor.h"
+#include "platform/ui/layout_audit.h"
 
 #include <algorithm>
 #include <set>
@@ -847,10 +848,12 @@ void Window::open(int firstControl) {
     stacks()[owner_].push_back(this);
     if (Control* c = control(firstControl)) c->focus();
     post({EventKind::OpenWindow, 0});
+    notifyLaidOut(*this);
 }
 
 void Window::close() {
     if (!open_) return;
+    notifyLaidOut(*this);  // as last laid out (grown, maximised)
     open_ = false;
     closing_ = true;
     if (timer_ != nullptr) timer_->stop();

@@ -17,13 +17,18 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace tv::test {
 
 class XlsxDump {
 public:
     // nullopt when the file cannot be read; *error says why (the reader's output).
     static std::optional<XlsxDump> Read(const std::filesystem::path& file, std::string* error = nullptr) {
-        const std::filesystem::path script = std::filesystem::temp_directory_path() / "talvor_read_xlsx.py";
+        // One script per process: tests run side by side, and a shared file
+        // rewritten while another reader starts it reads as empty.
+        const std::filesystem::path script =
+            std::filesystem::temp_directory_path() / ("talvor_read_xlsx_" + std::to_string(getpid()) + ".py");
         {
             std::ofstream out(script);
             out << kScript;
@@ -41,6 +46,8 @@ public:
         size_t n;
         while ((n = fread(buf.data(), 1, buf.size(), pipe.get())) > 0) text.append(buf.data(), n);
         const int rc = pclose(pipe.release());
+        std::error_code gone;
+        std::filesystem::remove(script, gone);
         if (rc != 0 || text.rfind("OK\n") == std::string::npos) {
             if (error) *error = text.empty() ? "sin respuesta del lector" : text;
             return std::nullopt;
