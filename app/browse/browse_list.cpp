@@ -284,11 +284,12 @@ void BrowseList::SetUpControl() {
         table_->setHorizontalHeaderItem(static_cast<int>(i), item);
         h->setSectionResizeMode(static_cast<int>(i), col.resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
         // Never narrower than its heading or what its picture shows (a
-        // 13-digit bar code, "Tamaño").
+        // 13-digit bar code, "Tamaño", a date with its whole year).
         const QFontMetrics fm(table_->font());
         const QFontMetrics hm(h->font());
         int need = hm.horizontalAdvance(QString::fromStdString(col.header)) + 16;
-        if (col.picture && col.picture->kind() == Picture::Kind::Number)
+        if (col.picture &&
+            (col.picture->kind() == Picture::Kind::Number || col.picture->kind() == Picture::Kind::Date))
             need = std::max(need, fm.horizontalAdvance(QString(col.picture->width(), QLatin1Char('9'))) + 12);
         h->resizeSection(static_cast<int>(i), std::max({px(col.width), need, 8}));
     }

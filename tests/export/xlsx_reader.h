@@ -25,14 +25,21 @@ class XlsxDump {
 public:
     // nullopt when the file cannot be read; *error says why (the reader's output).
     static std::optional<XlsxDump> Read(const std::filesystem::path& file, std::string* error = nullptr) {
-        // One script per process: tests run side by side, and a shared file
-        // rewritten while another reader starts it reads as empty.
+        // A script of this process's own: test programs run side by side, and
+        // one rewriting a shared script would hand another a half-written one.
         const std::filesystem::path script =
             std::filesystem::temp_directory_path() / ("talvor_read_xlsx_" + std::to_string(getpid()) + ".py");
         {
             std::ofstream out(script);
             out << kScript;
         }
+        struct Remove {
+            std::filesystem::path p;
+            ~Remove() {
+                std::error_code ec;
+                std::filesystem::remove(p, ec);
+            }
+        } removeScript{script};
         // Debian's own python3 is the one that has python3-openpyxl.
         const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
         const std::string command = python + " '" + script.string() + "' '" + file.string() + "' 2>&1";
@@ -46,8 +53,6 @@ public:
         size_t n;
         while ((n = fread(buf.data(), 1, buf.size(), pipe.get())) > 0) text.append(buf.data(), n);
         const int rc = pclose(pipe.release());
-        std::error_code gone;
-        std::filesystem::remove(script, gone);
         if (rc != 0 || text.rfind("OK\n") == std::string::npos) {
             if (error) *error = text.empty() ? "sin respuesta del lector" : text;
             return std::nullopt;

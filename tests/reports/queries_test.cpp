@@ -3,6 +3,7 @@
 // an article (after which the query closes) and the print button.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QTableWidget>
 
@@ -194,6 +195,9 @@ TEST_F(Queries, LedgerQueryListsTheRowsOfTheHighlightedArticle) {
     EXPECT_EQ(row(kQuerySecondList, 0),
               (std::vector<std::string>{"01/03/2024", "ENT-1", "COMPRA", "R-1", "5.00", "0.00", "5.00"}));
     EXPECT_EQ(cell(kQuerySecondList, 1, 1), "SAL-1") << "in the order they were posted";
+    // The date is shown whole, never cut to "01/03/2...".
+    const QFontMetrics fm(grid(kQuerySecondList)->font());
+    EXPECT_GE(grid(kQuerySecondList)->columnWidth(0), fm.horizontalAdvance(QStringLiteral("01/03/2024")) + 8);
     key(kQueryList, Qt::Key_Down);
     ASSERT_EQ(grid(kQuerySecondList)->rowCount(), 1);
     EXPECT_EQ(row(kQuerySecondList, 0),

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +139,32 @@ TEST_F(WorkbookFile, ChartsAreWrittenEmbeddedAndOnSheetsOfTheirOwn) {
         if (line.rfind("CHART\t", 0) == 0) charts.push_back(line.substr(line.find('\t', 6) + 1));
     std::sort(charts.begin(), charts.end());
     EXPECT_EQ(charts, (std::vector<std::string>{"barChart\tMovimientos|Piezas\tlegend\ttable", "pieChart\t\tnolegend\tnotable"}));
+}
+
+// Test programs run side by side (ctest -j): each reads its files back at
+// the same time as the others and must see them whole.
+TEST_F(WorkbookFile, TheReaderSeesEveryFileWholeWhileOtherProgramsReadTheirs) {
+    text("A1", "dato");
+    const fs::path file = dir.file("compartido.xlsx");
+    ASSERT_TRUE(xl.SaveWorkbookAs(file.string()));
+    std::vector<pid_t> readers;
+    for (int i = 0; i < 4; ++i) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int n = 0; n < 6; ++n) {
+                std::optional<XlsxDump> d = XlsxDump::Read(file);
+                if (!d || d->cell("Hoja1", "A1") != "s:dato") _exit(1);
+            }
+            _exit(0);
+        }
+        readers.push_back(pid);
+    }
+    for (pid_t pid : readers) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a reader saw a file it could not read";
+    }
 }
 
 TEST_F(WorkbookFile, ALargeSheetIsWrittenRowByRow) {

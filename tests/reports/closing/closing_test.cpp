@@ -281,7 +281,7 @@ TEST_F(ClosingTest, AFailureAnywhereLeavesEveryTableAsItWasAndSaysSoAfterwards) 
         EXPECT_EQ(dump(), before);
         ASSERT_EQ(presenter.shown.size(), 2u);
         EXPECT_EQ(presenter.shown[0].number, c.message);
-        EXPECT_NE(presenter.shown[0].text.find("disk is full"), std::string::npos) << presenter.shown[0].text;
+        EXPECT_NE(presenter.shown[0].text.find("Disco lleno"), std::string::npos) << presenter.shown[0].text;
         EXPECT_NE(presenter.shown[1].text.find("El cierre de período no se realizó"), std::string::npos);
         for (const auto& m : presenter.shown) EXPECT_EQ(m.depth, 0) << "shown after the rollback";
     }
