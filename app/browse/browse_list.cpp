@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include "app/browse/column_fit.h"
 #include "app/browse/message_box.h"
 #include "app/browse/vs_find.h"
 #include "data/thread_table_set.h"
@@ -283,15 +284,9 @@ void BrowseList::SetUpControl() {
         item->setTextAlignment(alignmentOf(col.headerAlign));
         table_->setHorizontalHeaderItem(static_cast<int>(i), item);
         h->setSectionResizeMode(static_cast<int>(i), col.resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
-        // Never narrower than its heading or what its picture shows (a
-        // 13-digit bar code, "Tamaño", a date with its whole year).
-        const QFontMetrics fm(table_->font());
-        const QFontMetrics hm(h->font());
-        int need = hm.horizontalAdvance(QString::fromStdString(col.header)) + 16;
-        if (col.picture &&
-            (col.picture->kind() == Picture::Kind::Number || col.picture->kind() == Picture::Kind::Date))
-            need = std::max(need, fm.horizontalAdvance(QString(col.picture->width(), QLatin1Char('9'))) + 12);
-        h->resizeSection(static_cast<int>(i), std::max({px(col.width), need, 8}));
+        // Never narrower than its heading or what its picture shows ("Tamaño",
+        // a date with its whole year).
+        h->resizeSection(static_cast<int>(i), openingWidth(*table_, col, px(col.width)));
     }
     h->setVisible(anyHeader);
     ui::Window& w = Win();
@@ -395,6 +390,8 @@ void BrowseList::ShowLines(int selected) {
                                                            : QVariant());
             }
         }
+        // A 13-digit bar code or a code is read whole, whatever its designed width.
+        fitShortTextColumns(*table_, format_, kPixelsPerIndent);
         if (rows > 0) table_->setCurrentCell(std::clamp(selected, 0, rows - 1), 0);
         table_->viewport()->update();
     }

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTest>
 
@@ -717,14 +718,17 @@ TEST_F(ArticleListTest, ElegirOnTheFirstTabColumnsThatFitAndARefusedLocatorIsCle
     EXPECT_EQ(w->at(app::kBrowseSelect).statusText(), QStringLiteral("Elegir producto"));
     QTableWidget* t = w->at(app::kBrowseList).as<QTableWidget>();
     ASSERT_NE(t, nullptr);
+    // The view draws a cell's text inside margins: the column holds both.
+    const int margins = 2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1);
     for (int c = 0; c < t->columnCount(); ++c) {
         const QString head = t->horizontalHeaderItem(c)->text();
         EXPECT_GE(t->columnWidth(c), t->horizontalHeader()->fontMetrics().horizontalAdvance(head))
             << head.toStdString();
-        if (t->item(0, c) != nullptr)
-            EXPECT_GE(t->columnWidth(c), t->fontMetrics().horizontalAdvance(t->item(0, c)->text().trimmed()))
+        if (t->item(0, c) != nullptr && c != 1)  // the description may be cut, as designed
+            EXPECT_GE(t->columnWidth(c), t->fontMetrics().horizontalAdvance(t->item(0, c)->text()) + margins)
                 << head.toStdString();
     }
+    EXPECT_EQ(t->item(0, 3)->text(), QStringLiteral("7501234567890"));
     type(w, al::kLocateNoArt, QStringLiteral("abc"));
     QTest::keyClick(w->at(al::kLocateNoArt).widget(), Qt::Key_Return);
     idle(r);
