@@ -342,7 +342,7 @@ private:
 }  // namespace
 
 void Asistente() {
-    ui::Window w(QStringLiteral("Asistente para generar orden de compra"), QSize(760, 552),
+    ui::Window w(QStringLiteral("Asistente para generar orden de compra"), QSize(870, 552),
                  ui::Window::Placement::FrameChild);
     BuildWizardWindow(w);
     WizardController c(w);

@@ -118,7 +118,7 @@ void secondPage(ui::Window& w) {
 void thirdPage(ui::Window& w) {
     const int p = kPage3;
     heading(w, kHeading3, p, "3. Elija los artículos que desee agregar a la orden de compra");
-    tip(w.add({ControlKind::List, kArticles, "?ARTICULOS", {}, QRect(12, 38, 724, 170), p}), "Artículos registrados");
+    tip(w.add({ControlKind::List, kArticles, "?ARTICULOS", {}, QRect(12, 38, 834, 170), p}), "Artículos registrados");
     auto button = [&](int n, const char* name, const char* text, QRect r, const char* tipText, const char* icon) {
         ui::Control& b = w.add({ControlKind::Button, n, name, QString::fromUtf8(text), r, p});
         if (tipText != nullptr) tip(b, tipText);
@@ -126,14 +126,14 @@ void thirdPage(ui::Window& w) {
     };
     button(kAdd, "?AGREGAR", "A&gregar artículo a la orden de compra", QRect(12, 214, 270, 28),
            "Agregar producto a la orden de compra", "WAINSERT.ICO");
-    button(kRemove, "?QUITAR", "&Quitar artículo de la orden de compra", QRect(286, 214, 240, 28), nullptr,
+    button(kRemove, "?QUITAR", "&Quitar artículo de la orden de compra", QRect(286, 214, 270, 28), nullptr,
            "WADELETE.ICO");
-    button(kEdit, "?EDITAR", "&Editar artículo de la orden de compra", QRect(530, 214, 206, 28),
+    button(kEdit, "?EDITAR", "&Editar artículo de la orden de compra", QRect(560, 214, 286, 28),
            "Cambiar artículo de la orden de compra", "WAChange.ICO");
-    tip(w.add({ControlKind::List, kLines, "?LINEAS", {}, QRect(12, 248, 724, 186), p}),
+    tip(w.add({ControlKind::List, kLines, "?LINEAS", {}, QRect(12, 248, 834, 186), p}),
         "Productos agregados a la orden de compra");
-    w.add({ControlKind::Prompt, kTotalPrompt, "?TOTAL:Prompt", QStringLiteral("TOTAL:"), QRect(520, 442, 60, 20), p});
-    w.add({ControlKind::DisplayString, kTotal, "?IMPORTEORDEN", {}, QRect(586, 442, 150, 20), p})
+    w.add({ControlKind::Prompt, kTotalPrompt, "?TOTAL:Prompt", QStringLiteral("TOTAL:"), QRect(630, 442, 60, 20), p});
+    w.add({ControlKind::DisplayString, kTotal, "?IMPORTEORDEN", {}, QRect(696, 442, 150, 20), p})
         .as<QLabel>()
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
@@ -150,7 +150,7 @@ void fourthPage(ui::Window& w) {
 }  // namespace
 
 void BuildWizardWindow(ui::Window& w) {
-    w.add({ControlKind::Sheet, kSheet, "?SHEET", {}, QRect(4, 4, 752, 500)});
+    w.add({ControlKind::Sheet, kSheet, "?SHEET", {}, QRect(4, 4, 862, 500)});
     const char* pages[] = {"Datos", "Artículos", "Selección", "Generar"};
     for (int i = 0; i < 4; ++i)
         w.add({ControlKind::Tab, kPage1 + i, "?TAB" + std::to_string(i + 1), QString::fromUtf8(pages[i]), {}, kSheet});
@@ -158,13 +158,13 @@ void BuildWizardWindow(ui::Window& w) {
     secondPage(w);
     thirdPage(w);
     fourthPage(w);
-    w.add({ControlKind::Button, kBack, "?BACK", QStringLiteral("&Regresar"), QRect(300, 516, 100, 28)});
-    w.add({ControlKind::Button, kNext, "?NEXT", QStringLiteral("&Siguiente"), QRect(404, 516, 100, 28)});
-    ui::Control& ok = w.add({ControlKind::Button, kOk, "?OK", QStringLiteral("&Aceptar"), QRect(508, 516, 100, 28)});
+    w.add({ControlKind::Button, kBack, "?BACK", QStringLiteral("&Regresar"), QRect(410, 516, 100, 28)});
+    w.add({ControlKind::Button, kNext, "?NEXT", QStringLiteral("&Siguiente"), QRect(514, 516, 100, 28)});
+    ui::Control& ok = w.add({ControlKind::Button, kOk, "?OK", QStringLiteral("&Aceptar"), QRect(618, 516, 100, 28)});
     app::SetTipAndStatus(ok, "Acepta la operacion");
     ok.setHidden(true);
     ui::Control& cancel =
-        w.add({ControlKind::Button, kCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(612, 516, 100, 28)});
+        w.add({ControlKind::Button, kCancel, "?CANCEL", QStringLiteral("&Cancelar"), QRect(722, 516, 100, 28)});
     app::SetTipAndStatus(cancel, "Cancela la operacion");
     cancel.setIcon(ui::programIcon("WACancel.ico"));
     w.add({ControlKind::Button, kInsert, "?INSERT", QStringLiteral("&Insert"), QRect(8, 516, 20, 20)}).setHidden(true);

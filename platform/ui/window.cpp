@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -75,6 +76,21 @@ void keepInside(const QMdiArea& area, QMdiSubWindow& sub) {
     if (g.left() < room.left()) g.moveLeft(room.left());
     if (g.top() < room.top()) g.moveTop(room.top());
     if (g.topLeft() != sub.pos()) sub.move(g.topLeft());
+}
+
+// A child opened over a maximised one is maximised by the frame at once;
+// the place it takes when the user restores it is kept inside too.
+void keepPlaceInside(const QMdiArea& area, QMdiSubWindow& sub) {
+    if (!sub.isMaximized()) {
+        keepInside(area, sub);
+        return;
+    }
+    // Restoring and maximising again moves the focus: it is put back.
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    sub.showNormal();
+    keepInside(area, sub);
+    sub.showMaximized();
+    if (focus != nullptr && focus != QApplication::focusWidget()) focus->setFocus();
 }
 
 Window* windowOfWidget(const QObject* o) {
@@ -805,7 +821,7 @@ void Window::setMinimumSize(QSize s) {
     if (sub_ != nullptr) {
         sub_->setMinimumSize(sub_->sizeHint().expandedTo(s));
         // Grown to its designed size where the frame placed it small.
-        if (QMdiArea* a = frameArea()) keepInside(*a, *sub_);
+        if (QMdiArea* a = frameArea()) keepPlaceInside(*a, *sub_);
     }
 }
 
@@ -830,8 +846,8 @@ void Window::open(int firstControl) {
         sub_->setWindowTitle(caption());
         sub_->setWindowIcon(surface_->windowIcon());
         sub_->show();
-        keepInside(*area, *sub_);
         area->setActiveSubWindow(sub_);
+        keepPlaceInside(*area, *sub_);
         // A child opened from a window of its own (the user list from the
         // administrator login) takes the keys: the frame comes forward.
         if (QWidget* frame = sub_->window(); frame != nullptr && frame != sub_ && !frame->isActiveWindow()) {
@@ -860,6 +876,10 @@ void Window::close() {
     auto& st = stacks()[owner_];
     st.erase(std::remove(st.begin(), st.end(), this), st.end());
     if (st.empty()) stacks().erase(owner_);
+    // The frame hands the maximised state on only from a child still shown;
+    // this one is hidden first, so the child that comes forward is maximised
+    // here (else the list under a maximised form comes back small).
+    const bool wasMaximized = sub_ != nullptr && sub_->isMaximized();
     if (sub_ != nullptr) {
         sub_->hide();
         if (QMdiArea* a = frameArea()) a->removeSubWindow(sub_);
@@ -872,6 +892,8 @@ void Window::close() {
         for (Window* w : it->second)
             if (w != nullptr && w->sub_ != nullptr) w->sub_->raise();
     if (Window* below = topOf(owner_)) below->restoreAndActivate();
+    if (QMdiArea* a = frameArea(); wasMaximized && a != nullptr)
+        if (QMdiSubWindow* next = a->activeSubWindow(); next != nullptr && !next->isMaximized()) next->showMaximized();
 }
 
 bool Window::isMinimized() const {

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/browse/vs_find.h"
 #include "app/printout/document_printout.h"
 #include "catalog/articles/article_form.h"
 #include "movements/common/document_line_controls.h"
@@ -364,6 +365,46 @@ TEST_F(CountUi, TheAdjustmentButtonAppliesNothingWithoutASelectedCount) {
     EXPECT_EQ(ui::Window::topOf(thread_), list_);
     EXPECT_EQ(count(TableId::Kardex), 0);
     EXPECT_TRUE(presenter.empty());
+    closeList();
+}
+
+// A counts list filtered with F4: the button applies the count the list
+// shows selected, not the count read last on the thread (the page's last
+// row); filtered down to no count it applies nothing.
+TEST_F(CountUi, TheAdjustmentButtonAppliesTheCountTheFilteredListShowsSelected) {
+    store({.id = 1, .description = "NORTE", .lines = {{10, Decimal(1)}}});
+    store({.id = 2, .description = "SUR A", .lines = {{20, Decimal(2)}}});
+    store({.id = 3, .description = "SUR B", .lines = {{30, Decimal(5)}}});
+    start(BrowseFisico);
+    auto filterBy = [&](const QString& description) {
+        ui::Window* find = openFind(table(), Qt::Key_F4);
+        ASSERT_NE(find, nullptr);
+        find->at(app::kVsfColumns).as<QTableWidget>()->setCurrentCell(1, 0);  // "Descripcion"
+        auto* value = find->at(app::kVsfValue).as<QLineEdit>();
+        value->clear();
+        QTest::keyClicks(value, description);
+        settle();
+        QTest::mouseClick(find->at(app::kVsfFind).as<QPushButton>(), Qt::LeftButton);
+        backTo(list_);
+    };
+    filterBy(QStringLiteral("OESTE"));
+    ASSERT_EQ(table()->rowCount(), 0);
+    click(list_, L::kAdjust);
+    EXPECT_EQ(ui::Window::topOf(thread_), list_);
+    EXPECT_EQ(count(TableId::Kardex), 0);
+
+    filterBy(QStringLiteral("SUR"));
+    ASSERT_EQ(cells(table(), 1), (std::vector<std::string>{"SUR A", "SUR B"}));
+    ASSERT_EQ(table()->currentRow(), 0);
+    ui::Window* a = openAdjustment();
+    ASSERT_NE(a, nullptr);
+    click(a, A::kOk);
+    backTo(list_);
+    EXPECT_TRUE(presenter.empty()) << presenter.last().text;
+    EXPECT_EQ(articleField(20, "ART:Salidas"), Decimal(7));   // count 2: 9 down to 2
+    EXPECT_EQ(articleField(30, "ART:Entradas"), Decimal(0));  // count 3 not applied
+    EXPECT_EQ(articleField(10, "ART:Salidas"), Decimal(0));   // count 1 not applied
+    EXPECT_EQ(count(TableId::Kardex), 1);
     closeList();
 }
 

@@ -39,9 +39,10 @@ protected:
         QTest::keyClick(target, Qt::Key_Tab);
         tv::test::settle();
     }
-    // F3 in a list: the find window, once it is open (nullptr: it did not open).
-    ui::Window* openFind(QTableWidget* list) {
-        QTest::keyClick(list, Qt::Key_F3);
+    // F3 (or F4, the find filter) in a list: the find window, once it is
+    // open (nullptr: it did not open).
+    ui::Window* openFind(QTableWidget* list, Qt::Key key = Qt::Key_F3) {
+        QTest::keyClick(list, key);
         ui::Window* find = nullptr;
         tv::test::runFor([&] {
             for (ui::Window* o : ui::Window::openWindows())

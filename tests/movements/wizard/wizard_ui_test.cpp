@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -324,6 +325,27 @@ TEST_F(WizardUi, BadInputIsRefusedAndNothingIsGeneratedFromIt) {
     ASSERT_TRUE(runFor([&] { return done_; }));
     // The code typed stays, as typed: no check is made on the header.
     EXPECT_EQ(orders(), (std::vector<std::string>{"7:2:NADIE"}));
+}
+
+// At its designed size every button shows its whole caption (icon beside
+// it) and the lists of the third page show every column without scrolling.
+TEST_F(WizardUi, AtItsDesignedSizeEveryCaptionAndColumnShows) {
+    start(Asistente);
+    int buttons = 0;
+    for (QPushButton* b : wizard()->widget()->findChildren<QPushButton*>()) {
+        QString caption = b->text();
+        caption.remove(QLatin1Char('&'));
+        if (b->isHidden() || caption.isEmpty()) continue;  // a look-up button shows its icon alone
+        ++buttons;
+        const int icon = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
+        EXPECT_LE(b->fontMetrics().horizontalAdvance(caption) + icon + 12, b->width()) << caption.toStdString();
+    }
+    EXPECT_GE(buttons, 7);
+    toArticles(W::kTipoTodos);
+    add(0);
+    for (int l : {W::kArticles, W::kLines}) EXPECT_FALSE(list(l)->horizontalScrollBar()->isVisible()) << l;
+    click(wizard(), W::kCancel);
+    ASSERT_TRUE(runFor([&] { return done_; }));
 }
 
 // Opening again on the same thread (as the order list does) starts with no

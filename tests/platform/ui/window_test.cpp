@@ -1209,5 +1209,102 @@ TEST(FrameChildren, ClosingTheTopWindowKeepsItsThreadsWindowsInOrder) {
     frame.finish();
 }
 
+// The frame, 1000 x 700, on its own thread: the area its children open in.
+QMdiArea* startFrame(Recorder& frame) {
+    frame.size = QSize(1000, 700);
+    frame.start(Window::Placement::Frame);
+    return frame.window->mdiArea();
+}
+
+// A list maximised in the frame and a form opened over it (Qt maximises the
+// form and restores the list): when the form closes, the list comes back
+// maximised, not at its small size. A form that was not maximised leaves
+// the list as it stands.
+TEST(FrameChildren, AMaximisedChildThatClosesLeavesTheOneBelowMaximised) {
+    Recorder frame;
+    QMdiArea* area = startFrame(frame);
+    ASSERT_NE(area, nullptr);
+    for (const bool maximised : {true, false}) {
+        std::unique_ptr<Window> list, form;
+        bool openForm = false, closeForm = false, done = false;
+        const threads::ThreadNo thread = threads::start(
+            [&] {
+                list = std::make_unique<Window>(QStringLiteral("Lista"), QSize(400, 300), Window::Placement::FrameChild);
+                list->open();
+                ui::waitUntil([&] { return openForm; });
+                form = std::make_unique<Window>(QStringLiteral("Forma"), QSize(300, 200), Window::Placement::FrameChild);
+                form->open();
+                ui::waitUntil([&] { return closeForm; });
+                form->close();
+                ui::waitUntil([&] { return done; });
+                list->close();
+            },
+            0);
+        ASSERT_TRUE(runFor([&] { return list != nullptr && list->isOpen(); }));
+        auto* listSub = qobject_cast<QMdiSubWindow*>(list->topWidget());
+        ASSERT_NE(listSub, nullptr);
+        if (maximised) listSub->showMaximized();
+        test::settle();
+        openForm = true;
+        threads::wake(thread);
+        ASSERT_TRUE(runFor([&] { return form != nullptr && form->isOpen(); }));
+        test::settle();
+        auto* formSub = qobject_cast<QMdiSubWindow*>(form->topWidget());
+        ASSERT_NE(formSub, nullptr);
+        EXPECT_EQ(formSub->isMaximized(), maximised);
+        closeForm = true;
+        threads::wake(thread);
+        ASSERT_TRUE(runFor([&] { return !form->isOpen(); }));
+        test::settle();
+        EXPECT_EQ(area->activeSubWindow(), listSub) << maximised;
+        EXPECT_EQ(listSub->isMaximized(), maximised);
+        if (maximised) EXPECT_EQ(listSub->geometry(), area->viewport()->rect());
+        done = true;
+        threads::wake(thread);
+        ASSERT_TRUE(runFor([&] { return !list->isOpen(); }));
+        test::settle();
+    }
+    frame.finish();
+}
+
+// A form opened while the list under it is maximised opens maximised; when
+// the user restores it, it stands wholly inside the frame, not where the
+// frame would have put it beside the list.
+TEST(FrameChildren, AChildOpenedOverAMaximisedOneIsRestoredInsideTheFrame) {
+    Recorder frame;
+    QMdiArea* area = startFrame(frame);
+    ASSERT_NE(area, nullptr);
+    Recorder list, form;
+    list.size = QSize(760, 520);
+    list.designedIsSmallest = true;
+    list.start(Window::Placement::FrameChild);
+    auto* listSub = qobject_cast<QMdiSubWindow*>(list.window->topWidget());
+    ASSERT_NE(listSub, nullptr);
+    listSub->showMaximized();
+    test::settle();
+    form.size = QSize(870, 552);
+    form.designedIsSmallest = true;
+    form.build = addEntryForm;
+    form.start(Window::Placement::FrameChild);
+    test::settle();
+    auto* formSub = qobject_cast<QMdiSubWindow*>(form.window->topWidget());
+    ASSERT_NE(formSub, nullptr);
+    EXPECT_TRUE(formSub->isMaximized());
+    // Grown again (as a window that lays itself out does), it keeps the focus where it was.
+    form.window->at(3).focus();
+    form.window->setMinimumSize(QSize(880, 560));
+    test::settle();
+    EXPECT_TRUE(form.window->at(3).hasFocus());
+    EXPECT_TRUE(formSub->isMaximized());
+    formSub->showNormal();
+    test::settle();
+    const QRect g = formSub->geometry();
+    EXPECT_TRUE(area->viewport()->rect().contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+    EXPECT_GE(g.width(), 880);
+    form.finish();
+    list.finish();
+    frame.finish();
+}
+
 }  // namespace
 }  // namespace tv::ui
