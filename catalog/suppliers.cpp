@@ -704,8 +704,9 @@ void UpdateContactoProv() {
                  pending.empty() ? tables.buffer(TableId::Proveedores).get(pd.fieldIndex("PVD:Codigo"))
                                  : Value(pending));
     }
-    ui::Window w(QStringLiteral("Form ContProv"), QSize(380, 190), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kCSheet, "?CURRENTTAB", {}, QRect(4, 4, 372, 140)});
+    // The sheet tall enough that its tab bar leaves the four entries whole.
+    ui::Window w(QStringLiteral("Form ContProv"), QSize(380, 200), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kCSheet, "?CURRENTTAB", {}, QRect(4, 4, 372, 150)});
     w.add({ControlKind::Tab, kCTab, "?TAB:1", QStringLiteral("Datos"), {}, kCSheet});
     struct Field {
         int prompt;
@@ -726,7 +727,7 @@ void UpdateContactoProv() {
         tip(w.add({ControlKind::Entry, f.entry, f.name, {}, QRect(100, y, 260, 22), kCTab}), f.tipText);
         y += 28;
     }
-    app::AddOkCancel(w, kCOk, kCCancel, QRect(196, 154, 86, 28));
+    app::AddOkCancel(w, kCOk, kCCancel, QRect(196, 164, 86, 28));
 
     app::FormController form("UpdateContactoProv", w, TableId::ContProv);
     form.SetOkCancel(kCOk, kCCancel);

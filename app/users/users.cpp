@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <QCheckBox>
-#include <QLineEdit>
 
 #include "app/browse/browse_controller.h"
 #include "app/folios/folios.h"
@@ -159,6 +158,13 @@ public:
         AddComponent(&extras_);
     }
 
+    // A password longer than the entry takes is refused whole: cut, the
+    // user would not know the password he saved.
+    bool AcceptControl(ui::Control& c) override {
+        if (c.number() == kUfPassword && !ViewMode() && !FitsOrRefuse(c, kPasswordChars)) return false;
+        return FormController::AcceptControl(c);
+    }
+
     // The last administrator is never deleted (the user administration
     // would be locked for good): said before the delete is even asked.
     int PrepareRequest() override {
@@ -251,10 +257,9 @@ bool IsAdministrator(std::string_view name, std::string_view password) {
 void LoginAdminstrador() {
     ui::Window w(QStringLiteral("Acceso"), QSize(300, 170));
     BuildAccessWindow(w);
-    ui::Control& n = w.at(kAdmName);
-    ui::Control& p = w.at(kAdmPassword);
-    if (auto* e = n.as<QLineEdit>()) e->setMaxLength(30);
-    if (auto* e = p.as<QLineEdit>()) e->setMaxLength(10);
+    // No length limit on the entries: a pasted text cut to the field could
+    // admit a longer password that merely begins with a stored one. Taken
+    // whole, a text too long matches nobody.
 
     AdminLoginController c("LoginAdminstrador", w);
     c.FIRSTFIELD = kAdmNamePrompt;
@@ -348,7 +353,6 @@ void Updateusuarios() {
     ui::Control& pw = w.add({ControlKind::Entry, kUfPassword, "?USU:PASSWORD", {}, QRect(92, 40, 110, 22), kUfTab});
     pw.setTip(QStringLiteral("Contraseña"));
     pw.setStatusText(QStringLiteral("Contraseña"));
-    if (auto* e = pw.as<QLineEdit>()) e->setMaxLength(10);
     ui::Control& adm = w.add({ControlKind::CheckBox, kUfAdministrator, "?USU:ADMINISTRADOR",
                               QStringLiteral("Administrador"), QRect(340, 10, 160, 22), kUfTab});
     adm.setTip(QStringLiteral("Administrador del sistema"));

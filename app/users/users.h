@@ -4,6 +4,7 @@
 // edits a user's name, password, administrator mark and rights. A typed
 // password is never kept: the form stores its hash (app/login/password.h);
 // an entry left blank keeps the stored password.
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -38,6 +39,9 @@ enum UserFormControl : int {
     kUfColumnHeads = 11,   // 11..16: "Tablas:" .. "Procesos:"
     kUsuRightBase = 100,   // ?USU:PERMISOS_n
 };
+
+// The most characters a password takes (the form's "s10" entry).
+inline constexpr std::size_t kPasswordChars = 10;
 
 // Caption of the notice that refuses to delete the last administrator or to
 // take the mark from him.

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <QComboBox>
+#include <QLineEdit>
+
 #include "app/browse/vs_find.h"
 #include "app/frame/main_frame.h"
 #include "app/frame/procedures.h"
@@ -551,6 +554,64 @@ TEST_F(CatalogueFixture, StartingAnOpenListAgainBringsItToTheFront) {
         closeList();
         EXPECT_TRUE(app::globals().RunningProcedures.empty());
     }
+}
+
+// Every control of the supplier form (both tabs) and of the contact form
+// lies whole inside the tab that holds it: none is cut by the sheet's edge.
+TEST_F(CatalogueFixture, TheSupplierAndContactFormsShowEveryControlWhole) {
+    auto cut = [](ui::Window* w) {
+        std::vector<std::string> out;
+        for (ui::Control* c : w->controls()) {
+            QWidget* x = c->widget();
+            if (c->parent() == 0 || x == nullptr || x->isHidden() || x->parentWidget() == nullptr) continue;
+            if (!x->parentWidget()->rect().contains(x->geometry())) out.push_back(c->name());
+        }
+        return out;
+    };
+    start(BrowseProveedores);
+    ASSERT_NE(list_, nullptr);
+    click(list_, app::kBrowseInsert);
+    ui::Window* f = form();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(cut(f), std::vector<std::string>{});
+    f->at(supplier_ui::kSheet).as<QTabWidget>()->setCurrentIndex(1);
+    settle();
+    click(f, supplier_ui::kContactInsert);
+    ui::Window* c = formOn(thread_, f);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->caption(), QStringLiteral("Altas"));
+    EXPECT_EQ(cut(c), std::vector<std::string>{});
+    for (ui::Window* w : {c, f}) {
+        w->post({ui::EventKind::CloseWindow, 0});
+        settle();
+    }
+    closeList();
+}
+
+// A place name put into a supplier's drop list whole (pasted) and longer
+// than its typed part takes is refused with a message when "Aceptar" is
+// pressed: never cut, never added as a place, the form left open.
+TEST_F(CatalogueFixture, APlaceNameLongerThanItsDropListIsRefusedNotCut) {
+    start(BrowseProveedores);
+    ASSERT_NE(list_, nullptr);
+    click(list_, app::kBrowseInsert);
+    ui::Window* f = form();
+    ASSERT_NE(f, nullptr);
+    type(f, supplier_ui::kCode, QStringLiteral("ACME"));
+    const QString longName = QStringLiteral("Ciudad con nombre muy largo");
+    f->at(supplier_ui::kCity).as<QComboBox>()->lineEdit()->setText(longName);
+    presenter.clear();
+    click(f, supplier_ui::kOk);
+    ASSERT_EQ(presenter.shown().size(), 1u);
+    EXPECT_NE(presenter.last().text.find("20 caracteres"), std::string::npos) << presenter.last().text;
+    EXPECT_EQ(form(), f) << "the form stays open";
+    EXPECT_EQ(f->at(supplier_ui::kCity).as<QComboBox>()->currentText(), longName);
+    EXPECT_TRUE(stored(TableId::Ciudades, "CIU:Nombre").empty());
+    EXPECT_TRUE(stored(TableId::Proveedores, "PVD:Codigo").empty());
+    presenter.answer(Answer::Yes);
+    f->post({ui::EventKind::CloseWindow, 0});
+    settle();
+    closeList();
 }
 
 }  // namespace

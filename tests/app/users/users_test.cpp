@@ -173,6 +173,13 @@ protected:
         ADD_FAILURE() << "no row " << name;
     }
 
+    // Opens the change form of that user from the list (nullptr when none).
+    ui::Window* openChange(ui::Window* list, const std::string& name) {
+        selectRow(list, name);
+        click(list, kUsuChange);
+        return waitFor(QStringLiteral("Modificaciones"));
+    }
+
     test::ScratchDir dir;
     test::WorkingDir wd{dir.path()};
     ScriptedPresenter presenter;
@@ -359,9 +366,7 @@ TEST_F(UsersTest, ChangeKeepsThePasswordUnlessANewOneIsTyped) {
 TEST_F(UsersTest, ChangeRefusedForAnotherStationsVersionKeepsItsPassword) {
     ui::Window* list = openUserList();
     ASSERT_NE(list, nullptr);
-    selectRow(list, "pepe");
-    click(list, kUsuChange);
-    ui::Window* f = waitFor(QStringLiteral("Modificaciones"));
+    ui::Window* f = openChange(list, "pepe");
     ASSERT_NE(f, nullptr);
     toggle(f, kUsuRightBase + 2);
     onThread([&] {
@@ -470,6 +475,44 @@ TEST_F(UsersTest, TheDatabaseKeepsTheLastAdministrator) {
     EXPECT_TRUE(user("admin").found);
     EXPECT_FALSE(user("admin").administrator);
     EXPECT_TRUE(user("pepe").administrator);
+}
+
+// A password longer than its entry (pasted whole) is never cut to fit: the
+// administrator login admits nobody with it, even when its first ten
+// characters are a stored password, and the user form refuses it with a
+// message, keeping the text and the stored password.
+TEST_F(UsersTest, APasswordLongerThanItsEntryIsNeverCut) {
+    addUser("ana", "clave12345", true, {51});
+    start(LoginAdminstrador);
+    ui::Window* login = waitFor(QStringLiteral("Acceso"));
+    ASSERT_NE(login, nullptr);
+    login->at(kAdmName).as<QLineEdit>()->setText(QStringLiteral("ana"));
+    login->at(kAdmPassword).as<QLineEdit>()->setText(QStringLiteral("clave12345XY"));
+    click(login, kAdmOk);
+    ui::Window* admitted = waitFor(QStringLiteral("Usuarios del sistema"));
+    EXPECT_EQ(admitted, nullptr) << "a longer password than hers admits nobody";
+    if (admitted != nullptr) click(admitted, kUsuClose);
+    ASSERT_TRUE(runFor([this] { return done_; }));
+
+    ui::Window* list = openUserList();
+    ASSERT_NE(list, nullptr);
+    ui::Window* f = openChange(list, "pepe");
+    ASSERT_NE(f, nullptr);
+    f->at(kUfPassword).as<QLineEdit>()->setText(QStringLiteral("abcdefghijkl"));
+    presenter.clear();
+    click(f, kUfOk);
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_NE(presenter.last().text.find("10 caracteres"), std::string::npos) << presenter.last().text;
+    EXPECT_EQ(top(), f) << "the form stays open";
+    EXPECT_EQ(f->at(kUfPassword).text(), QStringLiteral("abcdefghijkl")) << "what was put in stays to be corrected";
+    EXPECT_TRUE(PasswordMatches(user("pepe").password, "clave"));
+    presenter.clear();
+    type(f, kUfPassword, QStringLiteral("abcdefghij"));
+    click(f, kUfOk);
+    ASSERT_NE(waitFor(QStringLiteral("Usuarios del sistema")), nullptr);
+    EXPECT_TRUE(presenter.empty());
+    EXPECT_TRUE(PasswordMatches(user("pepe").password, "abcdefghij"));
+    click(list, kUsuClose);
 }
 
 TEST_F(UsersTest, RegistersTheAdministrationItems) {
