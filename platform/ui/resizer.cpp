@@ -49,6 +49,59 @@ Share share(int growth, int before, int inLine, bool growing) {
     return s;
 }
 
+// Controls side by side with small gaps between them stand together (a
+// prompt, its entry and its calendar button; "Aceptar" and "Cancelar"):
+// with nothing growing beside them, a row of them follows the right edge
+// when it starts in the right half and reaches the right-hand third (a
+// button column, the closing buttons), and stays whole where it is
+// otherwise.
+template <class Items, class Wide>
+std::vector<bool> followRightEdge(const Items& items, Wide wide, int width) {
+    constexpr int kTogether = 12;  // pixels between controls that stand together
+    const std::size_t n = items.size();
+    auto beside = [&](std::size_t i) {
+        const QRect& r = items[i].second;
+        for (const auto& [o, q] : items)
+            if (o != items[i].first && wide(*o) && overlap(r.top(), r.bottom(), q.top(), q.bottom()) &&
+                (q.right() < r.left() || q.left() > r.right()))
+                return true;
+        return false;
+    };
+    std::vector<std::size_t> group(n);
+    for (std::size_t i = 0; i < n; ++i) group[i] = i;
+    auto root = [&](std::size_t i) {
+        while (group[i] != i) i = group[i] = group[group[i]];
+        return i;
+    };
+    std::vector<bool> free(n);
+    for (std::size_t i = 0; i < n; ++i) free[i] = !wide(*items[i].first) && !beside(i);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n && free[i]; ++j) {
+            if (!free[j]) continue;
+            const QRect& a = items[i].second;
+            const QRect& b = items[j].second;
+            if (!overlap(a.top(), a.bottom(), b.top(), b.bottom())) continue;
+            const int gap = a.left() > b.right() ? a.left() - b.right() - 1 : b.left() - a.right() - 1;
+            if (gap <= kTogether) group[root(i)] = root(j);
+        }
+    std::map<std::size_t, std::pair<int, int>> span;  // group: leftmost left, rightmost left
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!free[i]) continue;
+        auto [it, fresh] = span.try_emplace(root(i), items[i].second.left(), items[i].second.left());
+        if (!fresh) {
+            it->second.first = std::min(it->second.first, items[i].second.left());
+            it->second.second = std::max(it->second.second, items[i].second.left());
+        }
+    }
+    std::vector<bool> follows(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!free[i]) continue;
+        const auto& [leftmost, rightmost] = span[root(i)];
+        follows[i] = leftmost > width / 2 && rightmost > width * 2 / 3;
+    }
+    return follows;
+}
+
 }  // namespace
 
 bool WindowResizer::holdsGrowing(int sheet) const {
@@ -89,7 +142,9 @@ void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
     int growingBottom = -1;
     for (const auto& [c, r] : items)
         if (grows(*c)) growingBottom = std::max(growingBottom, r.bottom());
-    for (const auto& [c, r] : items) {
+    const std::vector<bool> followsEdge = followRightEdge(items, wide, designed.width());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto& [c, r] = items[i];
         const bool growing = grows(*c), widening = wide(*c);
         int above = 0, columnCount = growing ? 1 : 0, left = 0, rowCount = widening ? 1 : 0;
         for (const auto& [o, q] : items) {
@@ -110,9 +165,7 @@ void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
         Share v = share(dh, above, columnCount, growing);
         if (!v.inLine && growingBottom >= 0 && r.top() > growingBottom) v.move = dh;
         Share h = share(dw, left, rowCount, widening);
-        // Nothing growing beside it: the button column in the right-hand
-        // third follows the edge.
-        if (!h.inLine && r.left() > designed.width() * 2 / 3) h.move = dw;
+        if (!h.inLine && followsEdge[i]) h.move = dw;
         QRect g = r.translated(h.move, v.move);
         g.setSize(r.size() + QSize(h.grow, v.grow));
         if (c->widget()->geometry() != g) c->widget()->setGeometry(g);
