@@ -929,6 +929,11 @@ void Window::restoreAndActivate() {
         }
         return;
     }
+    // The frame comes forward only from an icon: it gets the focus because
+    // it is in front already, and raised again later it would cover a
+    // window of the program's own shown meanwhile (a print preview opened
+    // as the printer dialog closed).
+    if (placement_ == Placement::Frame && !surface_->isMinimized()) return;
     if (surface_->isMinimized()) surface_->showNormal();
     surface_->raise();
     if (!surface_->isActiveWindow()) surface_->activateWindow();
