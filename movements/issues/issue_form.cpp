@@ -166,8 +166,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateSalidas() {
-    ui::Window w(QStringLiteral("Form Salidas"), QSize(660, 552), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 652, 504)});
+    ui::Window w(QStringLiteral("Form Salidas"), QSize(756, 552), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 748, 504)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos"), {}, kSheet});
     auto prompt = [&](int n, const char* name, const char* text, QRect r) {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
@@ -184,18 +184,18 @@ void UpdateSalidas() {
     ui::Control& calendar = w.add({ControlKind::Button, kCalendar, "?CALENDAR", QStringLiteral("..."),
                                    QRect(398, 8, 28, 22), kTab});
     tip(calendar, "Buscar fecha");
-    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 632, 50), kTab});
+    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 728, 50), kTab});
     prompt(kTipoPrompt, "?SAL:TIPO:Prompt", "&Tipo:", QRect(16, 58, 90, 20));
     add(ControlKind::DropCombo, kTipo, "?SAL:TIPO", QRect(112, 56, 150, 22), "Tipo de salida");
     prompt(kTipoDescPrompt, "?TSA:Descripcion:Prompt", "&Descripcion:", QRect(276, 58, 80, 20));
     add(ControlKind::DisplayString, kTipoDesc, "?TSA:Descripcion", QRect(360, 58, 270, 20),
         "Descripción del tipo de entrada");
-    w.add({ControlKind::GroupBox, kRecibeGroup, "?GROUP2", QStringLiteral("Recibe:"), QRect(6, 92, 632, 50), kTab});
+    w.add({ControlKind::GroupBox, kRecibeGroup, "?GROUP2", QStringLiteral("Recibe:"), QRect(6, 92, 728, 50), kTab});
     prompt(kDeptoPrompt, "?SAL:RECIBE:Prompt", "&Departamento:", QRect(16, 114, 94, 20));
     add(ControlKind::DropCombo, kDepto, "?SAL:RECIBE", QRect(112, 112, 150, 22), "Departamento de la empresa");
     prompt(kDeptoNamePrompt, "?DEP:Nombre:Prompt", "&Nombre:", QRect(276, 114, 80, 20));
     add(ControlKind::DisplayString, kDeptoName, "?DEP:Nombre", QRect(360, 114, 270, 20), "Nombre del departamento");
-    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP3", QStringLiteral("Proveedor:"), QRect(6, 148, 632, 50),
+    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP3", QStringLiteral("Proveedor:"), QRect(6, 148, 728, 50),
            kTab});
     prompt(kProveedorPrompt, "?SAL:PROVEEDOR:Prompt", "Código:", QRect(16, 170, 90, 20));
     add(ControlKind::DropList, kProveedor, "?SAL:PROVEEDOR", QRect(112, 168, 150, 22), "Código del proveedor");
@@ -205,7 +205,7 @@ void UpdateSalidas() {
     add(ControlKind::Entry, kReferencia, "?SAL:Referencia", QRect(112, 208, 180, 22), "Referencia de salida");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Productos de la salida:"),
            QRect(8, 240, 200, 18), kTab});
-    add(ControlKind::List, kLines, "?LIST", QRect(8, 260, 628, 170), "Productos de la salida");
+    add(ControlKind::List, kLines, "?LIST", QRect(8, 260, 724, 170), "Productos de la salida");
     add(ControlKind::Button, kLineInsert, "?INSERT", QRect(8, 436, 84, 28), "Agregar producto a la salida")
         .setText(QStringLiteral("&Agregar"));
     add(ControlKind::Button, kLineChange, "?CHANGE", QRect(96, 436, 84, 28), "Modificar el producto")
@@ -215,7 +215,7 @@ void UpdateSalidas() {
     w.at(kLineInsert).setIcon(ui::programIcon("WAINSERT.ICO"));
     w.at(kLineChange).setIcon(ui::programIcon("WAChange.ICO"));
     w.at(kLineDelete).setIcon(ui::programIcon("WADELETE.ICO"));
-    app::AddOkCancel(w, kOk, kCancel, QRect(476, 516, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(572, 516, 86, 28));
 
     IssueForm form(w);
     form.SetOkCancel(kOk, kCancel);

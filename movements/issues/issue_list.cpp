@@ -73,7 +73,7 @@ app::BrowseListSetup LinesListSetup() {
 }  // namespace
 
 void BrowseSalidas() {
-    ui::Window w(QString::fromUtf8("Salidas de almacén"), QSize(744, 460), ui::Window::Placement::FrameChild);
+    ui::Window w(QString::fromUtf8("Salidas de almacén"), QSize(824, 460), ui::Window::Placement::FrameChild);
     AddDocumentListControls(w, {.headerTip = "Salidas registradas", .linesTip = "Productos de la salida",
                                 .viewTip = "Consultar salida", .printTip = "Imprimir entrada", .buttonsY = 420});
     w.add({ControlKind::FixedText, kTypeLabel, "?STRING2", QStringLiteral("Recibe:"), QRect(8, 390, 60, 18)});

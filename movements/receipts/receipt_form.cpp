@@ -123,8 +123,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateEntradas() {
-    ui::Window w(QString::fromUtf8("Entrada de almacén"), QSize(660, 540), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 652, 490)});
+    ui::Window w(QString::fromUtf8("Entrada de almacén"), QSize(756, 540), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 748, 490)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QString::fromUtf8("Entrada de almacén"), {}, kSheet});
     auto prompt = [&](int n, const char* name, const char* text, QRect r) {
         w.add({ControlKind::Prompt, n, name, QString::fromUtf8(text), r, kTab});
@@ -142,13 +142,13 @@ void UpdateEntradas() {
     prompt(kFechaPrompt, "?ENT:Fecha:Prompt", "&Fecha:", QRect(240, 10, 50, 20));
     entry(kFecha, "?ENT:Fecha", QRect(296, 8, 100, 22), "Fecha de entrada");
     button(kCalendar, "?CALENDAR", "...", QRect(398, 8, 28, 22), "Buscar fecha");
-    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 632, 50), kTab});
+    w.add({ControlKind::GroupBox, kTipoGroup, "?GROUP1", QStringLiteral("Tipo:"), QRect(6, 36, 728, 50), kTab});
     prompt(kTipoPrompt, "?ENT:TIPO:Prompt", "&Tipo:", QRect(16, 58, 70, 20));
     tip(w.add({ControlKind::DropCombo, kTipo, "?ENT:TIPO", {}, QRect(96, 56, 150, 22), kTab}), "Tipo de entrada");
     prompt(kTipoDescPrompt, "?TEN:Descripcion:Prompt", "&Descripcion:", QRect(260, 58, 80, 20));
     tip(w.add({ControlKind::DisplayString, kTipoDesc, "?TEN:Descripcion", {}, QRect(344, 58, 286, 20), kTab}),
         "Descripción del tipo de entrada");
-    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP2", QStringLiteral("Proveedor:"), QRect(6, 92, 632, 50), kTab});
+    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP2", QStringLiteral("Proveedor:"), QRect(6, 92, 728, 50), kTab});
     prompt(kProveedorPrompt, "?ENT:PROVEEDOR:Prompt", "&Proveedor:", QRect(16, 114, 78, 20));
     entry(kProveedor, "?ENT:PROVEEDOR", QRect(96, 112, 120, 22), "Código del proveedor");
     button(kProveedorLookup, "?LOOKUP1", "", QRect(218, 112, 26, 22), "Buscar proveedor").setIcon(ui::programIcon("LUPA.ICO"));
@@ -163,14 +163,14 @@ void UpdateEntradas() {
     button(kLlamar, "?LLAMAR", "Llamar datos", QRect(8, 180, 110, 26), "Llamar datos de la orden de compra");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Artículos de la entrada:"),
            QRect(8, 214, 200, 18), kTab});
-    tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 234, 628, 180), kTab}), "Artículos de la entrada");
+    tip(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 234, 724, 180), kTab}), "Artículos de la entrada");
     button(kLineInsert, "?INSERT", "&Agregar", QRect(8, 420, 84, 28), "Agregar artículo a la entrada")
         .setIcon(ui::programIcon("WAINSERT.ICO"));
     button(kLineChange, "?CHANGE", "&Cambiar", QRect(96, 420, 84, 28), "Modificar artículo de la entrada")
         .setIcon(ui::programIcon("WAChange.ICO"));
     button(kLineDelete, "?DELETE", "&Borrar", QRect(184, 420, 84, 28), "Eliminar artículo de la entrada")
         .setIcon(ui::programIcon("WADELETE.ICO"));
-    app::AddOkCancel(w, kOk, kCancel, QRect(476, 502, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(572, 502, 86, 28));
 
     ReceiptForm form(w);
     form.SetOkCancel(kOk, kCancel);

@@ -85,7 +85,7 @@ void tip(ui::Control& c, const char* text) { c.setTip(QString::fromUtf8(text)); 
 }  // namespace
 
 void BrowseEntradas() {
-    ui::Window w(QString::fromUtf8("Entradas de Almacén"), QSize(744, 480), ui::Window::Placement::FrameChild);
+    ui::Window w(QString::fromUtf8("Entradas de Almacén"), QSize(868, 480), ui::Window::Placement::FrameChild);
     AddDocumentListControls(w, {.headerTip = "Entradas registradas", .linesTip = "Articulos de la entrada",
                                 .viewTip = "Consultar entrada", .printTip = "Imprimir entrada", .buttonsY = 392});
     w.add({ControlKind::FixedText, kSupplierLabel, "?STRING2", QStringLiteral("Proveedor:"), QRect(8, 432, 70, 18)});

@@ -142,6 +142,7 @@ TEST_F(IssueUi, AnIssueAddedThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(cells(lines(f, F::kLines), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_TRUE(f->at(F::kFolio).readOnly());  // the lines carry the folio
     EXPECT_EQ(count(TableId::Kardex), 0);     // nothing posted before "Aceptar"
+    EXPECT_TRUE(allColumnsShow(lines(f, F::kLines)));
 
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
@@ -155,6 +156,8 @@ TEST_F(IssueUi, AnIssueAddedThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(cells(lines(list_, L::kLinesList), 2), (std::vector<std::string>{"PIEZA", "PIEZA"}));
     EXPECT_EQ(cells(lines(list_, L::kLinesList), 3), (std::vector<std::string>{"3.00", "2.00"}));
     EXPECT_EQ(text(list_, L::kTypeName), "MERMA");
+    EXPECT_TRUE(allColumnsShow(table()));
+    EXPECT_TRUE(allColumnsShow(lines(list_, L::kLinesList)));
     EXPECT_EQ(articleField(10, "ART:Salidas"), Decimal(3));
     EXPECT_EQ(articleField(20, "ART:Salidas"), Decimal(2));
     EXPECT_EQ(count(TableId::Kardex), 2);

@@ -140,6 +140,7 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(cells(lines(f, F::kLines), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_TRUE(f->at(F::kFolio).readOnly());  // the lines carry the folio
     EXPECT_EQ(count(TableId::Kardex), 0);     // nothing posted before "Aceptar"
+    EXPECT_TRUE(allColumnsShow(lines(f, F::kLines)));
 
     click(f, F::kOk);
     ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; }));
@@ -153,6 +154,8 @@ TEST_F(ReceiptUi, AReceiptAddedThroughTheListWithLinesByNumberAndByBarcode) {
     EXPECT_EQ(cells(lines(list_, L::kLinesList), 5), (std::vector<std::string>{"37.50", "2.00"}));
     EXPECT_EQ(text(list_, L::kSupplierName), "FERRETERA DEL NORTE");
     EXPECT_EQ(text(list_, L::kSupplierName2), "SUCURSAL CENTRO");
+    EXPECT_TRUE(allColumnsShow(table()));
+    EXPECT_TRUE(allColumnsShow(lines(list_, L::kLinesList)));
     EXPECT_TRUE(list_->at(L::kChange).hidden());
     EXPECT_EQ(articleField(10, "ART:Entradas"), Decimal(3));
     EXPECT_EQ(articleField(10, "ART:COSTOPROMEDIO"), D(536));  // (4 x 0 + 37.50) / 7

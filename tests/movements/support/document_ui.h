@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -23,6 +24,9 @@ protected:
             if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
         return out;
     }
+    // Every column of a list shows at its window's size: nothing hides
+    // behind a sideways scroll.
+    static bool allColumnsShow(QTableWidget* t) { return !t->horizontalScrollBar()->isVisible(); }
     std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
     // Types into an entry or a combo's text, then leaves it with Tab.
     void enter(ui::Window* w, int control, const QString& value) {
