@@ -275,8 +275,11 @@ void BrowseList::SetUpControl() {
         std::string text = col.header;
         if (col.group >= 0) {
             const list::ListGroup& g = format_.groups()[static_cast<std::size_t>(col.group)];
-            // The group's header stands over its columns' own.
-            text = g.header + "\n" + col.header;
+            // The group's header stands over its columns' own, once: over
+            // the first of them (the others keep the line, so their own
+            // headers stay level).
+            const bool first = i == 0 || cols[i - 1].group != col.group;
+            text = (first ? g.header : std::string()) + "\n" + col.header;
             anyHeader = anyHeader || !g.header.empty();
         }
         anyHeader = anyHeader || !col.header.empty();

@@ -77,7 +77,9 @@ TEST_F(Queries, StockQueryShowsTheStockAndItsDistanceToEachLevel) {
     // Below every level; the unit code matches no unit.
     EXPECT_EQ(row(kQueryList, 1), (std::vector<std::string>{"20", "Clavo", "", "-5.00", "2.00", "-7.00", "1.00",
                                                              "-6.00", "1.00", "-6.00"}));
-    EXPECT_EQ(grid(kQueryList)->horizontalHeaderItem(5)->text(), QString::fromUtf8("Stocl Máximo\nDiferencia"));
+    // The group heading stands once, over the first column of its group.
+    EXPECT_EQ(grid(kQueryList)->horizontalHeaderItem(4)->text(), QString::fromUtf8("Stocl Máximo\nStock"));
+    EXPECT_EQ(grid(kQueryList)->horizontalHeaderItem(5)->text(), QStringLiteral("\nDiferencia"));
     for (int r = 0; r < 2; ++r)
         EXPECT_EQ(grid(kQueryList)->item(r, 1)->background().style(), Qt::NoBrush) << "no stripes, row " << r;
     EXPECT_FALSE(list_->at(kQueryPrint).hidden());
