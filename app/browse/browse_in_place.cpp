@@ -49,7 +49,7 @@ void BrowseList::OpenCell(int cell) {
     const int field = columnField_.at(c);
     const list::ListColumn& lc = format_.columns().at(c);
     QString text;
-    if (ic.editor.kind == ui::CellEditorSpec::Kind::SpinBox) {
+    if (ic.editor.kind == ui::CellEditorShape::Kind::SpinBox) {
         // A spin box takes the plain number (no separators).
         text = QString::fromStdString(Primary().number(field).toText());
     } else {

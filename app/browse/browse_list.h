@@ -99,7 +99,7 @@ struct BrowseColumn {
 // else happens in the window meanwhile (a click elsewhere, a button).
 struct InPlaceColumn {
     int column = 0;                       // format column (0-based) of a primary-table field
-    ui::CellEditorSpec editor;            // an entry or a spin box
+    ui::CellEditorShape editor;            // an entry or a spin box
     std::optional<Decimal> minimum;       // a value below it is refused
     bool required = false;                // a blank text is refused
 };

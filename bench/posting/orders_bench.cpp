@@ -67,28 +67,13 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// The bare C API.
-
-const char* kBareOrderSchema = R"(
-CREATE TABLE DetOrdenes(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL, Costo REAL,
-  Recibido REAL);
-CREATE UNIQUE INDEX d0 ON DetOrdenes(ID) WHERE ID<>0;
-CREATE INDEX d1 ON DetOrdenes(ORDEN, r);
-CREATE INDEX d2 ON DetOrdenes(Articulo, r);
-CREATE TABLE Ordenes(r INTEGER PRIMARY KEY, ID INTEGER, Folio INTEGER, Fecha INTEGER, Plazo INTEGER, Entrega INTEGER,
-  Elabora TEXT, Proveedor TEXT, Referencia TEXT, Prioridad TEXT, TOTALARTICULO REAL, TOTALSURTIDO REAL,
-  PorcSurtido INTEGER, Nota TEXT);
-CREATE UNIQUE INDEX o0 ON Ordenes(ID);
-CREATE UNIQUE INDEX o1 ON Ordenes(Folio) WHERE Folio<>0;
-CREATE INDEX o2 ON Ordenes(Fecha, r);
-CREATE INDEX o3 ON Ordenes(Proveedor COLLATE NOCASE, r);
-)";
+// The bare C API, on the order tables of kBareOrderSchema.
 
 class BareOrders {
 public:
     explicit BareOrders(const fs::path& dir) : db_(dir / "bare.db") {
         db_.Exec(bench::kBareArticleSchema);
-        db_.Exec(kBareOrderSchema);
+        db_.Exec(bench::kBareOrderSchema);
         db_.Exec("BEGIN");
         db_.Exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 0, 0, 1)");
         bench::BareArticles(db_, kArticles, 0);

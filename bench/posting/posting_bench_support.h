@@ -125,6 +125,22 @@ CREATE INDEX k3 ON Kardex(Documento COLLATE NOCASE, r);
 CREATE TABLE Folios(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADAS INTEGER, SALIDAS INTEGER, ORDENCOMPRA INTEGER);
 )";
 
+// The purchase order tables as the table layer lays them out.
+inline constexpr const char* kBareOrderSchema = R"(
+CREATE TABLE DetOrdenes(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL, Costo REAL,
+  Recibido REAL);
+CREATE UNIQUE INDEX d0 ON DetOrdenes(ID) WHERE ID<>0;
+CREATE INDEX d1 ON DetOrdenes(ORDEN, r);
+CREATE INDEX d2 ON DetOrdenes(Articulo, r);
+CREATE TABLE Ordenes(r INTEGER PRIMARY KEY, ID INTEGER, Folio INTEGER, Fecha INTEGER, Plazo INTEGER, Entrega INTEGER,
+  Elabora TEXT, Proveedor TEXT, Referencia TEXT, Prioridad TEXT, TOTALARTICULO REAL, TOTALSURTIDO REAL,
+  PorcSurtido INTEGER, Nota TEXT);
+CREATE UNIQUE INDEX o0 ON Ordenes(ID);
+CREATE UNIQUE INDEX o1 ON Ordenes(Folio) WHERE Folio<>0;
+CREATE INDEX o2 ON Ordenes(Fecha, r);
+CREATE INDEX o3 ON Ordenes(Proveedor COLLATE NOCASE, r);
+)";
+
 // `count` articles numbered 1.., each with `stock` on hand, through the bare API.
 inline void BareArticles(BareSqlite& db, int count, int stock) {
     for (int a = 1; a <= count; ++a)

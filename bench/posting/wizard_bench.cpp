@@ -83,19 +83,8 @@ private:
 // ---------------------------------------------------------------------------
 // The bare C API.
 
-const char* kBareSchema = R"(
-CREATE TABLE Ordenes(r INTEGER PRIMARY KEY, ID INTEGER, Folio INTEGER, Fecha INTEGER, Plazo INTEGER,
-  Entrega INTEGER, Elabora TEXT, Proveedor TEXT, Referencia TEXT, Prioridad TEXT, TOTALARTICULO REAL,
-  TOTALSURTIDO REAL, PorcSurtido INTEGER, Nota TEXT);
-CREATE UNIQUE INDEX o0 ON Ordenes(ID);
-CREATE UNIQUE INDEX o1 ON Ordenes(Folio) WHERE Folio<>0;
-CREATE INDEX o2 ON Ordenes(Fecha, r);
-CREATE INDEX o3 ON Ordenes(Proveedor COLLATE NOCASE, r);
-CREATE TABLE DetOrdenes(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL,
-  Costo REAL, Recibido REAL);
-CREATE UNIQUE INDEX d0 ON DetOrdenes(ID) WHERE ID<>0;
-CREATE INDEX d1 ON DetOrdenes(ORDEN, r);
-CREATE INDEX d2 ON DetOrdenes(Articulo, r);
+// Beside the order tables (kBareOrderSchema): the picked lines.
+const char* kBarePickedSchema = R"(
 CREATE TEMP TABLE Temporden(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL,
   Costo REAL, RECIBIDO REAL);
 CREATE UNIQUE INDEX temp.t0 ON Temporden(ID) WHERE ID<>0;
@@ -107,7 +96,8 @@ class BareWizard {
 public:
     explicit BareWizard(const fs::path& dir) : db_(dir / "bare.db") {
         db_.Exec(bench::kBareArticleSchema);
-        db_.Exec(kBareSchema);
+        db_.Exec(bench::kBareOrderSchema);
+        db_.Exec(kBarePickedSchema);
         db_.Exec("BEGIN");
         db_.Exec("INSERT INTO Folios(ID, ENTRADAS, SALIDAS, ORDENCOMPRA) VALUES(0, 0, 0, 1)");
         bench::BareArticles(db_, kLines, 5);

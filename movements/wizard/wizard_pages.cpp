@@ -2,12 +2,15 @@
 // values of the first page and the two lists of the third.
 #include "movements/wizard/wizard_pages.h"
 
+#include "movements/common/document_lines_view.h"
+
 #include <QFont>
 #include <QLabel>
 #include <QWidget>
 
 #include "app/form/form_buttons.h"
 #include "data/thread_table_set.h"
+#include "movements/common/document_lines_view.h"
 #include "movements/common/stock.h"
 #include "movements/wizard/wizard_controls.h"
 #include "platform/ui/resizer.h"
@@ -196,11 +199,8 @@ app::BrowseListSetup LinesSetup(std::function<void()> changed) {
     s.format =
         "[48R(2)|M*~No.~@n_10@240L(2)|M*~Descripción~@s70@]|M~Artículo~60R(2)|M*~Cantidad~@n10.2@"
         "60R(2)|M*~Costo~@n10.2@70R(2)|M*~Importe~@n13.2@";
-    s.columns = {{"TOR:Articulo"}, {"AAR:Descripcion"}, {"TOR:Cantidad"}, {"TOR:Costo"}, {"Importe", [] {
-                     const Record& t = data::tables().buffer(TableId::Temporden);
-                     const data::TableDecl& d = data::decl(TableId::Temporden);
-                     return Value(LineAmount(t.get(d.fieldIndex("TOR:Cantidad")), t.get(d.fieldIndex("TOR:Costo"))));
-                 }}};
+    s.columns = {{"TOR:Articulo"}, {"AAR:Descripcion"}, {"TOR:Cantidad"}, {"TOR:Costo"},
+                 LineAmountColumn("Importe", TableId::Temporden, "TOR:Cantidad", "TOR:Costo")};
     s.orders = {{"TOR:KeyArticulo", app::ScrollStepKind::Integer, "TOR:Articulo"}};
     s.findColumns =
         "No.|@n_10|tor:Articulo|Descripción|@s70|aar:Descripcion|Cantidad|@n10.2|tor:Cantidad|Costo|@n10.2|"
@@ -212,7 +212,7 @@ app::BrowseListSetup LinesSetup(std::function<void()> changed) {
     // an entry, never negative.
     app::InPlaceColumn quantity;
     quantity.column = 2;
-    quantity.editor.kind = ui::CellEditorSpec::Kind::SpinBox;
+    quantity.editor.kind = ui::CellEditorShape::Kind::SpinBox;
     quantity.editor.minimum = 1;
     quantity.editor.maximum = 9999999.99;
     quantity.editor.step = 1;

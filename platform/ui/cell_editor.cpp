@@ -57,10 +57,10 @@ int CellEditor::listOf(const QWidget* w) {
     return 0;
 }
 
-void CellEditor::open(int row, int column, const CellEditorSpec& spec, const QString& text) {
+void CellEditor::open(int row, int column, const CellEditorShape& shape, const QString& text) {
     auto* table = window_.at(list_).as<QTableWidget>();
     if (table == nullptr) return;
-    const bool spin = spec.kind == CellEditorSpec::Kind::SpinBox;
+    const bool spin = shape.kind == CellEditorShape::Kind::SpinBox;
     const bool fits = editor_ && (spin ? qobject_cast<QDoubleSpinBox*>(editor_.data()) != nullptr
                                        : qobject_cast<QLineEdit*>(editor_.data()) != nullptr);
     if (!fits) {
@@ -88,14 +88,14 @@ void CellEditor::open(int row, int column, const CellEditorSpec& spec, const QSt
     row_ = row;
     column_ = column;
     if (auto* sb = qobject_cast<QDoubleSpinBox*>(editor_.data())) {
-        sb->setDecimals(spec.decimals);
-        sb->setRange(spec.minimum, spec.maximum);
-        sb->setSingleStep(spec.step);
-        sb->setAlignment(spec.alignment);
+        sb->setDecimals(shape.decimals);
+        sb->setRange(shape.minimum, shape.maximum);
+        sb->setSingleStep(shape.step);
+        sb->setAlignment(shape.alignment);
         sb->setValue(QLocale::c().toDouble(text.trimmed()));
         sb->selectAll();
     } else if (auto* e = qobject_cast<QLineEdit*>(editor_.data())) {
-        e->setAlignment(spec.alignment);
+        e->setAlignment(shape.alignment);
         e->setText(text);
         e->selectAll();
     }

@@ -15,7 +15,7 @@ namespace tv::ui {
 
 class Window;
 
-struct CellEditorSpec {
+struct CellEditorShape {
     enum class Kind { Entry, SpinBox };
     Kind kind = Kind::Entry;
     // A spin box keeps its value within these (typed values cannot leave them).
@@ -33,7 +33,7 @@ public:
 
     // Lays the editor over cell (row, column) of the page showing `text`,
     // all of it selected, with the focus in it.
-    void open(int row, int column, const CellEditorSpec& spec, const QString& text);
+    void open(int row, int column, const CellEditorShape& shape, const QString& text);
     void close();
     bool isOpen() const;
     bool hasFocus() const;

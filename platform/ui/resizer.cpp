@@ -54,32 +54,22 @@ Share share(int growth, int before, int inLine, bool growing) {
 // with nothing growing beside them, a row of them follows the right edge
 // when it starts in the right half and reaches the right-hand third (a
 // button column, the closing buttons), and stays whole where it is
-// otherwise.
-template <class Items, class Wide>
-std::vector<bool> followRightEdge(const Items& items, Wide wide, int width) {
+// otherwise. `rects` are the designed places; `free` marks the controls with
+// nothing growing beside them.
+std::vector<bool> followRightEdge(const std::vector<QRect>& rects, const std::vector<bool>& free, int width) {
     constexpr int kTogether = 12;  // pixels between controls that stand together
-    const std::size_t n = items.size();
-    auto beside = [&](std::size_t i) {
-        const QRect& r = items[i].second;
-        for (const auto& [o, q] : items)
-            if (o != items[i].first && wide(*o) && overlap(r.top(), r.bottom(), q.top(), q.bottom()) &&
-                (q.right() < r.left() || q.left() > r.right()))
-                return true;
-        return false;
-    };
+    const std::size_t n = rects.size();
     std::vector<std::size_t> group(n);
     for (std::size_t i = 0; i < n; ++i) group[i] = i;
     auto root = [&](std::size_t i) {
         while (group[i] != i) i = group[i] = group[group[i]];
         return i;
     };
-    std::vector<bool> free(n);
-    for (std::size_t i = 0; i < n; ++i) free[i] = !wide(*items[i].first) && !beside(i);
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t j = i + 1; j < n && free[i]; ++j) {
             if (!free[j]) continue;
-            const QRect& a = items[i].second;
-            const QRect& b = items[j].second;
+            const QRect& a = rects[i];
+            const QRect& b = rects[j];
             if (!overlap(a.top(), a.bottom(), b.top(), b.bottom())) continue;
             const int gap = a.left() > b.right() ? a.left() - b.right() - 1 : b.left() - a.right() - 1;
             if (gap <= kTogether) group[root(i)] = root(j);
@@ -87,10 +77,11 @@ std::vector<bool> followRightEdge(const Items& items, Wide wide, int width) {
     std::map<std::size_t, std::pair<int, int>> span;  // group: leftmost left, rightmost left
     for (std::size_t i = 0; i < n; ++i) {
         if (!free[i]) continue;
-        auto [it, fresh] = span.try_emplace(root(i), items[i].second.left(), items[i].second.left());
+        const int l = rects[i].left();
+        auto [it, fresh] = span.try_emplace(root(i), l, l);
         if (!fresh) {
-            it->second.first = std::min(it->second.first, items[i].second.left());
-            it->second.second = std::max(it->second.second, items[i].second.left());
+            it->second.first = std::min(it->second.first, l);
+            it->second.second = std::max(it->second.second, l);
         }
     }
     std::vector<bool> follows(n, false);
@@ -142,9 +133,12 @@ void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
     int growingBottom = -1;
     for (const auto& [c, r] : items)
         if (grows(*c)) growingBottom = std::max(growingBottom, r.bottom());
-    const std::vector<bool> followsEdge = followRightEdge(items, wide, designed.width());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const auto& [c, r] = items[i];
+    // Each control's place on both axes; then the rows with nothing growing
+    // beside them that follow the right edge.
+    std::vector<Share> vs, hs;
+    std::vector<QRect> rects;
+    std::vector<bool> free;
+    for (const auto& [c, r] : items) {
         const bool growing = grows(*c), widening = wide(*c);
         int above = 0, columnCount = growing ? 1 : 0, left = 0, rowCount = widening ? 1 : 0;
         for (const auto& [o, q] : items) {
@@ -164,8 +158,17 @@ void WindowResizer::layOut(int parent, int dw, int dh, QSize designed) {
         }
         Share v = share(dh, above, columnCount, growing);
         if (!v.inLine && growingBottom >= 0 && r.top() > growingBottom) v.move = dh;
-        Share h = share(dw, left, rowCount, widening);
-        if (!h.inLine && followsEdge[i]) h.move = dw;
+        vs.push_back(v);
+        hs.push_back(share(dw, left, rowCount, widening));
+        rects.push_back(r);
+        free.push_back(!hs.back().inLine);
+    }
+    const std::vector<bool> followsEdge = followRightEdge(rects, free, designed.width());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto& [c, r] = items[i];
+        const Share& v = vs[i];
+        Share h = hs[i];
+        if (followsEdge[i]) h.move = dw;
         QRect g = r.translated(h.move, v.move);
         g.setSize(r.size() + QSize(h.grow, v.grow));
         if (c->widget()->geometry() != g) c->widget()->setGeometry(g);

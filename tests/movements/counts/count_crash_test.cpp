@@ -64,12 +64,11 @@ TEST_F(CountUnderStress, AProcessKilledWhileAdjustingLeavesTheCountWhollyBeforeO
         movements::test::ChildTables t;
         return AdjustInventory(t.tables, 8).applied ? 0 : 1;
     };
-    for (const StepPoint& at : {StepPoint{"begin", 0}, StepPoint{"line", 1}, StepPoint{"line", kLines / 2},
-                                StepPoint{"line", kLines}, StepPoint{"commit", 0}}) {
-        ASSERT_EQ(movements::test::RunAndKillAt(at, child), Crash::KilledAtStep) << at.step << " " << at.n;
-        EXPECT_TRUE(IntegrityOk()) << at.step << " " << at.n;
-        EXPECT_EQ(Dump(), before) << at.step << " " << at.n;
-    }
+    ExpectKilledAtEachLeavesItAsBefore(
+        {StepPoint{"begin", 0}, StepPoint{"line", 1},
+         StepPoint{"line", kLines / 2}, StepPoint{"line", kLines},
+         StepPoint{"commit", 0}},
+        child, before);
     ASSERT_EQ(movements::test::RunAndKillAt({"committed", 0}, child), Crash::KilledAtStep);
     EXPECT_TRUE(IntegrityOk());
     EXPECT_GT(Count(TableId::Kardex), kArticles);

@@ -47,13 +47,11 @@ TEST_F(IssueUnderStress, AProcessKilledWhilePostingLeavesTheIssueWhollyBeforeOrA
         Enter(c.tables, {.folio = 77, .reference = "VALE"}, false);
         return CompleteIssue(c.tables) ? 0 : 1;
     };
-    for (const StepPoint& at : {StepPoint{"begin", 0}, StepPoint{"line", 1}, StepPoint{"line", kLines / 2},
-                                StepPoint{"line", kLines}, StepPoint{"folio", 0}, StepPoint{"header", 0},
-                                StepPoint{"commit", 0}}) {
-        ASSERT_EQ(movements::test::RunAndKillAt(at, child), Crash::KilledAtStep) << at.step << " " << at.n;
-        EXPECT_TRUE(IntegrityOk()) << at.step << " " << at.n;
-        EXPECT_EQ(Dump(), before) << at.step << " " << at.n;
-    }
+    ExpectKilledAtEachLeavesItAsBefore(
+        {StepPoint{"begin", 0}, StepPoint{"line", 1},
+         StepPoint{"line", kLines / 2}, StepPoint{"line", kLines},
+         StepPoint{"folio", 0}, StepPoint{"header", 0}, StepPoint{"commit", 0}},
+        child, before);
     ASSERT_EQ(movements::test::RunAndKillAt({"committed", 0}, child), Crash::KilledAtStep);
     EXPECT_TRUE(IntegrityOk());
     EXPECT_EQ(Count(TableId::Kardex), kLines);

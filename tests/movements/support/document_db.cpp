@@ -127,6 +127,15 @@ bool DocumentDb::IntegrityOk() {
     return c.openStatus().ok() && c.integrityCheck().ok();
 }
 
+void DocumentDb::ExpectKilledAtEachLeavesItAsBefore(const std::vector<StepPoint>& points,
+                                                    const std::function<int()>& body, const std::string& before) {
+    for (const StepPoint& at : points) {
+        ASSERT_EQ(RunAndKillAt(at, body), Crash::KilledAtStep) << at.step << " " << at.n;
+        EXPECT_TRUE(IntegrityOk()) << at.step << " " << at.n;
+        EXPECT_EQ(Dump(), before) << at.step << " " << at.n;
+    }
+}
+
 bool DocumentDb::LedgerMatchesTotals() {
     std::map<std::string, Decimal> ledger;
     for (const Record& k : Rows(data::TableId::Kardex))

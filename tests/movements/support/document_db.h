@@ -12,6 +12,7 @@
 //         EXPECT_TRUE(LedgerMatchesTotals());
 //     }
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -26,6 +27,7 @@
 #include "platform/storage/storage.h"
 #include "platform/types/decimal.h"
 #include "platform/types/record.h"
+#include "tests/movements/support/harness.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv {
@@ -78,6 +80,10 @@ protected:
     // databases (the auto-number counters included).
     std::string Dump();
     bool IntegrityOk();
+    // Runs `body` in a child process killed with SIGKILL at each point: every
+    // time the database is whole and dumps as `before`.
+    void ExpectKilledAtEachLeavesItAsBefore(const std::vector<StepPoint>& points, const std::function<int()>& body,
+                                            const std::string& before);
     // Every article's receipts minus issues equals the sum of its ledger
     // rows' quantities in minus out (articles seeded with their stock as
     // opening stock and no ledger rows).

@@ -37,13 +37,11 @@ TEST_F(GenerationUnderStress, AProcessKilledWhileGeneratingLeavesEverythingBefor
             if (PickArticle(c.tables, Decimal(a), Selection::BelowMinimum) != PickOutcome::Added) return 3;
         return GenerateOrder(c.tables, {}).stored ? 0 : 1;
     };
-    for (const StepPoint& at : {StepPoint{"begin", 0}, StepPoint{"line", 1}, StepPoint{"line", kArticles / 2},
-                                StepPoint{"line", kArticles}, StepPoint{"header", 0}, StepPoint{"folio", 0},
-                                StepPoint{"commit", 0}}) {
-        ASSERT_EQ(movements::test::RunAndKillAt(at, child), Crash::KilledAtStep) << at.step << " " << at.n;
-        EXPECT_TRUE(IntegrityOk()) << at.step << " " << at.n;
-        EXPECT_EQ(Dump(), before) << at.step << " " << at.n;
-    }
+    ExpectKilledAtEachLeavesItAsBefore(
+        {StepPoint{"begin", 0}, StepPoint{"line", 1},
+         StepPoint{"line", kArticles / 2}, StepPoint{"line", kArticles},
+         StepPoint{"header", 0}, StepPoint{"folio", 0}, StepPoint{"commit", 0}},
+        child, before);
     ASSERT_EQ(movements::test::RunAndKillAt({"committed", 0}, child), Crash::KilledAtStep);
     EXPECT_TRUE(IntegrityOk());
     EXPECT_EQ(Count(TableId::Ordenes), 1);

@@ -426,8 +426,8 @@ TEST(WindowEvents, ACellEditorReportsTheKeysThatLeaveItsCell) {
     r.start();
     activate(*r.window);
     CellEditor editor(*r.window, 1);
-    CellEditorSpec spin;
-    spin.kind = CellEditorSpec::Kind::SpinBox;
+    CellEditorShape spin;
+    spin.kind = CellEditorShape::Kind::SpinBox;
     spin.minimum = 1;
     spin.maximum = 99.99;
     spin.decimals = 2;
@@ -449,7 +449,7 @@ TEST(WindowEvents, ACellEditorReportsTheKeysThatLeaveItsCell) {
     EXPECT_EQ(r.count(EventKind::ListKey), 0);
     EXPECT_EQ(r.count(EventKind::AlertKey), 0);
     // An entry in the other cell, then a click on the button.
-    editor.open(0, 0, CellEditorSpec{}, QStringLiteral("abc"));
+    editor.open(0, 0, CellEditorShape{}, QStringLiteral("abc"));
     test::settle();
     EXPECT_EQ(editor.text(), QStringLiteral("abc"));
     QTest::mouseClick(r.window->at(2).widget(), Qt::LeftButton);
