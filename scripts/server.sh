@@ -44,10 +44,11 @@ sed -i "/# talvor$/d" "$CONF/pg_hba.conf"
 for net in $NETWORKS; do
   echo "host    talvor    talvor    $net    scram-sha-256  # talvor" >>"$CONF/pg_hba.conf"
 done
-if ! grep -q "^listen_addresses = '\*'  # talvor" "$CONF/postgresql.conf"; then
-  sed -i "/# talvor$/d" "$CONF/postgresql.conf"
-  echo "listen_addresses = '*'  # talvor" >>"$CONF/postgresql.conf"
-fi
+# Every window of a station has a connection of its own: room for a few
+# dozen stations.
+sed -i "/# talvor$/d" "$CONF/postgresql.conf"
+echo "listen_addresses = '*'  # talvor" >>"$CONF/postgresql.conf"
+echo "max_connections = 300  # talvor" >>"$CONF/postgresql.conf"
 
 if pg_ctlcluster "$VERSION" "$CLUSTER" status >/dev/null 2>&1; then
   pg_ctlcluster "$VERSION" "$CLUSTER" restart

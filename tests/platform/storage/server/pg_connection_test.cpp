@@ -135,7 +135,7 @@ TEST_F(PgServer, ADroppedConnectionLosesTheUnitAndTheNextUnitConnectsAgain) {
     PgResult pid;
     ASSERT_TRUE(c->exec("SELECT pg_backend_pid()", {}, &pid).ok());
     // What a server stopped or restarted does to its sessions.
-    ASSERT_EQ(schema.adminValue("SELECT pg_terminate_backend(" + std::string(pid.text(0, 0)) + ")"), "t");
+    ASSERT_EQ(schema.adminValue("SELECT pg_terminate_backend(" + std::string(pid.text(0, 0)) + ", 5000)"), "t");
     Status st = c->run(ins, PgParams().add(2));
     EXPECT_EQ(st.code, kFileSystemError);
     EXPECT_NE(st.text.find("Se perdió la conexión con el servidor de datos"), std::string::npos) << st.text;
