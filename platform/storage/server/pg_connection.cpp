@@ -208,10 +208,11 @@ Status PgConnection::connectNow() {
     close();
     lost_ = false;
     // Defaults first (the connection string may set them otherwise), then
-    // the string, then what the program needs whatever it says.
-    const char* keys[] = {"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
-                          "keepalives_count", "application_name", "dbname", "client_encoding", nullptr};
-    const char* vals[] = {"15", "1", "10", "5", "3", "talvor", conninfo_.c_str(), "UTF8", nullptr};
+    // the string, then what the program needs whatever it says. Keep-alives
+    // find a server that went away without a word.
+    const char* keys[] = {"keepalives", "keepalives_idle", "keepalives_interval", "keepalives_count",
+                          "application_name", "dbname", "client_encoding", nullptr};
+    const char* vals[] = {"1", "10", "5", "3", "talvor", conninfo_.c_str(), "UTF8", nullptr};
     conn_ = PQconnectStartParams(keys, vals, 1);
     if (!conn_) return Status::make(kFileSystemError, unreachableText(serverLabel(), "sin memoria"));
     const auto deadline = Clock::now() + kConnectTimeout;
@@ -243,12 +244,13 @@ Status PgConnection::connectNow() {
     forgetStatements();
     // No statement outside a unit waits for ever on a lock (a table being
     // changed by another station's start); the schema names the write lock.
-    Status st = roundTrip([](PGconn* c) { return PQsendQuery(c, "SET lock_timeout = '5s'"); }, nullptr);
     PgResult r;
-    if (st.ok())
-        st = roundTrip(
-            [](PGconn* c) { return PQsendQuery(c, "SELECT oid::bigint FROM pg_namespace WHERE nspname = current_schema()"); },
-            &r);
+    Status st = roundTrip(
+        [](PGconn* c) {
+            return PQsendQuery(c, "SET lock_timeout = '5s'; "
+                                  "SELECT oid::bigint FROM pg_namespace WHERE nspname = current_schema()");
+        },
+        &r);
     if (st.ok() && r.rows() != 1)
         st = Status::make(kFileSystemError, unreachableText(serverLabel(), "el esquema de trabajo no existe"));
     if (!st.ok()) {
