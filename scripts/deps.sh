@@ -6,7 +6,8 @@ PKGS="build-essential cmake ninja-build pkg-config git
  libsqlite3-dev sqlite3 zlib1g-dev libjpeg-dev
  libboost-context-dev libsodium-dev libxlsxwriter-dev
  libgtest-dev libgmock-dev googletest libbenchmark-dev
- poppler-utils qpdf python3-openpyxl"
+ poppler-utils qpdf python3-openpyxl
+ postgresql libpq-dev"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

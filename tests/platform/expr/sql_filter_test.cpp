@@ -8,8 +8,10 @@
 
 #include "platform/expr/program.h"
 #include "platform/expr/sql_filter.h"
+#include "platform/expr/value_ops.h"
 #include "platform/types/text.h"
 #include "tests/platform/expr/article_fixture.h"
+#include "tests/platform/expr/match_cases.h"
 
 namespace tv::expr::test {
 namespace {
@@ -330,6 +332,37 @@ TEST_P(PushDownTest, ParametersAreBoundNeverWritten) {
     m = pushDown("MATCH(ART:Descripcion,'*ñ*',17)");  // the accented pairs need our own
     ASSERT_TRUE(m);
     EXPECT_TRUE(m->usesFunctions);
+}
+
+// tv_match, as filters pushed down to talvor.db call it, answers the MATCH
+// cases every implementation shares (numbers as columns hold them: scaled).
+TEST(SqlFunctions, MatchAnswersTheSharedCases) {
+    Db db;
+    sqlite3_stmt* onText = nullptr;
+    sqlite3_stmt* onNumber = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db.db, "SELECT tv_match(?1, ?2, ?3)", -1, &onText, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db.db, "SELECT tv_match(?1, ?2, ?3, ?4)", -1, &onNumber, nullptr), SQLITE_OK);
+    for (const MatchCase& c : matchCases()) {
+        sqlite3_stmt* st = onText;
+        if (const std::string* t = c.value.textPtr()) {
+            sqlite3_bind_text(st, 1, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+        } else {
+            st = onNumber;
+            long long scaled = 0;
+            int places = 0;
+            scaledOf(*c.value.numberPtr(), scaled, places);
+            sqlite3_bind_int64(st, 1, scaled);
+            sqlite3_bind_int(st, 4, places);
+        }
+        sqlite3_bind_text(st, 2, c.pattern, -1, SQLITE_STATIC);
+        sqlite3_bind_int(st, 3, c.mode);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(st, 0) != 0, c.expected)
+            << "'" << textOf(c.value) << "' ~ '" << c.pattern << "' mode " << c.mode;
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(onText);
+    sqlite3_finalize(onNumber);
 }
 
 INSTANTIATE_TEST_SUITE_P(TextStorage, PushDownTest, ::testing::Values(true, false),

@@ -1,0 +1,137 @@
+// Units of work on the server: one at a time per schema across stations,
+// the time-out, waits that leave the other logical threads running, and
+// stations in several processes losing no update.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/storage/server/pg_connection.h"
+#include "platform/threads/logical_thread.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_server.h"
+
+namespace tv::storage::server {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class PgUnits : public ::testing::Test {
+protected:
+    tv::test::ServerSchema schema;
+
+    void SetUp() override {
+        TV_REQUIRE_SERVER(schema);
+        PgConnection c(schema.conninfo());
+        ASSERT_TRUE(c.execScript("CREATE TABLE counter(id integer PRIMARY KEY, v bigint NOT NULL);"
+                                 "INSERT INTO counter VALUES(1, 0)")
+                        .ok());
+    }
+};
+
+TEST_F(PgUnits, OneUnitAtATimeAndTheWaitEndsAtTheTimeOut) {
+    PgConnection a(schema.conninfo()), b(schema.conninfo());
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    auto t0 = Clock::now();
+    Status st = b.beginUnit(300ms);
+    auto waited = Clock::now() - t0;
+    EXPECT_EQ(st.code, kLockTimeout);
+    EXPECT_GE(waited, 250ms);
+    EXPECT_LT(waited, 3s);
+    EXPECT_FALSE(b.inUnit());
+    EXPECT_EQ(b.beginUnit(0ms).code, kLockTimeout) << "no wait at all";
+    // The station that timed out is usable at once.
+    PgResult r;
+    ASSERT_TRUE(b.exec("SELECT v FROM counter", {}, &r).ok());
+    ASSERT_TRUE(a.commit().ok());
+    ASSERT_TRUE(b.beginUnit(300ms).ok());
+    ASSERT_TRUE(b.commit().ok());
+}
+
+TEST_F(PgUnits, StationsOnAnotherSchemaNeverWait) {
+    tv::test::ServerSchema other;
+    PgConnection a(schema.conninfo()), c(other.conninfo());
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    EXPECT_TRUE(c.beginUnit(0ms).ok());
+    c.rollback();
+    a.rollback();
+}
+
+TEST_F(PgUnits, AUnitWithAFailedStatementCommitsNothing) {
+    PgConnection a(schema.conninfo());
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    ASSERT_TRUE(a.exec("UPDATE counter SET v = 5").ok());
+    EXPECT_EQ(a.exec("INSERT INTO counter VALUES(1, 1)").code, kCreatesDuplicateKey);
+    EXPECT_TRUE(a.unitFailed());
+    EXPECT_FALSE(a.commit().ok());
+    PgResult r;
+    ASSERT_TRUE(a.exec("SELECT v FROM counter", {}, &r).ok());
+    EXPECT_EQ(r.int64(0, 0), 0);
+}
+
+// A thread waiting for the write lock gives the turn away: the other
+// threads (windows) keep running until the lock is free.
+TEST_F(PgUnits, AWaitForTheLockLeavesTheOtherThreadsRunning) {
+    PgConnection holder(schema.conninfo()), waiter(schema.conninfo());
+    ASSERT_TRUE(holder.open().ok());
+    ASSERT_TRUE(waiter.open().ok());
+    ASSERT_TRUE(holder.beginUnit(2s).ok());
+    bool waiting = false, done = false, tickerDone = false;
+    int ticks = 0, ticksWhileWaiting = 0;
+    Status got;
+    threads::start(
+        [&] {
+            waiting = true;
+            got = waiter.beginUnit(10s);
+            waiting = false;
+            if (got.ok()) waiter.commit();
+            done = true;
+        },
+        256 * 1024);
+    threads::start(
+        [&] {
+            while (!done) {
+                ++ticks;
+                if (waiting) ++ticksWhileWaiting;
+                threads::yieldNow();
+            }
+            tickerDone = true;
+        },
+        256 * 1024);
+    ASSERT_TRUE(threads::runUntil([&] { return ticksWhileWaiting >= 50; }, 10s));
+    EXPECT_FALSE(done);
+    ASSERT_TRUE(holder.commit().ok());
+    ASSERT_TRUE(threads::runUntil([&] { return done && tickerDone; }, 10s));
+    EXPECT_TRUE(got.ok()) << got.text;
+    EXPECT_GT(waiter.yieldCount(), 0u);
+}
+
+// Four stations (processes) each add one to a counter many times, reading
+// it and writing the sum back: without one unit at a time some additions
+// would be lost.
+TEST_F(PgUnits, StationsInSeveralProcessesLoseNoUpdate) {
+    constexpr int kStations = 4, kUnits = 40;
+    const std::string conninfo = schema.conninfo();
+    std::vector<pid_t> children;
+    for (int s = 0; s < kStations; ++s) {
+        children.push_back(test::spawn([&] {
+            PgConnection c(conninfo);
+            for (int i = 0; i < kUnits; ++i) {
+                if (!c.beginUnit(20s).ok()) return 3;
+                PgResult r;
+                if (!c.exec("SELECT v FROM counter WHERE id = 1", {}, &r).ok()) return 4;
+                if (!c.exec("UPDATE counter SET v = $1 WHERE id = 1", PgParams().add(r.int64(0, 0) + 1)).ok()) return 5;
+                if (!c.commit().ok()) return 6;
+            }
+            return 0;
+        }));
+    }
+    for (pid_t p : children) EXPECT_EQ(test::exitCode(p), 0);
+    PgConnection c(conninfo);
+    PgResult r;
+    ASSERT_TRUE(c.exec("SELECT v FROM counter", {}, &r).ok());
+    EXPECT_EQ(r.int64(0, 0), kStations * kUnits);
+}
+
+}  // namespace
+}  // namespace tv::storage::server
