@@ -13,19 +13,6 @@ const FolioRule kOrderFolio{TableId::Ordenes, "ORD:Folio", "ORD:KeyFolio", "FOL:
 
 namespace {
 
-// "1, 2 y 3"; a long list names its first ten ("..., 10 y 25 más").
-std::string ArticleList(const std::vector<Decimal>& articles) {
-    constexpr std::size_t kNamed = 10;
-    const std::size_t named = articles.size() > kNamed + 1 ? kNamed : articles.size();
-    std::string out;
-    for (std::size_t i = 0; i < named; ++i) {
-        if (i > 0) out += i + 1 == articles.size() ? " y " : ", ";
-        out += articles[i].toText();
-    }
-    if (named < articles.size()) out += " y " + std::to_string(articles.size() - named) + " más";
-    return out;
-}
-
 bool StoreLine(Posting& p, long long folio, const PickedLine& line) {
     constexpr TableId t = TableId::DetOrdenes;
     p.Buffer(t).clear();
