@@ -90,15 +90,17 @@ private:
         if (order == 0) return;
         const std::optional<CalledUp> c = CallUpOrder(Tables(), Tracker());
         if (!c) return;
+        if (c->copied > 0) {
+            ShowRecord();
+            Lines().ResetFromStart();
+            Win().at(kLlamar).setDisabled(true);
+            Win().at(kOrden).setDisabled(true);
+            LockFolio();
+            LinesChanged();
+        }
+        // Said over the lines copied.
         if (std::optional<std::string> notice = CallUpNotice(*c, order))
             app::ShowMessage(kCallUpCaption, *notice, app::MessageIcon::None);
-        if (c->copied == 0) return;
-        ShowRecord();
-        Lines().ResetFromStart();
-        Win().at(kLlamar).setDisabled(true);
-        Win().at(kOrden).setDisabled(true);
-        LockFolio();
-        LinesChanged();
     }
 
     int proveedor_ = EntField("ENT:PROVEEDOR");
