@@ -17,6 +17,10 @@
 //    digits like ART:NoArt; ORD:Proveedor holds the 15 characters of
 //    PVD:Codigo; KAR:Documento holds "ENT-"/"SAL-" and an 11-digit folio;
 //    ORD:PorcSurtido holds any whole percentage.
+//  - KAR:COSTOUNITARIO and KAR:COSTOPROMEDIO hold 11 digits like
+//    ART:COSTOPROMEDIO and DFI:COSTOUNITARIO, so every cost a posting, a
+//    count adjustment or the closing writes into the ledger fits (a stored
+//    ledger keeps its rows: the columns are the same).
 //  - USU:PASSWORD holds a salted password hash (libsodium's
 //    crypto_pwhash_str output is at most 127 characters).
 //  - USU:PERMISOS (100 bytes) is laid out as 100 BYTE fields named

@@ -42,6 +42,7 @@ public:
         ErrorReporter::instance().setUp();
         data::DataTransaction tx(tables_);
         bench::Put(tables_, TableId::Folios, {{"FOL:ORDENCOMPRA", Value(1)}});
+        bench::Put(tables_, TableId::Proveedores, {{"PVD:Codigo", Value("PROV1")}});
         for (int a = 1; a <= kLines; ++a)
             bench::Put(tables_, TableId::Articulo,
                        {{"ART:NoArt", Value(a)}, {"ART:Descripcion", Value("ARTICULO " + std::to_string(a))},

@@ -237,6 +237,13 @@ bool DocumentForm::CheckSupplier(int control, int field, int list) {
     return false;
 }
 
+void DocumentForm::SupplierEntered(int control, int field, int list) {
+    TakeControl(control);
+    const ui::Control* to = Win().focusedControl();
+    if (to != nullptr && to->number() != 0 && (to->number() == OkButton || to->number() == CancelButton)) return;
+    CheckSupplier(control, field, list);
+}
+
 void DocumentForm::LookUpSupplier(int field, int list) {
     Record& supplier = Tables().buffer(data::TableId::Proveedores);
     const int code = data::decl(data::TableId::Proveedores).fieldIndex("PVD:Codigo");

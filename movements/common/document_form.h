@@ -87,6 +87,10 @@ protected:
     // false (the focus on the code) when none was chosen there. A blank code
     // looks nothing up.
     bool CheckSupplier(int control, int field, int list);
+    // The supplier code's entry was left: the code typed is taken and
+    // checked, unless the entry was left for "Aceptar", which checks it
+    // itself, or for "Cancelar", which needs no supplier.
+    void SupplierEntered(int control, int field, int list);
     // The look-up button: the supplier list from the code in the buffer; a
     // supplier picked there goes into the field (the caller took the
     // screen in first).

@@ -70,6 +70,18 @@ Decimal LineArticle(const LineRule& rule, const Record& line) {
     return line.number(line.layout().indexOf(rule.articleField));
 }
 
+std::string ArticleList(const std::vector<Decimal>& articles) {
+    constexpr std::size_t kNamed = 10;
+    const std::size_t named = articles.size() > kNamed + 1 ? kNamed : articles.size();
+    std::string out;
+    for (std::size_t i = 0; i < named; ++i) {
+        if (i > 0) out += i + 1 == articles.size() ? " y " : ", ";
+        out += articles[i].toText();
+    }
+    if (named < articles.size()) out += " y " + std::to_string(articles.size() - named) + " más";
+    return out;
+}
+
 std::string MissingArticleText(const Decimal& article) {
     return "El artículo " + article.toText() +
            " de una línea del documento no existe. Quite la línea o elija otro artículo; no se guardó nada.";

@@ -65,6 +65,9 @@ bool CheckLineArticles(Posting& p, const LineRule& rule, const std::vector<Recor
 // greater than zero (or, with the cost, whose cost is negative).
 bool CheckQuantity(Posting& p, const Decimal& article, const Decimal& quantity);
 bool CheckQuantityAndCost(Posting& p, const Decimal& article, const Decimal& quantity, const Decimal& cost);
+// Article numbers as a message names them: "1, 2 y 3"; a long list names
+// its first ten ("..., 10 y 25 más").
+std::string ArticleList(const std::vector<Decimal>& articles);
 // The refusal's text for one article ("El artículo 12 ...").
 std::string MissingArticleText(const Decimal& article);
 inline constexpr const char* kMissingArticleCaption = "Artículo no encontrado";

@@ -48,8 +48,7 @@ public:
                 Deliver();
                 return 0;
             case kProveedor:
-                TakeControl(kProveedor);
-                CheckSupplier(kProveedor, proveedor_, kSupplierList);
+                SupplierEntered(kProveedor, proveedor_, kSupplierList);
                 return 0;
             case kProveedorLookup:
                 if (SaveScreen({kFolio, kFecha, kPlazo, kEntrega, kElabora, kProveedor, kReferencia, kPrioridad}))

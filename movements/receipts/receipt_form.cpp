@@ -1,6 +1,7 @@
 // UpdateEntradas: one goods receipt with its lines; "Aceptar" posts it.
 
 #include "app/browse/browse_list.h"
+#include "app/browse/message_box.h"
 #include "app/form/field_binding.h"
 #include "app/form/form_buttons.h"
 #include "app/form/form_controller.h"
@@ -43,8 +44,7 @@ public:
         if (Closed()) return 0;
         switch (control) {
             case kProveedor:
-                TakeControl(kProveedor);
-                CheckSupplier(kProveedor, proveedor_, kSupplierList);
+                SupplierEntered(kProveedor, proveedor_, kSupplierList);
                 return 0;
             case kProveedorLookup:
                 if (SaveScreen()) LookUpSupplier(proveedor_, kSupplierList);
@@ -82,17 +82,25 @@ private:
 
     bool SaveScreen() { return DocumentForm::SaveScreen({kFolio, kFecha, kProveedor, kReferencia}); }
 
-    // "Llamar datos": the order's pending lines become this receipt's.
+    // "Llamar datos": the order's pending lines become this receipt's. Once
+    // lines were copied the order stays; otherwise another may be chosen.
     void CallUp() {
         if (!SaveScreen()) return;
-        if (Buffer().number(EntField("ENT:OrdenCompra")).isZero()) return;
-        if (!CallUpOrder(Tables(), Tracker())) return;
-        ShowRecord();
-        Lines().ResetFromStart();
-        Win().at(kLlamar).setDisabled(true);
-        Win().at(kOrden).setDisabled(true);
-        LockFolio();
-        LinesChanged();
+        const long long order = Buffer().number(EntField("ENT:OrdenCompra")).toInt64();
+        if (order == 0) return;
+        const std::optional<CalledUp> c = CallUpOrder(Tables(), Tracker());
+        if (!c) return;
+        if (c->copied > 0) {
+            ShowRecord();
+            Lines().ResetFromStart();
+            Win().at(kLlamar).setDisabled(true);
+            Win().at(kOrden).setDisabled(true);
+            LockFolio();
+            LinesChanged();
+        }
+        // Said over the lines copied.
+        if (std::optional<std::string> notice = CallUpNotice(*c, order))
+            app::ShowMessage(kCallUpCaption, *notice, app::MessageIcon::None);
     }
 
     int proveedor_ = EntField("ENT:PROVEEDOR");

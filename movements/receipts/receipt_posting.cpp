@@ -208,7 +208,7 @@ bool CompleteReceipt(data::ThreadTableSet& tables, const LineTracker* own) {
     return RunAsOneUnit(tables, {TableId::Entradas}, [own](Posting& p) { return PostReceipt(p, own); });
 }
 
-std::optional<int> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own) {
+std::optional<CalledUp> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own) {
     const Fields& f = F();
     Record& h = tables.buffer(TableId::Entradas);
     const Decimal orderFolio = h.number(f.orden);
@@ -218,25 +218,32 @@ std::optional<int> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own) {
     Record order(og.BUFFER.layoutPtr());
     order.clear();
     order.setNumber(f.ordFolio, orderFolio);
-    if (!og.file()->readByKey(og.declaration().keyIndex("ORD:KeyFolio"), order).ok()) return std::nullopt;
+    if (!og.file()->readByKey(og.declaration().keyIndex("ORD:KeyFolio"), order).ok())
+        return CalledUp{.orderFound = false};
     const std::vector<Record> orderLines = ReadLines(tables, kOrderLines, Value(orderFolio));
     const long long folio = h.number(f.folio).toInt64();
     std::vector<long long> added;
+    CalledUp out;
     const bool ok = RunAsOneUnit(tables, {TableId::DetEntradas}, [&](Posting& p) {
+        added.clear();
+        out.missing.clear();
         if (std::optional<std::string> why = FolioRefusedForLines(tables, kReceiptFolio, folio, own))
             return p.RefuseWith(kFolioCaption, *why);
         for (const Record& ol : orderLines) {
             const Decimal pending = ol.number(f.dorCantidad) - ol.number(f.dorRecibido);
             if (pending.sign() <= 0) continue;
             const Decimal article = ol.number(f.dorArticulo);
-            Value barcode("");
-            if (ReadArticle(p, article)) barcode = p.Buffer(TableId::Articulo).get(f.artBarras);
-            else if (p.Failed()) return false;
+            if (!ReadArticle(p, article)) {
+                if (p.Failed()) return false;
+                out.missing.push_back(article);
+                continue;
+            }
             constexpr TableId t = TableId::DetEntradas;
             p.Buffer(t).clear();
             if (!p.Store(t, f.denEntrada, Value(Decimal(folio))) || !p.Store(t, f.denArticulo, Value(article)) ||
-                !p.Store(t, f.denBarras, barcode) || !p.Store(t, f.denCantidad, Value(pending)) ||
-                !p.Store(t, f.denCosto, ol.get(f.dorCosto)) || !p.Insert(t))
+                !p.Store(t, f.denBarras, p.Buffer(TableId::Articulo).get(f.artBarras)) ||
+                !p.Store(t, f.denCantidad, Value(pending)) || !p.Store(t, f.denCosto, ol.get(f.dorCosto)) ||
+                !p.Insert(t))
                 return false;
             added.push_back(p.Buffer(t).number(f.denId).toInt64());
         }
@@ -244,8 +251,25 @@ std::optional<int> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own) {
     });
     if (!ok) return std::nullopt;
     for (long long id : added) own.Add(id);
-    h.set(f.proveedor, order.get(f.ordProveedor));
-    return static_cast<int>(added.size());
+    out.copied = static_cast<int>(added.size());
+    if (out.copied > 0) h.set(f.proveedor, order.get(f.ordProveedor));
+    return out;
+}
+
+std::optional<std::string> CallUpNotice(const CalledUp& c, long long folio) {
+    const std::string n = std::to_string(folio);
+    if (!c.orderFound) return "No hay ninguna orden de compra con el folio " + n + ".";
+    if (c.missing.empty()) {
+        if (c.copied > 0) return std::nullopt;
+        return "La orden de compra " + n + " no tiene artículos por recibir.";
+    }
+    std::string text = c.missing.size() == 1
+                           ? "El artículo " + ArticleList(c.missing) + " de la orden de compra " + n +
+                                 " ya no existe: no se copió a la entrada."
+                           : "Los artículos " + ArticleList(c.missing) + " de la orden de compra " + n +
+                                 " ya no existen: no se copiaron a la entrada.";
+    if (c.copied == 0) text += " No hay otros artículos por recibir.";
+    return text;
 }
 
 }  // namespace tv::movements::receipts

@@ -4,6 +4,7 @@
 // receipts total, ledger row, supplier price row), fulfils the order it
 // names, advances the folio and stores the header, all as one unit of work.
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "data/thread_table_set.h"
@@ -51,13 +52,27 @@ bool PostReceipt(Posting& p, const LineTracker* own);
 // The completion: the posting as one unit of work; true when it is stored.
 bool CompleteReceipt(data::ThreadTableSet& tables, const LineTracker* own = nullptr);
 
+// What "Llamar datos" did with the order named by the receipt.
+struct CalledUp {
+    bool orderFound = true;         // no order has the folio: nothing done
+    int copied = 0;                 // lines copied
+    std::vector<Decimal> missing;   // pending lines whose article no longer exists (not copied)
+};
+
 // "Llamar datos": the lines of the order named by the receipt in the
 // Entradas buffer that still have a quantity to receive become lines of the
 // receipt (quantity pending, the order's cost, the article's bar code),
-// stored at once in one unit and held by `own`; the receipt takes the
-// order's supplier. Nothing happens when no order is named or it is not
-// stored. Returns how many lines were copied, or nullopt when the order was
-// not taken (none named, not stored, or the copy failed after its message).
-std::optional<int> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own);
+// stored at once in one unit and held by `own`. A pending line whose article
+// no longer exists is not copied (the completion would refuse it): it is
+// named in `missing`. When a line was copied the receipt takes the order's
+// supplier. nullopt when no order is named, or the copy failed after its
+// message.
+std::optional<CalledUp> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own);
+
+// What "Llamar datos" tells the user about order `folio`: that it is not
+// stored, that it has nothing to receive, which articles were left out;
+// nullopt when every pending line was copied.
+std::optional<std::string> CallUpNotice(const CalledUp& c, long long folio);
+inline constexpr const char* kCallUpCaption = "Llamar datos";
 
 }  // namespace tv::movements::receipts

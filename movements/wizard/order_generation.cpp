@@ -1,6 +1,7 @@
 #include "movements/wizard/order_generation.h"
 
 #include "movements/common/stock.h"
+#include "platform/types/text.h"
 
 namespace tv::movements::wizard {
 
@@ -11,19 +12,6 @@ const FolioRule kOrderFolio{TableId::Ordenes, "ORD:Folio", "ORD:KeyFolio", "FOL:
                             "una orden de compra"};
 
 namespace {
-
-// "1, 2 y 3"; a long list names its first ten ("..., 10 y 25 más").
-std::string ArticleList(const std::vector<Decimal>& articles) {
-    constexpr std::size_t kNamed = 10;
-    const std::size_t named = articles.size() > kNamed + 1 ? kNamed : articles.size();
-    std::string out;
-    for (std::size_t i = 0; i < named; ++i) {
-        if (i > 0) out += i + 1 == articles.size() ? " y " : ", ";
-        out += articles[i].toText();
-    }
-    if (named < articles.size()) out += " y " + std::to_string(articles.size() - named) + " más";
-    return out;
-}
 
 bool StoreLine(Posting& p, long long folio, const PickedLine& line) {
     constexpr TableId t = TableId::DetOrdenes;
@@ -44,7 +32,25 @@ bool StoreHeader(Posting& p, long long folio, const OrderHeader& h, const Decima
            p.Store(t, "ORD:PorcSurtido", Value(Decimal())) && p.Insert(t);
 }
 
+// The order's supplier, when it names one, is a stored supplier.
+bool SupplierStored(Posting& p, const OrderHeader& h) {
+    if (trim(h.proveedor).empty()) return true;
+    constexpr TableId t = TableId::Proveedores;
+    p.Buffer(t).clear();
+    if (!p.Store(t, "PVD:Codigo", Value(h.proveedor))) return false;
+    if (p.Find(t, "PVD:KeyCodigo")) return true;
+    // A read that failed has its own message already.
+    return p.RefuseWith(kSupplierRefusedCaption,
+                        UnknownSupplierText(trim(h.proveedor)) + " No se generó la orden de compra.");
+}
+
 }  // namespace
+
+std::string UnknownSupplierText(std::string_view code) {
+    return "No hay ningún proveedor con el código " + std::string(code) +
+           ": escriba el código de un proveedor registrado, elíjalo con el botón de búsqueda o deje el código en "
+           "blanco.";
+}
 
 std::optional<std::string> LinesRefused(const std::vector<PickedLine>& lines) {
     std::vector<Decimal> noQuantity, negativeCost;
@@ -73,6 +79,7 @@ std::string SkippedText(const std::vector<Decimal>& skipped) {
 
 bool PostGeneratedOrder(Posting& p, const OrderHeader& header, Generated& out) {
     out = Generated{};
+    if (!SupplierStored(p, header)) return false;
     // The counter's folio, passed over any a stored order or stored lines
     // (an order being written elsewhere) already have.
     const long long folio = FolioForNewDocument(p.Tables(), kOrderFolio);

@@ -5,6 +5,7 @@
 // as one unit of work.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/thread_table_set.h"
@@ -43,6 +44,10 @@ struct Generated {
 // above zero, a negative cost), naming their articles; nullopt when they can.
 std::optional<std::string> LinesRefused(const std::vector<PickedLine>& lines);
 
+// The refusal of a supplier code that names no supplier: its caption and text.
+inline constexpr const char* kSupplierRefusedCaption = "Proveedor no válido";
+std::string UnknownSupplierText(std::string_view code);
+
 // The message naming the picked articles that were left out.
 std::string SkippedText(const std::vector<Decimal>& skipped);
 
@@ -50,7 +55,8 @@ std::string SkippedText(const std::vector<Decimal>& skipped);
 // next one no stored order and no stored line has), every picked line of an
 // existing article is stored and raises its ART:Pedido, the header is
 // stored with the total of the lines stored, the counter becomes
-// max(counter, folio + 1).
+// max(counter, folio + 1). A supplier code that names no supplier is
+// refused (a blank one stands).
 bool PostGeneratedOrder(Posting& p, const OrderHeader& header, Generated& out);
 
 // The generation as one unit of work. When it fails nothing is stored and

@@ -19,6 +19,7 @@
 #include "movements/wizard/picked_lines.h"
 #include "movements/wizard/wizard_controls.h"
 #include "movements/wizard/wizard_pages.h"
+#include "platform/errors/error_reporter.h"
 #include "platform/threads/thread_state.h"
 #include "platform/types/date.h"
 #include "platform/types/text.h"
@@ -34,6 +35,7 @@ namespace {
 
 constexpr int kSupplierList = 1;
 constexpr int kLastPage = 3;
+constexpr int kMsgCancelChanges = 10;
 constexpr const char* kAlreadyListed = "El artículo ya está en la lista";
 constexpr const char* kFinished = "Generación terminada";
 constexpr const char* kRefusedCaption = "Dato no válido";
@@ -104,9 +106,23 @@ public:
             case kGenerate:
                 Generate();
                 return 0;
+            case kCancel:
+            case kOk:
+                // Both close without generating: the picked lines would be lost.
+                return OnCloseRequest();
             default:
                 return BrowseController::OnAccepted(control);
         }
+    }
+
+    // "&Cancelar", the close box, Esc and the program closing down: with
+    // lines picked the user is asked first; "No" keeps the wizard as it is.
+    int OnCloseRequest() override {
+        if (Closed()) return 0;
+        std::vector<PickedLine> lines;
+        const bool read = ReadPicked(Tables(), lines);
+        if ((!read || !lines.empty()) && ErrorReporter::instance().raise(kMsgCancelChanges) != Answer::Yes) return 0;
+        return BrowseController::OnCloseRequest();
     }
 
     int OnControlSelected(int control) override {
@@ -308,6 +324,15 @@ private:
             pages_->show(2);
             lines_->ResetFromStart();
             Win().at(kLines).focus();
+            return;
+        }
+        // A code that names no supplier would be stored in an order nobody
+        // can change: the user mends it first (a blank code may stand).
+        if (!Code().empty() && !ReadSupplier()) {
+            ShowSupplierNames();
+            app::ShowMessage(kSupplierRefusedCaption, UnknownSupplierText(Code()), app::MessageIcon::None);
+            pages_->show(0);
+            Win().at(kProveedor).focus();
             return;
         }
         OrderHeader h;

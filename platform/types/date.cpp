@@ -7,7 +7,9 @@ namespace tv {
 namespace {
 
 // Days from 1 March of year 0 arithmetic (proleptic Gregorian calendar).
-long daysFromCivil(long y, int m, int d) {
+// Compile-time, so the constants below are set before any other code runs
+// (a date computed at another file's start-up reads the right day).
+constexpr long daysFromCivil(long y, int m, int d) {
     y -= m <= 2;
     const long era = (y >= 0 ? y : y - 399) / 400;
     const long yoe = y - era * 400;
@@ -36,9 +38,9 @@ int daysInMonth(int y, int m) {
     return kDays[m - 1];
 }
 
-const long kFirst = daysFromCivil(1801, 1, 1);  // day 4
+constexpr long kFirst = daysFromCivil(1801, 1, 1);  // day 4
 constexpr long kFirstDay = 4;
-const long kLastDay = daysFromCivil(9999, 12, 31) - kFirst + kFirstDay;
+constexpr long kLastDay = daysFromCivil(9999, 12, 31) - kFirst + kFirstDay;
 
 }  // namespace
 

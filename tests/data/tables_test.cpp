@@ -98,7 +98,7 @@ TEST(TableDecls, SampleFieldsPerTable) {
         {TableId::Fisico, "FIS:Descripcion", FieldType::String, 60, 0},
         {TableId::DetFisico, "DFI:Existencia", FieldType::Decimal, 11, 2},
         {TableId::Kardex, "KAR:Documento", FieldType::String, 15, 0},
-        {TableId::Kardex, "KAR:COSTOPROMEDIO", FieldType::Decimal, 9, 2},
+        {TableId::Kardex, "KAR:COSTOPROMEDIO", FieldType::Decimal, 11, 2},
         {TableId::PreProv, "PPV:PROVEEDOR", FieldType::String, 15, 0},
         {TableId::Folios, "FOL:ORDENCOMPRA", FieldType::Decimal, 11, 0},
         {TableId::Proveedores, "PVD:Id", FieldType::Long, 0, 0},

@@ -309,8 +309,10 @@ TEST_F(ReceiptPosting, CallingUpAnOrderCopiesItsPendingLines) {
              {{10, Decimal(10), Decimal(4)}, {20, Decimal(5), Decimal(0)}, {30, Decimal(3), Decimal(3)}});
     Enter(tables(), {.folio = 700, .order = 7});
     LineTracker own(kReceiptLines);
-    const std::optional<int> copied = CallUpOrder(tables(), own);
-    ASSERT_EQ(copied, 2);
+    const std::optional<CalledUp> copied = CallUpOrder(tables(), own);
+    ASSERT_TRUE(copied.has_value());
+    EXPECT_EQ(copied->copied, 2);
+    EXPECT_EQ(CallUpNotice(*copied, 7), std::nullopt);
     EXPECT_EQ(own.Size(), 2u);
     const std::vector<Record> lines = ReadLines(tables(), kReceiptLines, Value(700));
     ASSERT_EQ(lines.size(), 2u);
@@ -327,12 +329,54 @@ TEST_F(ReceiptPosting, CallingUpAnOrderCopiesItsPendingLines) {
     EXPECT_EQ(OrderField(7, "ORD:TOTALSURTIDO"), Decimal(15));
     EXPECT_EQ(OrderField(7, "ORD:PorcSurtido"), Decimal(83));
 
-    // No order named, or one that is not stored: nothing happens.
+    // No order named: nothing happens. One that is not stored, or with
+    // nothing left to receive: nothing is copied, the supplier stays, and
+    // the notice says why.
     Enter(tables(), {.folio = 701, .order = 0});
     EXPECT_FALSE(CallUpOrder(tables(), own).has_value());
-    Enter(tables(), {.folio = 701, .order = 8});
-    EXPECT_FALSE(CallUpOrder(tables(), own).has_value());
+    const struct {
+        long long order;
+        const char* notice;
+    } empty[] = {{8, "No hay ninguna orden de compra con el folio 8."},
+                 {7, "La orden de compra 7 no tiene artículos por recibir."}};
+    for (const auto& c : empty) {
+        Enter(tables(), {.folio = 701, .supplier = "OTRO", .order = c.order});
+        const std::optional<CalledUp> none = CallUpOrder(tables(), own);
+        ASSERT_TRUE(none.has_value()) << c.order;
+        EXPECT_EQ(none->copied, 0);
+        EXPECT_EQ(CallUpNotice(*none, c.order), std::string(c.notice));
+        EXPECT_EQ(std::string(rtrim(Get(h, "ENT:PROVEEDOR").asText())), "OTRO");
+    }
     EXPECT_FALSE(HasLines(tables(), kReceiptLines, Value(701)));
+}
+
+// A pending line whose article no longer exists is not copied (the
+// completion would refuse it) but named; the other lines are copied and the
+// receipt completes.
+TEST_F(ReceiptPosting, CallingUpLeavesOutAndNamesArticlesThatNoLongerExist) {
+    AddOrder(7, Decimal(9), Decimal(0),
+             {{10, Decimal(2), Decimal(0)}, {44, Decimal(3), Decimal(0)}, {55, Decimal(4), Decimal(0)}});
+    Enter(tables(), {.folio = 700, .order = 7});
+    LineTracker own(kReceiptLines);
+    const std::optional<CalledUp> c = CallUpOrder(tables(), own);
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->copied, 1);
+    EXPECT_EQ(c->missing, (std::vector<Decimal>{Decimal(44), Decimal(55)}));
+    EXPECT_EQ(CallUpNotice(*c, 7),
+              std::string("Los artículos 44 y 55 de la orden de compra 7 ya no existen: no se copiaron a la entrada."));
+    const std::vector<Record> lines = ReadLines(tables(), kReceiptLines, Value(700));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Get(lines[0], "DEN:CodigoArticulo").asNumber(), Decimal(10));
+    ASSERT_TRUE(CompleteReceipt(tables(), &own)) << (presenter.empty() ? "" : presenter.last().text);
+    EXPECT_EQ(ArticleField(10, "ART:Entradas"), Decimal(2));
+    // Only the missing one pending: nothing copied, and the notice says so.
+    AddOrder(9, Decimal(3), Decimal(0), {{44, Decimal(3), Decimal(0)}});
+    Enter(tables(), {.folio = 701, .order = 9});
+    const std::optional<CalledUp> only = CallUpOrder(tables(), own);
+    ASSERT_TRUE(only.has_value());
+    EXPECT_EQ(only->copied, 0);
+    EXPECT_EQ(CallUpNotice(*only, 9), std::string("El artículo 44 de la orden de compra 9 ya no existe: no se copió "
+                                                  "a la entrada. No hay otros artículos por recibir."));
 }
 
 }  // namespace

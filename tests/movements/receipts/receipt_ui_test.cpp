@@ -223,6 +223,43 @@ TEST_F(ReceiptUi, CallingUpAnOrderFillsTheLinesAndCompletesIt) {
     closeList();
 }
 
+// "Llamar datos" on an order with nothing to receive says so and leaves the
+// order to choose again; a pending line whose article no longer exists is
+// named and not copied, so the receipt completes with the other lines.
+TEST_F(ReceiptUi, LlamarDatosSaysWhenNothingIsPendingAndNamesArticlesThatNoLongerExist) {
+    addOrder();
+    insertRows(TableId::DetOrdenes, {{{"DOR:ORDEN", Value(9)}, {"DOR:Articulo", Value(99)}, {"DOR:Cantidad", Value(2)},
+                                      {"DOR:Costo", Value(D(100))}}});
+    start(BrowseEntradas);
+    click(list_, L::kInsert);
+    ui::Window* f = receiptForm();
+    ASSERT_NE(f, nullptr);
+    enter(f, F::kOrden, QStringLiteral("12"));
+    click(f, F::kLlamar);
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_EQ(presenter.last().caption, "Llamar datos");
+    EXPECT_EQ(presenter.last().text, "La orden de compra 12 no tiene artículos por recibir.");
+    EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
+    EXPECT_FALSE(f->at(F::kLlamar).disabled());
+    EXPECT_FALSE(f->at(F::kOrden).disabled());
+    presenter.clear();
+    enter(f, F::kOrden, QStringLiteral("9"));
+    click(f, F::kLlamar);
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_EQ(presenter.last().text,
+              "El artículo 99 de la orden de compra 9 ya no existe: no se copió a la entrada.");
+    EXPECT_EQ(cells(lines(f, F::kLines), 0), (std::vector<std::string>{"10", "20"}));
+    EXPECT_EQ(text(f, F::kProveedor), "PROV1");
+    EXPECT_TRUE(f->at(F::kLlamar).disabled());
+    presenter.clear();
+    click(f, F::kOk);
+    ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; })) << presenter.last().text;
+    EXPECT_TRUE(presenter.empty());
+    EXPECT_EQ(articleField(10, "ART:Entradas"), Decimal(6));
+    EXPECT_EQ(articleField(20, "ART:Entradas"), Decimal(5));
+    closeList();
+}
+
 // The printout of the receipt selected in the list, saved as PDF.
 TEST_F(ReceiptUi, ThePrintoutOfTheSelectedReceiptSavedAsPdf) {
     storeReceipt({.folio = 31, .type = 1, .supplier = "PROV1", .order = 4, .reference = "FACT-31",
@@ -301,6 +338,45 @@ TEST_F(ReceiptUi, CancellingANewReceiptRemovesWhatItStored) {
     EXPECT_EQ(text(f, F::kFolio), "5");
     EXPECT_EQ(lines(f, F::kLines)->rowCount(), 0);
     cancelNew(f);
+    closeList();
+}
+
+// An unknown supplier code stops "Aceptar" at the supplier list (once:
+// leaving the code for "Aceptar" does not open it as well); closed there,
+// the focus waits on the code. "Cancelar" then cancels at once, as it does
+// straight after typing the code: no supplier list first.
+TEST_F(ReceiptUi, AnUnknownSupplierOpensTheListOnceAndCancelarCancelsAtOnce) {
+    start(BrowseEntradas);
+    for (const bool aceptarFirst : {true, false}) {
+        SCOPED_TRACE(aceptarFirst ? "after Aceptar stopped" : "straight after typing");
+        click(list_, L::kInsert);
+        ui::Window* f = receiptForm();
+        ASSERT_NE(f, nullptr);
+        addLine(f, QStringLiteral("10"), {}, QStringLiteral("1"), QStringLiteral("2"));
+        auto* code = f->at(F::kProveedor).as<QLineEdit>();
+        code->setFocus();
+        ASSERT_TRUE(runFor([&] { return code->hasFocus(); }));
+        QTest::keyClicks(code, QStringLiteral("NADIE"));
+        if (aceptarFirst) {
+            click(f, F::kOk);
+            ui::Window* suppliers = formOn(thread_, f);
+            ASSERT_NE(suppliers, nullptr);
+            EXPECT_EQ(suppliers->caption(), QStringLiteral("Proveedores"));
+            click(suppliers, app::kBrowseClose);
+            ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == f; }));
+            settle();
+            EXPECT_EQ(ui::Window::topOf(thread_), f) << "the supplier list opened twice";
+            EXPECT_TRUE(f->at(F::kProveedor).hasFocus());
+            EXPECT_EQ(count(TableId::Kardex), 0);
+        }
+        presenter.clear();
+        presenter.answer(Answer::Yes);
+        click(f, F::kCancel);
+        ASSERT_TRUE(runFor([&] { return ui::Window::topOf(thread_) == list_; })) << "a supplier list came first";
+        EXPECT_EQ(presenter.count(), 1u);  // "¿Desea Ud.cancelar?" only
+        EXPECT_EQ(count(TableId::Entradas), 0);
+        EXPECT_EQ(count(TableId::DetEntradas), 0);
+    }
     closeList();
 }
 

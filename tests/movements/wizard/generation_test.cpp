@@ -20,6 +20,12 @@ using test::StoredLine;
 
 class Generation : public test::WizardDb {
 protected:
+    void SetUp() override {
+        WizardDb::SetUp();
+        AddSupplier();
+    }
+    // The supplier Header() names.
+    void AddSupplier() { AddRecord(TableId::Proveedores, {{"PVD:Codigo", Value("PROVEEDOR-LARGO")}}); }
     OrderHeader Header() {
         OrderHeader h;
         h.fecha = 80000;
@@ -149,6 +155,7 @@ TEST_F(Generation, TheFolioIsTheNextFreeOneAndTheCounterNeverGoesBack) {
         SCOPED_TRACE(c.what);
         CloseDb();
         for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(DbPath().string() + end);
+        AddSupplier();
         AddLevels({1, Decimal(0), Decimal(5), Decimal(5)});
         if (c.counter) AddRecord(TableId::Folios, {{"FOL:ORDENCOMPRA", Value(*c.counter)}});
         for (long long f : c.storedOrders) AddRecord(TableId::Ordenes, {{"ORD:Folio", Value(f)}});
@@ -220,6 +227,33 @@ TEST_F(Generation, LinesWithoutQuantityOrWithANegativeCostAreRefused) {
         EXPECT_NE(presenter.last().text.find(c.says), std::string::npos) << presenter.last().text;
         EXPECT_EQ(Dump(), before);
     }
+}
+
+// The order's supplier is a stored one, or none: a code that names no
+// supplier (typed, or its supplier deleted since) is refused and nothing is
+// stored; a blank code stands.
+TEST_F(Generation, ACodeThatNamesNoSupplierIsRefusedABlankOneStands) {
+    AddLevels({1});
+    AddRecord(TableId::Folios, {{"FOL:ORDENCOMPRA", Value(3)}});
+    data::ThreadTableSet& t = tables();
+    Pick(t, 1, Decimal(2), Decimal(1));
+    const std::string before = Dump();
+    OrderHeader h = Header();
+    h.proveedor = "ZZZ";
+    EXPECT_FALSE(GenerateOrder(t, h).stored);
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_EQ(presenter.last().caption, kSupplierRefusedCaption);
+    EXPECT_NE(presenter.last().text.find("código ZZZ"), std::string::npos) << presenter.last().text;
+    EXPECT_EQ(Dump(), before);
+    // The code is found without regard to case, as the key finds it.
+    h.proveedor = "proveedor-largo";
+    const Generated named = GenerateOrder(t, h);
+    ASSERT_TRUE(named.stored);
+    h.proveedor = "";
+    const Generated blank = GenerateOrder(t, h);
+    ASSERT_TRUE(blank.stored);
+    EXPECT_EQ(rtrim(Get(*Order(blank.folio), "ORD:Proveedor").asText()), "");
+    EXPECT_EQ(Count(TableId::Ordenes), 2);
 }
 
 // A failure anywhere inside the generation leaves every table as it was:

@@ -1,6 +1,8 @@
 // The order wizard driven as a user drives it (offscreen, real widgets):
 // its pages, the calendar, the supplier, the three article selections, the
 // picked lines edited in place, and the generation.
+#include <functional>
+
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -321,10 +323,30 @@ TEST_F(WizardUi, BadInputIsRefusedAndNothingIsGeneratedFromIt) {
     typeCell(QStringLiteral("2"), Qt::Key_Return);
     EXPECT_EQ(cells(W::kLines, 2), (std::vector<std::string>{"2.00"}));
     next();
+    // The code left after the supplier list was closed names no supplier:
+    // no order is generated for it, and the code waits on the first page.
+    presenter.clear();
+    click(wizard(), W::kGenerate);
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_EQ(presenter.last().caption, kSupplierRefusedCaption);
+    EXPECT_NE(presenter.last().text.find("NADIE"), std::string::npos) << presenter.last().text;
+    EXPECT_TRUE(wizard()->isOpen());
+    EXPECT_EQ(page(), 0);
+    EXPECT_TRUE(wizard()->at(W::kProveedor).hasFocus());
+    EXPECT_TRUE(orders().empty());
+    EXPECT_EQ(counter(), 7);
+    // A blank code stands.
+    auto* code = wizard()->at(W::kProveedor).as<QLineEdit>();
+    code->selectAll();
+    QTest::keyClick(code, Qt::Key_Delete);
+    QTest::keyClick(code, Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(ui::Window::topOf(thread_), wizard());  // nothing to look up
+    presenter.clear();
+    for (int i = 0; i < 3; ++i) next();
     click(wizard(), W::kGenerate);
     ASSERT_TRUE(runFor([&] { return done_; }));
-    // The code typed stays, as typed: no check is made on the header.
-    EXPECT_EQ(orders(), (std::vector<std::string>{"7:2:NADIE"}));
+    EXPECT_EQ(orders(), (std::vector<std::string>{"7:2:"}));
 }
 
 // At its designed size every button shows its whole caption (icon beside
@@ -344,6 +366,7 @@ TEST_F(WizardUi, AtItsDesignedSizeEveryCaptionAndColumnShows) {
     toArticles(W::kTipoTodos);
     add(0);
     for (int l : {W::kArticles, W::kLines}) EXPECT_FALSE(list(l)->horizontalScrollBar()->isVisible()) << l;
+    presenter.answer(Answer::Yes);
     click(wizard(), W::kCancel);
     ASSERT_TRUE(runFor([&] { return done_; }));
 }
@@ -360,6 +383,7 @@ TEST_F(WizardUi, AFailedGenerationStoresNothingAndTheWizardOpensEmptyAgain) {
     add(0);
     EXPECT_EQ(cells(W::kLines, 0), (std::vector<std::string>{"10"}));
     ui::Window* first = wizard();
+    presenter.answer(Answer::Yes);
     click(first, W::kCancel);
     ASSERT_TRUE(runFor([&] {
         ui::Window* w = ui::Window::topOf(thread_);
@@ -395,6 +419,64 @@ TEST_F(WizardUi, AFailedGenerationStoresNothingAndTheWizardOpensEmptyAgain) {
     EXPECT_TRUE(orders().empty());
     EXPECT_TRUE(orderLines().empty());
     EXPECT_EQ(articleField(10, "ART:Pedido"), Decimal(3));
+    EXPECT_EQ(counter(), 7);
+}
+
+// "&Cancelar", the close box and the program closing down leave a wizard
+// with no line picked at once; with lines picked they ask first, and "No"
+// keeps the wizard as it was.
+TEST_F(WizardUi, LeavingWithLinesPickedAsksFirst) {
+    start(+[] {
+        Asistente();
+        Asistente();
+    });
+    ui::Window* first = wizard();
+    toArticles(W::kTipoMinimo);
+    click(first, W::kCancel);
+    ASSERT_TRUE(runFor([&] {
+        ui::Window* w = ui::Window::topOf(thread_);
+        return w != nullptr && w != first && w->isOpen() && !w->hasEvents();
+    }));
+    EXPECT_TRUE(presenter.empty()) << presenter.last().text;
+    list_ = ui::Window::topOf(thread_);
+    settle();
+
+    enter(W::kElabora, QStringLiteral("ANA LOPEZ"));
+    toArticles(W::kTipoIdeal);
+    add(0);
+    add(1);
+    const std::vector<std::string> picked{"10", "20"};
+    ASSERT_EQ(cells(W::kLines, 0), picked);
+    const struct {
+        const char* what;
+        std::function<void()> leave;
+    } ways[] = {
+        {"Cancelar", [&] { click(wizard(), W::kCancel); }},
+        {"the close box", [&] { wizard()->post({ui::EventKind::CloseWindow, 0}); }},
+        {"the program closing", [&] { wizard()->post({ui::EventKind::CloseDown, 0}); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        presenter.clear();
+        presenter.answer(Answer::No);
+        way.leave();
+        settle();
+        ASSERT_EQ(presenter.count(), 1u);
+        EXPECT_EQ(presenter.last().caption, "Cambios no seran Realizados!");
+        EXPECT_EQ(presenter.last().text, "¿Desea Ud.cancelar?");
+        EXPECT_FALSE(done_);
+        EXPECT_TRUE(wizard()->isOpen());
+        EXPECT_EQ(page(), 2);
+        EXPECT_EQ(cells(W::kLines, 0), picked);
+        EXPECT_EQ(wizard()->at(W::kElabora).text(), QStringLiteral("ANA LOPEZ"));
+    }
+    // "Yes": closed, nothing generated.
+    presenter.clear();
+    presenter.answer(Answer::Yes);
+    wizard()->post({ui::EventKind::CloseDown, 0});
+    ASSERT_TRUE(runFor([&] { return done_; }));
+    EXPECT_EQ(presenter.count(), 1u);
+    EXPECT_TRUE(orders().empty());
     EXPECT_EQ(counter(), 7);
 }
 

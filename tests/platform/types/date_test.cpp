@@ -25,6 +25,14 @@ TEST(Date, DayNumbersRoundTrip) {
     EXPECT_EQ(ymd->day, 29);
 }
 
+// Computed while the program starts, before this file's tests run and in
+// no set order with the date routines' own start-up.
+const long kAtStartUp = dateFromYmd(2025, 4, 1);
+
+TEST(Date, ADateComputedAtStartUpIsTheDayItNames) {
+    EXPECT_EQ(kAtStartUp, dateFromYmd(2025, 4, 1));
+}
+
 TEST(Date, InvalidDatesAreZero) {
     EXPECT_EQ(dateFromYmd(2024, 2, 30), 0);
     EXPECT_EQ(dateFromYmd(2023, 2, 29), 0);

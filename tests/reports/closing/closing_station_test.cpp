@@ -19,8 +19,6 @@ namespace tv::reports::test {
 namespace {
 
 namespace fs = std::filesystem;
-const long kToday = dateFromYmd(2025, 4, 1);
-
 // Calls `at` once, when the closing reaches record `when` of `pass`.
 struct CallAt : ClosingProgress {
     ClosingPass pass;
@@ -44,7 +42,7 @@ bool postFive(data::ThreadTableSet& s) {
         if (!movements::WriteArticle(p)) return false;
         movements::LedgerRow row;
         row.article = Decimal(7);
-        row.date = kToday;
+        row.date = ClosingDay();
         row.document = movements::DocumentText("ENT-", 900);
         row.in = Decimal::fromScaled(500, 2);
         row.stock = movements::StockOnHand(p.Buffer(TableId::Articulo));
@@ -85,7 +83,7 @@ TEST_F(ClosingStationTest, APostingStartedOnAnotherThreadDuringTheClosingWaitsAn
                 // A long loop offers the turn; the closing must keep it.
                 threads::maybeYield();
             });
-            closed = RunClosing(kToday, &startPosting).done;
+            closed = RunClosing(ClosingDay(), &startPosting).done;
             postedDuringClosing = posted;
         },
         0);
@@ -116,7 +114,7 @@ TEST_F(ClosingStationTest, APostingOfAnotherStationDuringTheClosingWaitsAndIsKep
         char b;
         ASSERT_EQ(read(ready[0], &b, 1), 1);  // the other station is about to post
     });
-    EXPECT_TRUE(RunClosing(kToday, &startPosting, *set).done);
+    EXPECT_TRUE(RunClosing(ClosingDay(), &startPosting, *set).done);
     int status = 0;
     waitpid(kid, &status, 0);
     for (int fd : {go[0], go[1], ready[0], ready[1]}) close(fd);
@@ -156,7 +154,7 @@ TEST_F(ClosingTest, KilledAtAnyPointTheDatabaseIsWholeAndWhollyBeforeOrWhollyAft
     const fs::path closedCopy = dir.file("closed.db");
     fs::copy_file(reference, closedCopy);
     open(closedCopy);
-    ASSERT_TRUE(RunClosing(kToday, nullptr, *set).done);
+    ASSERT_TRUE(RunClosing(ClosingDay(), nullptr, *set).done);
     const std::string after = dump({"tv_version"});
     shut();
     ASSERT_NE(before, after);
@@ -182,7 +180,7 @@ TEST_F(ClosingTest, KilledAtAnyPointTheDatabaseIsWholeAndWhollyBeforeOrWhollyAft
         fs::copy_file(reference, db);
         const Crash c = movements::test::RunAndKillAt(p.at, [] {
             movements::test::ChildTables child;
-            return RunClosing(kToday, nullptr, child.tables).done ? 0 : 1;
+            return RunClosing(ClosingDay(), nullptr, child.tables).done ? 0 : 1;
         });
         ASSERT_EQ(c, Crash::KilledAtStep);
         open(db);

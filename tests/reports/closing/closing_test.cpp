@@ -13,8 +13,6 @@
 namespace tv::reports::test {
 namespace {
 
-const long kToday = dateFromYmd(2025, 4, 1);
-
 // Every pass start and every record read, as "Pass total" and counts.
 struct RecordingProgress : ClosingProgress {
     std::vector<std::pair<ClosingPass, int64_t>> starts;
@@ -42,6 +40,8 @@ TEST_F(ClosingTest, EveryArticleIsCarriedForwardWithOneOpeningRowOfItsOwn) {
         {104, "0", "0", "0", "0", "0.00"},                  // never moved
         {105, "10.00", "3.00", "5.00", "1.00", "12.00"},    // an opening stock is part of the stock
         {106, "0.10", "0.20", "0", "99999.99", "-0.10"},    // cents stay exact
+        {107, "2.00", "0", "0", "12345678.90", "2.00"},     // costs of ten million and more are carried
+        {108, "1.00", "0", "0", "999999999.99", "1.00"},    // the largest an article holds
     };
     seed([&](Seeder& s) {
         for (const Case& c : cases) s.article(c.noArt, c.entradas, c.salidas, c.costo, c.anterior, "8.00", "6.50");
@@ -49,11 +49,11 @@ TEST_F(ClosingTest, EveryArticleIsCarriedForwardWithOneOpeningRowOfItsOwn) {
         for (int i = 0; i < 7; ++i) s.ledgerRow(101, "ENT-" + std::to_string(i), "1.00", "0", "77.77");
     });
 
-    const ClosingResult r = RunClosing(kToday, nullptr, *set);
+    const ClosingResult r = RunClosing(ClosingDay(), nullptr, *set);
     ASSERT_TRUE(r.done);
     EXPECT_TRUE(presenter.shown.empty());
     EXPECT_EQ(r.ledgerRowsDeleted, 7);
-    EXPECT_EQ(r.articlesCarried, 6);
+    EXPECT_EQ(r.articlesCarried, 8);
 
     std::vector<std::string> expected;
     for (const Case& c : cases) {
@@ -66,9 +66,56 @@ TEST_F(ClosingTest, EveryArticleIsCarriedForwardWithOneOpeningRowOfItsOwn) {
         EXPECT_EQ(field(TableId::Articulo, "ART:Recibido"), cents("6.50"));
         EXPECT_EQ(field(TableId::Articulo, "ART:COSTOPROMEDIO"), cents(c.costo));
         const std::string stock = Decimal::parse(c.stock).value().toFixed(2);
-        expected.push_back(row(c.noArt, kToday, stock.c_str(), stock.c_str(), Decimal::parse(c.costo).value().toFixed(2).c_str()));
+        expected.push_back(row(c.noArt, ClosingDay(), stock.c_str(), stock.c_str(),
+                               Decimal::parse(c.costo).value().toFixed(2).c_str()));
     }
     EXPECT_EQ(ledger(), expected);
+    // Dated the day of the closing, 1 April 2025, as the calendar reads it.
+    data::TableGateway& k = set->KardexTableGateway();
+    ASSERT_EQ(k.SetPositionToStart(), data::kDone);
+    ASSERT_EQ(k.ReadNext(), data::kDone);
+    const std::optional<Ymd> day = ymdFromDate(static_cast<long>(field(TableId::Kardex, "KAR:Fecha")));
+    ASSERT_TRUE(day.has_value());
+    EXPECT_EQ((std::vector<int>{day->year, day->month, day->day}), (std::vector<int>{2025, 4, 1}));
+}
+
+// A ledger stored under the earlier declaration, whose two cost fields held
+// 9 digits: the declaration of today needs no change of its table, its rows
+// read back whole, and the closing then stores a cost of ten million and
+// more in it.
+TEST_F(ClosingTest, ALedgerStoredWhenItsCostsWereNarrowerWorksAsItIs) {
+    auto narrow = std::make_shared<storage::TableDef>(*data::storageDef(TableId::Kardex));
+    std::vector<FieldSpec> fields = narrow->layout->fields();
+    for (FieldSpec& f : fields)
+        if (f.name == "KAR:COSTOUNITARIO" || f.name == "KAR:COSTOPROMEDIO") f.size = 9;
+    narrow->layout = std::make_shared<RecordLayout>(narrow->layout->label(), narrow->layout->prefix(), fields);
+    {
+        storage::Connection earlier(dir.file("talvor.db"));
+        storage::Table t(earlier, narrow);
+        ASSERT_TRUE(t.open().ok());
+        Record r(narrow->layout);
+        for (const char* cost : {"9999999.99", "12.34"}) {
+            r.clear();
+            r.set(r.layout().indexOf("KAR:ARTICULO"), Value(101LL));
+            r.set(r.layout().indexOf("KAR:Documento"), Value("ENT-1"));
+            r.set(r.layout().indexOf("KAR:Entrada"), dec("1.00"));
+            r.set(r.layout().indexOf("KAR:Existencia"), dec("1.00"));
+            r.set(r.layout().indexOf("KAR:COSTOUNITARIO"), dec(cost));
+            r.set(r.layout().indexOf("KAR:COSTOPROMEDIO"), dec(cost));
+            ASSERT_TRUE(t.insert(r).ok());
+        }
+    }
+    {
+        storage::Table today(*conn, data::storageDef(TableId::Kardex));
+        bool missing = true;
+        ASSERT_TRUE(today.checkSchema(missing).ok());
+        EXPECT_FALSE(missing);
+    }
+    EXPECT_EQ(ledger(), (std::vector<std::string>{"101 0 [ENT-1] [] [] 1.00 0.00 1.00 9999999.99 9999999.99",
+                                                  "101 0 [ENT-1] [] [] 1.00 0.00 1.00 12.34 12.34"}));
+    seed([](Seeder& s) { s.article(101, "5.00", "1.00", "25000000.00"); });
+    ASSERT_TRUE(RunClosing(ClosingDay(), nullptr, *set).done);
+    EXPECT_EQ(ledger(), (std::vector<std::string>{row(101, ClosingDay(), "4.00", "4.00", "25000000.00")}));
 }
 
 TEST_F(ClosingTest, AnOrderGoesOnlyWhenItIsCompletelyReceived) {
@@ -90,7 +137,7 @@ TEST_F(ClosingTest, AnOrderGoesOnlyWhenItIsCompletelyReceived) {
     seed([&](Seeder& s) {
         for (const Case& c : cases) s.order(c.folio, c.percent, c.lines);
     });
-    const ClosingResult r = RunClosing(kToday, nullptr, *set);
+    const ClosingResult r = RunClosing(ClosingDay(), nullptr, *set);
     ASSERT_TRUE(r.done);
     EXPECT_EQ(r.ordersDeleted, 2);
     EXPECT_EQ(r.ordersKept, 5);  // -8 is not even read
@@ -122,7 +169,7 @@ TEST_F(ClosingTest, ReceiptsAndIssuesGoWithTheirLinesAndPriceRowsStay) {
         s.issue(-1, 1);
     });
     const std::string prices = dump({}, {"PreProv"});
-    const ClosingResult r = RunClosing(kToday, nullptr, *set);
+    const ClosingResult r = RunClosing(ClosingDay(), nullptr, *set);
     ASSERT_TRUE(r.done);
     EXPECT_EQ(r.receiptsDeleted, 3);
     EXPECT_EQ(r.issuesDeleted, 2);
@@ -150,7 +197,7 @@ TEST_F(ClosingTest, WhatTheClosingDoesNotOwnStaysByteForByte) {
     // Of the articles everything but the three quantities (and the watch's stamp).
     const std::vector<std::string> moved = {"Entradas", "Salidas", "ExistenciaAnterior", "tv_version"};
     const std::string articlesBefore = dump(moved, {"Articulo"});
-    ASSERT_TRUE(RunClosing(kToday, nullptr, *set).done);
+    ASSERT_TRUE(RunClosing(ClosingDay(), nullptr, *set).done);
     EXPECT_EQ(dump({}, others), before);
     EXPECT_EQ(dump(moved, {"Articulo"}), articlesBefore);
 }
@@ -159,7 +206,7 @@ TEST_F(ClosingTest, ProgressFollowsEachPassOverTheCountTakenBeforeIt) {
     {
         // Empty tables: every pass starts with 0, reads nothing and goes on.
         RecordingProgress p;
-        ASSERT_TRUE(RunClosing(kToday, &p, *set).done);
+        ASSERT_TRUE(RunClosing(ClosingDay(), &p, *set).done);
         using P = ClosingPass;
         EXPECT_EQ(p.starts, (std::vector<std::pair<P, int64_t>>{
                                 {P::Ledger, 0}, {P::Receipts, 0}, {P::Issues, 0}, {P::Orders, 0}, {P::Articles, 0}}));
@@ -176,7 +223,7 @@ TEST_F(ClosingTest, ProgressFollowsEachPassOverTheCountTakenBeforeIt) {
         s.order(2, 50, {{"1.00", "0.50"}});
     });
     RecordingProgress p;
-    ASSERT_TRUE(RunClosing(kToday, &p, *set).done);
+    ASSERT_TRUE(RunClosing(ClosingDay(), &p, *set).done);
     using P = ClosingPass;
     EXPECT_EQ(p.starts, (std::vector<std::pair<P, int64_t>>{
                             {P::Ledger, 45}, {P::Receipts, 5}, {P::Issues, 1}, {P::Orders, 2}, {P::Articles, 30}}));
@@ -193,9 +240,9 @@ TEST_F(ClosingTest, ClosingAgainRightAfterwardsKeepsTheStock) {
         s.article(2, "3.00", "8.00");
         s.ledgerRow(1, "ENT-1", "150.50", "0");
     });
-    ASSERT_TRUE(RunClosing(kToday, nullptr, *set).done);
+    ASSERT_TRUE(RunClosing(ClosingDay(), nullptr, *set).done);
     const std::vector<std::string> first = ledger();
-    const long tomorrow = kToday + 1;
+    const long tomorrow = ClosingDay() + 1;
     const ClosingResult r = RunClosing(tomorrow, nullptr, *set);
     ASSERT_TRUE(r.done);
     EXPECT_EQ(r.ledgerRowsDeleted, 2);  // the opening rows of the first closing
@@ -203,7 +250,7 @@ TEST_F(ClosingTest, ClosingAgainRightAfterwardsKeepsTheStock) {
     ASSERT_EQ(second.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
         std::string expected = first[i];
-        const std::string day = std::to_string(kToday);
+        const std::string day = std::to_string(ClosingDay());
         expected.replace(expected.find(day), day.size(), std::to_string(tomorrow));
         EXPECT_EQ(second[i], expected);
     }
@@ -224,7 +271,7 @@ TEST_F(ClosingTest, AnArticleAnotherStationIsStillTypingInIsLeftToItsForm) {
     data::TableGateway& form = other.set->ArticuloTableGateway();
     ASSERT_EQ(form.PrepareNewRecord(), data::kDone);
 
-    const ClosingResult r = RunClosing(kToday, nullptr, *set);
+    const ClosingResult r = RunClosing(ClosingDay(), nullptr, *set);
     ASSERT_TRUE(r.done);
     EXPECT_EQ(r.articlesCarried, 2);
     EXPECT_EQ(count(TableId::Kardex), 2) << "no opening row for a record that is not an article yet";
@@ -276,7 +323,7 @@ TEST_F(ClosingTest, AFailureAnywhereLeavesEveryTableAsItWasAndSaysSoAfterwards) 
         ASSERT_TRUE(conn->exec(std::string("CREATE TRIGGER tv_test_fail ") + c.trigger + " BEGIN SELECT tv_fail(); END")
                         .ok());
         presenter.shown.clear();
-        EXPECT_FALSE(RunClosing(kToday, nullptr, *set).done);
+        EXPECT_FALSE(RunClosing(ClosingDay(), nullptr, *set).done);
         ASSERT_TRUE(conn->exec("DROP TRIGGER tv_test_fail").ok());
         EXPECT_EQ(dump(), before);
         ASSERT_EQ(presenter.shown.size(), 2u);
@@ -287,7 +334,7 @@ TEST_F(ClosingTest, AFailureAnywhereLeavesEveryTableAsItWasAndSaysSoAfterwards) 
     }
     // Nothing is left half-done: the closing runs once the cause is gone.
     presenter.shown.clear();
-    EXPECT_TRUE(RunClosing(kToday, nullptr, *set).done);
+    EXPECT_TRUE(RunClosing(ClosingDay(), nullptr, *set).done);
     EXPECT_TRUE(presenter.shown.empty());
 }
 
@@ -303,7 +350,7 @@ TEST_F(ClosingTest, AFailureInjectedMidwayThroughTheArticlesLeavesEveryTableAsBe
     const std::string before = dump();
     {
         movements::test::InjectedFailure failure({"article", 20});
-        EXPECT_FALSE(RunClosing(kToday, nullptr, *set).done);
+        EXPECT_FALSE(RunClosing(ClosingDay(), nullptr, *set).done);
         EXPECT_EQ(failure.hits(), 1);
     }
     EXPECT_EQ(dump(), before);
