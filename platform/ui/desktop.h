@@ -10,6 +10,8 @@ public:
     virtual ~DesktopOpener() = default;
     // A path (relative to the working folder or absolute) or an address
     // ("https://..."); false when the desktop could not start a program.
+    // The desktop's own opener may wait a few seconds for a document's
+    // opener to say it failed (the calling thread yields meanwhile).
     virtual bool open(const QString& documentOrAddress) = 0;
 };
 
