@@ -1,6 +1,7 @@
 #include "app/help/manual_builder/manual_layout.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include <QAbstractTextDocumentLayout>
@@ -76,36 +77,51 @@ public:
     // Builds the document; the contents list shows `headings` (their pages
     // as found by the previous pass).
     void build(const std::vector<Heading>& headings) {
-        doc_.clear();
-        doc_.documentLayout()->setPaintDevice(&writer_);
+        // A document of its own each pass: one laid out before, cleared and
+        // filled again, leaves parts of the new text unlaid.
+        doc_ = std::make_unique<QTextDocument>();
+        doc_->documentLayout()->setPaintDevice(&writer_);
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSizeF(10);
-        doc_.setDefaultFont(font);
-        QString md = source_.title + QStringLiteral("\n\n") + source_.subtitle + QStringLiteral("\n\n") + contents(headings);
+        doc_->setDefaultFont(font);
+        // A blank paragraph first: the title's top margin then counts.
+        QString md = QStringLiteral("\u00A0\n\n") + source_.title + QStringLiteral("\n\n") + source_.subtitle +
+                     QStringLiteral("\n\n") + contents(headings);
         for (const QString& chapter : source_.chapters) md += chapter + QStringLiteral("\n\n");
-        doc_.setMarkdown(md, QTextDocument::MarkdownDialectGitHub);
+        doc_->setMarkdown(md, QTextDocument::MarkdownDialectGitHub);
         // After the text: setting it clears the resources.
         for (const auto& [name, picture] : source_.pictures)
-            doc_.addResource(QTextDocument::ImageResource, QUrl(name), picture);
+            doc_->addResource(QTextDocument::ImageResource, QUrl(name), picture);
 
-        QTextFrameFormat root = doc_.rootFrame()->frameFormat();
+        shapeBlocks();
+        shapeTitlePage();
+        // The page last, and everything laid out afresh: blocks changed after
+        // a paginated layout may otherwise be left without lines.
+        QTextFrameFormat root = doc_->rootFrame()->frameFormat();
         root.setLeftMargin(mmToScreen(kMarginMm));
         root.setRightMargin(mmToScreen(kMarginMm));
         root.setTopMargin(mmToScreen(kMarginMm));
         root.setBottomMargin(mmToScreen(kMarginMm + kFooterMm));
-        doc_.rootFrame()->setFrameFormat(root);
-        doc_.setPageSize(QSizeF(pageWidth_, pageHeight_));
-
-        shapeBlocks();
-        shapeTitlePage();
+        doc_->rootFrame()->setFrameFormat(root);
+        doc_->setPageSize(QSizeF(pageWidth_, pageHeight_));
+        doc_->markContentsDirty(0, doc_->characterCount());
     }
 
-    std::vector<Heading> headings() { return headingsOf(doc_, pageHeight_); }
-    int pageCount() { return doc_.pageCount(); }
+    std::vector<Heading> headings() { return headingsOf(*doc_, pageHeight_); }
+    int pageCount() { return doc_->pageCount(); }
     int picturesLaidOut() const { return pictures_; }
+    // Blocks with text that the layout left without a line (none, or the
+    // PDF would silently miss text).
+    int blocksLeftOut() {
+        (void)doc_->pageCount();
+        int n = 0;
+        for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next())
+            if (!b.text().trimmed().isEmpty() && b.layout()->lineCount() == 0) ++n;
+        return n;
+    }
 
     void print(QPainter& painter) {
-        const int pages = doc_.pageCount();
+        const int pages = doc_->pageCount();
         QFont small(QStringLiteral("DejaVu Sans"));
         small.setPointSizeF(8);
         for (int i = 0; i < pages; ++i) {
@@ -116,7 +132,7 @@ public:
             painter.setClipRect(page);
             QAbstractTextDocumentLayout::PaintContext ctx;
             ctx.clip = page;
-            doc_.documentLayout()->draw(&painter, ctx);
+            doc_->documentLayout()->draw(&painter, ctx);
             painter.restore();
             if (i == 0) continue;  // the title page has no number
             painter.setFont(small);
@@ -133,12 +149,12 @@ private:
     // with their title below them; tables are spaced and ruled lightly.
     void shapeBlocks() {
         const qreal textWidth = pageWidth_ / kDpi * kScreenDpi - 2 * mmToScreen(kMarginMm);
-        QTextCursor cursor(&doc_);
+        QTextCursor cursor(doc_.get());
         std::vector<std::pair<int, QString>> captions;  // block end position, text
         const std::vector<PictureReference> references = PictureReferences(source_.chapters);
         std::size_t nth = 0;
         pictures_ = 0;
-        for (QTextBlock b = doc_.begin(); b.isValid(); b = b.next()) {
+        for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) {
             QTextBlockFormat bf = b.blockFormat();
             if (bf.headingLevel() == 1) {
                 bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -190,7 +206,7 @@ private:
             cursor.insertBlock(cf, chf);
             cursor.insertText(text, chf);
         }
-        for (QTextFrame* frame : doc_.rootFrame()->childFrames()) {
+        for (QTextFrame* frame : doc_->rootFrame()->childFrames()) {
             auto* table = qobject_cast<QTextTable*>(frame);
             if (table == nullptr) continue;
             QTextTableFormat tf = table->format();
@@ -206,9 +222,9 @@ private:
         }
     }
 
-    // The first two paragraphs are the title page's title and subtitle.
+    // The title page's title and subtitle, after its blank first paragraph.
     void shapeTitlePage() {
-        QTextBlock b = doc_.begin();
+        QTextBlock b = doc_->begin().next();
         for (int i = 0; i < 2 && b.isValid(); ++i, b = b.next()) {
             QTextCursor cursor(b);
             QTextBlockFormat bf = b.blockFormat();
@@ -226,7 +242,7 @@ private:
 
     const ManualSource& source_;
     QPdfWriter& writer_;
-    QTextDocument doc_;
+    std::unique_ptr<QTextDocument> doc_;
     qreal pageWidth_ = 0;
     qreal pageHeight_ = 0;
     int pictures_ = 0;
@@ -278,6 +294,10 @@ bool WriteManualPdf(const ManualSource& source, const QString& pdfPath, QString*
             *error = QStringLiteral("%1 imágenes en el texto, %2 en las páginas")
                          .arg(references.size())
                          .arg(layout.picturesLaidOut());
+        return false;
+    }
+    if (const int left = layout.blocksLeftOut(); left > 0) {
+        if (error != nullptr) *error = QStringLiteral("%1 párrafos quedaron fuera de las páginas").arg(left);
         return false;
     }
     QPainter painter;
