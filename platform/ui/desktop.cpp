@@ -1,6 +1,8 @@
 #include "platform/ui/desktop.h"
 
+#include <chrono>
 #include <memory>
+#include <utility>
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -20,8 +22,9 @@ namespace tv::ui {
 namespace {
 
 // How long a document opener that is still running is waited for before it
-// counts as having opened the document.
-constexpr int kOpenerPatienceMs = 3000;
+// counts as having opened the document: long enough for plain xdg-open to
+// try every way it knows and fail (seconds, on a busy machine).
+std::chrono::milliseconds g_patience{10000};
 
 // Qt hands a document to xdg-open and calls it opened once xdg-open has
 // started, even on a machine where nothing opens that kind of file. So the
@@ -64,7 +67,7 @@ bool openWatched(const QString& opener, const QString& file) {
         if (asking != 0) threads::wake(asking);
     });
     process->start();
-    patience.start(kOpenerPatienceMs);
+    patience.start(static_cast<int>(g_patience.count()));
     waitUntil([&] { return outcome->ended || outcome->timedOut; });
     outcome->waiting = false;
     return outcome->ended ? outcome->ok : true;
@@ -98,6 +101,10 @@ DesktopOpener& desktopOpener() {
 }
 
 void setDesktopOpener(DesktopOpener* opener) { g_opener = opener; }
+
+std::chrono::milliseconds setDocumentOpenerPatience(std::chrono::milliseconds patience) {
+    return std::exchange(g_patience, patience);
+}
 
 WaitCursor::WaitCursor() {
     if (QGuiApplication::instance() != nullptr) QGuiApplication::setOverrideCursor(Qt::WaitCursor);

@@ -56,10 +56,12 @@ TEST(DesktopOpener, ADocumentCountsAsOpenedOnlyWhenTheOpenerSucceeds) {
         bool opened;
     } cases[] = {
         {"no program for PDF files (xdg-open says so)", "exit 3", false},
+        {"xdg-open tries every way it knows before it fails", "sleep 1; exit 3", false},
         {"the program failed", "exit 4", false},
         {"a desktop's opener started the viewer and returned", "exit 0", true},
         {"plain xdg-open waits for the viewer it started", "exec sleep 6 >/dev/null 2>&1", true},
     };
+    const auto patience = setDocumentOpenerPatience(std::chrono::seconds(3));
     for (const Case& c : cases) {
         FakeOpener fake(c.body);
         bool opened = !c.opened;
@@ -70,6 +72,7 @@ TEST(DesktopOpener, ADocumentCountsAsOpenedOnlyWhenTheOpenerSucceeds) {
         EXPECT_LT(took.elapsed(), 5000) << c.what << ": a running viewer is not waited for";
         EXPECT_EQ(fake.asked(), work.file("manual.pdf").string()) << c.what << ": the manual by its full path";
     }
+    setDocumentOpenerPatience(patience);
 }
 
 }  // namespace
