@@ -30,11 +30,13 @@
 namespace {
 
 // Whatever the windows say while they are photographed is answered with
-// its preset and noted (a message there is a sign the pictures are off).
+// its preset; anything but a question (closing a form that was typed in
+// asks one) is noted: it is a sign the pictures are off.
 class NotingPresenter : public tv::MessagePresenter {
 public:
     tv::Answer show(const tv::MessageBox& box) override {
-        std::fprintf(stderr, "manual: message \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+        if (box.buttons == tv::MessageBox::Buttons::Ok)
+            std::fprintf(stderr, "manual: message \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
         return box.preset;
     }
 };

@@ -123,7 +123,29 @@ public:
         return waitNewWindow(before, limit);
     }
 
-    // Presses the button that shows `text` (the find window's "Cancelar").
+    // Clicks a row of the window's first list, as the user does.
+    void clickRow(ui::Window* w, int row) {
+        if (w == nullptr) return;
+        for (ui::Control* c : w->controls())
+            if (auto* t = c->as<QTableWidget>(); t != nullptr && row < t->rowCount()) {
+                const QRect at = t->visualItemRect(t->item(row, 0));
+                QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, at.center());
+                settle();
+                return;
+            }
+    }
+
+    // Types into the window's first entry (the find window's "Dato:").
+    void typeInFirstEntry(ui::Window* w, const QString& text) {
+        if (w == nullptr) return;
+        for (ui::Control* c : w->controls())
+            if (auto* e = c->as<QLineEdit>(); e != nullptr && !e->isReadOnly()) {
+                type(w, c->number(), text);
+                return;
+            }
+    }
+
+    // Presses the button that shows `text` (the find window's "&Encontrar").
     void clickText(ui::Window* w, const QString& text) {
         if (w == nullptr) return;
         for (ui::Control* c : w->controls())
@@ -315,8 +337,10 @@ std::map<QString, QImage> TakeWindowPictures() {
         p.closeAll(articles);
         articles = p.openFromMenu(-3);
         ui::Window* find = p.key(articles, 1, Qt::Key_F3);
+        p.clickRow(find, 1);  // "Descripción"
+        p.typeInFirstEntry(find, QStringLiteral("martillo"));
         p.shoot("buscar.png", find);
-        p.clickText(find, QStringLiteral("Cancelar"));
+        p.clickText(find, QStringLiteral("&Encontrar"));
         p.closeAll(articles);
         articles = p.openFromMenu(-3);
         p.shoot("filtro_qbe.png", p.press(articles, 30));
