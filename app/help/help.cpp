@@ -29,10 +29,12 @@ void tellUser(const QString& text) {
 }
 
 void openManual() {
-    const QString file = QString::fromUtf8(kManualFile);
-    const QString path = QDir::current().absoluteFilePath(file);
+    QString file = QString::fromUtf8(kManualFile);
+    QString path = QDir::current().absoluteFilePath(file);
     // Deleted since the start: the one the build made takes its place.
     if (!QFileInfo::exists(path)) ProvideManual(QDir::currentPath(), BuiltManualPath());
+    // A folder this station may not write to: the built one is read where it is.
+    if (!QFileInfo::exists(path) && QFileInfo::exists(BuiltManualPath())) file = path = BuiltManualPath();
     if (!QFileInfo::exists(path)) {
         tellUser(QStringLiteral("No se encontró el manual del usuario. Debería estar en:\n\n%1").arg(QDir::toNativeSeparators(path)));
         return;

@@ -11,6 +11,7 @@
 
 #include <fstream>
 
+#include "tests/app/help/help_driver.h"
 #include "tests/support/fiber_helpers.h"
 #include "tests/support/scratch_dir.h"
 
@@ -26,20 +27,9 @@ using test::runFor;
 
 using namespace std::chrono_literals;
 
-struct RecordingOpener : ui::DesktopOpener {
-    std::vector<QString> opened;
-    bool result = true;  // false: no program on this machine opens it
-    bool open(const QString& what) override {
-        opened.push_back(what);
-        return result;
-    }
-};
-
-ui::Window* windowCaptioned(const QString& c) {
-    for (ui::Window* w : ui::Window::openWindows())
-        if (w->caption() == c) return w;
-    return nullptr;
-}
+using test_support::ManualWindow;
+using test_support::RecordingOpener;
+using test_support::windowCaptioned;
 
 // A working folder of the test's own, with or without a manual in it.
 struct Folder {
@@ -47,27 +37,6 @@ struct Folder {
     test::WorkingDir here{dir.path()};
     void putManual() { std::ofstream(dir.file("manual.pdf")) << "%PDF-1.4\n"; }
     std::string manualPath() const { return dir.file("manual.pdf").string(); }
-};
-
-// ConsultaManual on a thread of its own, driven as a user does.
-struct ManualWindow {
-    bool done = false;
-    ui::Window* w = nullptr;
-    ManualWindow() {
-        threads::start([this] {
-            ConsultaManual();
-            done = true;
-        }, 0);
-        EXPECT_TRUE(runFor([&] { return (w = windowCaptioned(QStringLiteral("Consulta del manual"))) != nullptr; }));
-    }
-    void press() {
-        QTest::mouseClick(w->at(4).widget(), Qt::LeftButton);
-        test::settle();
-    }
-    void close() {
-        w->widget()->close();
-        EXPECT_TRUE(runFor([&] { return done; }));
-    }
 };
 
 TEST(Help, TheManualOpensEveryTimeAndItsWindowStays) {
