@@ -7,7 +7,10 @@
 #include <exception>
 #include <memory>
 
+#include <QDir>
+
 #include "app/globals.h"
+#include "app/help/manual_file.h"
 #include "platform/desktop/drag_full_windows.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/ini/ini_store.h"
@@ -61,6 +64,11 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
         return true;
     };
     s.createTables = [] { data::CreateAllTables(); };
+    s.provideManual = [] {
+        // A folder the user may not write to (a read-only station) just
+        // goes without: the help menu says where the manual should be.
+        ProvideManual(QDir::currentPath(), BuiltManualPath());
+    };
     s.readDragFullWindows = [] { return systemDragFullWindows().read(); };
     s.writeDragFullWindows = [](int32_t on) { systemDragFullWindows().write(on); };
     s.runFrame = std::move(runFrame);
@@ -86,6 +94,7 @@ int programMain(const ProgramSteps& steps) {
         return 0;  // another copy runs: end silently, leaving it as it is
     }
     call(steps.createTables);
+    call(steps.provideManual);
 
     g.SavedDragFullWindows = steps.readDragFullWindows ? steps.readDragFullWindows() : 0;
     if (g.SavedDragFullWindows == 1 && steps.writeDragFullWindows) steps.writeDragFullWindows(0);

@@ -24,6 +24,9 @@ struct ProgramSteps {
     // Makes every table exist before the frame opens (this copy only: a
     // second copy touches nothing). The data layer installs it.
     std::function<void()> createTables;
+    // Puts the manual the build made into the working folder when it has
+    // none (this copy only, like the tables).
+    std::function<void()> provideManual;
     std::function<int32_t()> readDragFullWindows;
     std::function<void(int32_t on)> writeDragFullWindows;
     // Runs the frame; returns when its window has closed.
@@ -35,8 +38,9 @@ struct ProgramSteps {
 
 // The program's own steps around the given frame: the error reporter's and
 // the INI store's process-wide objects, the lock "TALVOR.EXE" in the user's
-// runtime folder, this desktop's drag setting, and the data layer's table
-// set of thread 1 and its tables in the working folder's database.
+// runtime folder, this desktop's drag setting, the data layer's table
+// set of thread 1 and its tables in the working folder's database, and the
+// user's manual beside them.
 ProgramSteps defaultProgramSteps(std::function<void()> runFrame);
 
 // The lock's name: the program's file name in upper case.

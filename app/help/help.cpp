@@ -1,6 +1,10 @@
 #include "app/help/help.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "app/window/window_controller.h"
+#include "platform/errors/error_reporter.h"
 #include "platform/ui/desktop.h"
 
 namespace tv::app {
@@ -15,12 +19,39 @@ void addSheet(ui::Window& w) {
     w.add({ui::ControlKind::Tab, kTab, "?TAB1", "", {}, kSheet});
 }
 
+void tellUser(const QString& text) {
+    MessageBox box;
+    box.caption = "Consulta del manual";
+    box.text = text.toStdString();
+    box.buttons = MessageBox::Buttons::Ok;
+    box.icon = MessageBox::Icon::Information;
+    if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
+}
+
+void openManual() {
+    QString file = QString::fromUtf8(kManualFile);
+    QString path = QDir::current().absoluteFilePath(file);
+    // Deleted since the start: the one the build made takes its place.
+    if (!QFileInfo::exists(path)) ProvideManual(QDir::currentPath(), BuiltManualPath());
+    // A folder this station may not write to: the built one is read where it is.
+    if (!QFileInfo::exists(path) && QFileInfo::exists(BuiltManualPath())) file = path = BuiltManualPath();
+    if (!QFileInfo::exists(path)) {
+        tellUser(QStringLiteral("No se encontró el manual del usuario. Debería estar en:\n\n%1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (!ui::desktopOpener().open(file))
+        tellUser(QStringLiteral("No hay en este equipo un programa que abra archivos PDF. "
+                                "El manual del usuario está en:\n\n%1\n\n"
+                                "Ábralo con un lector de PDF, en este equipo o en otro.")
+                     .arg(QDir::toNativeSeparators(path)));
+}
+
 class ManualController : public WindowController {
 public:
     using WindowController::WindowController;
     int OnAccepted(int control) override {
         // The window stays: the manual can be opened again.
-        if (control == kButton) ui::desktopOpener().open(QString::fromUtf8(kManualFile));
+        if (control == kButton) openManual();
         return WindowController::OnAccepted(control);
     }
 };

@@ -49,6 +49,7 @@ struct Recorder {
             return !anotherCopyRuns;
         };
         s.createTables = [this] { log.push_back("schema"); };
+        s.provideManual = [this] { log.push_back("manual"); };
         s.readDragFullWindows = [this] {
             log.push_back("readDrag");
             return desktop.drag;
@@ -85,7 +86,7 @@ TEST(ProgramMain, ProcessStateStartsBlankAndEmpty) {
 TEST(ProgramMain, RunsItsStepsInOrder) {
     Recorder r;
     EXPECT_EQ(programMain(r.steps()), 0);
-    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "readDrag", "frame", "iniEnd", "unlock",
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "manual", "readDrag", "frame", "iniEnd", "unlock",
                           "iniShutDown"}));
     EXPECT_EQ(r.lockName, "TALVOR.EXE");
     EXPECT_EQ(r.desktop.drag, 0) << "a setting found off is never touched";
@@ -105,7 +106,7 @@ TEST(ProgramMain, FullWindowDragIsOffDuringTheFrameAndOnAgainAfter) {
     EXPECT_EQ(r.dragDuringFrame, 0);
     EXPECT_EQ(r.desktop.drag, 1);
     EXPECT_EQ(globals().SavedDragFullWindows, 1);
-    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "readDrag", "writeDrag0", "frame", "iniEnd",
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "manual", "readDrag", "writeDrag0", "frame", "iniEnd",
                           "unlock", "writeDrag1", "iniShutDown"}));
 }
 
@@ -119,7 +120,7 @@ TEST(ProgramMain, ErrorEscapingTheFrameStillRunsTheStopSteps) {
     int code = 0;
     EXPECT_NO_THROW(code = programMain(r.steps()));
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "readDrag", "writeDrag0", "frame", "iniEnd",
+    EXPECT_EQ(r.log, (Log{"errors", "ini", "tables", "lock", "schema", "manual", "readDrag", "writeDrag0", "frame", "iniEnd",
                           "unlock", "writeDrag1", "iniShutDown"}));
     EXPECT_EQ(r.desktop.drag, 1);
 }

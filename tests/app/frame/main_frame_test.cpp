@@ -18,7 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/support/fiber_helpers.h"
+#include "tests/support/scratch_dir.h"
 
 #include "app/frame/procedures.h"
 #include "app/globals.h"
@@ -305,6 +308,9 @@ struct RecordingOpener : ui::DesktopOpener {
 };
 
 TEST_F(FrameTest, HelpItemsOpenTheManualAndTheSupportPageOnTheFramesThread) {
+    test::ScratchDir dir;
+    test::WorkingDir here(dir.path());
+    std::ofstream(dir.file("manual.pdf")) << "%PDF-1.4\n";
     RecordingOpener rec;
     ui::setDesktopOpener(&rec);
     FrameRun f;

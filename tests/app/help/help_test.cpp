@@ -9,8 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/fiber_helpers.h"
+#include <fstream>
 
+#include "tests/app/help/help_driver.h"
+#include "tests/support/fiber_helpers.h"
+#include "tests/support/scratch_dir.h"
+
+#include "platform/errors/scripted_presenter.h"
 #include "platform/threads/logical_thread.h"
 #include "platform/ui/desktop.h"
 #include "platform/ui/window.h"
@@ -22,40 +27,70 @@ using test::runFor;
 
 using namespace std::chrono_literals;
 
-struct RecordingOpener : ui::DesktopOpener {
-    std::vector<QString> opened;
-    bool open(const QString& what) override {
-        opened.push_back(what);
-        return false;  // nothing to open it with: the window goes on all the same
-    }
+using test_support::ManualWindow;
+using test_support::RecordingOpener;
+using test_support::windowCaptioned;
+
+// A working folder of the test's own, with or without a manual in it.
+struct Folder {
+    test::ScratchDir dir;
+    test::WorkingDir here{dir.path()};
+    void putManual() { std::ofstream(dir.file("manual.pdf")) << "%PDF-1.4\n"; }
+    std::string manualPath() const { return dir.file("manual.pdf").string(); }
 };
 
-ui::Window* windowCaptioned(const QString& c) {
-    for (ui::Window* w : ui::Window::openWindows())
-        if (w->caption() == c) return w;
-    return nullptr;
-}
-
 TEST(Help, TheManualOpensEveryTimeAndItsWindowStays) {
+    Folder folder;
+    folder.putManual();
+    ScriptedPresenter said;
+    ScopedPresenter scope(said);
     RecordingOpener rec;
     ui::setDesktopOpener(&rec);
-    bool done = false;
-    threads::start([&] {
-        ConsultaManual();
-        done = true;
-    }, 0);
-    ui::Window* w = nullptr;
-    ASSERT_TRUE(runFor([&] { return (w = windowCaptioned(QStringLiteral("Consulta del manual"))) != nullptr; }));
-    QWidget* button = w->at(4).widget();
-    EXPECT_EQ(w->at(4).text(), QStringLiteral("&Consultar manual del usuario"));
-    QTest::mouseClick(button, Qt::LeftButton);
-    QTest::mouseClick(button, Qt::LeftButton);
+    ManualWindow m;
+    ASSERT_NE(m.w, nullptr);
+    EXPECT_EQ(m.w->at(4).text(), QStringLiteral("&Consultar manual del usuario"));
+    m.press();
+    m.press();
     ASSERT_TRUE(runFor([&] { return rec.opened.size() == 2; }));
     EXPECT_EQ(rec.opened[0], QStringLiteral("manual.pdf"));
-    EXPECT_FALSE(done);
-    w->widget()->close();
-    ASSERT_TRUE(runFor([&] { return done; }));
+    EXPECT_FALSE(m.done);
+    m.close();
+    EXPECT_TRUE(said.empty()) << "opened: nothing to say";
     ui::setDesktopOpener(nullptr);
+}
+
+// The desktop cannot open the manual, or there is none to open: the user is
+// told where it is (or should be), not left without a word.
+TEST(Help, AManualThatCannotBeOpenedIsNamedWithItsPlace) {
+    struct Case {
+        const char* what;
+        bool manualThere;
+        bool programForPdf;
+        std::size_t opens;
+        const char* says;
+    } cases[] = {
+        {"no program opens PDF files", true, false, 1, "No hay en este equipo un programa que abra archivos PDF"},
+        {"no manual in the folder and none built", false, true, 0, "No se encontró el manual del usuario"},
+    };
+    for (const Case& c : cases) {
+        Folder folder;
+        if (c.manualThere) folder.putManual();
+        ScriptedPresenter said;
+        ScopedPresenter scope(said);
+        RecordingOpener rec;
+        rec.result = c.programForPdf;
+        ui::setDesktopOpener(&rec);
+        ManualWindow m;
+        ASSERT_NE(m.w, nullptr);
+        m.press();
+        m.close();
+        ui::setDesktopOpener(nullptr);
+        EXPECT_EQ(rec.opened.size(), c.opens) << c.what;
+        ASSERT_EQ(said.count(), 1u) << c.what;
+        EXPECT_EQ(said.last().caption, "Consulta del manual") << c.what;
+        EXPECT_NE(said.last().text.find(c.says), std::string::npos) << c.what << ": " << said.last().text;
+        EXPECT_NE(said.last().text.find(folder.manualPath()), std::string::npos) << c.what << ": the full path";
+    }
 }
 
 TEST(Help, SupportOpensTheAddressAndCloses) {
