@@ -1,5 +1,6 @@
 #include "app/program_main.h"
 
+#include "data/leftovers.h"
 #include "data/thread_table_set.h"
 
 #include <cctype>
@@ -60,7 +61,11 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
         lock.reset();
         return true;
     };
-    s.createTables = [] { data::CreateAllTables(); };
+    // What forms of stations that ended without closing them left behind
+    // is released once the tables exist (never another open form's).
+    s.createTables = [] {
+        if (data::CreateAllTables() == data::kDone) data::ReleaseLeftovers();
+    };
     s.readDragFullWindows = [] { return systemDragFullWindows().read(); };
     s.writeDragFullWindows = [](int32_t on) { systemDragFullWindows().write(on); };
     s.runFrame = std::move(runFrame);

@@ -223,8 +223,8 @@ std::optional<int> CallUpOrder(data::ThreadTableSet& tables, LineTracker& own) {
     const long long folio = h.number(f.folio).toInt64();
     std::vector<long long> added;
     const bool ok = RunAsOneUnit(tables, {TableId::DetEntradas}, [&](Posting& p) {
-        if (std::optional<std::string> why = FolioRefusedForLines(tables, kReceiptFolio, folio, own))
-            return p.RefuseWith(kFolioCaption, *why);
+        // The lines go under the folio this form holds, checked in this unit.
+        if (!HoldFolio(p, kReceiptFolio, folio)) return false;
         for (const Record& ol : orderLines) {
             const Decimal pending = ol.number(f.dorCantidad) - ol.number(f.dorRecibido);
             if (pending.sign() <= 0) continue;
