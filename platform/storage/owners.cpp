@@ -399,10 +399,12 @@ Status deleteWhere(Connection& c, const TableDef& def, int field, const Value& v
 Status unmatchedValues(Connection& c, const TableDef& child, int childField, const TableDef& parent, int parentField,
                        bool storedOnly, std::optional<std::string_view> claimTable, std::vector<int64_t>& out) {
     out.clear();
-    const std::string link = "l." + columnMap(child).cols[static_cast<size_t>(childField)];
+    const std::string link = "l.v";
     const std::string own = "h." + columnMap(parent).cols[static_cast<size_t>(parentField)];
-    // The parent's own conditions let its unique key's index answer.
-    std::string sql = "SELECT DISTINCT " + link + " FROM " + quoteId(child.table) + " l WHERE NOT EXISTS(SELECT 1 FROM " +
+    // Each value once (read from the child's key), then the parent's own
+    // conditions let its unique key's index answer.
+    std::string sql = "SELECT l.v FROM (SELECT DISTINCT " + columnMap(child).cols[static_cast<size_t>(childField)] +
+                      " AS v FROM " + quoteId(child.table) + ") l WHERE NOT EXISTS(SELECT 1 FROM " +
                       quoteId(parent.table) + " h WHERE " + own + "=" + link + " AND " + own + "<>0" +
                       (storedOnly ? " AND h.tv_pending=0)" : ")");
     const bool claims = claimTable && hasClaimTable(c);

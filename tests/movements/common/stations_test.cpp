@@ -199,6 +199,28 @@ TEST_F(Stations, AtStartTheLeftoversOfClosedStationsGoAndAnOpenFormsStay) {
     EXPECT_EQ(ArticleField(1, "ART:Entradas"), Decimal(1));
 }
 
+// A database of an older version has no owners: its tables gain the column
+// at start, and the reservations it kept (nobody's) are released.
+TEST_F(Stations, AnOlderDatabaseGainsOwnersAndLosesItsLeftovers) {
+    AddRecord(TableId::Marcas, {{"MAR:Marca", Value("ACME")}});
+    storage::Connection& c = tables().connection();
+    for (const char* sql : {"DROP INDEX tv_Marcas_owner", "ALTER TABLE Marcas DROP COLUMN tv_owner",
+                            "INSERT INTO Marcas(Codigo, Marca, tv_pending) VALUES(9, '', 1)"})
+        ASSERT_TRUE(c.exec(sql).ok()) << sql;
+    CloseDb();
+    ASSERT_EQ(data::CreateAllTables(tables()), data::kDone);
+    data::Released released;
+    ASSERT_EQ(data::ReleaseLeftovers(tables(), &released), data::kDone);
+    EXPECT_EQ(released.reservations, 1);
+    EXPECT_EQ(CountUnfinished(), Unfinished{});
+    EXPECT_EQ(Count(TableId::Marcas), 1);
+    // New reservations say whose they are again.
+    ASSERT_EQ(tables().gateway(TableId::Marcas).PrepareNewRecord(), data::kDone);
+    EXPECT_EQ(CountUnfinished(), (Unfinished{1, 0, 0}));
+    ASSERT_EQ(data::ReleaseLeftovers(tables(), &released), data::kDone);
+    EXPECT_EQ(released.total(), 0) << "an open form's reservation stays";
+}
+
 // Four stations posting receipts and issues at once on the same articles:
 // every form holds its own folio, no line and no document is refused, every
 // line is posted once, and nothing is left unfinished.
