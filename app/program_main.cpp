@@ -1,5 +1,6 @@
 #include "app/program_main.h"
 
+#include "data/leftovers.h"
 #include "data/thread_table_set.h"
 
 #include <cctype>
@@ -63,7 +64,11 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
         lock.reset();
         return true;
     };
-    s.createTables = [] { data::CreateAllTables(); };
+    // What forms of stations that ended without closing them left behind
+    // is released once the tables exist (never another open form's).
+    s.createTables = [] {
+        if (data::CreateAllTables() == data::kDone) data::ReleaseLeftovers();
+    };
     s.provideManual = [] {
         // A folder the user may not write to (a read-only station) just
         // goes without: the help menu says where the manual should be.

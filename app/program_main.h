@@ -22,7 +22,8 @@ struct ProgramSteps {
     // of this user holds it.
     std::function<bool(const std::string& name)> acquireSingleInstance;
     // Makes every table exist before the frame opens (this copy only: a
-    // second copy touches nothing). The data layer installs it.
+    // second copy touches nothing), then releases what stations that ended
+    // without closing their forms left behind. The data layer installs it.
     std::function<void()> createTables;
     // Puts the manual the build made into the working folder when it has
     // none (this copy only, like the tables).

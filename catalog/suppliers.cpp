@@ -19,6 +19,7 @@
 #include "app/frame/procedures.h"
 #include "app/globals.h"
 #include "catalog/places.h"
+#include "data/leftovers.h"
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
 #include "platform/errors/error_reporter.h"
@@ -300,7 +301,7 @@ std::string& contactOwnerOverride() { return threads::perThread<PendingContactOw
 std::string pendingContactOwner() {
     data::TableGateway& g = data::tables().gateway(TableId::Proveedores);
     if (g.AUTOINCDONE != 0 && g.file() != nullptr && g.file()->hasReservation())
-        return "\x01" + std::to_string(g.file()->reservedRow());
+        return data::PendingChildCode(g.file()->reservedRow());
     static long long serial = 0;
     return "\x01t" + std::to_string(threads::current()) + "." + std::to_string(++serial);
 }

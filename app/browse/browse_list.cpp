@@ -779,7 +779,7 @@ void BrowseList::Ask(int request) {
                     if (f >= 0) r.set(f, o.setup.rangeValue);
                 }
             };
-            prepared = Gateway().PrepareNewRecord(prime) == data::kDone;
+            prepared = setup_.reserveNew ? setup_.reserveNew(prime) : Gateway().PrepareNewRecord(prime) == data::kDone;
         } else if (!ReadSelected()) {
             break;  // no row to work on
         }

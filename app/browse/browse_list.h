@@ -134,6 +134,11 @@ struct BrowseListSetup {
     std::vector<class BrowseList*> dependents;
     // Rows edited in place instead of through a form.
     std::optional<BrowseInPlace> inPlace;
+    // Reserves a new row instead of the list (a document's line, under the
+    // folio its form holds, in one unit with the check): `prime` sets the
+    // fields that tie the row to its header; false (after the reason) when
+    // none was reserved.
+    std::function<bool(const std::function<void(Record&)>& prime)> reserveNew;
 };
 
 // One row of the list: the values shown, the four colours of each "*"

@@ -49,6 +49,14 @@ DocumentForm::DocumentForm(std::string procedure, ui::Window& w, data::TableId h
 DocumentForm::~DocumentForm() = default;
 
 void DocumentForm::AddLines(app::BrowseListSetup setup) {
+    // A new line is reserved under the folio this form holds, in one unit
+    // with the check: no other station can store its document under that
+    // folio in between.
+    setup.reserveNew = [this](const std::function<void(Record&)>& prime) {
+        if (ReserveLine(Tables(), *setup_.folio, Folio(), prime)) return true;
+        Win().at(setup_.folioControl).focus();
+        return false;
+    };
     lines_ = std::make_unique<app::BrowseList>(*this, std::move(setup));
     lines_->ASKPROCEDURE = setup_.lineForm;
     // The guard sees the insert before the list does.
@@ -59,12 +67,25 @@ void DocumentForm::AddLines(app::BrowseListSetup setup) {
 long long DocumentForm::Folio() const { return Buffer().number(folio_).toInt64(); }
 
 bool DocumentForm::MayAddLines() {
-    TakeControl(setup_.folioControl);
-    std::optional<std::string> why = FolioRefusedForLines(Tables(), *setup_.folio, Folio(), tracker_);
+    if (!TakeFolio()) return false;
+    // Said before the line form opens; the line's reservation checks again.
+    std::optional<std::string> why = FolioRefusal(Tables(), *setup_.folio, Folio());
     if (!why) return true;
     app::ShowMessage(kFolioCaption, *why, app::MessageIcon::None);
     Win().at(setup_.folioControl).focus();
     return false;
+}
+
+bool DocumentForm::TakeFolio() {
+    const long long before = Folio();
+    if (!TakeControl(setup_.folioControl)) return false;
+    if (Folio() == before) return true;
+    // The folio typed is held instead, when it may be; when not, the lines
+    // refuse it with the reason.
+    if (REQUEST == kInsert) TryHoldFolio(Tables(), *setup_.folio, Folio());
+    lines_->ResetFromStart();
+    LinesChanged();
+    return true;
 }
 
 bool DocumentForm::MayChangeLine() {
@@ -92,7 +113,7 @@ int DocumentForm::SetUpBeforeOpen() {
 }
 
 void DocumentForm::SetUpAfterOpen() {
-    if (REQUEST == kInsert) Buffer().set(folio_, Value(FolioForNewDocument(Tables(), *setup_.folio)));
+    if (REQUEST == kInsert) Buffer().set(folio_, Value(HoldFolioForNewDocument(Tables(), *setup_.folio)));
     lines_->SetUpControl();
     FormController::SetUpAfterOpen();
     if (ViewMode()) {
@@ -123,12 +144,7 @@ int DocumentForm::DispatchEvent(const ui::WindowEvent& e) {
 int DocumentForm::OnAccepted(int control) {
     if (Closed()) return 0;
     if (control == setup_.folioControl) {
-        const long long before = Folio();
-        TakeControl(control);
-        if (Folio() != before) {
-            lines_->ResetFromStart();
-            LinesChanged();
-        }
+        TakeFolio();
         return 0;
     }
     return FormController::OnAccepted(control);
@@ -180,13 +196,7 @@ int DocumentForm::OnCloseRequest() {
     return 0;
 }
 
-bool DocumentForm::ReleaseNew() {
-    data::TableGateway& g = Gateway();
-    if (tracker_.Empty() && g.AUTOINCDONE == 0) return true;
-    return tracker_.DeleteStored(Tables(), [&g](Posting& p) {
-        return g.AUTOINCDONE == 0 || g.CancelPendingInsert() == data::kDone || p.TableFailed(g);
-    });
-}
+bool DocumentForm::ReleaseNew() { return CancelNewDocument(Tables(), *setup_.folio, tracker_); }
 
 void DocumentForm::LockFolio() {
     if (REQUEST != kInsert) return;

@@ -1,7 +1,8 @@
 #pragma once
 // What the forms of the documents (receipts, issues, orders) do alike: a
-// new document opens with the next free folio; lines are added under the
-// folio shown, only while that folio may take them; once the document has a
+// new document opens with the next free folio and holds it while it is
+// open (folio.h); lines are added under the folio shown, only while this
+// form may hold it, checked in one unit with each line's reservation; once the document has a
 // line its folio stays; only the lines this form stored can be changed or
 // deleted in it; "Aceptar" runs the document's completion as one unit (the
 // form stays open as it was when it fails); cancelling a new document
@@ -43,8 +44,9 @@ public:
 
     // The lines list (before the form runs).
     void AddLines(app::BrowseListSetup setup);
-    // Whether lines may be added under the folio shown now; when not, the
-    // reason is shown and the focus goes to the folio.
+    // Whether lines may be added under the folio typed now; when not, the
+    // reason is shown and the focus goes to the folio. (The line's
+    // reservation checks it again in its unit, ReserveLine.)
     bool MayAddLines();
     // Whether the selected line may be changed or deleted here: the list
     // also shows another document's lines under a folio typed, and only the
@@ -101,8 +103,11 @@ protected:
 
 private:
     class LineGuard;
-    // The lines this form stored and its pending header, in one unit.
+    // The lines this form stored, its pending header and its folio, in one unit.
     bool ReleaseNew();
+    // The folio typed, taken and (a new document's) held instead when it
+    // may be; the lines shown follow it. False when it cannot be read.
+    bool TakeFolio();
 
     DocumentFormSetup setup_;
     int folio_ = -1;

@@ -218,7 +218,7 @@ bool RunAsOneUnit(data::ThreadTableSet& tables, const UnitOptions& options,
         return true;
     }
     before.restore();
-    p.ShowRefusal();
+    if (!options.quiet) p.ShowRefusal();
     return false;
 }
 

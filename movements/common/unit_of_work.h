@@ -92,6 +92,7 @@ private:
 struct UnitOptions {
     data::TableId primary{};   // the document's table: named by message 24
     std::chrono::milliseconds lockTimeout = kPostingLockTimeout;
+    bool quiet = false;        // the reason is not shown (the caller goes on without)
 };
 
 // Runs `work` as one unit of work on `tables`; true when it was committed.

@@ -227,8 +227,8 @@ std::optional<CalledUp> CallUpOrder(data::ThreadTableSet& tables, LineTracker& o
     const bool ok = RunAsOneUnit(tables, {TableId::DetEntradas}, [&](Posting& p) {
         added.clear();
         out.missing.clear();
-        if (std::optional<std::string> why = FolioRefusedForLines(tables, kReceiptFolio, folio, own))
-            return p.RefuseWith(kFolioCaption, *why);
+        // The lines go under the folio this form holds, checked in this unit.
+        if (!HoldFolio(p, kReceiptFolio, folio)) return false;
         for (const Record& ol : orderLines) {
             const Decimal pending = ol.number(f.dorCantidad) - ol.number(f.dorRecibido);
             if (pending.sign() <= 0) continue;

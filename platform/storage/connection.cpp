@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/storage/owners.h"
 #include "platform/storage/sql_util.h"
 #include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
@@ -106,6 +107,7 @@ void clearUnwritableJournals(const fs::path& db) {
 }  // namespace
 
 Connection::Connection(fs::path path) : path_(std::move(path)) {
+    noteConnectionOpened(this);
     openDb();
     std::lock_guard<std::mutex> g(openLock);
     ++openCounts()[openKey(path_)];
@@ -113,6 +115,7 @@ Connection::Connection(fs::path path) : path_(std::move(path)) {
 
 Connection::~Connection() {
     closeDb();
+    noteConnectionClosed(this);
     std::lock_guard<std::mutex> g(openLock);
     auto it = openCounts().find(openKey(path_));
     if (it != openCounts().end() && --it->second <= 0) openCounts().erase(it);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/storage/storage.h"
+#include "platform/types/text.h"
 
 namespace tv::storage::detail {
 
@@ -61,6 +62,20 @@ inline ColumnMap columnMap(const TableDef& def) {
         m.scale.push_back(sc);
     }
     return m;
+}
+
+// Binds field `i` of `rec` as its column stores it (texts without their
+// trailing blanks; the record must outlive the statement's step).
+inline void bindField(sqlite3_stmt* s, int idx, const Record& rec, int i, Kind k, double scale) {
+    switch (k) {
+    case Kind::Text: {
+        std::string_view v = rtrim(rec.text(i));
+        sqlite3_bind_text(s, idx, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+        break;
+    }
+    case Kind::Int: sqlite3_bind_int64(s, idx, rec.raw(i)); break;
+    case Kind::Real: sqlite3_bind_double(s, idx, static_cast<double>(rec.raw(i)) / scale); break;
+    }
 }
 
 // Maps an SQLite result to a storage status (without the connection's message).

@@ -19,8 +19,8 @@
 // Physical layout of a declared table: one SQL table named after the base
 // table's label, one column per field (the field name without prefix, memos
 // too), plus hidden columns: tv_row (INTEGER PRIMARY KEY, record order),
-// tv_version (row version for the watch) and tv_pending (1 while the record
-// is an auto-number reservation). Texts are stored without trailing blanks
+// tv_version (row version for the watch), tv_pending (1 while the record
+// is an auto-number reservation) and tv_owner (who reserved it, owners.h). Texts are stored without trailing blanks
 // and padded again on read; DECIMAL(d,0), LONG, SHORT, BYTE, DATE as INTEGER;
 // DECIMAL(d,p>0) as REAL (exact for up to 15 digits, rounded to the places on
 // read). Auto-numbers are kept in the side table tv_autonumber.
@@ -144,6 +144,9 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     bool readOnly() const { return readOnly_; }
     const std::filesystem::path& path() const { return path_; }
+    // Who this connection's reservations and claims belong to: this process
+    // and this connection (owners.h).
+    std::string owner() const;
 
     // Repairs a damaged database: integrity check, REINDEX, integrity check
     // again. Ok when the database passes; else kKeyFileMustBeRebuilt with the

@@ -77,18 +77,6 @@ struct Table::Impl {
 
 namespace {
 
-void bindField(sqlite3_stmt* s, int idx, const Record& rec, int i, Kind k, double scale) {
-    switch (k) {
-    case Kind::Text: {
-        std::string_view v = rtrim(rec.text(i));
-        sqlite3_bind_text(s, idx, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-        break;
-    }
-    case Kind::Int: sqlite3_bind_int64(s, idx, rec.raw(i)); break;
-    case Kind::Real: sqlite3_bind_double(s, idx, static_cast<double>(rec.raw(i)) / scale); break;
-    }
-}
-
 void bindVal(sqlite3_stmt* s, int idx, const Val& v) {
     switch (v.kind) {
     case Kind::Text: sqlite3_bind_text(s, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_STATIC); break;
@@ -257,11 +245,13 @@ Status Table::openSchema(bool create, bool* missingOut) {
             std::string sql = std::string(own ? "CREATE TEMP TABLE" : "CREATE TABLE") + " IF NOT EXISTS " + m.tableQ +
                               "(tv_row INTEGER PRIMARY KEY";
             for (int i = 0; i < m.nf; ++i) sql += "," + m.cols[static_cast<size_t>(i)] + " " + typeOf(i);
-            sql += ",tv_version INTEGER NOT NULL DEFAULT 0,tv_pending INTEGER NOT NULL DEFAULT 0)";
+            sql += ",tv_version INTEGER NOT NULL DEFAULT 0,tv_pending INTEGER NOT NULL DEFAULT 0,tv_owner TEXT)";
             ddl.push_back(sql);
         } else {
             if (!hasCol("\"tv_row\"") || !hasCol("\"tv_version\"") || !hasCol("\"tv_pending\""))
                 return Status::make(kFileSystemError, "table " + def_->table + " was not made by this system");
+            // Reservations of older databases have no owner: leftovers.
+            if (!hasCol("\"tv_owner\"")) ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN tv_owner TEXT");
             for (int i = 0; i < m.nf; ++i)
                 if (!hasCol(m.cols[static_cast<size_t>(i)]))
                     ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN " + m.cols[static_cast<size_t>(i)] + " " +
@@ -276,15 +266,19 @@ Status Table::openSchema(bool create, bool* missingOut) {
             if (!m.cond[k].empty()) sql += " WHERE " + m.cond[k];
             ddl.push_back(sql);
         }
+        // The owners of reservations, found without reading the table.
+        const std::string ownerIndex = "tv_" + def_->table + "_owner";
+        ddl.push_back("CREATE INDEX IF NOT EXISTS " + std::string(own ? "temp." : "") + quoteId(ownerIndex) + " ON " +
+                      m.tableQ + "(tv_owner) WHERE tv_pending<>0");
         // Indexes that already exist are skipped by IF NOT EXISTS; only write
         // when something is missing.
-        bool missing = have.empty() || ddl.size() > def_->keys.size();
+        bool missing = have.empty() || ddl.size() > def_->keys.size() + 1;
         if (!missing) {
             Stmt st;
             int rc = prepare(db, "SELECT count(*) FROM " + master + " WHERE type='index' AND name=?", st);
             if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
-            for (size_t k = 0; k < def_->keys.size() && !missing; ++k) {
-                std::string name = "tv_" + def_->table + "_" + std::to_string(k);
+            for (size_t k = 0; k <= def_->keys.size() && !missing; ++k) {
+                std::string name = k < def_->keys.size() ? "tv_" + def_->table + "_" + std::to_string(k) : ownerIndex;
                 sqlite3_bind_text(st.s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
                 rc = sqlite3_step(st.s);
                 if (rc != SQLITE_ROW) return c_.statusFromSqlite(rc);
@@ -779,7 +773,7 @@ Status Table::add(Record& rec, Numbering numbering, bool pending) {
             sql += m.cols[static_cast<size_t>(i)] + ",";
             vals += "?,";
         }
-        sql += "tv_version,tv_pending) VALUES(" + vals + "?,?)";
+        sql += "tv_version,tv_pending,tv_owner) VALUES(" + vals + "?,?,?)";
         int rc = prepare(c_.db(), sql, m.insert);
         if (rc != SQLITE_OK) {
             st = c_.statusFromSqlite(rc);
@@ -792,6 +786,11 @@ Status Table::add(Record& rec, Numbering numbering, bool pending) {
     int64_t version = c_.nextVersion();
     sqlite3_bind_int64(m.insert.s, m.nf + 1, version);
     sqlite3_bind_int(m.insert.s, m.nf + 2, pending ? 1 : 0);
+    // A reservation says whose it is: if that owner ends without storing
+    // or cancelling it, any station can tell it is left over.
+    const std::string owner = pending ? c_.owner() : std::string();
+    if (pending) sqlite3_bind_text(m.insert.s, m.nf + 3, owner.c_str(), -1, SQLITE_TRANSIENT);
+    else sqlite3_bind_null(m.insert.s, m.nf + 3);
     int rc = sqlite3_step(m.insert.s);
     m.insert.reset();
     if (rc != SQLITE_DONE) {
@@ -863,7 +862,7 @@ Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVer
             for (int f : *fields) sql += m.cols[static_cast<size_t>(f)] + "=?,";
         else
             for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
-        sql += "tv_version=?,tv_pending=0 WHERE tv_row=? AND tv_version=?";
+        sql += "tv_version=?,tv_pending=0,tv_owner=NULL WHERE tv_row=? AND tv_version=?";
         int rc = prepare(c_.db(), sql, *stmt);
         if (rc != SQLITE_OK) {
             st = c_.statusFromSqlite(rc);

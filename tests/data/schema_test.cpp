@@ -148,7 +148,9 @@ TEST_F(DataTest, FullDiskIsSaidAsSuch) {
         DataTransaction tx(*set);
         ASSERT_TRUE(tx.ok());
         set->buffer(T::CatArticulos).clear();
-        setText(T::CatArticulos, "CAR:Descripcion", "Otra más");
+        // The record that did not fit just now (a shorter one may still find
+        // a few bytes a completed reservation left).
+        setText(T::CatArticulos, "CAR:Descripcion", "Una categoría más");
         EXPECT_EQ(g.InsertRecord(), kNotDone);
         EXPECT_TRUE(presenter.shown.empty()) << "nothing is shown while the lock is held";
         EXPECT_FALSE(tx.commit());

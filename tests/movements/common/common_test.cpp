@@ -114,16 +114,18 @@ TEST_F(Common, FolioRules) {
     EXPECT_EQ(FolioForNewDocument(t, kFolio), 1);
     AddRecord(TableId::Folios, {{"FOL:ENTRADAS", Value(5)}});
     AddRecord(TableId::Entradas, {{"ENT:Folio", Value(5)}});
-    AddRecord(TableId::DetEntradas, {{"DEN:ENTRADA", Value(6)}, {"DEN:CodigoArticulo", Value(1)}});
-    // 5 is stored and 6 carries lines of a document being entered elsewhere.
+    // 5 is stored and 6 is held by a receipt being entered at another station.
+    storage::Connection elsewhere(DbPath());
+    data::ThreadTableSet other(elsewhere);
+    ASSERT_TRUE(TryHoldFolio(other, kFolio, 6));
     EXPECT_EQ(FolioForNewDocument(t, kFolio), 7);
+    EXPECT_FALSE(TryHoldFolio(t, kFolio, 0));
+    EXPECT_FALSE(TryHoldFolio(t, kFolio, 5));
+    EXPECT_FALSE(TryHoldFolio(t, kFolio, 6));
+    EXPECT_TRUE(TryHoldFolio(t, kFolio, 7));
+    EXPECT_TRUE(presenter.empty()) << "holding a folio typed says nothing";
 
     LineTracker own(kLines);
-    EXPECT_TRUE(FolioRefusedForLines(t, kFolio, 0, own).has_value());
-    EXPECT_TRUE(FolioRefusedForLines(t, kFolio, 5, own).has_value());
-    EXPECT_TRUE(FolioRefusedForLines(t, kFolio, 6, own).has_value());
-    EXPECT_FALSE(FolioRefusedForLines(t, kFolio, 7, own).has_value());
-
     struct Case {
         long long folio;
         bool accepted;
@@ -132,7 +134,7 @@ TEST_F(Common, FolioRules) {
     } cases[] = {
         {0, false, -1, 5},   // required, not zero
         {5, false, 15, 5},   // a stored receipt has it
-        {6, false, -1, 5},   // lines of another form's receipt carry it
+        {6, false, -1, 5},   // another open form holds it
         {3, true, 0, 5},     // the counter is never lowered
         {12, true, 0, 13},   // max(counter, folio + 1)
     };

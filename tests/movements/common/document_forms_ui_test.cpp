@@ -18,6 +18,7 @@
 #include "tests/movements/orders/order_fixture.h"
 #include "tests/movements/receipts/receipt_fixture.h"
 #include "tests/movements/support/document_ui.h"
+#include "tests/movements/support/harness.h"
 
 namespace tv::movements {
 namespace {
@@ -35,20 +36,22 @@ struct Document {
     void (*list)();
     void (*form)();
     TableId lines;
+    const FolioRule* rule;
     int folio, linesList, lineInsert, lineChange, lineDelete, ok, cancel;  // the form's controls
     // Stores document `folio` with one line of article 10, as its form does.
     bool (*store)(data::ThreadTableSet& t, long long folio);
 };
 
 const Document kDocuments[] = {
-    {"receipt", receipts::BrowseEntradas, receipts::UpdateEntradas, TableId::DetEntradas, receipts::form_ui::kFolio,
+    {"receipt", receipts::BrowseEntradas, receipts::UpdateEntradas, TableId::DetEntradas, &receipts::kReceiptFolio,
+     receipts::form_ui::kFolio,
      receipts::form_ui::kLines, receipts::form_ui::kLineInsert, receipts::form_ui::kLineChange,
      receipts::form_ui::kLineDelete, receipts::form_ui::kOk, receipts::form_ui::kCancel,
      [](data::ThreadTableSet& t, long long folio) {
          receipts::test::Enter(t, {.folio = folio, .type = 1, .lines = {{10, Decimal(1), Decimal(2)}}});
          return receipts::CompleteReceipt(t);
      }},
-    {"issue", issues::BrowseSalidas, issues::UpdateSalidas, TableId::DetSalidas, issues::form_ui::kFolio,
+    {"issue", issues::BrowseSalidas, issues::UpdateSalidas, TableId::DetSalidas, &issues::kIssueFolio, issues::form_ui::kFolio,
      issues::form_ui::kLines, issues::form_ui::kLineInsert, issues::form_ui::kLineChange,
      issues::form_ui::kLineDelete, issues::form_ui::kOk, issues::form_ui::kCancel,
      [](data::ThreadTableSet& t, long long folio) {
@@ -56,7 +59,7 @@ const Document kDocuments[] = {
                                  .lines = {{10, Decimal(1), Decimal(2)}}});
          return issues::CompleteIssue(t);
      }},
-    {"order", orders::BrowseOrdenes, orders::UpdateOrdenes, TableId::DetOrdenes, orders::form_ui::kFolio,
+    {"order", orders::BrowseOrdenes, orders::UpdateOrdenes, TableId::DetOrdenes, &orders::kOrderFolio, orders::form_ui::kFolio,
      orders::form_ui::kLines, orders::form_ui::kLineInsert, orders::form_ui::kLineChange,
      orders::form_ui::kLineDelete, orders::form_ui::kOk, orders::form_ui::kCancel,
      [](data::ThreadTableSet& t, long long folio) {
@@ -149,6 +152,34 @@ TEST_P(DocumentForms, AnotherDocumentsLinesUnderAFolioTypedAreShownButNotChanged
     EXPECT_TRUE(presenter.empty()) << presenter.last().caption;
     cancelNew(f);
     EXPECT_EQ(count(d.lines), 1);  // the stored document's line, untouched
+    closeList();
+}
+
+// A folio another station's open form holds is passed over when a new
+// document opens, and a line under it is refused with that reason; once
+// that station's program has ended, the folio is free again.
+TEST_P(DocumentForms, AFolioAnotherStationsFormHoldsIsPassedOverAndRefusedWithTheReason) {
+    const Document& d = GetParam();
+    auto elsewhere = std::make_unique<test::ChildTables>();
+    ASSERT_TRUE(TryHoldFolio(elsewhere->tables, *d.rule, 5));
+    start(d.list);
+    ui::Window* f = newDocument();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(text(f, d.folio), "6");
+    enter(f, d.folio, QStringLiteral("5"));
+    click(f, d.lineInsert);
+    ASSERT_EQ(presenter.count(), 1u);
+    EXPECT_EQ(presenter.last().caption, kFolioCaption);
+    EXPECT_NE(presenter.last().text.find("es de otro documento que se está capturando"), std::string::npos)
+        << presenter.last().text;
+    EXPECT_EQ(ui::Window::topOf(thread_), f) << "no line form opened";
+    EXPECT_TRUE(f->at(d.folio).hasFocus());
+    cancelNew(f);
+    elsewhere.reset();
+    f = newDocument();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(text(f, d.folio), "5");
+    cancelNew(f);
     closeList();
 }
 

@@ -255,18 +255,6 @@ TEST_F(IssuePosting, TheFolioCounterIsNeverLowered) {
     EXPECT_EQ(Count(TableId::Salidas), 4);
 }
 
-// Lines another form stored under the same folio (an issue being entered
-// elsewhere) are never posted as this issue's.
-TEST_F(IssuePosting, LinesOfAnotherFormUnderTheFolioAreRefused) {
-    LineTracker mine(kIssueLines);
-    Enter(tables(), {.folio = 150, .lines = {{10, Decimal(1), D(100)}}});
-    const std::string before = Dump();
-    EXPECT_FALSE(CompleteIssue(tables(), &mine));
-    EXPECT_EQ(Dump(), before);
-    for (const Record& l : ReadLines(tables(), kIssueLines, Value(150))) mine.AddStored(l);
-    EXPECT_TRUE(CompleteIssue(tables(), &mine));
-}
-
 // A failure at a middle line leaves every table as before; once the cause
 // is gone the same completion posts once.
 TEST_F(IssuePosting, AFailureAtAMiddleLineLeavesEverythingAsBefore) {

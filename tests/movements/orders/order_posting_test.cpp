@@ -211,21 +211,6 @@ TEST_F(OrderPosting, RefusalsPostNothing) {
     EXPECT_EQ(ArticleField(10, "ART:Pedido"), Decimal(1));
 }
 
-// Lines another form stored under the same folio (an order being entered
-// elsewhere) are never posted as this order's.
-TEST_F(OrderPosting, LinesOfAnotherFormUnderTheFolioAreRefused) {
-    LineTracker mine(kOrderLines);
-    Enter(tables(), {.folio = 150, .lines = {{10, Decimal(1), D(100)}}});
-    const std::string before = Dump();
-    EXPECT_FALSE(CompleteOrder(tables(), &mine));
-    EXPECT_EQ(Dump(), before);
-    EXPECT_EQ(FolioRefusedForLines(tables(), kOrderFolio, 150, mine).has_value(), true);
-    for (const Record& l : ReadLines(tables(), kOrderLines, Value(150))) mine.AddStored(l);
-    EXPECT_FALSE(FolioRefusedForLines(tables(), kOrderFolio, 150, mine).has_value());
-    EXPECT_TRUE(CompleteOrder(tables(), &mine));
-    EXPECT_EQ(ArticleField(10, "ART:Pedido"), Decimal(1));
-}
-
 // A failure at a middle line (or at the folio, or the header) leaves every
 // table as before; once the cause is gone the same completion posts once.
 TEST_F(OrderPosting, AFailureMidwayLeavesEverythingAsBefore) {

@@ -264,18 +264,6 @@ TEST_F(ReceiptPosting, RefusalsPostNothing) {
     EXPECT_EQ(FolioCounter(tables(), kReceiptFolio), 100);  // never lowered by folio 90
 }
 
-// Lines another form stored under the same folio (a receipt being entered
-// elsewhere) are never posted as this receipt's.
-TEST_F(ReceiptPosting, LinesOfAnotherFormUnderTheFolioAreRefused) {
-    LineTracker mine(kReceiptLines);
-    Enter(tables(), {.folio = 150, .lines = {{10, Decimal(1), D(100)}}});
-    const std::string before = Dump();
-    EXPECT_FALSE(CompleteReceipt(tables(), &mine));
-    EXPECT_EQ(Dump(), before);
-    for (const Record& l : ReadLines(tables(), kReceiptLines, Value(150))) mine.AddStored(l);
-    EXPECT_TRUE(CompleteReceipt(tables(), &mine));
-}
-
 // A failure at a middle line leaves every table as before; once the cause
 // is gone the same completion posts once.
 TEST_F(ReceiptPosting, AFailureAtAMiddleLineLeavesEverythingAsBefore) {

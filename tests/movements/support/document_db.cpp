@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 #include <sqlite3.h>
 
@@ -120,6 +121,40 @@ std::string DocumentDb::Dump() {
     }
     sqlite3_close(db);
     return out;
+}
+
+Unfinished DocumentDb::CountUnfinished() {
+    Unfinished u;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(db_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        ADD_FAILURE() << "cannot open the database";
+        return u;
+    }
+    auto count = [db](const std::string& sql) {
+        sqlite3_stmt* s = nullptr;
+        long long n = 0;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+            n = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        return n;
+    };
+    std::vector<std::string> tables;
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT m.name FROM sqlite_master m WHERE m.type='table' AND EXISTS(SELECT 1 FROM "
+                           "pragma_table_info(m.name) WHERE name='tv_pending')",
+                       -1, &s, nullptr);
+    while (sqlite3_step(s) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    for (const std::string& t : tables) u.reservations += count("SELECT count(*) FROM \"" + t + "\" WHERE tv_pending<>0");
+    u.claims = count("SELECT count(*) FROM tv_claim");
+    for (const auto& [lines, link, header, field] :
+         {std::tuple{"DetEntradas", "ENTRADA", "Entradas", "Folio"}, {"DetSalidas", "SALIDA", "Salidas", "Folio"},
+          {"DetOrdenes", "ORDEN", "Ordenes", "Folio"}, {"DetFisico", "INVENTARIO", "Fisico", "ID"}})
+        u.lines += count(std::string("SELECT count(*) FROM ") + lines + " l WHERE NOT EXISTS(SELECT 1 FROM " + header +
+                         " h WHERE h." + field + "=l." + link + " AND h.tv_pending=0)");
+    sqlite3_close(db);
+    return u;
 }
 
 bool DocumentDb::IntegrityOk() {

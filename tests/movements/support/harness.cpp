@@ -30,8 +30,9 @@ Crash RunAndKillAt(const StepPoint& at, const std::function<int()>& body) {
     if (pipe(reached) != 0) return Crash::ChildFailed;
     const pid_t pid = spawn([&] {
         close(reached[0]);
+        int hits = 0;
         SetPostingProbe([&](std::string_view step, long long n) {
-            if (step == at.step && n == at.n) {
+            if (step == at.step && n == at.n && ++hits == at.hit) {
                 const char c = 'k';
                 if (write(reached[1], &c, 1) != 1) _exit(5);
                 for (;;) pause();
@@ -48,6 +49,49 @@ Crash RunAndKillAt(const StepPoint& at, const std::function<int()>& body) {
     const int code = exitCode(pid);
     if (stopped) return code == 100 + SIGKILL ? Crash::KilledAtStep : Crash::ChildFailed;
     return code == 0 ? Crash::FinishedFirst : Crash::ChildFailed;
+}
+
+PausedStation::PausedStation(const std::function<int(const std::function<void()>& pause)>& body) {
+    int reached[2], go[2];
+    if (pipe(reached) != 0) return;
+    if (pipe(go) != 0) {
+        close(reached[0]);
+        close(reached[1]);
+        return;
+    }
+    pid_ = spawn([&] {
+        close(reached[0]);
+        close(go[1]);
+        return body([&] {
+            const char c = 'p';
+            if (write(reached[1], &c, 1) != 1) _exit(5);
+            char g = 0;
+            if (read(go[0], &g, 1) != 1) _exit(6);
+        });
+    });
+    close(reached[1]);
+    close(go[0]);
+    go_ = go[1];
+    char c = 0;
+    paused_ = read(reached[0], &c, 1) == 1;
+    close(reached[0]);
+}
+
+PausedStation::~PausedStation() {
+    if (pid_ > 0 && code_ < 0) {
+        kill(pid_, SIGKILL);
+        exitCode(pid_);
+    }
+    if (go_ >= 0) close(go_);
+}
+
+int PausedStation::Finish() {
+    if (pid_ <= 0) return -1;
+    if (code_ >= 0) return code_;
+    const char g = 'g';
+    if (write(go_, &g, 1) != 1) kill(pid_, SIGKILL);
+    code_ = exitCode(pid_);
+    return code_;
 }
 
 std::vector<int> RunInProcesses(int count, const std::function<int(int)>& body) {

@@ -20,6 +20,7 @@ namespace tv::movements::test {
 struct StepPoint {
     std::string step;   // "begin", "line", "commit", "committed", ...
     long long n = 0;    // "line": the line's number (1 = the first)
+    int hit = 1;        // the how-manyth time the step is reached
 };
 
 // While it lives, the step makes its unit fail (and everything rolls back).
@@ -48,6 +49,27 @@ enum class Crash { KilledAtStep, FinishedFirst, ChildFailed };
 // body returned 0 without reaching it, ChildFailed when it returned anything
 // else or died otherwise.
 Crash RunAndKillAt(const StepPoint& at, const std::function<int()>& body);
+
+// Another station that keeps working while the test goes on: `body` runs in
+// a child process; where it calls `pause` (its form open, say) the
+// constructor returns, and the child waits there until Finish().
+class PausedStation {
+public:
+    explicit PausedStation(const std::function<int(const std::function<void()>& pause)>& body);
+    ~PausedStation();   // a station never finished is killed
+    PausedStation(const PausedStation&) = delete;
+    PausedStation& operator=(const PausedStation&) = delete;
+    // Whether the body reached its pause (false: it ended before).
+    bool Paused() const { return paused_; }
+    // Lets it go on; its exit code (100 + s for a signal s).
+    int Finish();
+
+private:
+    int pid_ = -1;
+    int go_ = -1;
+    bool paused_ = false;
+    int code_ = -1;
+};
 
 // Runs body(0) .. body(count-1) in child processes released together; their
 // exit codes (a signal s gives 100 + s).
