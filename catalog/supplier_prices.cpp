@@ -11,9 +11,14 @@ using data::TableId;
 using ui::ControlKind;
 using namespace supplier_prices;
 
+namespace {
+// Wide enough for every column of the prices (the unit's name, the date).
+constexpr int kWidth = 970;
+}  // namespace
+
 void ConsultaPreciosProv() {
-    ui::Window w(QStringLiteral("Precios por proveedor"), QSize(760, 480), ui::Window::Placement::FrameChild);
-    ui::Control& suppliers = w.add({ControlKind::List, kSuppliers, "?BROWSE:1", {}, QRect(8, 8, 744, 150)});
+    ui::Window w(QStringLiteral("Precios por proveedor"), QSize(kWidth, 480), ui::Window::Placement::FrameChild);
+    ui::Control& suppliers = w.add({ControlKind::List, kSuppliers, "?BROWSE:1", {}, QRect(8, 8, kWidth - 16, 150)});
     suppliers.setTip(QStringLiteral("Proveedores"));
     suppliers.setStatusText(QStringLiteral("Proveedores"));
     struct B {
@@ -37,13 +42,13 @@ void ConsultaPreciosProv() {
         if (b.hidden) c.setHidden(true);
         x += 88;
     }
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 196, 752, 240)});
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 196, kWidth - 8, 240)});
     w.add({ControlKind::Tab, kTab, "?TAB:2", QString::fromUtf8("Por Código"), {}, kSheet});
-    ui::Control& prices = w.add({ControlKind::List, kPrices, "?LIST", {}, QRect(8, 8, 730, 200), kTab});
+    ui::Control& prices = w.add({ControlKind::List, kPrices, "?LIST", {}, QRect(8, 8, kWidth - 30, 200), kTab});
     prices.setTip(QStringLiteral("Precios por proveedor"));
     prices.setStatusText(QStringLiteral("Precios por proveedor"));
     ui::Control& close =
-        w.add({ControlKind::Button, kClose, "?CLOSE", QStringLiteral("Cerrar"), QRect(668, 444, 84, 28)});
+        w.add({ControlKind::Button, kClose, "?CLOSE", QStringLiteral("Cerrar"), QRect(kWidth - 92, 444, 84, 28)});
     close.setTip(QStringLiteral("Cierra la ventana"));
     close.setStatusText(QStringLiteral("Cierra la ventana"));
     close.setIcon(ui::programIcon("WAClose.ico"));

@@ -496,7 +496,7 @@ void BrowseProveedores() {
     b.procedure = "BrowseProveedores";
     b.caption = QStringLiteral("Proveedores");
     b.listTip = QStringLiteral("Proveedores registrados");
-    b.size = QSize(800, 400);
+    b.size = QSize(860, 400);
     b.list.primary = TableId::Proveedores;
     b.list.format =
         "46R(1)|M*~Id~@n_10@64L(2)|M*~Código~@s15@165L(2)|M*~Nombre~@s40@163L(2)|M*~Nombre 2~@s40@80L(2)|M*~Nombre "

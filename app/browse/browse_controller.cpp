@@ -107,8 +107,12 @@ void RunStandardBrowse(const StandardBrowseSetup& setup) {
                    "?TAB" + std::to_string(i + 1), setup.tabs[i], {}, kBrowseSheet});
         ls.sheetControl = setup.tabs.size() > 1 ? kBrowseSheet : 0;
     }
-    ui::Control& list = w.add({ControlKind::List, kBrowseList, "?BROWSE:1", {},
-                               QRect(12, tabs ? 32 : 8, W - 24, buttonsY - (tabs ? 46 : 16))});
+    // Under the tabs, and under "&Elegir" when it stands on the first tab.
+    const bool selectOnTab = setup.selectButton && setup.selectOnTab && tabs;
+    const int listY = !tabs ? 8 : selectOnTab ? 62 : 32;
+    const int listBottom = buttonsY - (tabs ? 14 : 8);
+    ui::Control& list =
+        w.add({ControlKind::List, kBrowseList, "?BROWSE:1", {}, QRect(12, listY, W - 24, listBottom - listY)});
     // Each status text equals its tip.
     list.setTip(setup.listTip);
     list.setStatusText(setup.listTip);
@@ -121,7 +125,7 @@ void RunStandardBrowse(const StandardBrowseSetup& setup) {
         const char* icon;
     };
     std::vector<B> buttons;
-    if (setup.selectButton && setup.selectOnTab && tabs) {
+    if (selectOnTab) {
         ui::Control& c = w.add({ControlKind::Button, kBrowseSelect, "?SELECT", QStringLiteral("&Elegir"),
                                 QRect(W - 8 - 8 - 96, 2, 90, 26), kBrowseFirstTab});
         c.setTip(QStringLiteral("Elegir registro"));

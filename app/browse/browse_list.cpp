@@ -56,6 +56,13 @@ Qt::Alignment alignmentOf(list::Align a) {
 class ColumnDelegate : public QStyledItemDelegate {
 public:
     ColumnDelegate(const list::ListFormat& f, QObject* parent) : QStyledItemDelegate(parent), format_(f) {}
+    // A cell needs its indent beside its text.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize s = QStyledItemDelegate::sizeHint(option, index);
+        if (index.column() < format_.columnCount())
+            s.rwidth() += format_.columns()[static_cast<std::size_t>(index.column())].indent * kPixelsPerIndent;
+        return s;
+    }
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         if (index.column() >= format_.columnCount()) {
             QStyledItemDelegate::paint(p, option, index);
@@ -265,10 +272,8 @@ void BrowseList::SetUpControl() {
     QHeaderView* h = table_->horizontalHeader();
     h->setHighlightSections(false);
     h->setSectionsClickable(true);
-    // The last column runs to the list's right edge, as the list control
-    // draws it: its text is not cut off beside empty space.
-    h->setStretchLastSection(true);
     h->setMinimumSectionSize(4);
+    std::vector<int> designed, indent;
     bool anyHeader = false;
     for (std::size_t i = 0; i < cols.size(); ++i) {
         const list::ListColumn& col = cols[i];
@@ -287,11 +292,14 @@ void BrowseList::SetUpControl() {
         item->setTextAlignment(alignmentOf(col.headerAlign));
         table_->setHorizontalHeaderItem(static_cast<int>(i), item);
         h->setSectionResizeMode(static_cast<int>(i), col.resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
-        // Never narrower than its heading or what its picture shows ("Tamaño",
-        // a date with its whole year).
-        h->resizeSection(static_cast<int>(i), openingWidth(*table_, col, px(col.width)));
+        designed.push_back(px(col.width));
+        indent.push_back(col.indent * kPixelsPerIndent);
     }
     h->setVisible(anyHeader);
+    // The last column runs to the list's right edge, as the list control
+    // draws it: its text is not cut off beside empty space.
+    fit_ = new ColumnFit(*table_, format_, designed, indent);
+    fit_->fit();
     ui::Window& w = Win();
     const int num = setup_.listControl;
     QObject::connect(h, &QHeaderView::sectionClicked, table_, [&w, num](int section) {
@@ -393,8 +401,9 @@ void BrowseList::ShowLines(int selected) {
                                                            : QVariant());
             }
         }
-        // A 13-digit bar code or a code is read whole, whatever its designed width.
-        fitShortTextColumns(*table_, format_, kPixelsPerIndent);
+        // A unit's name, a 13-digit bar code or a code is read whole,
+        // whatever its designed width, while the list has room for it.
+        fit_->fit();
         if (rows > 0) table_->setCurrentCell(std::clamp(selected, 0, rows - 1), 0);
         table_->viewport()->update();
     }

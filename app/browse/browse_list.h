@@ -44,6 +44,8 @@ class ThreadTableSet;
 
 namespace tv::app {
 
+class ColumnFit;
+
 enum class ScrollStepKind { Text, Integer, Float };
 enum class LocatorKind { Step, Entry, None };  // None: typing locates nothing
 
@@ -308,6 +310,7 @@ private:
     list::ListFormat format_;
     QTableWidget* table_ = nullptr;
     QScrollBar* bar_ = nullptr;
+    ColumnFit* fit_ = nullptr;  // owned by the table
     QObject* filter_ = nullptr;
     std::vector<ListLine> lines_;
     std::vector<Order> orders_;

@@ -306,7 +306,8 @@ void Main() {
     if (!IsRegistered("Login")) RegisterProcedure("Login", Login);
     if (!IsRegistered("ConsultaManual")) RegisterProcedure("ConsultaManual", ConsultaManual);
     if (!IsRegistered("Soporte")) RegisterProcedure("Soporte", Soporte);
-    ui::Window w(QStringLiteral("Tal-Vor"), QSize(1024, 700), ui::Window::Placement::Frame);
+    // Wide enough to hold its widest child, the stock query with its ten columns.
+    ui::Window w(QStringLiteral("Tal-Vor"), QSize(1240, 700), ui::Window::Placement::Frame);
     BuildFrameWindow(w);
     MainController c(w);
     g_frame = &w;

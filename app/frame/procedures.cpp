@@ -40,6 +40,12 @@ void RegisterProcedure(std::string_view name, Procedure p) {
 
 bool IsRegistered(std::string_view name) { return registry().procedures.count(name) != 0; }
 
+std::vector<std::string> RegisteredProcedures() {
+    std::vector<std::string> names;
+    for (const auto& [name, p] : registry().procedures) names.push_back(name);
+    return names;
+}
+
 void SetStandInCaption(std::string_view name, const QString& caption) {
     registry().captions[std::string(name)] = caption;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QString>
 
@@ -16,6 +17,8 @@ void RegisterProcedure(std::string_view name, Procedure p);  // an empty p unreg
 // The registered procedure, or the stand-in for that name.
 Procedure FindProcedure(std::string_view name);
 bool IsRegistered(std::string_view name);
+// Every registered name, in name order.
+std::vector<std::string> RegisteredProcedures();
 
 // The stand-in: a window of the template with the given caption and the text
 // "Esta función aún no está disponible." and a "Cerrar" button.

@@ -76,7 +76,7 @@ void BrowseArticulo() {
     b.procedure = kBrowseArticulo;
     b.caption = QStringLiteral("Articulo registrados");
     b.listTip = QStringLiteral("Articulos registrados");
-    b.size = QSize(800, 420);
+    b.size = QSize(920, 420);
     b.list.primary = TableId::Articulo;
     b.list.format = kArticleListFormat;
     b.list.columns = {{"ART:NoArt"}, {"ART:Descripcion"}, {"ART:Modelo"}, {"ART:CodigoBarras"}, {"ART:Tamano"}};
@@ -95,8 +95,6 @@ void BrowseArticulo() {
     b.form = UpdateArticulo;
     std::unique_ptr<ArticleListButtons> extras;
     b.prepare = [&extras](BrowseController& c, ui::Window& w) {
-        const QRect listAt = w.at(app::kBrowseList).position();
-        w.at(app::kBrowseList).setPosition(QRect(listAt.x(), listAt.y() + 30, listAt.width(), listAt.height() - 30));
         struct Locator {
             int tab, prompt, entry;
             const char* tip;

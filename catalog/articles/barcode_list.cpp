@@ -55,7 +55,7 @@ void BrowseArticuloBarras() {
     b.procedure = kBrowseArticuloBarras;
     b.caption = QStringLiteral("Articulo registrados");
     b.listTip = QStringLiteral("Articulos registrados");
-    b.size = QSize(640, 380);
+    b.size = QSize(920, 380);
     b.list.primary = TableId::AliasArticulos;
     b.list.format = kBarcodeListFormat;
     b.list.columns = {{"AAR:CodigoBarras"}, {"AAR:Descripcion"}, {"AAR:NoArt"}, {"AAR:Modelo"}, {"AAR:Tamano"}};

@@ -1,5 +1,6 @@
 #include "movements/common/document_list.h"
 
+#include "app/form/form_buttons.h"
 #include "app/list/find.h"
 #include "catalog/suppliers.h"
 #include "data/thread_table_set.h"
@@ -71,10 +72,11 @@ void AddDocumentListControls(ui::Window& w, const DocumentListTexts& t) {
     const int width = w.designedSize().width();
     w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, width - 8, 214)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Por Folio"), {}, kSheet});
-    w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(6, 6, width - 26, 172), kTab})
-        .setTip(QString::fromUtf8(t.headerTip));
-    w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(8, 224, width - 16, 160)})
-        .setTip(QString::fromUtf8(t.linesTip));
+    // Each tip is also the control's status-bar text, as in every list.
+    app::SetTipAndStatus(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(6, 6, width - 26, 172), kTab}),
+                         t.headerTip);
+    app::SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(8, 224, width - 16, 160)}),
+                         t.linesTip);
     struct Button {
         int control;
         const char* name;
@@ -91,7 +93,7 @@ void AddDocumentListControls(ui::Window& w, const DocumentListTexts& t) {
                             Button{kClose, "?CLOSE", "Cerrar", "Cierra la ventana", "WAClose.ico", width - 92}}) {
         ui::Control& c =
             w.add({ControlKind::Button, b.control, b.name, QString::fromUtf8(b.text), QRect(b.x, t.buttonsY, 84, 28)});
-        c.setTip(QString::fromUtf8(b.tip));
+        app::SetTipAndStatus(c, b.tip);
         c.setIcon(ui::programIcon(b.icon));
     }
     w.add({ControlKind::FixedText, kHint, "?STRING1", QString::fromUtf8(list::findtext::kHint),

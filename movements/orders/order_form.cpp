@@ -114,8 +114,8 @@ app::BrowseListSetup LinesSetup() {
 }  // namespace
 
 void UpdateOrdenes() {
-    ui::Window w(QStringLiteral("Orden de compra"), QSize(600, 560), ui::Window::Placement::FrameChild);
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 592, 510)});
+    ui::Window w(QStringLiteral("Orden de compra"), QSize(700, 560), ui::Window::Placement::FrameChild);
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 4, 692, 510)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Datos"), {}, kSheet});
     w.add({ControlKind::Tab, kNotasTab, "?TAB2", QStringLiteral("Notas"), {}, kSheet});
     auto prompt = [&](int n, const char* name, const char* text, QRect r, int parent = kTab) {
@@ -143,7 +143,7 @@ void UpdateOrdenes() {
     entry(kEntrega, "?ORD:Entrega", QRect(296, 36, 100, 22), "Fecha de entrega");
     prompt(kElaboraPrompt, "?ORD:Elabora:Prompt", "Elabora:", QRect(8, 66, 80, 20));
     entry(kElabora, "?ORD:Elabora", QRect(96, 64, 300, 22), "Nombre de quien elabora");
-    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP1", QStringLiteral("Proveedor:"), QRect(6, 92, 572, 50), kTab});
+    w.add({ControlKind::GroupBox, kProveedorGroup, "?GROUP1", QStringLiteral("Proveedor:"), QRect(6, 92, 672, 50), kTab});
     prompt(kProveedorPrompt, "?ORD:Proveedor:Prompt", "&Proveedor:", QRect(16, 114, 78, 20));
     entry(kProveedor, "?ORD:Proveedor", QRect(96, 112, 120, 22), "Código del proveedor");
     button(kProveedorLookup, "?LOOKUP1", "", QRect(218, 112, 26, 22), "Buscar proveedor")
@@ -157,7 +157,7 @@ void UpdateOrdenes() {
           ControlKind::DropCombo, "ALTA|MEDIA|BAJA");
     w.add({ControlKind::FixedText, kLinesLabel, "?STRING1", QString::fromUtf8("Productos de la orden de compra:"),
            QRect(8, 182, 240, 18), kTab});
-    app::SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 202, 570, 200), kTab}),
+    app::SetTipAndStatus(w.add({ControlKind::List, kLines, "?LIST", {}, QRect(8, 202, 670, 200), kTab}),
                          "Productos de la orden de compra");
     button(kLineInsert, "?INSERT", "&Agregar", QRect(8, 408, 84, 28), "Agregar producto a la orden")
         .setIcon(ui::programIcon("WAINSERT.ICO"));
@@ -165,17 +165,17 @@ void UpdateOrdenes() {
         .setIcon(ui::programIcon("WAChange.ICO"));
     button(kLineDelete, "?DELETE", "&Borrar", QRect(184, 408, 84, 28), "Eliminar el producto de la orden")
         .setIcon(ui::programIcon("WADELETE.ICO"));
-    prompt(kTotalPrompt, "?ORD:TOTALARTICULO:Prompt", "Total:", QRect(290, 414, 44, 20));
-    entry(kTotalCantidad, "?ORD:TOTALARTICULO", QRect(336, 414, 80, 20), "Cantidad total pedida",
+    prompt(kTotalPrompt, "?ORD:TOTALARTICULO:Prompt", "Total:", QRect(326, 414, 44, 20));
+    entry(kTotalCantidad, "?ORD:TOTALARTICULO", QRect(372, 414, 104, 20), "Cantidad total pedida",
           ControlKind::DisplayString);
-    prompt(kTotalImportePrompt, "?LOC:TOTALIMPORTE:Prompt", "Importe:", QRect(426, 414, 60, 20));
-    entry(kTotalImporte, "?LOC:TOTALIMPORTE", QRect(488, 414, 88, 20), "Importe total de la orden",
+    prompt(kTotalImportePrompt, "?LOC:TOTALIMPORTE:Prompt", "Importe:", QRect(506, 414, 60, 20));
+    entry(kTotalImporte, "?LOC:TOTALIMPORTE", QRect(572, 414, 104, 20), "Importe total de la orden",
           ControlKind::DisplayString);
     prompt(kNotasPrompt, "?ORD:Nota:Prompt", "&Notas:", QRect(8, 10, 80, 20), kNotasTab);
     app::SetTipAndStatus(
-        w.add({ControlKind::MultiLineText, kNotas, "?ORD:Nota", {}, QRect(8, 32, 570, 300), kNotasTab}),
+        w.add({ControlKind::MultiLineText, kNotas, "?ORD:Nota", {}, QRect(8, 32, 670, 300), kNotasTab}),
         "Notas adicionales");
-    app::AddOkCancel(w, kOk, kCancel, QRect(416, 522, 86, 28));
+    app::AddOkCancel(w, kOk, kCancel, QRect(516, 522, 86, 28));
 
     OrderForm form(w);
     form.SetOkCancel(kOk, kCancel);

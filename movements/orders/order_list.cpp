@@ -22,6 +22,8 @@ using namespace list_ui;
 namespace {
 
 constexpr const char* kWizardProcedure = "Asistente";
+// Wide enough for every column of both lists ("% Surtido", "Importe").
+constexpr int kWidth = 830;
 
 // The list window: it also shows the selected order's supplier, whose names
 // open the supplier in view mode when clicked, prints with the supplier's
@@ -131,8 +133,8 @@ app::BrowseListSetup LinesListSetup() {
 }  // namespace
 
 void BrowseOrdenes() {
-    ui::Window w(QStringLiteral("Ordenes de compra"), QSize(760, 540), ui::Window::Placement::FrameChild);
-    app::SetTipAndStatus(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(8, 8, 744, 180)}),
+    ui::Window w(QStringLiteral("Ordenes de compra"), QSize(kWidth, 540), ui::Window::Placement::FrameChild);
+    app::SetTipAndStatus(w.add({ControlKind::List, kHeaderList, "?BROWSE:1", {}, QRect(8, 8, kWidth - 16, 180)}),
                          "Ordenes de compra registradas");
     w.add({ControlKind::Prompt, kLocatePrompt, "?LOCATE:Prompt", QStringLiteral("&Localizar:"), QRect(8, 198, 70, 20)});
     app::SetTipAndStatus(w.add({ControlKind::Entry, kLocate, "?LOCATE", {}, QRect(80, 196, 100, 22)}),
@@ -154,9 +156,9 @@ void BrowseOrdenes() {
         app::SetTipAndStatus(c, b.tipText);
         c.setIcon(ui::programIcon(b.icon));
     }
-    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 228, 752, 262)});
+    w.add({ControlKind::Sheet, kSheet, "?CURRENTTAB", {}, QRect(4, 228, kWidth - 8, 262)});
     w.add({ControlKind::Tab, kTab, "?TAB1", QStringLiteral("Por folio"), {}, kSheet});
-    app::SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(6, 6, 734, 176), kTab}),
+    app::SetTipAndStatus(w.add({ControlKind::List, kLinesList, "?BROWSE:2", {}, QRect(6, 6, kWidth - 26, 176), kTab}),
                          "Productos de la orden");
     w.add({ControlKind::FixedText, kSupplierLabel, "?STRING2", QStringLiteral("Proveedor:"), QRect(8, 192, 70, 18), kTab});
     w.add({ControlKind::DisplayString, kSupplierName, "?PVD:NOMBRE", {}, QRect(80, 192, 340, 18), kTab});
@@ -172,7 +174,7 @@ void BrowseOrdenes() {
     ui::Control& wizard = w.add({ControlKind::Button, kWizard, "?ASISTENTE",
                                  QStringLiteral("Asistente para generar orden de compra"), QRect(200, y, 300, 28)});
     app::SetTipAndStatus(wizard, "Iniciar asistente para generar orden de compra");
-    ui::Control& close = w.add({ControlKind::Button, kClose, "?CLOSE", QStringLiteral("Cerrar"), QRect(668, y, 84, 28)});
+    ui::Control& close = w.add({ControlKind::Button, kClose, "?CLOSE", QStringLiteral("Cerrar"), QRect(kWidth - 92, y, 84, 28)});
     app::SetTipAndStatus(close, "Cierra la ventana");
     close.setIcon(ui::programIcon("WAClose.ico"));
 

@@ -1,5 +1,6 @@
 // BrowseEntradas: the receipts, and below them the lines of the selected one.
 #include "app/browse/browse_controller.h"
+#include "app/form/form_buttons.h"
 #include "movements/common/document_list.h"
 #include "app/list/find.h"
 #include "catalog/suppliers.h"
@@ -80,8 +81,6 @@ app::BrowseListSetup LinesListSetup() {
     return s;
 }
 
-void tip(ui::Control& c, const char* text) { c.setTip(QString::fromUtf8(text)); }
-
 }  // namespace
 
 void BrowseEntradas() {
@@ -92,7 +91,8 @@ void BrowseEntradas() {
     w.add({ControlKind::DisplayString, kSupplierName, "?PVD:NOMBRE", {}, QRect(80, 432, 300, 18)});
     w.add({ControlKind::DisplayString, kSupplierName2, "?PVD:NOMBRE2", {}, QRect(80, 452, 300, 18)});
     // Over the two names: a click there shows the supplier.
-    tip(w.add({ControlKind::Region, kSupplierArea, "?REGION1", {}, QRect(78, 430, 304, 42)}), "Ver el proveedor");
+    app::SetTipAndStatus(w.add({ControlKind::Region, kSupplierArea, "?REGION1", {}, QRect(78, 430, 304, 42)}),
+                         "Ver el proveedor");
 
     ReceiptList c(w);
     c.SetCloseButton(kClose);

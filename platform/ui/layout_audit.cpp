@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QTableView>
 #include <utility>
 
+#include "platform/ui/list_columns.h"
 #include "platform/ui/window.h"
 
 namespace tv::ui {
@@ -59,6 +61,14 @@ std::vector<QString> layoutFaults(const Window& w) {
             if (r.intersects(o->widget()->geometry()))
                 faults.push_back(shown(*c) + QStringLiteral(" lies over ") + QString::fromStdString(o->name()));
         }
+    }
+    // A list's columns, each whole inside the list with its heading and
+    // the texts of its rows.
+    for (const Control* c : all) {
+        const auto* t = c->as<QTableView>();
+        if (t == nullptr || !t->isVisible()) continue;
+        for (const QString& f : columnFaults(*t))
+            faults.push_back(QString::fromStdString(c->name()) + QStringLiteral(": ") + f);
     }
     return faults;
 }

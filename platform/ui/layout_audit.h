@@ -1,7 +1,9 @@
 #pragma once
 // Finds the layout faults a user would see on an open window: a prompt, a
 // check box or an option cut short by its own width, or lying over another
-// control of the same tab or group. Tests run it on every window they open.
+// control of the same tab or group, or a list's column that does not show
+// whole (past the list's edge, its heading or a row's text cut short).
+// Tests run it on every window they open.
 #include <QString>
 #include <functional>
 #include <vector>

@@ -19,7 +19,7 @@ report::ReportLayout pendingLayout() {
         StandardPageHeader("Artículos por surtir",
                            {{"No Art", 50, 708, Align::Right},
                             {"Descripción", 854},
-                            {"UM", 4406},
+                            {"UM", kUnitX},
                             {"Pedido", 5260, 886, Align::Right},
                             {"Recibido", 6146, 937, Align::Right},
                             {"Por Recibir", 7083, 917, Align::Right}}));

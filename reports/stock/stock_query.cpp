@@ -31,7 +31,8 @@ void BrowseConsultaExistencias() {
     ArticleQuerySetup s;
     s.procedure = "BrowseConsultaExistencias";
     s.caption = QString::fromUtf8("Existencias de almacén");
-    s.size = QSize(820, 470);
+    // Wide enough for all ten columns: seven numbers of 14 places each.
+    s.size = QSize(1210, 470);
     // The group heading reads "Stocl Máximo" as the window was designed.
     s.format =
         "46R(2)|M*~No Art~@n_10@165L(2)|M*~Descripción~@s40@17L(2)|M*~UM~@s40@56R(2)|M*~Existencia Actual~@n-14.2@"

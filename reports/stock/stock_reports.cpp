@@ -16,7 +16,7 @@ report::ReportLayout stockLayout(ArticleGrouping g) {
         "Articulo Report",
         StandardPageHeader("Existencia en almacén", {{"No Art", 50, 708, Align::Right},
                                                      {"Descripción", 854},
-                                                     {"UM", 4406},
+                                                     {"UM", kUnitX},
                                                      {"Entradas", 5656},
                                                      {"Salidas", 6625},
                                                      {"Existencia", 7417}}));

@@ -54,7 +54,8 @@ report::GroupBreak ArticleGroupHeading(ArticleGrouping g) {
 report::Band ArticleAmountsDetail(const std::string& first, const std::string& second, const std::string& third) {
     return report::Band{250,
                         {Item::value("ART:NoArt", "n_10", 50, 0, 708, Align::Right),
-                         Item::value("ART:Descripcion", "s70", 833, 0, 3500), Item::value("UNI:UM", "s40", 4406, 0, 833),
+                         Item::value("ART:Descripcion", "s70", 833, 0, 3200),
+                         Item::value("UNI:UM", "s40", kUnitX, 0, kUnitWidth),
                          Amount(first, 5260, 0, 886), Amount(second, 6146, 0, 937), Amount(third, 7083, 0, 917)}};
 }
 

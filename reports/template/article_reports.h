@@ -23,6 +23,11 @@ report::GroupBreak ArticleGroupHeading(ArticleGrouping g);
 // Stock on hand: opening stock plus receipts minus issues, two places.
 Decimal StockOnHand(const report::RecordValues& r);
 
+// Where the unit's name prints on a detail line: wide enough for twelve
+// capitals (and a blank after them in the text output).
+inline constexpr report::Mils kUnitWidth = 1100;
+inline constexpr report::Mils kUnitX = 4100;
+
 // A detail line: number, description, unit, then three amounts that end
 // where the next one starts.
 report::Band ArticleAmountsDetail(const std::string& first, const std::string& second, const std::string& third);

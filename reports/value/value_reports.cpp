@@ -18,6 +18,8 @@ namespace {
 constexpr report::Mils kStockX = 4500, kStockW = 1000;
 constexpr report::Mils kCostX = 5500, kCostW = 1250;
 constexpr report::Mils kValueX = 6750, kValueW = 1250;
+// The unit's name ends where the stock starts.
+constexpr report::Mils kValueUnitX = kStockX - 50 - kUnitWidth;
 
 report::ReportLayout valueLayout(ArticleGrouping g) {
     report::ReportLayout l = StandardReportLayout(
@@ -25,7 +27,7 @@ report::ReportLayout valueLayout(ArticleGrouping g) {
         StandardPageHeader("Valor del inventario",
                            {{"No Art", 50, 708, Align::Right},
                             {"Descripción", 854},
-                            {"UM", 3900},
+                            {"UM", kValueUnitX},
                             {"Existencia", kStockX, kStockW, Align::Right},
                             {"Costo promedio", kCostX, kCostW, Align::Right},
                             {"Costo inv.", kValueX, kValueW, Align::Right}}));
@@ -42,8 +44,8 @@ report::ReportLayout valueLayout(ArticleGrouping g) {
     if (g != ArticleGrouping::None) l.groups.push_back(ArticleGroupHeading(g));
     l.detail.height = 250;
     l.detail.items = {Item::value("ART:NoArt", "n_10", 50, 0, 708, Align::Right),
-                      Item::value("ART:Descripcion", "s70", 833, 0, 3000),
-                      Item::value("UNI:UM", "s40", 3900, 0, 600),
+                      Item::value("ART:Descripcion", "s70", 833, 0, 2450),
+                      Item::value("UNI:UM", "s40", kValueUnitX, 0, kUnitWidth),
                       Amount("LOC:EXISTENCIAS", kStockX, 0, kStockW),
                       Amount("ART:CostoPromedio", kCostX, 0, kCostW),
                       Amount("LOC:COSTOINV", kValueX, 0, kValueW)};

@@ -1,6 +1,11 @@
 // Each report's rows, groups and totals on a small fixture, as the text
 // writer prints them; and what a report does without records, with a
 // filter it cannot read, and with numbers too large for their fields.
+#include <algorithm>
+#include <cmath>
+
+#include <QFont>
+#include <QFontMetricsF>
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
@@ -80,48 +85,48 @@ TEST_F(ReportRows, StockByNumberBrandAndCategory) {
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Existencia en almacén",
         "",
-        "      No Art Descripción                                UM             Entradas    Salidas  Existencia",
+        "      No Art Descripción                            UM                 Entradas    Salidas  Existencia",
         "   ------------------------------------------------------------------------------------------------",
-        "          10 Tornillo                                   PIEZA            5.00       3.00      12.00",
-        "          30 Tuerca                                     PIEZA           15.50       4.00      11.50",
-        "          40 Arandela                                   KILO             0.00       2.50      -2.50",
-        "          50 Pintura                                    KILO             2.50       0.00       2.50"}},
+        "          10 Tornillo                               PIEZA                5.00       3.00      12.00",
+        "          30 Tuerca                                 PIEZA               15.50       4.00      11.50",
+        "          40 Arandela                               KILO                 0.00       2.50      -2.50",
+        "          50 Pintura                                KILO                 2.50       0.00       2.50"}},
         // Each brand code is a group of its own, named or not.
         {"by brand", StockReport(2), kStockClause,
          Lines{
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Existencia en almacén",
         "",
-        "      No Art Descripción                                UM             Entradas    Salidas  Existencia",
+        "      No Art Descripción                            UM                 Entradas    Salidas  Existencia",
         "   ------------------------------------------------------------------------------------------------",
         "       Marca: ACME",
-        "          30 Tuerca                                     PIEZA           15.50       4.00      11.50",
-        "           0 Sin número                                 PIEZA            1.00       0.00       1.00",
+        "          30 Tuerca                                 PIEZA               15.50       4.00      11.50",
+        "           0 Sin número                             PIEZA                1.00       0.00       1.00",
         "",
         "       Marca: ZETA",
-        "          10 Tornillo                                   PIEZA            5.00       3.00      12.00",
+        "          10 Tornillo                               PIEZA                5.00       3.00      12.00",
         "",
         "       Marca: ACME",
-        "          50 Pintura                                    KILO             2.50       0.00       2.50",
+        "          50 Pintura                                KILO                 2.50       0.00       2.50",
         "",
         "       Marca:",
-        "          40 Arandela                                   KILO             0.00       2.50      -2.50"}},
+        "          40 Arandela                               KILO                 0.00       2.50      -2.50"}},
         {"by category, every article", StockReport(3), "",
          Lines{
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Existencia en almacén",
         "",
-        "      No Art Descripción                                UM             Entradas    Salidas  Existencia",
+        "      No Art Descripción                            UM                 Entradas    Salidas  Existencia",
         "   ------------------------------------------------------------------------------------------------",
         "       Categoría: TORNILLERIA",
-        "          10 Tornillo                                   PIEZA            5.00       3.00      12.00",
+        "          10 Tornillo                               PIEZA                5.00       3.00      12.00",
         "          20 Clavo                                                       5.00       5.00       0.00",
-        "           0 Sin número                                 PIEZA            1.00       0.00       1.00",
+        "           0 Sin número                             PIEZA                1.00       0.00       1.00",
         "",
         "       Categoría: PINTURAS",
-        "          30 Tuerca                                     PIEZA           15.50       4.00      11.50",
-        "          40 Arandela                                   KILO             0.00       2.50      -2.50",
-        "          50 Pintura                                    KILO             2.50       0.00       2.50"}},
+        "          30 Tuerca                                 PIEZA               15.50       4.00      11.50",
+        "          40 Arandela                               KILO                 0.00       2.50      -2.50",
+        "          50 Pintura                                KILO                 2.50       0.00       2.50"}},
     });
 }
 
@@ -135,13 +140,13 @@ TEST_F(ReportRows, ValueWithItsTotal) {
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Valor del inventario",
         "",
-        "      No Art Descripción                          UM       Existencia Costo promedio     Costo inv.",
+        "      No Art Descripción                   UM              Existencia Costo promedio     Costo inv.",
         "   ------------------------------------------------------------------------------------------------",
-        "          10 Tornillo                             PIEZA         12.00           1.50          18.00",
+        "          10 Tornillo                      PIEZA                12.00           1.50          18.00",
         "          20 Clavo                                               0.00           2.00           0.00",
-        "          30 Tuerca                               PIEZA         11.50           1.01          11.62",
-        "          40 Arandela                             KILO          -2.50           1.01          -2.53",
-        "          50 Pintura                              KILO           2.50           1.01           2.53",
+        "          30 Tuerca                        PIEZA                11.50           1.01          11.62",
+        "          40 Arandela                      KILO                 -2.50           1.01          -2.53",
+        "          50 Pintura                       KILO                  2.50           1.01           2.53",
         "                                                                                     --------------",
         "                                                                              Total:          29.62"}},
         {"by brand, articles with stock", ValueReport(2), kStockClause,
@@ -149,20 +154,20 @@ TEST_F(ReportRows, ValueWithItsTotal) {
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Valor del inventario",
         "",
-        "      No Art Descripción                          UM       Existencia Costo promedio     Costo inv.",
+        "      No Art Descripción                   UM              Existencia Costo promedio     Costo inv.",
         "   ------------------------------------------------------------------------------------------------",
         "       Marca: ACME",
-        "          30 Tuerca                               PIEZA         11.50           1.01          11.62",
-        "           0 Sin número                           PIEZA          1.00           3.00           3.00",
+        "          30 Tuerca                        PIEZA                11.50           1.01          11.62",
+        "           0 Sin número                    PIEZA                 1.00           3.00           3.00",
         "",
         "       Marca: ZETA",
-        "          10 Tornillo                             PIEZA         12.00           1.50          18.00",
+        "          10 Tornillo                      PIEZA                12.00           1.50          18.00",
         "",
         "       Marca: ACME",
-        "          50 Pintura                              KILO           2.50           1.01           2.53",
+        "          50 Pintura                       KILO                  2.50           1.01           2.53",
         "",
         "       Marca:",
-        "          40 Arandela                             KILO          -2.50           1.01          -2.53",
+        "          40 Arandela                      KILO                 -2.50           1.01          -2.53",
         "                                                                                     --------------",
         "                                                                              Total:          32.62"}},
         {"by category, every article", ValueReport(3), "",
@@ -170,17 +175,17 @@ TEST_F(ReportRows, ValueWithItsTotal) {
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Valor del inventario",
         "",
-        "      No Art Descripción                          UM       Existencia Costo promedio     Costo inv.",
+        "      No Art Descripción                   UM              Existencia Costo promedio     Costo inv.",
         "   ------------------------------------------------------------------------------------------------",
         "       Categoría: TORNILLERIA",
-        "          10 Tornillo                             PIEZA         12.00           1.50          18.00",
+        "          10 Tornillo                      PIEZA                12.00           1.50          18.00",
         "          20 Clavo                                               0.00           2.00           0.00",
-        "           0 Sin número                           PIEZA          1.00           3.00           3.00",
+        "           0 Sin número                    PIEZA                 1.00           3.00           3.00",
         "",
         "       Categoría: PINTURAS",
-        "          30 Tuerca                               PIEZA         11.50           1.01          11.62",
-        "          40 Arandela                             KILO          -2.50           1.01          -2.53",
-        "          50 Pintura                              KILO           2.50           1.01           2.53",
+        "          30 Tuerca                        PIEZA                11.50           1.01          11.62",
+        "          40 Arandela                      KILO                 -2.50           1.01          -2.53",
+        "          50 Pintura                       KILO                  2.50           1.01           2.53",
         "                                                                                     --------------",
         "                                                                              Total:          32.62"}},
     });
@@ -195,10 +200,10 @@ TEST_F(ReportRows, PendingItems) {
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Artículos por surtir",
         "",
-        "      No Art Descripción                                UM             Pedido   RecibidoPor Recibir",
+        "      No Art Descripción                            UM                 Pedido   RecibidoPor Recibir",
         "   ------------------------------------------------------------------------------------------------",
-        "          10 Tornillo                                   PIEZA           20.00       5.00      15.00",
-        "          40 Arandela                                   KILO             3.25       0.00       3.25"}}});
+        "          10 Tornillo                               PIEZA               20.00       5.00      15.00",
+        "          40 Arandela                               KILO                 3.25       0.00       3.25"}}});
 }
 
 TEST_F(ReportRows, LedgerArticleByArticle) {
@@ -297,6 +302,33 @@ TEST_F(ReportRows, WideNumbersPrintWholeAndOverflowIsFlagged) {
     EXPECT_NE(value[5].find("600,000,000.00"), std::string::npos) << value[5];
     EXPECT_EQ(value[5].find("(!)"), std::string::npos) << value[5];
     EXPECT_NE(value.back().find("Total: 1,200,000,000.00 (!)"), std::string::npos) << value.back();
+}
+
+// A unit's name of twelve capitals prints whole in the reports that show
+// the unit: inside its box on the page (a left text is clipped there) and
+// in the text output.
+TEST_F(ReportRows, AUnitOfTwelveCapitalsPrintsWhole) {
+    const std::string unit = "METRO LINEAL";
+    addUnits({{3, unit}});
+    addArticles({{60, "Moldura de pino para marco", 3, 4, 2, "0", "100", "1", "100", "1", "1"}});
+    for (const ReportDefinition* d : {&StockReport(1), &ValueReport(1), &PendingReport()}) {
+        const ReportPages p = print(*d, "ART:NoArt = 60");
+        ASSERT_EQ(p.error, "");
+        int found = 0;
+        for (const report::Page& page : p.pages)
+            for (const report::Primitive& prim : page.items) {
+                if (prim.kind != report::PrimKind::Text || prim.text != unit) continue;
+                ++found;
+                QFont f(QString::fromStdString(prim.font.family));
+                f.setPixelSize(static_cast<int>(std::lround(prim.font.size * 1000.0 / 72.0)));
+                EXPECT_LE(QFontMetricsF(f).horizontalAdvance(QString::fromStdString(unit)), prim.w) << d->procedure;
+            }
+        EXPECT_EQ(found, 1) << d->procedure;
+        const Lines text = textLines(p.pages);
+        EXPECT_TRUE(std::any_of(text.begin(), text.end(),
+                                [&](const std::string& l) { return l.find(unit + " ") != std::string::npos; }))
+            << d->procedure;
+    }
 }
 
 TEST_F(ReportRows, EveryPageRepeatsTheHeader) {

@@ -7,10 +7,10 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
+#include "platform/ui/list_columns.h"
 #include "tests/catalog/catalogue_fixture.h"
 
 namespace tv::movements::test {
@@ -24,9 +24,10 @@ protected:
             if (t->item(i, c) != nullptr) out.push_back(t->item(i, c)->text().trimmed().toStdString());
         return out;
     }
-    // Every column of a list shows at its window's size: nothing hides
-    // behind a sideways scroll.
-    static bool allColumnsShow(QTableWidget* t) { return !t->horizontalScrollBar()->isVisible(); }
+    // Every column of a list shows whole at its window's size: inside the
+    // list, its heading and its rows' short texts not cut (every list
+    // window is checked so in tests/app/lists).
+    static bool allColumnsShow(QTableWidget* t) { return ui::columnFaults(*t).empty(); }
     std::string text(ui::Window* w, int control) const { return w->at(control).text().trimmed().toStdString(); }
     // Types into an entry or a combo's text, then leaves it with Tab.
     void enter(ui::Window* w, int control, const QString& value) {

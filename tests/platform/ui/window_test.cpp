@@ -43,6 +43,7 @@
 #include <unistd.h>
 
 #include "tests/support/fiber_helpers.h"
+#include "tests/support/frame_area.h"
 #include "tests/support/scratch_dir.h"
 
 #include "platform/threads/logical_thread.h"
@@ -852,12 +853,8 @@ TEST(Frame, AWindowUnderAChildOfItsThreadSendsTheUserToTheFrame) {
     // The administrator login (a window of its own) under the user list (a
     // child of the frame): the user clicks the login, which takes no input;
     // the frame must come forward with the list, or every key is lost.
-    QMainWindow top;
-    auto* area = new QMdiArea(&top);
-    top.setCentralWidget(area);
-    top.resize(800, 600);
-    top.show();
-    Window::setFrameArea(area);
+    test::FrameArea frame(QSize(800, 600));
+    QMainWindow& top = frame.main;
     std::unique_ptr<Window> login, list;
     bool stop = false, done = false;
     const threads::ThreadNo t = threads::start([&] {
@@ -885,7 +882,6 @@ TEST(Frame, AWindowUnderAChildOfItsThreadSendsTheUserToTheFrame) {
     ASSERT_TRUE(runFor([&] { return done; }));
     list.reset();
     login.reset();
-    Window::setFrameArea(nullptr);
 }
 
 TEST(Frame, MenusToolbarAndChildrenOfOtherThreadsWorkWhileTheFrameWaits) {
