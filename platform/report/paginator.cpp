@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/report/page_geometry.h"
 #include "platform/types/picture.h"
 #include "platform/types/text.h"
 
@@ -224,6 +225,7 @@ void Paginator::placeItem(const Item& it, Mils ox, Mils oy, const ValueMap& valu
     case ItemKind::Text:
         p.kind = PrimKind::Text;
         p.text = it.text;
+        fitInBox(p, false);
         break;
     case ItemKind::Field: {
         p.kind = PrimKind::Text;
@@ -243,6 +245,9 @@ void Paginator::placeItem(const Item& it, Mils ox, Mils oy, const ValueMap& valu
         if (p.text.empty()) return;
         if (it.wholeDigits > 0 && v.isNumber() && !fitsWholeDigits(*v.numberPtr(), it.wholeDigits))
             p.text += kOverflowMark;
+        // Nothing runs over its neighbours: what is too wide shrinks into its box.
+        fitInBox(p, v.isNumber());
+        if (p.text.empty()) return;
         break;
     }
     case ItemKind::Line:

@@ -3,15 +3,16 @@
 #include <cmath>
 #include <map>
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
 
+#include "platform/report/page_geometry.h"
+
 namespace tv::report {
 
 namespace {
-
-constexpr Mils kFreeTextWidth = 4000;  // room for a text placed at a point
 
 QFont qtFont(const Font& f) {
     QFont q(QString::fromStdString(f.family));
@@ -39,27 +40,41 @@ private:
     std::map<const ImageData*, QImage> cache_;
 };
 
+// Draws a text where the page model measured it. The screen's or printer's
+// font may be wider than the PDF font the page was measured with: then the
+// text is narrowed to its measured width, so it never runs into its
+// neighbours. A left-aligned text longer than its box is cut at the box.
 void drawText(QPainter& p, const Primitive& prim, Mils x, Align align, Mils w) {
-    p.setFont(qtFont(prim.font));
+    const QFont font = qtFont(prim.font);
+    p.setFont(font);
     p.setPen(QPen(Qt::black));
-    QRectF box(x, prim.y, w, std::max<Mils>(prim.h, 1));
-    if (w <= 0) {
-        box.setWidth(kFreeTextWidth);
-        if (align == Align::Right) box.moveLeft(x - kFreeTextWidth);
-        else if (align == Align::Center) box.moveLeft(x - kFreeTextWidth / 2.0);
-    }
-    int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
-    flags |= align == Align::Right ? Qt::AlignRight : align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft;
     const QString text = QString::fromStdString(prim.text);
-    if (align == Align::Left && w > 0) {
-        // A left-aligned text stays inside its box.
-        p.save();
+    const Mils measured = textWidth(prim.text, prim.font);
+    const bool cut = align == Align::Left && w > 0 && measured > w;
+    Primitive placed = prim;
+    placed.kind = PrimKind::Text;
+    placed.x = x;
+    placed.w = w;
+    placed.align = align;
+    const Rect ink = inkRect(placed);
+    const double drawn = QFontMetricsF(font).horizontalAdvance(text);
+    const int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip | Qt::AlignLeft;
+    p.save();
+    if (cut) {
         p.setClipRect(QRectF(x, prim.y - prim.h, w, prim.h * 3), Qt::IntersectClip);
-        p.drawText(box, flags, text);
-        p.restore();
+        p.drawText(QRectF(x, prim.y, w, std::max<Mils>(prim.h, 1)), flags, text);
+    } else if (drawn > ink.w && drawn > 0) {
+        p.translate(ink.x, prim.y);
+        p.scale(ink.w / drawn, 1.0);
+        p.drawText(QRectF(0, 0, drawn + 1, std::max<Mils>(prim.h, 1)), flags, text);
     } else {
-        p.drawText(box, flags, text);
+        // Placed by its alignment inside the measured width.
+        const double left = align == Align::Right    ? ink.x + ink.w - drawn
+                            : align == Align::Center ? ink.x + (ink.w - drawn) / 2
+                                                     : ink.x;
+        p.drawText(QRectF(left, prim.y, drawn + 1, std::max<Mils>(prim.h, 1)), flags, text);
     }
+    p.restore();
 }
 
 void paint(QPainter& p, const Page& page, ImageCache& images) {

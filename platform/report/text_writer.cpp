@@ -38,17 +38,21 @@ public:
         marks[static_cast<std::size_t>(col)] = isText;
     }
     // Texts never overwrite one another: a text that would land on an
-    // earlier one moves right past it, so both stay whole (a number too
-    // wide for its column included).
+    // earlier one moves right past it (and past any further one it would
+    // then land on), so every text stays whole, a number too wide for its
+    // column included.
     void text(int row, int col, const std::vector<std::string>& chars) {
-        const int end = col + static_cast<int>(chars.size());
+        const int len = static_cast<int>(chars.size());
         if (row >= 0 && static_cast<std::size_t>(row) < texts_.size()) {
             const auto& marks = texts_[static_cast<std::size_t>(row)];
-            int last = -1;
-            for (int c = std::max(0, col); c < end && static_cast<std::size_t>(c) < marks.size(); ++c)
-                if (marks[static_cast<std::size_t>(c)] && cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] != " ")
-                    last = c;
-            if (last >= 0) col = last + 2;
+            const auto& line = cells_[static_cast<std::size_t>(row)];
+            for (;;) {
+                int last = -1;
+                for (int c = std::max(0, col); c < col + len && static_cast<std::size_t>(c) < marks.size(); ++c)
+                    if (marks[static_cast<std::size_t>(c)] && line[static_cast<std::size_t>(c)] != " ") last = c;
+                if (last < 0) break;
+                col = last + 2;
+            }
         }
         for (std::size_t i = 0; i < chars.size(); ++i) put(row, col + static_cast<int>(i), chars[i], true);
     }
