@@ -12,19 +12,6 @@
 
 namespace tv::report {
 
-namespace {
-
-QFont qtFont(const Font& f) {
-    QFont q(QString::fromStdString(f.family));
-    q.setPixelSize(std::max(1, static_cast<int>(std::lround(f.size * 1000.0 / 72.0))));
-    q.setBold(f.bold);
-    q.setItalic(f.italic);
-    return q;
-}
-
-const QColor kFill[5] = {QColor(255, 255, 255), QColor(191, 191, 191), QColor(128, 128, 128),
-                         QColor(64, 64, 64), QColor(0, 0, 0)};
-
 // Pictures are decoded once per drawing run.
 class ImageCache {
 public:
@@ -39,6 +26,19 @@ public:
 private:
     std::map<const ImageData*, QImage> cache_;
 };
+
+namespace {
+
+QFont qtFont(const Font& f) {
+    QFont q(QString::fromStdString(f.family));
+    q.setPixelSize(std::max(1, static_cast<int>(std::lround(f.size * 1000.0 / 72.0))));
+    q.setBold(f.bold);
+    q.setItalic(f.italic);
+    return q;
+}
+
+const QColor kFill[5] = {QColor(255, 255, 255), QColor(191, 191, 191), QColor(128, 128, 128),
+                         QColor(64, 64, 64), QColor(0, 0, 0)};
 
 // Draws a text where the page model measured it. The screen's or printer's
 // font may be wider than the PDF font the page was measured with: then the
@@ -163,32 +163,49 @@ QImage pageImage(const Page& page, double dotsPerInch) {
     return img;
 }
 
-bool printPages(QPrinter& printer, const std::vector<Page>& pages, const std::vector<int>& numbers,
-                std::string* error) {
-    if (numbers.empty()) return true;
-    QPainter p;
-    if (!p.begin(&printer)) {
-        if (error) *error = "No se pudo iniciar la impresión.";
-        return false;
+PrinterOutput::PrinterOutput(QPrinter& printer)
+    : printer_(printer), painter_(std::make_unique<QPainter>()), images_(std::make_unique<ImageCache>()) {}
+
+PrinterOutput::~PrinterOutput() {
+    if (painter_->isActive()) painter_->end();
+}
+
+bool PrinterOutput::add(const Page& page) {
+    if (!error_.empty()) return false;
+    if (!started_) {
+        if (!painter_->begin(&printer_)) return fail("No se pudo iniciar la impresión.");
+        started_ = true;
+    } else {
+        printer_.newPage();
     }
-    ImageCache images;
-    const double scale = printer.resolution() / 1000.0;
+    const double scale = printer_.resolution() / 1000.0;
     // The printer's own margins: page positions count from the paper's corner.
-    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-    const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    bool firstPage = true;
+    const QRectF paper = printer_.paperRect(QPrinter::DevicePixel);
+    const QRectF area = printer_.pageRect(QPrinter::DevicePixel);
+    painter_->save();
+    painter_->translate(paper.left() - area.left(), paper.top() - area.top());
+    painter_->scale(scale, scale);
+    paint(*painter_, page, *images_);
+    painter_->restore();
+    return true;
+}
+
+bool PrinterOutput::finish() {
+    if (painter_->isActive()) painter_->end();
+    return error_.empty();
+}
+
+bool printPages(QPrinter& printer, const PageList& pages, const std::vector<int>& numbers, std::string* error) {
+    PrinterOutput out(printer);
+    Page page;
     for (int n : numbers) {
         if (n < 1 || n > static_cast<int>(pages.size())) continue;
-        if (!firstPage) printer.newPage();
-        firstPage = false;
-        p.save();
-        p.translate(paper.left() - area.left(), paper.top() - area.top());
-        p.scale(scale, scale);
-        paint(p, pages[static_cast<std::size_t>(n - 1)], images);
-        p.restore();
+        pages.read(static_cast<std::size_t>(n - 1), page);
+        if (!out.add(page)) break;
     }
-    p.end();
-    return true;
+    if (out.finish()) return true;
+    if (error) *error = out.error();
+    return false;
 }
 
 }  // namespace tv::report

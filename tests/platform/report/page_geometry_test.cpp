@@ -17,6 +17,7 @@
 #include "platform/report/pdf_writer.h"
 #include "platform/report/qt_render.h"
 #include "platform/report/text_writer.h"
+#include "tests/platform/report/sample_report.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv::report {
@@ -203,12 +204,7 @@ TEST(PageGeometry, ThePreviewDrawsEveryTextInItsPlace) {
     }
 }
 
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::readFile;
 
 // The PDF as a reader sees it: every word where pdftotext finds it.
 TEST(PageGeometry, ThePdfsWordsStandApart) {
