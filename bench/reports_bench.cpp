@@ -7,7 +7,8 @@
 //    articles: straight to a PDF file (the same at every size, within
 //    1.2x), and through the progress window into the preview, moving to
 //    its middle and last pages and drawing them (a few hundred MB at most
-//    at 1,000,000); "one" is the same process printing one article, what
+//    at 1,000,000; page_ms, the longest of those moves, stays short at
+//    every size); "one" is the same process printing one article, what
 //    the program itself takes;
 //  - the ledger query over 10,000 and 1,000,000 ledger rows: opening it,
 //    paging its article list and the ledger list of an article with 500
@@ -19,6 +20,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -179,12 +182,12 @@ void BM_StockReportPeakMemory(benchmark::State& state) {
     const char* kind = kMemoryKinds[state.range(0)];
     const long long n = state.range(1);
     const fs::path db = articles(n);
-    double peak = 0, pages = 0;
+    double peak = 0, pages = 0, pageMs = 0;
     for (auto _ : state) {
         const std::string cmd = "'" + fs::read_symlink("/proc/self/exe").string() + "' --memory-child " + std::string(kind) + " '" + db.string() + "' '" +
                                 folder().path.string() + "'";
         FILE* child = popen(cmd.c_str(), "r");
-        if (child == nullptr || std::fscanf(child, "%lf %lf", &peak, &pages) != 2) {
+        if (child == nullptr || std::fscanf(child, "%lf %lf %lf", &peak, &pages, &pageMs) != 3) {
             if (child) pclose(child);
             state.SkipWithError("the report's process gave no figures");
             break;
@@ -193,6 +196,7 @@ void BM_StockReportPeakMemory(benchmark::State& state) {
     }
     state.counters["peak_rss_MB"] = peak;
     state.counters["pages"] = pages;
+    if (state.range(0) == 2) state.counters["page_ms"] = pageMs;
     state.SetLabel(std::string(kind) + ", " + std::to_string(n) + " articles");
 }
 BENCHMARK(BM_StockReportPeakMemory)
@@ -211,6 +215,7 @@ int memoryChild(const std::string& kind, const fs::path& db, const fs::path& dir
     storage::setDatabasePath(db);
     app::globals().EMPRESA = "EL NOMBRE DE SU EMPRESA";
     std::size_t pages = 0;
+    double pageMs = 0;  // the longest move to a page and its drawing
     if (kind == "one" || kind == "pdf") {
         report::PdfPageWriter w;
         std::string error;
@@ -242,14 +247,17 @@ int memoryChild(const std::string& kind, const fs::path& db, const fs::path& dir
         pages = preview->pages().size();
         const int count = static_cast<int>(pages);
         for (int page : {1, count / 2, count / 2 + 1, count}) {
+            const auto began = std::chrono::steady_clock::now();
             preview->goToPage(page);
             preview->grab();
+            const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - began;
+            pageMs = std::max(pageMs, took.count());
         }
         preview->leave();
         threads::runUntil([&] { return done; });
         reports::SetReportIniStore(nullptr);
     }
-    std::printf("%.1f %zu\n", peakMegabytes(), pages);
+    std::printf("%.1f %zu %.1f\n", peakMegabytes(), pages, pageMs);
     return 0;
 }
 

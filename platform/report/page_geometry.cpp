@@ -82,15 +82,20 @@ void fitInBox(Primitive& p, bool number) {
     const Mils width = textWidth(p.text, p.font);
     if (width <= p.w) return;
     if (!number && p.align == Align::Left) return;
+    // What fills its box would touch the text beside it ("0.00" and
+    // "1,999.98" reading as "0.001,999.98"): it keeps a blank's width clear.
+    const Mils room = std::max<Mils>(1, p.w - textWidth(" ", p.font));
     // Sizes in tenths of a point: widths grow with the size, so the first
     // guess is close and a few steps down settle it.
     const int tenths = static_cast<int>(std::lround(p.font.size * 10));
     const int smallest = static_cast<int>(std::ceil(tenths * kSmallestShrink));
     Font f = p.font;
-    for (int t = std::min(tenths - 1, static_cast<int>(tenths * static_cast<double>(p.w) / width)); t >= smallest;
+    for (int t = std::min(tenths - 1, static_cast<int>(tenths * static_cast<double>(room) / width)); t >= smallest;
          --t) {
         f.size = t / 10.0;
-        if (textWidth(p.text, f) <= p.w) {
+        if (textWidth(p.text, f) <= room) {
+            // On the line's baseline, as its neighbours.
+            p.y += static_cast<Mils>(std::lround((p.font.size - f.size) * kMilsPerPoint * kTextAscent));
             p.font.size = f.size;
             return;
         }
@@ -99,12 +104,13 @@ void fitInBox(Primitive& p, bool number) {
         // Too large to read in its place: marks that say so, not digits
         // that would read as another value.
         std::string marks;
-        while (textWidth(marks + "#", p.font) <= p.w) marks += '#';
+        while (textWidth(marks + "#", p.font) <= room) marks += '#';
         p.text = marks;
         return;
     }
+    p.y += static_cast<Mils>(std::lround((p.font.size - smallest / 10.0) * kMilsPerPoint * kTextAscent));
     p.font.size = smallest / 10.0;
-    while (p.text.size() > 1 && textWidth(p.text, p.font) > p.w) dropLastChar(p.text);
+    while (p.text.size() > 1 && textWidth(p.text, p.font) > room) dropLastChar(p.text);
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> overlaps(const Page& page) {

@@ -22,12 +22,16 @@ Mils textHeight(const Font& font);
 // button with its caption, a line with its pen's width, a box, a picture.
 Rect inkRect(const Primitive& p);
 
+// A text's baseline lies this many times its size below its top.
+inline constexpr double kTextAscent = 0.905;
+
 // The smallest a text may shrink to, as a share of its size.
 inline constexpr double kSmallestShrink = 0.5;
 
 // Makes a text fit its box. A number, or a right-aligned or centred text,
-// shrinks until it fits (never cut: a cut number reads as another value);
-// below half its size a number that still does not fit becomes "#" marks
+// shrinks until it fits with a blank's width to spare (never cut: a cut
+// number reads as another value);
+// it keeps its baseline; below half its size a number that still does not fit becomes "#" marks
 // filling its box, and a text is cut there. A left-aligned text keeps its
 // size and is cut at the box's edge, as its picture's width already cuts
 // it. A text without a box (width 0) is left as it is.

@@ -11,6 +11,7 @@
 
 #include <zlib.h>
 
+#include "platform/report/page_geometry.h"
 #include "platform/report/win_ansi.h"
 
 namespace tv::report {
@@ -18,9 +19,6 @@ namespace tv::report {
 namespace {
 
 constexpr double kPtPerMil = 72.0 / 1000.0;
-// The text's top is where the box starts; the baseline sits one ascent lower,
-// as the preview draws it.
-constexpr double kAscent = 0.905;
 // Grey levels of the five fills, from blank to solid.
 constexpr const char* kFillGrey[5] = {"1", "0.75", "0.5", "0.25", "0"};
 
@@ -311,7 +309,8 @@ private:
         s_ += " Tf 1 0 0 1 ";
         num(s_, tx);
         s_ += ' ';
-        num(s_, h_ - y - kAscent * size);
+        // The baseline one ascent below the text's top, as the preview draws it.
+        num(s_, h_ - y - kTextAscent * size);
         s_ += " Tm ";
         pdfString(s_, bytes);
         s_ += " Tj ET\n";

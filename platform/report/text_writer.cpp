@@ -37,9 +37,10 @@ public:
         marks[static_cast<std::size_t>(col)] = isText;
     }
     // Texts never overwrite one another: a text that would land on an
-    // earlier one moves right past it (and past any further one it would
-    // then land on), so every text stays whole, a number too wide for its
-    // column included.
+    // earlier one, or right after it with no blank between ("PIEZA" and
+    // "999.99" reading as "PIEZA999.99"), moves right past it (and past any
+    // further one it would then meet), so every text stays whole and apart,
+    // a number too wide for its column included.
     void text(int row, int col, const std::vector<std::string>& chars) {
         const int len = static_cast<int>(chars.size());
         if (row >= 0 && static_cast<std::size_t>(row) < texts_.size()) {
@@ -47,7 +48,7 @@ public:
             const auto& line = cells_[static_cast<std::size_t>(row)];
             for (;;) {
                 int last = -1;
-                for (int c = std::max(0, col); c < col + len && static_cast<std::size_t>(c) < marks.size(); ++c)
+                for (int c = std::max(0, col - 1); c < col + len && static_cast<std::size_t>(c) < marks.size(); ++c)
                     if (marks[static_cast<std::size_t>(c)] && line[static_cast<std::size_t>(c)] != " ") last = c;
                 if (last < 0) break;
                 col = last + 2;
