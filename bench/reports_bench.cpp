@@ -1,8 +1,15 @@
 // The reports and queries over large tables:
-//  - the stock report over 10,000 and 100,000 articles, from the view to a
-//    PDF file: the time per page should be about the same at both sizes
-//    (counter s_per_page); peak_rss_MB is the process's peak resident
-//    memory (run one size per process to read it for that size alone);
+//  - the stock report over 10,000 and 100,000 articles, from the view
+//    straight to a PDF file: the time per page should be about the same at
+//    both sizes (counter s_per_page);
+//  - the stock report's peak memory (peak_rss_MB, the peak resident memory
+//    of a process of its own per run) at 10,000, 100,000 and 1,000,000
+//    articles: straight to a PDF file (the same at every size, within
+//    1.2x), and through the progress window into the preview, moving to
+//    its middle and last pages and drawing them (a few hundred MB at most
+//    at 1,000,000; page_ms, the longest of those moves, stays short at
+//    every size); "one" is the same process printing one article, what
+//    the program itself takes;
 //  - the ledger query over 10,000 and 1,000,000 ledger rows: opening it,
 //    paging its article list and the ledger list of an article with 500
 //    rows, and closing it should cost about the same at both sizes (both
@@ -13,6 +20,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,19 +29,24 @@
 #include <string>
 
 #include <QApplication>
+#include <QDialog>
 
 #include "app/globals.h"
 #include "bench/bench_support.h"
 #include "data/tables.h"
 #include "data/thread_table_set.h"
 #include "platform/errors/error_reporter.h"
+#include "platform/ini/ini_store.h"
 #include "platform/report/pdf_writer.h"
+#include "platform/report/preview_window.h"
 #include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/window.h"
 #include "reports/kardex/kardex.h"
 #include "reports/stock/stock.h"
 #include "reports/template/article_query.h"
+#include "reports/template/report_procedure.h"
 
 namespace {
 
@@ -91,6 +105,18 @@ fs::path articles(long long n) {
     return file;
 }
 
+// An output that counts the pages it passes on.
+struct CountingOutput : report::PageOutput {
+    explicit CountingOutput(report::PageOutput& to) : to(to) {}
+    bool add(const report::Page& page) override {
+        ++pages;
+        return to.add(page) || fail(to.error());
+    }
+    bool finish() override { return to.finish() || fail(to.error()); }
+    report::PageOutput& to;
+    std::size_t pages = 0;
+};
+
 // 1,000 articles and n ledger rows: 500 for article 1, the rest spread
 // over the others. Made once.
 fs::path ledger(long long n) {
@@ -121,7 +147,7 @@ double peakMegabytes() {
     return static_cast<double>(u.ru_maxrss) / 1024.0;
 }
 
-// The stock report by number, every article, from the view to a PDF file.
+// The stock report by number, every article, from the view straight to a PDF file.
 void BM_StockReportToPdf(benchmark::State& state) {
     const long long n = state.range(0);
     storage::setDatabasePath(articles(n));
@@ -129,22 +155,111 @@ void BM_StockReportToPdf(benchmark::State& state) {
     const fs::path pdf = folder().path / "existencias.PDF";
     std::size_t pages = 0;
     for (auto _ : state) {
-        reports::ReportPages p = reports::PrintReportPages(reports::StockReport(1), "");
-        if (p.response != 1) state.SkipWithError("the report printed nothing");
         report::PdfPageWriter w;
         std::string error;
-        if (!w.write(pdf, p.pages, &error)) state.SkipWithError(error.c_str());
-        pages = p.pages.size();
+        std::unique_ptr<report::PageOutput> out = w.open(pdf, &error);
+        if (!out) state.SkipWithError(error.c_str());
+        CountingOutput counted(*out);
+        reports::ReportOutcome r = reports::PrintReportTo(reports::StockReport(1), "", counted);
+        if (r.response != 1) state.SkipWithError(r.error.empty() ? "the report printed nothing" : r.error.c_str());
+        pages = counted.pages;
     }
     state.counters["pages"] = static_cast<double>(pages);
     state.counters["s_per_page"] = benchmark::Counter(static_cast<double>(pages),
                                                       benchmark::Counter::kIsIterationInvariantRate |
                                                           benchmark::Counter::kInvert);
     state.counters["pdf_MB"] = static_cast<double>(fs::file_size(pdf)) / (1024.0 * 1024.0);
-    state.counters["peak_rss_MB"] = peakMegabytes();
     state.SetLabel(std::to_string(n) + " articles");
 }
 BENCHMARK(BM_StockReportToPdf)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// What a run of the stock report keeps at its peak, in a process of its own
+// (this program again, with --memory-child): kind 0 one article to PDF,
+// 1 every article to PDF, 2 every article into the preview.
+const char* const kMemoryKinds[] = {"one", "pdf", "preview"};
+
+void BM_StockReportPeakMemory(benchmark::State& state) {
+    const char* kind = kMemoryKinds[state.range(0)];
+    const long long n = state.range(1);
+    const fs::path db = articles(n);
+    double peak = 0, pages = 0, pageMs = 0;
+    for (auto _ : state) {
+        const std::string cmd = "'" + fs::read_symlink("/proc/self/exe").string() + "' --memory-child " + std::string(kind) + " '" + db.string() + "' '" +
+                                folder().path.string() + "'";
+        FILE* child = popen(cmd.c_str(), "r");
+        if (child == nullptr || std::fscanf(child, "%lf %lf %lf", &peak, &pages, &pageMs) != 3) {
+            if (child) pclose(child);
+            state.SkipWithError("the report's process gave no figures");
+            break;
+        }
+        if (pclose(child) != 0) state.SkipWithError("the report's process failed");
+    }
+    state.counters["peak_rss_MB"] = peak;
+    state.counters["pages"] = pages;
+    if (state.range(0) == 2) state.counters["page_ms"] = pageMs;
+    state.SetLabel(std::string(kind) + ", " + std::to_string(n) + " articles");
+}
+BENCHMARK(BM_StockReportPeakMemory)
+    ->ArgsProduct({{0, 1, 2}, {10000, 100000, 1000000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+report::PreviewWindowController* findPreview() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = dynamic_cast<report::PreviewWindowController*>(w); p != nullptr && p->isVisible()) return p;
+    return nullptr;
+}
+
+// The child's run: prints its peak resident memory (MB) and the pages.
+int memoryChild(const std::string& kind, const fs::path& db, const fs::path& dir) {
+    storage::setDatabasePath(db);
+    app::globals().EMPRESA = "EL NOMBRE DE SU EMPRESA";
+    std::size_t pages = 0;
+    double pageMs = 0;  // the longest move to a page and its drawing
+    if (kind == "one" || kind == "pdf") {
+        report::PdfPageWriter w;
+        std::string error;
+        std::unique_ptr<report::PageOutput> out = w.open(dir / ("memoria_" + kind + ".PDF"), &error);
+        if (!out) return 1;
+        CountingOutput counted(*out);
+        bool ok = false, done = false;
+        threads::start([&] {
+            ok = reports::PrintReportTo(reports::StockReport(1), kind == "one" ? "ART:NoArt = 1" : "", counted)
+                     .response == 1;
+            done = true;
+        }, 512 * 1024);
+        threads::runUntil([&] { return done; });
+        if (!ok) return 1;
+        pages = counted.pages;
+    } else {
+        IniStore ini(dir / "memoria.INI");
+        reports::SetReportIniStore(&ini);
+        bool done = false;
+        threads::start([&] {
+            reports::RunReport(reports::StockReport(1), "");
+            done = true;
+        }, 512 * 1024);
+        // "Choose Printer" is answered; the report runs anyway.
+        threads::runUntil([] { return !ui::openDialogs().empty(); });
+        if (auto* d = qobject_cast<QDialog*>(ui::openDialogs().front())) d->reject();
+        threads::runUntil([] { return findPreview() != nullptr; });
+        report::PreviewWindowController* preview = findPreview();
+        pages = preview->pages().size();
+        const int count = static_cast<int>(pages);
+        for (int page : {1, count / 2, count / 2 + 1, count}) {
+            const auto began = std::chrono::steady_clock::now();
+            preview->goToPage(page);
+            preview->grab();
+            const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - began;
+            pageMs = std::max(pageMs, took.count());
+        }
+        preview->leave();
+        threads::runUntil([&] { return done; });
+        reports::SetReportIniStore(nullptr);
+    }
+    std::printf("%.1f %zu %.1f\n", peakMegabytes(), pages, pageMs);
+    return 0;
+}
 
 // The ledger query: open, page both lists, close.
 void BM_LedgerQueryOpenAndPage(benchmark::State& state) {
@@ -184,6 +299,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ErrorReporter::instance().setUp();
+    if (argc == 5 && std::string(argv[1]) == "--memory-child") return memoryChild(argv[2], argv[3], argv[4]);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,6 @@
 #pragma once
 // HTML output: one document with every page placed as printed and a page
-// navigator; pictures go to an "_Images" folder and the style sheet and
+// navigator (written after the pages, shown above them); pictures go to an "_Images" folder and the style sheet and
 // script to a "_Files" folder beside it.
 #include <string>
 #include <vector>
@@ -27,8 +27,7 @@ public:
     std::string saveTitle() const override { return "Save as HTML File"; }
     std::string saveFilter() const override { return "HTM|*.HTM|HTML|*.HTML|All|*.*"; }
     std::string extension() const override { return ".HTM"; }
-    bool write(const std::filesystem::path& file, const std::vector<Page>& pages,
-               std::string* error) override;
+    std::unique_ptr<PageOutput> open(const std::filesystem::path& file, std::string* error) override;
 };
 
 }  // namespace tv::report

@@ -18,7 +18,7 @@ ReportOutputWriter* OutputTargetChooser::writer(std::size_t index) const {
 }
 
 bool OutputTargetChooser::save(std::size_t index, const std::filesystem::path& chosen,
-                               const std::vector<Page>& pages, std::filesystem::path* written) {
+                               const PageList& pages, std::filesystem::path* written) {
     lastError_.clear();
     ReportOutputWriter* w = writer(index);
     if (!w) {
@@ -38,7 +38,7 @@ bool OutputTargetChooser::save(std::size_t index, const std::filesystem::path& c
     return false;
 }
 
-bool OutputTargetChooser::saveAs(std::size_t index, const std::vector<Page>& pages,
+bool OutputTargetChooser::saveAs(std::size_t index, const PageList& pages,
                                  std::filesystem::path* written) {
     ReportOutputWriter* w = writer(index);
     if (!w) return save(index, {}, pages, written);

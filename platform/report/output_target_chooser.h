@@ -33,11 +33,11 @@ public:
     // Writes the pages with writer `index` to `chosen` (with the writer's
     // extension when its file name has none). False, after telling the user,
     // when it could not. The written path goes to *written.
-    bool save(std::size_t index, const std::filesystem::path& chosen, const std::vector<Page>& pages,
+    bool save(std::size_t index, const std::filesystem::path& chosen, const PageList& pages,
               std::filesystem::path* written = nullptr);
     // Asks for the file name first (the writer's preset name when it has one).
     // False when the user cancelled or the file could not be written.
-    bool saveAs(std::size_t index, const std::vector<Page>& pages, std::filesystem::path* written = nullptr);
+    bool saveAs(std::size_t index, const PageList& pages, std::filesystem::path* written = nullptr);
 
     const std::string& lastError() const { return lastError_; }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/report/page_geometry.h"
 #include "platform/types/picture.h"
 #include "platform/types/text.h"
 
@@ -172,11 +173,10 @@ void Paginator::printFlowBand(const Band& band, const ValueMap& values) {
 }
 
 void Paginator::startPage(const ValueMap& values) {
-    Page p;
-    p.number = static_cast<int>(pages_.size()) + 1;
-    p.width = layout_.pageWidth;
-    p.height = layout_.pageHeight;
-    pages_.push_back(std::move(p));
+    current_ = Page{};
+    current_.number = ++pageCount_;
+    current_.width = layout_.pageWidth;
+    current_.height = layout_.pageHeight;
     pageOpen_ = true;
     bodyUsed_ = false;
     cursor_ = layout_.detailArea.y;
@@ -192,9 +192,14 @@ void Paginator::startPage(const ValueMap& values) {
 
 void Paginator::closePage() {
     placeBand(layout_.pageFooter, layout_.pageFooterArea.x, layout_.pageFooterArea.y, last_);
-    // A long report keeps thousands of pages until it is previewed or saved.
-    pages_.back().items.shrink_to_fit();
     pageOpen_ = false;
+    if (sink_) {
+        sink_(std::move(current_));
+    } else {
+        current_.items.shrink_to_fit();
+        pages_.push_back(std::move(current_));
+    }
+    current_ = Page{};
 }
 
 void Paginator::placeBand(const Band& band, Mils ox, Mils oy, const ValueMap& values) {
@@ -210,7 +215,7 @@ std::shared_ptr<const ImageData> Paginator::image(const std::string& path) {
 }
 
 void Paginator::placeItem(const Item& it, Mils ox, Mils oy, const ValueMap& values) {
-    Page& page = pages_.back();
+    Page& page = current_;
     Primitive p;
     p.x = ox + it.x;
     p.y = oy + it.y;
@@ -224,6 +229,7 @@ void Paginator::placeItem(const Item& it, Mils ox, Mils oy, const ValueMap& valu
     case ItemKind::Text:
         p.kind = PrimKind::Text;
         p.text = it.text;
+        fitInBox(p, false);
         break;
     case ItemKind::Field: {
         p.kind = PrimKind::Text;
@@ -243,6 +249,9 @@ void Paginator::placeItem(const Item& it, Mils ox, Mils oy, const ValueMap& valu
         if (p.text.empty()) return;
         if (it.wholeDigits > 0 && v.isNumber() && !fitsWholeDigits(*v.numberPtr(), it.wholeDigits))
             p.text += kOverflowMark;
+        // Nothing runs over its neighbours: what is too wide shrinks into its box.
+        fitInBox(p, v.isNumber());
+        if (p.text.empty()) return;
         break;
     }
     case ItemKind::Line:

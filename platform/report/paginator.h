@@ -2,6 +2,7 @@
 // Lays out a report: fed record by record, it prints group headers and
 // footers, detail bands, page headers and footers, keeps running totals and
 // breaks pages when the report area is full.
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,14 +28,20 @@ public:
     // Prints a band of the caller's own in the flow (a closing band).
     void printBand(const Band& band, const RecordValues& record);
     // Prints the open groups' footers and the last page footer. Without any
-    // record there is no page at all.
+    // record there is no page at all. Gives the pages kept (none when they
+    // went to a sink).
     std::vector<Page> finish();
-    // After finish(): hands the pages over without a copy (a long report's
-    // pages are its largest part).
+    // After finish(): hands the pages over without a copy.
     std::vector<Page> takePages() { return std::move(pages_); }
+
+    // Where each page goes as soon as it is complete (the preview's store,
+    // a writer, the printer), instead of being kept here: a long report is
+    // never whole in memory. Set before the first record.
+    void setPageSink(std::function<void(Page&&)> sink) { sink_ = std::move(sink); }
 
     const ReportLayout& layout() const { return layout_; }
     const std::vector<Page>& pages() const { return pages_; }
+    int pageCount() const { return pageCount_; }  // pages started so far
     long long records() const { return records_; }
     bool finished() const { return finished_; }
 
@@ -67,7 +74,10 @@ private:
     std::map<const Item*, std::size_t> totalOfItem_;
     std::map<std::string, std::shared_ptr<const ImageData>> images_;
 
+    std::function<void(Page&&)> sink_;
     std::vector<Page> pages_;
+    Page current_;
+    int pageCount_ = 0;
     bool pageOpen_ = false;
     bool bodyUsed_ = false;
     Mils cursor_ = 0;

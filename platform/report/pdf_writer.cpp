@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <map>
 
 #include <QBuffer>
@@ -12,6 +11,7 @@
 
 #include <zlib.h>
 
+#include "platform/report/page_geometry.h"
 #include "platform/report/win_ansi.h"
 
 namespace tv::report {
@@ -19,9 +19,6 @@ namespace tv::report {
 namespace {
 
 constexpr double kPtPerMil = 72.0 / 1000.0;
-// The text's top is where the box starts; the baseline sits one ascent lower,
-// as the preview draws it.
-constexpr double kAscent = 0.905;
 // Grey levels of the five fills, from blank to solid.
 constexpr const char* kFillGrey[5] = {"1", "0.75", "0.5", "0.25", "0"};
 
@@ -81,16 +78,34 @@ std::string infoString(const std::string& utf8) {
     return out;
 }
 
-std::string deflate(const std::string& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  Z_DEFAULT_COMPRESSION) != Z_OK)
-        return {};
-    out.resize(size);
-    return out;
-}
+// One compressor for every stream of a document: starting zlib afresh for
+// each page costs more than compressing the page.
+class Deflater {
+public:
+    Deflater() { ready_ = deflateInit(&z_, Z_DEFAULT_COMPRESSION) == Z_OK; }
+    ~Deflater() {
+        if (ready_) deflateEnd(&z_);
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    std::string operator()(const std::string& data) {
+        if (!ready_) return {};
+        deflateReset(&z_);
+        std::string out(deflateBound(&z_, static_cast<uLong>(data.size())), '\0');
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z_.avail_in = static_cast<uInt>(data.size());
+        z_.next_out = reinterpret_cast<Bytef*>(out.data());
+        z_.avail_out = static_cast<uInt>(out.size());
+        if (::deflate(&z_, Z_FINISH) != Z_STREAM_END) return {};
+        out.resize(out.size() - z_.avail_out);
+        return out;
+    }
+
+private:
+    z_stream z_{};
+    bool ready_ = false;
+};
 
 struct ImageObject {
     std::string dict;    // without the stream's length
@@ -99,7 +114,7 @@ struct ImageObject {
 
 // A picture as a PDF image: JPEG as it is, anything else decoded to RGB and
 // compressed (transparent parts on white paper).
-ImageObject encodeImage(const ImageData& img, bool compress) {
+ImageObject encodeImage(const ImageData& img, bool compress, Deflater& deflate) {
     ImageObject o;
     if (img.format == ImageData::Format::Jpeg) {
         const char* space = img.components == 1 ? "/DeviceGray"
@@ -145,51 +160,61 @@ ImageObject encodeImage(const ImageData& img, bool compress) {
     return o;
 }
 
+// The file's objects as they are written, each recorded where it starts
+// for the cross-reference table at the end.
 class Document {
 public:
-    explicit Document(bool compress) : compress_(compress) {
-        out_ = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    Document(bool compress, std::ostream& out) : compress_(compress), out_(out) {
+        put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     }
     int reserve() { offsets_.push_back(0); return static_cast<int>(offsets_.size()); }
     void begin(int obj) {
-        offsets_[static_cast<std::size_t>(obj - 1)] = out_.size();
-        out_ += std::to_string(obj) + " 0 obj\n";
+        offsets_[static_cast<std::size_t>(obj - 1)] = pos_;
+        put(std::to_string(obj) + " 0 obj\n");
     }
     void object(int obj, const std::string& body) {
         begin(obj);
-        out_ += body;
-        out_ += "\nendobj\n";
+        put(body);
+        put("\nendobj\n");
     }
     void stream(int obj, std::string dict, const std::string& data, bool alreadyEncoded) {
         const std::string* body = &data;
         std::string packed;
         if (!alreadyEncoded && compress_) {
-            packed = deflate(data);
+            packed = deflate_(data);
             body = &packed;
             dict += " /Filter /FlateDecode";
         }
         begin(obj);
-        out_ += "<< " + dict + " /Length " + std::to_string(body->size()) + " >>\nstream\n";
-        out_ += *body;
-        out_ += "\nendstream\nendobj\n";
+        put("<< " + dict + " /Length " + std::to_string(body->size()) + " >>\nstream\n");
+        put(*body);
+        put("\nendstream\nendobj\n");
     }
-    std::string finish(int root, int info) {
-        std::size_t xref = out_.size();
-        out_ += "xref\n0 " + std::to_string(offsets_.size() + 1) + "\n0000000000 65535 f \n";
+    void finish(int root, int info) {
+        const std::size_t xref = pos_;
+        put("xref\n0 " + std::to_string(offsets_.size() + 1) + "\n0000000000 65535 f \n");
         char buf[32];
         for (std::size_t off : offsets_) {
             std::snprintf(buf, sizeof buf, "%010zu 00000 n \n", off);
-            out_ += buf;
+            put(buf);
         }
-        out_ += "trailer\n<< /Size " + std::to_string(offsets_.size() + 1) + " /Root " +
-                std::to_string(root) + " 0 R /Info " + std::to_string(info) + " 0 R >>\nstartxref\n" +
-                std::to_string(xref) + "\n%%EOF\n";
-        return std::move(out_);
+        put("trailer\n<< /Size " + std::to_string(offsets_.size() + 1) + " /Root " + std::to_string(root) +
+            " 0 R /Info " + std::to_string(info) + " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+        out_.flush();
     }
+    bool ok() const { return static_cast<bool>(out_); }
+    Deflater& deflater() { return deflate_; }
 
 private:
+    void put(std::string_view bytes) {
+        out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        pos_ += bytes.size();
+    }
+
     bool compress_;
-    std::string out_;
+    Deflater deflate_;
+    std::ostream& out_;
+    std::size_t pos_ = 0;
     std::vector<std::size_t> offsets_;
 };
 
@@ -284,7 +309,8 @@ private:
         s_ += " Tf 1 0 0 1 ";
         num(s_, tx);
         s_ += ' ';
-        num(s_, h_ - y - kAscent * size);
+        // The baseline one ascent below the text's top, as the preview draws it.
+        num(s_, h_ - y - kTextAscent * size);
         s_ += " Tm ";
         pdfString(s_, bytes);
         s_ += " Tj ET\n";
@@ -345,85 +371,98 @@ std::string pdfDate() {
 
 }  // namespace
 
-std::string PdfPageWriter::render(const std::vector<Page>& pages) const {
-    Document doc(options.compress);
-    const int catalog = doc.reserve();
-    const int pagesObj = doc.reserve();
-    const int info = doc.reserve();
-    const int resources = doc.reserve();
+namespace {
 
-    // Fonts and pictures the pages use, each written once.
-    std::map<StdFont, int> fontNo;      // font -> /F number
-    std::map<StdFont, int> fontObj;
-    std::map<const ImageData*, int> imageNo;
-    std::map<const ImageData*, int> imageObj;
-    std::vector<const ImageData*> imageOrder;
-    for (const Page& page : pages) {
+// The document written page by page: each font and picture goes in when a
+// page first uses it; the shared resources, the page tree and the
+// cross-reference table, which name them all, go in at the end.
+class PdfOutput : public PageOutput {
+public:
+    PdfOutput(const PdfWriterOptions& o, std::ostream& out) : options_(o), doc_(o.compress, out) {
+        catalog_ = doc_.reserve();
+        pagesObj_ = doc_.reserve();
+        info_ = doc_.reserve();
+        resources_ = doc_.reserve();
+        doc_.object(catalog_, "<< /Type /Catalog /Pages " + std::to_string(pagesObj_) + " 0 R >>");
+        doc_.object(info_, "<< /Title " + infoString(o.title) + " /Author " + infoString(o.author) + " /Subject " +
+                               infoString(o.subject) + " /Keywords " + infoString(o.keywords) + " /Creator " +
+                               infoString(o.creator) + " /Producer " + infoString(o.producer) +
+                               " /CreationDate (" + pdfDate() + ") >>");
+    }
+
+    bool add(const Page& page) override {
+        if (!error_.empty()) return false;
         for (const Primitive& p : page.items) {
-            if (p.kind == PrimKind::Text || ((p.kind == PrimKind::CheckBox || p.kind == PrimKind::Radio) &&
-                                             !p.text.empty())) {
-                StdFont f = standardFontFor(p.font);
-                if (!fontNo.count(f)) {
-                    fontNo[f] = static_cast<int>(fontNo.size()) + 1;
-                    fontObj[f] = doc.reserve();
-                }
-            } else if (p.kind == PrimKind::Image && p.image && p.image->valid() &&
-                       !imageNo.count(p.image.get())) {
-                imageNo[p.image.get()] = static_cast<int>(imageNo.size()) + 1;
-                imageObj[p.image.get()] = doc.reserve();
-                imageOrder.push_back(p.image.get());
+            if (p.kind == PrimKind::Text ||
+                ((p.kind == PrimKind::CheckBox || p.kind == PrimKind::Radio) && !p.text.empty())) {
+                const StdFont f = standardFontFor(p.font);
+                if (fontNo_.count(f)) continue;
+                fontNo_[f] = static_cast<int>(fontNo_.size()) + 1;
+                const int obj = fontObj_[f] = doc_.reserve();
+                doc_.object(obj, std::string("<< /Type /Font /Subtype /Type1 /BaseFont /") + standardFontName(f) +
+                                     " /Encoding /WinAnsiEncoding >>");
+            } else if (p.kind == PrimKind::Image && p.image && p.image->valid() && !imageNo_.count(p.image.get())) {
+                imageNo_[p.image.get()] = static_cast<int>(imageNo_.size()) + 1;
+                const int obj = doc_.reserve();
+                imageObj_.emplace_back(p.image.get(), obj);
+                ImageObject o = encodeImage(*p.image, options_.compress, doc_.deflater());
+                doc_.stream(obj, o.dict, o.stream, true);
             }
         }
-    }
-
-    doc.object(catalog, "<< /Type /Catalog /Pages " + std::to_string(pagesObj) + " 0 R >>");
-    std::string infoDict = "<< /Title " + infoString(options.title) + " /Author " +
-                           infoString(options.author) + " /Subject " + infoString(options.subject) +
-                           " /Keywords " + infoString(options.keywords) + " /Creator " +
-                           infoString(options.creator) + " /Producer " + infoString(options.producer) +
-                           " /CreationDate (" + pdfDate() + ") >>";
-    doc.object(info, infoDict);
-    std::string res = "<< /ProcSet [/PDF /Text /ImageB /ImageC] /Font <<";
-    for (const auto& [f, n] : fontNo) res += " /F" + std::to_string(n) + " " + std::to_string(fontObj[f]) + " 0 R";
-    res += " >> /XObject <<";
-    for (const ImageData* img : imageOrder)
-        res += " /Im" + std::to_string(imageNo[img]) + " " + std::to_string(imageObj[img]) + " 0 R";
-    res += " >> >>";
-    doc.object(resources, res);
-    for (const auto& [f, obj] : fontObj)
-        doc.object(obj, std::string("<< /Type /Font /Subtype /Type1 /BaseFont /") + standardFontName(f) +
-                            " /Encoding /WinAnsiEncoding >>");
-    for (const ImageData* img : imageOrder) {
-        ImageObject o = encodeImage(*img, options.compress);
-        doc.stream(imageObj[img], o.dict, o.stream, true);
-    }
-
-    std::string kids;
-    for (const Page& page : pages) {
         const double wPt = page.width * kPtPerMil, hPt = page.height * kPtPerMil;
-        PageContent content(hPt, fontNo, imageNo);
+        PageContent content(hPt, fontNo_, imageNo_);
         for (const Primitive& p : page.items) content.add(p);
-        const int pageObj = doc.reserve();
-        const int contentObj = doc.reserve();
+        const int pageObj = doc_.reserve();
+        const int contentObj = doc_.reserve();
         std::string box;
         num(box, wPt);
         box += ' ';
         num(box, hPt);
-        doc.object(pageObj, "<< /Type /Page /Parent " + std::to_string(pagesObj) + " 0 R /MediaBox [0 0 " +
-                                box + "] /Resources " + std::to_string(resources) + " 0 R /Contents " +
-                                std::to_string(contentObj) + " 0 R >>");
-        doc.stream(contentObj, "", content.take(), false);
-        kids += std::to_string(pageObj) + " 0 R ";
+        doc_.object(pageObj, "<< /Type /Page /Parent " + std::to_string(pagesObj_) + " 0 R /MediaBox [0 0 " + box +
+                                 "] /Resources " + std::to_string(resources_) + " 0 R /Contents " +
+                                 std::to_string(contentObj) + " 0 R >>");
+        doc_.stream(contentObj, "", content.take(), false);
+        kids_.push_back(pageObj);
+        return doc_.ok() || fail("No se pudo escribir el PDF.");
     }
-    doc.object(pagesObj, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>");
-    return doc.finish(catalog, info);
+
+    bool finish() override {
+        if (!error_.empty()) return false;
+        std::string res = "<< /ProcSet [/PDF /Text /ImageB /ImageC] /Font <<";
+        for (const auto& [f, n] : fontNo_)
+            res += " /F" + std::to_string(n) + " " + std::to_string(fontObj_[f]) + " 0 R";
+        res += " >> /XObject <<";
+        for (const auto& [img, obj] : imageObj_)
+            res += " /Im" + std::to_string(imageNo_[img]) + " " + std::to_string(obj) + " 0 R";
+        res += " >> >>";
+        doc_.object(resources_, res);
+        std::string kids;
+        kids.reserve(kids_.size() * 10);
+        for (int k : kids_) kids += std::to_string(k) + " 0 R ";
+        doc_.object(pagesObj_, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(kids_.size()) + " >>");
+        doc_.finish(catalog_, info_);
+        return doc_.ok() || fail("No se pudo escribir el PDF.");
+    }
+
+private:
+    PdfWriterOptions options_;
+    Document doc_;
+    int catalog_ = 0, pagesObj_ = 0, info_ = 0, resources_ = 0;
+    std::map<StdFont, int> fontNo_;  // font -> /F number
+    std::map<StdFont, int> fontObj_;
+    std::map<const ImageData*, int> imageNo_;
+    std::vector<std::pair<const ImageData*, int>> imageObj_;
+    std::vector<int> kids_;
+};
+
+}  // namespace
+
+std::string PdfPageWriter::render(const std::vector<Page>& pages) const {
+    return renderPages(pages, [this](std::ostream& out) { return std::make_unique<PdfOutput>(options, out); });
 }
 
-bool PdfPageWriter::write(const std::filesystem::path& file, const std::vector<Page>& pages,
-                          std::string* error) {
-    onOptions();
-    std::string bytes = render(pages);
-    return writeWholeFile(file, bytes, error);
+std::unique_ptr<PageOutput> PdfPageWriter::open(const std::filesystem::path& file, std::string* error) {
+    return fileOutput(file, error, [this](std::ostream& out) { return std::make_unique<PdfOutput>(options, out); });
 }
 
 }  // namespace tv::report

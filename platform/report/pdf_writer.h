@@ -28,8 +28,7 @@ public:
     std::string saveTitle() const override { return "Save PDF File"; }
     std::string saveFilter() const override { return "PDF|*.PDF|All|*.*"; }
     std::string extension() const override { return ".PDF"; }
-    bool write(const std::filesystem::path& file, const std::vector<Page>& pages,
-               std::string* error) override;
+    std::unique_ptr<PageOutput> open(const std::filesystem::path& file, std::string* error) override;
     // The whole document as bytes.
     std::string render(const std::vector<Page>& pages) const;
 };

@@ -1,5 +1,7 @@
 #include "platform/report/preview_window.h"
 
+#include <map>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,10 +27,11 @@ namespace {
 constexpr int kGap = 12;  // pixels between pages on screen
 }
 
-// Draws the pages in view, side by side and one under another.
+// Draws the pages in view, side by side and one under another, unpacking
+// only those (and keeping them unpacked while they stay in view).
 class PageView : public QWidget {
 public:
-    PageView(const std::vector<Page>& pages, const PreviewNavigator& nav, QWidget* parent)
+    PageView(const PageList& pages, const PreviewNavigator& nav, QWidget* parent)
         : QWidget(parent), pages_(pages), nav_(nav) {
         setAutoFillBackground(true);
         QPalette pal = palette();
@@ -37,13 +40,8 @@ public:
     }
     double scale() const { return nav_.zoom() / 100.0 * logicalDpiX() / 1000.0; }
     void relayout() {
-        Mils w = 0, h = 0;
-        for (const Page& p : pages_) {
-            w = std::max(w, p.width);
-            h = std::max(h, p.height);
-        }
-        cellW_ = static_cast<int>(w * scale());
-        cellH_ = static_cast<int>(h * scale());
+        cellW_ = static_cast<int>(pages_.largestWidth() * scale());
+        cellH_ = static_cast<int>(pages_.largestHeight() * scale());
         setFixedSize(nav_.across() * (cellW_ + kGap) + kGap, nav_.down() * (cellH_ + kGap) + kGap);
         update();
     }
@@ -52,8 +50,12 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         std::vector<int> visible = nav_.visiblePages();
+        std::map<int, Page> shown;
         for (std::size_t i = 0; i < visible.size(); ++i) {
-            const Page& page = pages_[static_cast<std::size_t>(visible[i] - 1)];
+            auto kept = unpacked_.find(visible[i]);
+            Page& page = shown[visible[i]];
+            if (kept != unpacked_.end()) page = std::move(kept->second);
+            else pages_.read(static_cast<std::size_t>(visible[i] - 1), page);
             int col = static_cast<int>(i) % nav_.across(), row = static_cast<int>(i) / nav_.across();
             QRect paper(kGap + col * (cellW_ + kGap), kGap + row * (cellH_ + kGap),
                         static_cast<int>(page.width * scale()), static_cast<int>(page.height * scale()));
@@ -64,11 +66,13 @@ protected:
             paintPage(p, page);
             p.restore();
         }
+        unpacked_ = std::move(shown);
     }
 
 private:
-    const std::vector<Page>& pages_;
+    const PageList& pages_;
     const PreviewNavigator& nav_;
+    std::map<int, Page> unpacked_;
     int cellW_ = 0, cellH_ = 0;
 };
 
@@ -171,8 +175,21 @@ QWidget* makeViewWindow(PreviewWindowController* preview) {
 
 // ---- the preview ---------------------------------------------------------------
 
-PreviewWindowController::PreviewWindowController(std::vector<Page> pages, QWidget* parent)
-    : QWidget(parent, Qt::Window), pages_(std::move(pages)), nav_(static_cast<int>(pages_.size())) {
+namespace {
+
+std::shared_ptr<const PageList> packed(const std::vector<Page>& pages) {
+    auto store = std::make_shared<PageStore>();
+    for (const Page& p : pages) store->add(p);
+    return store;
+}
+
+}  // namespace
+
+PreviewWindowController::PreviewWindowController(const std::vector<Page>& pages, QWidget* parent)
+    : PreviewWindowController(packed(pages), parent) {}
+
+PreviewWindowController::PreviewWindowController(std::shared_ptr<const PageList> pages, QWidget* parent)
+    : QWidget(parent, Qt::Window), pages_(std::move(pages)), nav_(static_cast<int>(pages_->size())) {
     setWindowTitle(QStringLiteral("Vista previa"));
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
@@ -203,7 +220,7 @@ PreviewWindowController::PreviewWindowController(std::vector<Page> pages, QWidge
     bar->addWidget(pageLabel_);
     bar->addStretch();
     layout->addLayout(bar);
-    view_ = new PageView(pages_, nav_, this);
+    view_ = new PageView(*pages_, nav_, this);
     scroll_ = new QScrollArea(this);
     scroll_->setWidget(view_);
     scroll_->setAlignment(Qt::AlignHCenter);
@@ -287,7 +304,7 @@ bool PreviewWindowController::printPages(const std::vector<int>& pages) {
         // Without a chosen printer: the system's current one.
         if (!printer_) printer_ = std::make_shared<QPrinter>(QPrinter::HighResolution);
         std::string error;
-        ok = tv::report::printPages(*printer_, pages_, pages, &error);
+        ok = tv::report::printPages(*printer_, *pages_, pages, &error);
         if (!ok) tell(QString::fromStdString(error));
     }
     if (ok) outcome_ = Outcome::Printed;
@@ -296,14 +313,14 @@ bool PreviewWindowController::printPages(const std::vector<int>& pages) {
 
 bool PreviewWindowController::printAll() {
     std::vector<int> all;
-    for (int i = 1; i <= static_cast<int>(pages_.size()); ++i) all.push_back(i);
+    for (int i = 1; i <= static_cast<int>(pages_->size()); ++i) all.push_back(i);
     if (!printPages(all)) return false;
     close();
     return true;
 }
 
 AskPagesWindow* PreviewWindowController::askPages() {
-    auto* w = new AskPagesWindow(static_cast<int>(pages_.size()), this);
+    auto* w = new AskPagesWindow(static_cast<int>(pages_->size()), this);
     if (options_.store) {
         if (auto place = loadPlacement(*options_.store, kAskPagesSection)) {
             w->move(place->x, place->y);
@@ -355,7 +372,7 @@ void PreviewWindowController::chooseOutput() {
 
 bool PreviewWindowController::saveWith(std::size_t writer) {
     if (!chooser_) return false;
-    if (!chooser_->saveAs(writer, pages_)) {
+    if (!chooser_->saveAs(writer, *pages_)) {
         // Told here unless the chooser tells the user itself.
         if (!chooser_->lastError().empty() && !chooser_->showsErrors())
             tell(QString::fromStdString(chooser_->lastError()));

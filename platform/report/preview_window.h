@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "platform/report/page.h"
+#include "platform/report/page_store.h"
 #include "platform/report/preview_logic.h"
 
 class QComboBox;
@@ -56,7 +57,9 @@ public:
         PlacementStore* store = nullptr;  // where the placement is kept (none: not kept)
     };
 
-    explicit PreviewWindowController(std::vector<Page> pages, QWidget* parent = nullptr);
+    // The pages stay packed in `pages`; only those in view are unpacked.
+    explicit PreviewWindowController(std::shared_ptr<const PageList> pages, QWidget* parent = nullptr);
+    explicit PreviewWindowController(const std::vector<Page>& pages, QWidget* parent = nullptr);
     ~PreviewWindowController() override;
 
     void setOptions(const Options& o);
@@ -76,7 +79,7 @@ public:
     // Restores the stored placement and shows the window (maximised when asked).
     void open();
 
-    const std::vector<Page>& pages() const { return pages_; }
+    const PageList& pages() const { return *pages_; }
     PreviewNavigator& navigator() { return nav_; }
     Outcome outcome() const { return outcome_; }
 
@@ -110,7 +113,7 @@ private:
     void runCommand(std::function<void()> f);
     void tell(const QString& text);
 
-    std::vector<Page> pages_;
+    std::shared_ptr<const PageList> pages_;
     PreviewNavigator nav_;
     Options options_;
     std::shared_ptr<OutputTargetChooser> chooser_;

@@ -3,26 +3,14 @@
 #include <cmath>
 #include <map>
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
 
+#include "platform/report/page_geometry.h"
+
 namespace tv::report {
-
-namespace {
-
-constexpr Mils kFreeTextWidth = 4000;  // room for a text placed at a point
-
-QFont qtFont(const Font& f) {
-    QFont q(QString::fromStdString(f.family));
-    q.setPixelSize(std::max(1, static_cast<int>(std::lround(f.size * 1000.0 / 72.0))));
-    q.setBold(f.bold);
-    q.setItalic(f.italic);
-    return q;
-}
-
-const QColor kFill[5] = {QColor(255, 255, 255), QColor(191, 191, 191), QColor(128, 128, 128),
-                         QColor(64, 64, 64), QColor(0, 0, 0)};
 
 // Pictures are decoded once per drawing run.
 class ImageCache {
@@ -39,27 +27,54 @@ private:
     std::map<const ImageData*, QImage> cache_;
 };
 
+namespace {
+
+QFont qtFont(const Font& f) {
+    QFont q(QString::fromStdString(f.family));
+    q.setPixelSize(std::max(1, static_cast<int>(std::lround(f.size * 1000.0 / 72.0))));
+    q.setBold(f.bold);
+    q.setItalic(f.italic);
+    return q;
+}
+
+const QColor kFill[5] = {QColor(255, 255, 255), QColor(191, 191, 191), QColor(128, 128, 128),
+                         QColor(64, 64, 64), QColor(0, 0, 0)};
+
+// Draws a text where the page model measured it. The screen's or printer's
+// font may be wider than the PDF font the page was measured with: then the
+// text is narrowed to its measured width, so it never runs into its
+// neighbours. A left-aligned text longer than its box is cut at the box.
 void drawText(QPainter& p, const Primitive& prim, Mils x, Align align, Mils w) {
-    p.setFont(qtFont(prim.font));
+    const QFont font = qtFont(prim.font);
+    p.setFont(font);
     p.setPen(QPen(Qt::black));
-    QRectF box(x, prim.y, w, std::max<Mils>(prim.h, 1));
-    if (w <= 0) {
-        box.setWidth(kFreeTextWidth);
-        if (align == Align::Right) box.moveLeft(x - kFreeTextWidth);
-        else if (align == Align::Center) box.moveLeft(x - kFreeTextWidth / 2.0);
-    }
-    int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
-    flags |= align == Align::Right ? Qt::AlignRight : align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft;
     const QString text = QString::fromStdString(prim.text);
-    if (align == Align::Left && w > 0) {
-        // A left-aligned text stays inside its box.
-        p.save();
+    const Mils measured = textWidth(prim.text, prim.font);
+    const bool cut = align == Align::Left && w > 0 && measured > w;
+    Primitive placed = prim;
+    placed.kind = PrimKind::Text;
+    placed.x = x;
+    placed.w = w;
+    placed.align = align;
+    const Rect ink = inkRect(placed);
+    const double drawn = QFontMetricsF(font).horizontalAdvance(text);
+    const int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip | Qt::AlignLeft;
+    p.save();
+    if (cut) {
         p.setClipRect(QRectF(x, prim.y - prim.h, w, prim.h * 3), Qt::IntersectClip);
-        p.drawText(box, flags, text);
-        p.restore();
+        p.drawText(QRectF(x, prim.y, w, std::max<Mils>(prim.h, 1)), flags, text);
+    } else if (drawn > ink.w && drawn > 0) {
+        p.translate(ink.x, prim.y);
+        p.scale(ink.w / drawn, 1.0);
+        p.drawText(QRectF(0, 0, drawn + 1, std::max<Mils>(prim.h, 1)), flags, text);
     } else {
-        p.drawText(box, flags, text);
+        // Placed by its alignment inside the measured width.
+        const double left = align == Align::Right    ? ink.x + ink.w - drawn
+                            : align == Align::Center ? ink.x + (ink.w - drawn) / 2
+                                                     : ink.x;
+        p.drawText(QRectF(left, prim.y, drawn + 1, std::max<Mils>(prim.h, 1)), flags, text);
     }
+    p.restore();
 }
 
 void paint(QPainter& p, const Page& page, ImageCache& images) {
@@ -148,32 +163,49 @@ QImage pageImage(const Page& page, double dotsPerInch) {
     return img;
 }
 
-bool printPages(QPrinter& printer, const std::vector<Page>& pages, const std::vector<int>& numbers,
-                std::string* error) {
-    if (numbers.empty()) return true;
-    QPainter p;
-    if (!p.begin(&printer)) {
-        if (error) *error = "No se pudo iniciar la impresión.";
-        return false;
+PrinterOutput::PrinterOutput(QPrinter& printer)
+    : printer_(printer), painter_(std::make_unique<QPainter>()), images_(std::make_unique<ImageCache>()) {}
+
+PrinterOutput::~PrinterOutput() {
+    if (painter_->isActive()) painter_->end();
+}
+
+bool PrinterOutput::add(const Page& page) {
+    if (!error_.empty()) return false;
+    if (!started_) {
+        if (!painter_->begin(&printer_)) return fail("No se pudo iniciar la impresión.");
+        started_ = true;
+    } else {
+        printer_.newPage();
     }
-    ImageCache images;
-    const double scale = printer.resolution() / 1000.0;
+    const double scale = printer_.resolution() / 1000.0;
     // The printer's own margins: page positions count from the paper's corner.
-    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-    const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    bool firstPage = true;
+    const QRectF paper = printer_.paperRect(QPrinter::DevicePixel);
+    const QRectF area = printer_.pageRect(QPrinter::DevicePixel);
+    painter_->save();
+    painter_->translate(paper.left() - area.left(), paper.top() - area.top());
+    painter_->scale(scale, scale);
+    paint(*painter_, page, *images_);
+    painter_->restore();
+    return true;
+}
+
+bool PrinterOutput::finish() {
+    if (painter_->isActive()) painter_->end();
+    return error_.empty();
+}
+
+bool printPages(QPrinter& printer, const PageList& pages, const std::vector<int>& numbers, std::string* error) {
+    PrinterOutput out(printer);
+    Page page;
     for (int n : numbers) {
         if (n < 1 || n > static_cast<int>(pages.size())) continue;
-        if (!firstPage) printer.newPage();
-        firstPage = false;
-        p.save();
-        p.translate(paper.left() - area.left(), paper.top() - area.top());
-        p.scale(scale, scale);
-        paint(p, pages[static_cast<std::size_t>(n - 1)], images);
-        p.restore();
+        pages.read(static_cast<std::size_t>(n - 1), page);
+        if (!out.add(page)) break;
     }
-    p.end();
-    return true;
+    if (out.finish()) return true;
+    if (error) *error = out.error();
+    return false;
 }
 
 }  // namespace tv::report

@@ -27,24 +27,47 @@ ReportRunController::ReportRunController(std::string procedureName, ReportLayout
         if (compute_) compute_(record, values);
         paginator_.addRecord(values);
     });
+    paginator_.setPageSink([this](Page&& page) {
+        if (!output_) {
+            store_->add(page);
+        } else if (!output_->add(page)) {
+            // Nothing more can be written: the rest of the run is pointless.
+            processor_->cancel();
+        }
+    });
 }
 
 ReportRunController::~ReportRunController() = default;
 
 int ReportRunController::run(const std::function<void()>& between) {
-    pages_.clear();
+    store_->clear();
     processor_->run(between);
     return finishPages();
 }
 
+int ReportRunController::runTo(PageOutput& out, const std::function<void()>& between) {
+    output_ = &out;
+    processor_->run(between);
+    const bool completed = processor_->state() == RecordProcessor::State::Completed;
+    if (completed) paginator_.finish();
+    output_ = nullptr;
+    return completed && out.error().empty() && out.finish() ? kCompleted : kCancelled;
+}
+
 int ReportRunController::finishPages() {
     if (processor_->state() != RecordProcessor::State::Completed) {
-        pages_.clear();
+        store_->clear();
         return kCancelled;
     }
     paginator_.finish();
-    pages_ = paginator_.takePages();
     return kCompleted;
+}
+
+std::vector<Page> ReportRunController::takePages() {
+    std::vector<Page> out(store_->size());
+    for (std::size_t i = 0; i < out.size(); ++i) store_->read(i, out[i]);
+    store_->clear();
+    return out;
 }
 
 int ReportRunController::runWithWindows(QWidget* parent) {
@@ -89,9 +112,10 @@ void ReportRunController::showPreview(QWidget* parent) {
             presenter->show(box);
         });
     }
-    // The preview keeps the pages; they are not copied.
-    auto* preview = new PreviewWindowController(std::move(pages_), parent);
-    pages_.clear();
+    // The preview keeps the pages (packed, as they are); a later run starts
+    // a store of its own.
+    auto* preview = new PreviewWindowController(std::shared_ptr<const PageList>(store_), parent);
+    store_ = std::make_shared<PageStore>();
     preview->setAttribute(Qt::WA_DeleteOnClose);
     PreviewWindowController::Options o;
     o.zoom = preview_.zoom;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/report/output_target_chooser.h"
+#include "platform/report/page_store.h"
+#include "platform/report/page_writer.h"
 #include "platform/report/paginator.h"
 #include "platform/report/preview_logic.h"
 #include "platform/report/record_processor.h"
@@ -66,6 +68,13 @@ public:
     // thread waits (suspended) until the preview closes. Returns the response.
     int runWithWindows(QWidget* parent = nullptr);
 
+    // The record loop without windows, each page going straight to `out`
+    // (a writer's file, the printer) as it completes, so that memory stays
+    // the same however long the report. Finishes `out` when the loop ran
+    // to its end; returns kCompleted then, kCancelled when there was no
+    // record, the loop was cancelled or the output failed (out.error()).
+    int runTo(PageOutput& out, const std::function<void()>& between = {});
+
     // The parts of a run for a procedure that drives the record loop itself
     // (from its own progress window's timer): once the processor has
     // completed, finishPages() closes the layout; showPreview() then shows
@@ -78,9 +87,10 @@ public:
         if (printerDialog_) printerDialog_();
     }
 
-    const std::vector<Page>& pages() const { return pages_; }
-    // Hands the pages over without a copy (no preview follows).
-    std::vector<Page> takePages() { return std::move(pages_); }
+    // The pages of the last run, kept compactly until the preview takes them.
+    const PageList& pages() const { return *store_; }
+    // The pages unpacked, for a caller without a preview (small reports).
+    std::vector<Page> takePages();
 
 private:
     std::string name_;
@@ -93,7 +103,9 @@ private:
     std::function<void(const RecordValues&, OverlayValues&)> compute_;
     std::function<bool()> printerDialog_;
     std::function<void(PreviewWindowController&)> previewHook_;
-    std::vector<Page> pages_;
+    // Pages of a run for the preview; the preview keeps them while it is open.
+    std::shared_ptr<PageStore> store_ = std::make_shared<PageStore>();
+    PageOutput* output_ = nullptr;  // runTo(): where pages go instead
 };
 
 }  // namespace tv::report

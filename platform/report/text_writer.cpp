@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <map>
 
 namespace tv::report {
@@ -38,17 +37,22 @@ public:
         marks[static_cast<std::size_t>(col)] = isText;
     }
     // Texts never overwrite one another: a text that would land on an
-    // earlier one moves right past it, so both stay whole (a number too
-    // wide for its column included).
+    // earlier one, or right after it with no blank between ("PIEZA" and
+    // "999.99" reading as "PIEZA999.99"), moves right past it (and past any
+    // further one it would then meet), so every text stays whole and apart,
+    // a number too wide for its column included.
     void text(int row, int col, const std::vector<std::string>& chars) {
-        const int end = col + static_cast<int>(chars.size());
+        const int len = static_cast<int>(chars.size());
         if (row >= 0 && static_cast<std::size_t>(row) < texts_.size()) {
             const auto& marks = texts_[static_cast<std::size_t>(row)];
-            int last = -1;
-            for (int c = std::max(0, col); c < end && static_cast<std::size_t>(c) < marks.size(); ++c)
-                if (marks[static_cast<std::size_t>(c)] && cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] != " ")
-                    last = c;
-            if (last >= 0) col = last + 2;
+            const auto& line = cells_[static_cast<std::size_t>(row)];
+            for (;;) {
+                int last = -1;
+                for (int c = std::max(0, col - 1); c < col + len && static_cast<std::size_t>(c) < marks.size(); ++c)
+                    if (marks[static_cast<std::size_t>(c)] && line[static_cast<std::size_t>(c)] != " ") last = c;
+                if (last < 0) break;
+                col = last + 2;
+            }
         }
         for (std::size_t i = 0; i < chars.size(); ++i) put(row, col + static_cast<int>(i), chars[i], true);
     }
@@ -212,23 +216,39 @@ std::vector<std::string> renderTextPage(const Page& page, const TextWriterOption
     return lines;
 }
 
-std::string TextPageWriter::render(const std::vector<Page>& pages) const {
-    std::string out(static_cast<std::size_t>(std::max(0, options.initialMargin)), '\n');
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0) out += options.pageSeparator;
-        for (const std::string& line : renderTextPage(pages[i], options)) {
-            out += line;
-            out += '\n';
-        }
+namespace {
+
+// The pages as text, each written as it comes.
+class TextOutput : public PageOutput {
+public:
+    TextOutput(const TextWriterOptions& o, std::ostream& out) : options_(o), out_(out) {
+        out_ << std::string(static_cast<std::size_t>(std::max(0, o.initialMargin)), '\n');
     }
-    return out;
+    bool add(const Page& page) override {
+        if (!error_.empty()) return false;
+        if (pages_++ > 0) out_ << options_.pageSeparator;
+        for (const std::string& line : renderTextPage(page, options_)) out_ << line << '\n';
+        return static_cast<bool>(out_) || fail("No se pudo escribir el texto del reporte.");
+    }
+    bool finish() override {
+        out_.flush();
+        return error_.empty() && (static_cast<bool>(out_) || fail("No se pudo escribir el texto del reporte."));
+    }
+
+private:
+    TextWriterOptions options_;
+    std::ostream& out_;
+    std::size_t pages_ = 0;
+};
+
+}  // namespace
+
+std::string TextPageWriter::render(const std::vector<Page>& pages) const {
+    return renderPages(pages, [this](std::ostream& out) { return std::make_unique<TextOutput>(options, out); });
 }
 
-bool TextPageWriter::write(const std::filesystem::path& file, const std::vector<Page>& pages,
-                           std::string* error) {
-    onOptions();
-    std::string text = render(pages);
-    return writeWholeFile(file, text, error);
+std::unique_ptr<PageOutput> TextPageWriter::open(const std::filesystem::path& file, std::string* error) {
+    return fileOutput(file, error, [this](std::ostream& out) { return std::make_unique<TextOutput>(options, out); });
 }
 
 }  // namespace tv::report

@@ -35,8 +35,7 @@ public:
     std::string saveTitle() const override { return "Save as TXT File"; }
     std::string saveFilter() const override { return "Text|*.TXT|All|*.*"; }
     std::string extension() const override { return ".TXT"; }
-    bool write(const std::filesystem::path& file, const std::vector<Page>& pages,
-               std::string* error) override;
+    std::unique_ptr<PageOutput> open(const std::filesystem::path& file, std::string* error) override;
     // The whole document as it goes to the file.
     std::string render(const std::vector<Page>& pages) const;
 };

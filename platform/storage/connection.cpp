@@ -375,8 +375,10 @@ Status Connection::rebuild() {
     return openStatus_.code == kAccessDenied ? Status{} : openStatus_;
 }
 
-// "Recover=N": lock time-out of N seconds. "QUICKSCAN=on/off": memory-mapped
-// reads for long scans, or none (the page cache is large already).
+// "Recover=N": lock time-out of N seconds. "QUICKSCAN=on/off": a small page
+// cache for a scan read forward once, or the usual one. A scan reads each
+// page once, so a large cache (or memory-mapped reads, which count as the
+// process's memory too) would only grow with the table.
 Status Connection::setOption(std::string_view option) {
     auto eq = option.find('=');
     if (eq == std::string_view::npos) return Status::make(kUnsupported);
@@ -393,11 +395,11 @@ Status Connection::setOption(std::string_view option) {
     if (name == "QUICKSCAN") {
         if (!db_) return openStatus_;
         if (value == "on") {
-            run(db_, "PRAGMA mmap_size=268435456");
+            run(db_, ("PRAGMA cache_size=-" + std::to_string(kScanCacheKiB)).c_str());
             return {};
         }
         if (value == "off") {
-            run(db_, "PRAGMA mmap_size=0");
+            run(db_, ("PRAGMA cache_size=-" + std::to_string(kPageCacheKiB)).c_str());
             return {};
         }
     }

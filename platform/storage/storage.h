@@ -157,7 +157,9 @@ public:
 
     // Driver options, as strings:
     //   "Recover=N"     lock time-out of N seconds for this connection (default 5 s);
-    //   "QUICKSCAN=on"  memory-mapped reads for long scans;
+    //   "QUICKSCAN=on"  a long scan read forward once (a report, an export):
+    //                   a small page cache (kScanCacheKiB), so that the
+    //                   memory a scan takes does not grow with the table;
     //   "QUICKSCAN=off" back to the defaults.
     // Every connection has a page cache of kPageCacheKiB, so that a table
     // of a million rows is read and written without going back to the
@@ -189,6 +191,7 @@ public:
     Status exec(const std::string& sql);
 
     static constexpr int kPageCacheKiB = 64 * 1024;
+    static constexpr int kScanCacheKiB = 2 * 1024;
 
     // --- internal (used by Table and Transaction) ---
     // A write outside a Transaction gets an implicit one (or joins the

@@ -99,23 +99,47 @@ report::ReportLayout layoutOf(const ReportDefinition& def) {
 
 // ---------------------------------------------------------------- without windows
 
-ReportPages PrintReportPages(const ReportDefinition& def, std::string_view filter) {
-    ReportPages out;
+namespace {
+
+// The report's run on the current thread with its tables open: `run` gets
+// the controller; false (with the reason in *error) when the view cannot be
+// set up.
+bool WithReport(const ReportDefinition& def, std::string_view filter, std::string* error,
+                const std::function<void(report::ReportRunController&)>& run) {
     data::TableRelations& rel = data::tables().relations(def.primary);
     rel.OpenWithRelated();
+    bool ok = false;
     {
         ReportView v(def);
-        if (!v.SetUp(filter, &out.error)) {
-            rel.CloseWithRelated();
-            return out;
+        if (v.SetUp(filter, error)) {
+            report::ReportRunController controller(def.procedure, layoutOf(def), v.Source());
+            if (def.compute) controller.setComputeFields(def.compute);
+            run(controller);
+            ok = true;
         }
-        report::ReportRunController run(def.procedure, layoutOf(def), v.Source());
-        if (def.compute) run.setComputeFields(def.compute);
-        out.response = run.run([] { threads::maybeYield(); });
-        out.pages = run.takePages();
     }
     rel.CloseWithRelated();
+    return ok;
+}
+
+}  // namespace
+
+ReportPages PrintReportPages(const ReportDefinition& def, std::string_view filter) {
+    ReportPages out;
+    WithReport(def, filter, &out.error, [&](report::ReportRunController& run) {
+        out.response = run.run([] { threads::maybeYield(); });
+        out.pages = run.takePages();
+    });
     return out;
+}
+
+ReportOutcome PrintReportTo(const ReportDefinition& def, std::string_view filter, report::PageOutput& out) {
+    ReportOutcome r;
+    WithReport(def, filter, &r.error, [&](report::ReportRunController& run) {
+        r.response = run.runTo(out, [] { threads::maybeYield(); });
+        r.error = out.error();
+    });
+    return r;
 }
 
 // ---------------------------------------------------------------- the procedure

@@ -42,6 +42,7 @@ class ViewCursor;
 class TableSetView;
 }  // namespace tv::view
 namespace tv::report {
+class PageOutput;
 class ViewRecordSource;
 }
 
@@ -106,6 +107,17 @@ struct ReportPages {
     std::string error;
 };
 ReportPages PrintReportPages(const ReportDefinition& def, std::string_view filter);
+
+// The report without windows straight into an output (a writer's file, the
+// printer), each page written as it completes, so that memory stays the same
+// however many records it prints. `response` is 1 when the output is
+// complete; 2 when no record passed the filter (message 25), the filter
+// could not be read or the output failed (`error` says why).
+struct ReportOutcome {
+    int response = 2;
+    std::string error;
+};
+ReportOutcome PrintReportTo(const ReportDefinition& def, std::string_view filter, report::PageOutput& out);
 
 // Control numbers of the progress window "Imprimiendo...".
 enum ProgressControl : int {

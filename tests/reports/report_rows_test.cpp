@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
+#include "platform/report/page_geometry.h"
 #include "reports/kardex/kardex.h"
 #include "reports/pending/pending.h"
 #include "reports/stock/stock.h"
@@ -328,6 +329,33 @@ TEST_F(ReportRows, AUnitOfTwelveCapitalsPrintsWhole) {
         EXPECT_TRUE(std::any_of(text.begin(), text.end(),
                                 [&](const std::string& l) { return l.find(unit + " ") != std::string::npos; }))
             << d->procedure;
+    }
+}
+
+// Whatever the numbers, nothing a report prints lies over anything else on
+// its pages (the preview, the printer and the writers all draw them where
+// the page places them): a stock of 1,999,999,999.98 beside issues of 0.00,
+// values and a total far wider than their columns beside "Total:", a long
+// company name beside the page number.
+TEST_F(ReportRows, NothingPrintedOverlaps) {
+    addFixture();
+    addKardex({{10, "01/03/2024", "ENT-1", "COMPRA", "R-1", "999999999.99", "0", "999999999999.99"}});
+    addArticles({{1001, "Existencia enorme", 1, 4, 2, "999999999.99", "999999999.99", "0", "0", "0", "999999999.99"},
+                 {1002, std::string(70, 'W'), 2, 7, 5, "-999999999.99", "0", "999999999.99", "999999999.99",
+                  "0", "999999999.99"}});
+    app::globals().EMPRESA = std::string(60, 'W');
+    for (int orden = 1; orden <= 3; ++orden)
+        for (const ReportDefinition* d : {&StockReport(orden), &ValueReport(orden)}) {
+            ReportPages p = print(*d, "");
+            ASSERT_EQ(p.response, 1) << d->procedure;
+            for (const report::Page& page : p.pages)
+                EXPECT_EQ(report::overlaps(page).size(), 0u) << d->procedure << " page " << page.number;
+        }
+    for (const ReportDefinition* d : {&PendingReport(), &KardexReport()}) {
+        ReportPages p = print(*d, "");
+        ASSERT_EQ(p.response, 1) << d->procedure;
+        for (const report::Page& page : p.pages)
+            EXPECT_EQ(report::overlaps(page).size(), 0u) << d->procedure << " page " << page.number;
     }
 }
 

@@ -1,42 +1,59 @@
 #include "tests/platform/report/sample_report.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include <QImage>
 
 #include "platform/report/page.h"
+#include "platform/report/paginator.h"
 
 namespace tv::report::test {
 
+SampleArticle sampleArticle(int i) {
+    SampleArticle a;
+    a.noArt = i;
+    a.categoria = 1 + (i - 1) / 17;
+    a.marca = a.categoria * 10 + ((i - 1) % 17) / 6;
+    a.existenciasCents = i * 125LL;
+    a.activo = i % 3 != 0;
+    a.descripcion = i == 7 ? "Tuerca <M8> & \"arandela\"" : "Artículo número " + std::to_string(i);
+    return a;
+}
+
 std::vector<SampleArticle> sampleArticles(int count) {
     std::vector<SampleArticle> out;
-    for (int i = 1; i <= count; ++i) {
-        SampleArticle a;
-        a.noArt = i;
-        a.categoria = 1 + (i - 1) / 17;
-        a.marca = a.categoria * 10 + ((i - 1) % 17) / 6;
-        a.existenciasCents = i * 125;
-        a.activo = i % 3 != 0;
-        a.descripcion = i == 7 ? "Tuerca <M8> & \"arandela\"" : "Artículo número " + std::to_string(i);
-        out.push_back(a);
-    }
+    for (int i = 1; i <= count; ++i) out.push_back(sampleArticle(i));
     return out;
+}
+
+ValueMap sampleRecord(const SampleArticle& a) {
+    ValueMap m;
+    m.set("ART:NoArt", Value(a.noArt));
+    m.set("ART:Descripcion", Value(a.descripcion));
+    m.set("ART:Categoria", Value(a.categoria));
+    m.set("ART:Marca", Value(a.marca));
+    m.set("LOC:EXISTENCIAS", Value(Decimal::fromScaled(a.existenciasCents, 2)));
+    m.set("ART:Activo", Value(a.activo ? 1 : 0));
+    return m;
 }
 
 std::vector<ValueMap> sampleRecords(const std::vector<SampleArticle>& articles) {
     std::vector<ValueMap> out;
-    for (const SampleArticle& a : articles) {
-        ValueMap m;
-        m.set("ART:NoArt", Value(a.noArt));
-        m.set("ART:Descripcion", Value(a.descripcion));
-        m.set("ART:Categoria", Value(a.categoria));
-        m.set("ART:Marca", Value(a.marca));
-        m.set("LOC:EXISTENCIAS", Value(Decimal::fromScaled(a.existenciasCents, 2)));
-        m.set("ART:Activo", Value(a.activo ? 1 : 0));
-        out.push_back(std::move(m));
-    }
+    for (const SampleArticle& a : articles) out.push_back(sampleRecord(a));
     return out;
+}
+
+bool GeneratedArticles::next() {
+    if (read_ >= count_) return false;
+    current_ = sampleRecord(sampleArticle(static_cast<int>(++read_)));
+    return true;
+}
+
+Value GeneratedArticles::value(std::string_view name) const {
+    return current_.has(name) ? current_.value(name) : sampleGlobals().value(name);
 }
 
 ValueMap sampleGlobals() {
@@ -101,6 +118,20 @@ std::filesystem::path writeSampleJpeg(const std::filesystem::path& dir) {
     std::filesystem::path p = dir / "logo.jpg";
     img.save(QString::fromStdString(p.string()), "JPEG");
     return p;
+}
+
+std::vector<Page> samplePages(const std::filesystem::path& logo, long long count) {
+    Paginator pag(sampleLayout(logo));
+    GeneratedArticles src(count);
+    while (src.next()) pag.addRecord(src);
+    return pag.finish();
+}
+
+std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::vector<std::vector<std::string>> textRows(const Page& page) {

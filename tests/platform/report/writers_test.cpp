@@ -21,19 +21,8 @@
 namespace tv::report {
 namespace {
 
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<Page> samplePages(const std::filesystem::path& logo = {}, int count = 50) {
-    Paginator pag(test::sampleLayout(logo));
-    VectorRecordSource src(test::sampleRecords(test::sampleArticles(count)), test::sampleGlobals());
-    while (src.next()) pag.addRecord(src);
-    return pag.finish();
-}
+using test::readFile;
+using test::samplePages;
 
 // ---- text ------------------------------------------------------------------
 
