@@ -1,31 +1,14 @@
 #pragma once
 // What the benchmarks share: a temporary folder for their databases,
 // removed at the end of the run, and quiet offscreen windows.
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 #include <QString>
 #include <QtGlobal>
 
-namespace tv::bench {
+#include "bench/support/folder.h"
 
-struct Folder {
-    std::filesystem::path path;
-    explicit Folder(const char* prefix) {
-        std::string tmpl = std::string("/tmp/") + prefix + "_XXXXXX";
-        path = mkdtemp(tmpl.data());
-    }
-    ~Folder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-};
+namespace tv::bench {
 
 // The offscreen platform says what it cannot do (raise a window); that says
 // nothing about what is measured.

@@ -1,151 +1,164 @@
 #pragma once
-// What the posting benchmarks share: a scratch folder each, records put
-// through the table layer, and the bare SQLite C API's small helpers.
+// What the posting benchmarks share: each side's database made and filled
+// through the table layer as the program makes and fills it, and a new
+// document made as its windows make it. Both sides of a pair make the same
+// set-up this way (not timed); only their work differs.
 #include <sqlite3.h>
-#include <stdlib.h>
 
-#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 #include "data/thread_table_set.h"
+#include "movements/common/folio.h"
+#include "movements/common/lines.h"
+#include "platform/storage/storage.h"
 #include "platform/types/record.h"
+#include "bench/support/bare_sqlite.h"
+#include "bench/support/paired_run.h"
 
 namespace tv::bench {
 
-// A folder of its own for each benchmark, removed afterwards.
-class TempDir {
+// A database of the program's own schema (its tables, keys and rules made
+// as at the program's start), with its connection and the thread's tables.
+class Desk {
 public:
-    TempDir() {
-        std::string t = (std::filesystem::temp_directory_path() / "tv_posting_XXXXXX").string();
-        path_ = mkdtemp(t.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
+    explicit Desk(const std::filesystem::path& file);
+    Desk(const Desk&) = delete;
+    Desk& operator=(const Desk&) = delete;
+
+    storage::Connection& Connection() { return conn_; }
+    data::ThreadTableSet& Tables() { return tables_; }
+    sqlite3* Handle() const { return conn_.db(); }
+
+    // One record through the table layer (auto-numbered keys numbered).
+    void Put(data::TableId t, const std::vector<std::pair<const char*, Value>>& values);
+    // `count` articles numbered 1.., each with `stock` on hand at an average
+    // cost of `average`, and `minimum` as its minimum stock.
+    void Articles(int count, long long stock, long long average = 0, long long minimum = 0);
+    // The table layer lets go of its open reads (the end of a set-up), so
+    // that a bare unit of work begins on a quiet connection.
+    void Settle() { conn_.quiesce(); }
 
 private:
-    std::filesystem::path path_;
+    storage::Connection conn_;
+    data::ThreadTableSet tables_;
 };
 
-// One record of `t` through the table layer (auto-numbered keys numbered).
-inline void Put(data::ThreadTableSet& tables, data::TableId t,
-                const std::vector<std::pair<const char*, Value>>& values) {
-    data::TableGateway& g = tables.gateway(t);
-    g.BUFFER.clear();
-    for (const auto& [f, v] : values) g.BUFFER.set(g.declaration().fieldIndex(f), v);
-    g.InsertRecord();
-}
+// A new document as its windows make it: the list's "Agregar" reserves the
+// header (its auto-number, folio 0), the line form stores each line under
+// the folio shown, and the document form's tracker holds those lines. All
+// in one unit of work (the set-up is not timed).
+struct NewDocument {
+    movements::LineTracker tracker;
+    int64_t headerRow = 0;   // the reserved header's row
+};
+NewDocument OpenDocument(Desk& desk, const movements::FolioRule& rule, long long folio, int lines,
+                         const std::function<void(Record& line, int i)>& fill);
 
-// The bare C API: statements prepared once, stepped and reset.
-class BareSqlite {
+// The lines of a document benchmark's documents: line i of the document
+// under folio n names article (n + i) % articles + 1, all with the same
+// quantity and cost.
+struct DocumentLines {
+    const movements::FolioRule* rule = nullptr;
+    int count = 0;
+    int articles = 0;
+    const char* quantityField = nullptr;   // "DEN:Cantidad"
+    Value quantity;
+    const char* costField = nullptr;       // "DEN:CostoUnitario"
+    Value cost;
+};
+
+// A desk whose unit n is a new document under folio n (OpenDocument).
+class DocumentDesk : public Desk {
 public:
-    explicit BareSqlite(const std::filesystem::path& file) {
-        sqlite3_open(file.c_str(), &db_);
-        // The journal, synchronous writes and page cache (64 MiB) of ours.
-        Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-65536;");
-    }
-    ~BareSqlite() {
-        for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
-        sqlite3_close(db_);
-    }
-    BareSqlite(const BareSqlite&) = delete;
-    BareSqlite& operator=(const BareSqlite&) = delete;
+    DocumentDesk(const std::filesystem::path& file, DocumentLines lines) : Desk(file), lines_(lines) {}
+    void Prepare(long long folio);
 
-    void Exec(const std::string& sql) { sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
-    bool TryExec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
-    sqlite3_stmt* Prepare(const char* sql) {
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
-        statements_.push_back(s);
-        return s;
-    }
-    static void Step(sqlite3_stmt* s) {
-        sqlite3_step(s);
-        sqlite3_reset(s);
-    }
-    // The first column of the first row (0 when none).
-    static long long One(sqlite3_stmt* s) {
-        long long v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-        sqlite3_reset(s);
-        return v;
-    }
-    // The folio counter (`read`: its row and value; `update`: ?1 the value,
-    // ?2 the row) := max(counter, folio + 1).
-    static void AdvanceFolio(sqlite3_stmt* read, sqlite3_stmt* update, long long folio) {
-        if (sqlite3_step(read) != SQLITE_ROW) {
-            sqlite3_reset(read);
-            return;
-        }
-        const long long row = sqlite3_column_int64(read, 0), counter = sqlite3_column_int64(read, 1);
-        sqlite3_reset(read);
-        sqlite3_bind_int64(update, 1, std::max(counter, folio + 1));
-        sqlite3_bind_int64(update, 2, row);
-        Step(update);
-    }
-    // The header (`insert`: ?1 its id, the next after `maxId`; ?2 the folio).
-    static void InsertHeader(sqlite3_stmt* maxId, sqlite3_stmt* insert, long long folio) {
-        sqlite3_bind_int64(insert, 1, One(maxId) + 1);
-        sqlite3_bind_int64(insert, 2, folio);
-        Step(insert);
-    }
-    bool Rollback() {
-        Exec("ROLLBACK");
-        return false;
-    }
+protected:
+    // The document the last Prepare made.
+    const NewDocument& Document() const { return *doc_; }
 
 private:
-    sqlite3* db_ = nullptr;
-    std::vector<sqlite3_stmt*> statements_;
+    DocumentLines lines_;
+    std::optional<NewDocument> doc_;
 };
 
-// The article table as the table layer lays it out, for the bare schemas.
-inline constexpr const char* kBareArticleSchema = R"(
-CREATE TABLE Articulo(r INTEGER PRIMARY KEY, ID INTEGER, NoArt INTEGER, Descripcion TEXT, UM INTEGER, Marca INTEGER,
-  categoria INTEGER, CodigoBarras TEXT, Modelo TEXT, Tamano TEXT, CAPACIDAD TEXT, FOTOGRAFIA TEXT, StockMaximo REAL,
-  StockMinimo REAL, StockIdeal REAL, ExistenciaAnterior REAL, Entradas REAL, Salidas REAL, Pedido REAL, Recibido REAL,
-  COSTOPROMEDIO REAL, Notas TEXT);
-CREATE UNIQUE INDEX a0 ON Articulo(ID);
-CREATE UNIQUE INDEX a1 ON Articulo(NoArt) WHERE NoArt<>0;
-CREATE INDEX a2 ON Articulo(Descripcion COLLATE NOCASE, r);
-CREATE INDEX a3 ON Articulo(UM, r);
-CREATE INDEX a4 ON Articulo(Marca, r);
-CREATE INDEX a5 ON Articulo(categoria, r);
-CREATE INDEX a6 ON Articulo(CodigoBarras COLLATE NOCASE, r) WHERE CodigoBarras<>'';
-CREATE TABLE Kardex(r INTEGER PRIMARY KEY, ID INTEGER, ARTICULO INTEGER, Fecha INTEGER, Documento TEXT,
-  Concepto TEXT, Referencia TEXT, Entrada REAL, Salida REAL, Existencia REAL, COSTOUNITARIO REAL, COSTOPROMEDIO REAL);
-CREATE UNIQUE INDEX k0 ON Kardex(ID) WHERE ID<>0;
-CREATE INDEX k1 ON Kardex(Fecha, r) WHERE Fecha<>0;
-CREATE INDEX k2 ON Kardex(ARTICULO, r) WHERE ARTICULO<>0;
-CREATE INDEX k3 ON Kardex(Documento COLLATE NOCASE, r);
-CREATE TABLE Folios(r INTEGER PRIMARY KEY, ID INTEGER, ENTRADAS INTEGER, SALIDAS INTEGER, ORDENCOMPRA INTEGER);
-)";
+// ---------------------------------------------------------------------------
+// The bare sides' shared statements
 
-// The purchase order tables as the table layer lays them out.
-inline constexpr const char* kBareOrderSchema = R"(
-CREATE TABLE DetOrdenes(r INTEGER PRIMARY KEY, ID INTEGER, ORDEN INTEGER, Articulo INTEGER, Cantidad REAL, Costo REAL,
-  Recibido REAL);
-CREATE UNIQUE INDEX d0 ON DetOrdenes(ID) WHERE ID<>0;
-CREATE INDEX d1 ON DetOrdenes(ORDEN, r);
-CREATE INDEX d2 ON DetOrdenes(Articulo, r);
-CREATE TABLE Ordenes(r INTEGER PRIMARY KEY, ID INTEGER, Folio INTEGER, Fecha INTEGER, Plazo INTEGER, Entrega INTEGER,
-  Elabora TEXT, Proveedor TEXT, Referencia TEXT, Prioridad TEXT, TOTALARTICULO REAL, TOTALSURTIDO REAL,
-  PorcSurtido INTEGER, Nota TEXT);
-CREATE UNIQUE INDEX o0 ON Ordenes(ID);
-CREATE UNIQUE INDEX o1 ON Ordenes(Folio) WHERE Folio<>0;
-CREATE INDEX o2 ON Ordenes(Fecha, r);
-CREATE INDEX o3 ON Ordenes(Proveedor COLLATE NOCASE, r);
-)";
+// An article read by its number through the key the table layer seeks
+// (ART:KeyNoArt, its partial index's condition included), its totals in
+// cents, and its totals rewritten (a new row version each time).
+class BareArticle {
+public:
+    explicit BareArticle(BareSqlite& db);
+    // False when no such article is stored (or SQLite failed).
+    bool Read(int64_t noArt);
+    int64_t row = 0, opening = 0, receipts = 0, issues = 0, average = 0, ordered = 0;
+    int64_t Stock() const { return opening + receipts - issues; }
 
-// `count` articles numbered 1.., each with `stock` on hand, through the bare API.
-inline void BareArticles(BareSqlite& db, int count, int stock) {
-    for (int a = 1; a <= count; ++a)
-        db.Exec("INSERT INTO Articulo VALUES(NULL," + std::to_string(a) + "," + std::to_string(a) + ",'ARTICULO " +
-                std::to_string(a) + "',0,0,0,'','','','','',0,0,0," + std::to_string(stock) + ",0,0,0,0,5,'')");
+    // Each writes only the totals it names into the article last read; false
+    // when a total does not fit its field (as the layer refuses it) or SQLite failed.
+    bool SetReceipts(int64_t cents);
+    bool SetIssues(int64_t cents);
+    bool SetOrdered(int64_t cents);
+    bool SetReceiptsAndAverage(int64_t receiptsCents, int64_t averageCents);
+
+private:
+    bool set(sqlite3_stmt* s, int64_t cents);
+    BareSqlite& db_;
+    sqlite3_stmt *read_, *receipts_, *issues_, *ordered_, *receiptsAndAverage_;
+};
+
+// Ledger rows (Kardex), every column given, numbered as the layer numbers
+// them: Begin() once per unit of work reads the last number, Add() numbers
+// each row after it, End() notes the counter.
+struct LedgerValues {
+    int64_t article = 0, date = 0;
+    std::string_view document, concepto, reference;
+    int64_t in = 0, out = 0, stock = 0, unitCost = 0, averageCost = 0;   // cents
+};
+class BareLedger {
+public:
+    explicit BareLedger(BareSqlite& db);
+    void Begin();
+    bool Add(const LedgerValues& v);
+    int64_t Added() const { return last_ - first_; }
+    void End();
+
+private:
+    BareSqlite& db_;
+    BareSqlite::Numbering numbers_;
+    sqlite3_stmt* insert_;
+    int64_t first_ = 0, last_ = 0;
+};
+
+// BM_<name>_Ours and BM_<name>_Bare: each side timed (RunPaired), `units`
+// units per iteration, `items` items each; `iterations` fixed when not 0.
+template <class Ours, class Bare>
+bool RegisterPair(const std::string& name, const std::string& title, int units, int items, int iterations = 0) {
+    auto add = [&](const std::string& side, auto run) {
+        benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(("BM_" + name + "_" + side).c_str(), run);
+        b->Unit(benchmark::kMillisecond);
+        if (iterations > 0) b->Iterations(iterations);
+    };
+    add("Ours", [=](benchmark::State& s) {
+        RunPaired<Ours, Bare>(s, title + ", program", units);
+        s.SetItemsProcessed(s.iterations() * units * items);
+    });
+    add("Bare", [=](benchmark::State& s) {
+        RunPaired<Bare, Ours>(s, title + ", bare", units);
+        s.SetItemsProcessed(s.iterations() * units * items);
+    });
+    return true;
 }
 
 }  // namespace tv::bench
