@@ -201,7 +201,7 @@ TEST_F(ReportRows, PendingItems) {
         "                                        EL NOMBRE DE SU EMPRESA                               1",
         "                                         Artículos por surtir",
         "",
-        "      No Art Descripción                            UM                 Pedido   RecibidoPor Recibir",
+        "      No Art Descripción                            UM                 Pedido   Recibido Por Recibir",
         "   ------------------------------------------------------------------------------------------------",
         "          10 Tornillo                               PIEZA               20.00       5.00      15.00",
         "          40 Arandela                               KILO                 3.25       0.00       3.25"}}});
