@@ -201,9 +201,10 @@ bool RunAsOneUnit(data::ThreadTableSet& tables, const UnitOptions& options,
             if (ok) {
                 committed = tx.commit();
                 if (!committed) {
+                    // Why the commit failed (a full disk, a damaged file, ...)
+                    // is what the user can act on.
                     data::TableGateway& g = tables.gateway(options.primary);
-                    g.recordError(kMsgTransaction, storage::Status::make(storage::kFileSystemError,
-                                                                         "la transacción no pudo confirmarse"));
+                    g.recordError(kMsgTransaction, tx.status());
                     p.TableFailed(g);
                 }
             } else {

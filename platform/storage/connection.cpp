@@ -1,7 +1,9 @@
 // Connections, the busy handler, transactions and stream mode.
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -101,6 +103,27 @@ void clearUnwritableJournals(const fs::path& db) {
     // The log first: an index left without its log is rebuilt, never trusted.
     if (walStuck && ::unlink(wal.c_str()) != 0) return;
     ::unlink(shm.c_str());
+}
+
+// Whether a unit of work can no longer be written beside `db`: its disk has
+// less free space than a unit may need at once (the page cache's worth), or
+// the system lets this process write its files only up to a size they have
+// (nearly) reached.
+bool noRoomFor(const fs::path& db) {
+    constexpr unsigned long long kUnitRoom = Connection::kPageCacheKiB * 1024ULL;
+    struct statvfs vfs{};
+    if (::statvfs(folderOf(db).c_str(), &vfs) == 0 &&
+        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kUnitRoom)
+        return true;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+    unsigned long long largest = 0;
+    for (const char* suffix : {"", "-wal"}) {
+        struct stat st{};
+        if (::stat((db.string() + suffix).c_str(), &st) == 0)
+            largest = std::max(largest, static_cast<unsigned long long>(st.st_size));
+    }
+    return largest + kUnitRoom > limit.rlim_cur;
 }
 
 }  // namespace
@@ -301,11 +324,12 @@ Connection& Connection::current() {
 
 Status Connection::statusFromSqlite(int rc) const {
     Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
-    // The disk filled up while SQLite wrote its log or index (an I/O error
-    // with the system's word for it).
+    // The disk filled up while SQLite wrote its log or index: an I/O error
+    // with the system's word for it, or, where SQLite kept no word (space
+    // reserved ahead for the log), a disk or a size limit with no room left.
     if ((rc & 0xff) == SQLITE_IOERR && db_) {
         const int err = sqlite3_system_errno(db_);
-        if (err == ENOSPC || err == EDQUOT) st = Status::make(kDiskFull);
+        if (err == ENOSPC || err == EDQUOT || err == EFBIG || noRoomFor(path_)) st = Status::make(kDiskFull);
     }
     if (!st.ok() && db_ && lostBy_.ok() && (depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) lostBy_ = st;
     return st;
