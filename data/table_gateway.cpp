@@ -405,8 +405,12 @@ int TableGateway::DeleteAllRecords() {
 int TableGateway::PrepareNewRecord(const std::function<void(Record&)>& prime) {
     int r = UseOnDemand();
     if (r != kDone) return r;
-    // A reservation nobody completed is not left behind as a blank record.
-    if (AUTOINCDONE) CancelPendingInsert();
+    // A reservation nobody completed is not left behind as a blank record;
+    // while it cannot be given back, no new record starts.
+    if (AUTOINCDONE && CancelPendingInsert() != kDone) {
+        ShowLastError();
+        return kNotDone;
+    }
     BUFFER.clear();
     if (prime) prime(BUFFER);
     if (!HASAUTOINC) return kDone;
@@ -513,12 +517,17 @@ int TableGateway::InsertRecord() {
 
 int TableGateway::CancelPendingInsert() {
     if (!AUTOINCDONE) return kDone;
+    if (FILE && FILE->hasReservation()) {
+        storage::Status st = FILE->cancelReservation();
+        if (!st.ok()) {
+            // The reservation stays, to be given back once that can be done
+            // (a full disk freed): a new record of this table cancels it first.
+            recordError(kMsgDelete, st);
+            return kNotDone;
+        }
+    }
     setReserved(false);
-    if (!FILE || !FILE->hasReservation()) return kDone;
-    storage::Status st = FILE->cancelReservation();
-    if (st.ok()) return kDone;
-    recordError(kMsgDelete, st);
-    return kNotDone;
+    return kDone;
 }
 
 // ---------------------------------------------------------------------------

@@ -107,6 +107,17 @@ public:
     void EndCreationLog() {
         if (logging_ > 0 && --logging_ == 0) created_.clear();
     }
+    // The log as it stands, to be put back when a unit of work that ended
+    // or began a reservation is rolled back (TableSetSnapshot).
+    struct CreationLog {
+        int logging = 0;
+        std::vector<std::pair<TableId, int64_t>> created;
+    };
+    CreationLog SaveCreationLog() const { return {logging_, created_}; }
+    void RestoreCreationLog(CreationLog log) {
+        logging_ = log.logging;
+        created_ = std::move(log.created);
+    }
     void NoteCreated(TableId t, int64_t row);
     void ForgetCreated(TableId t, int64_t row);
     bool CreatedSince(std::size_t mark, TableId t, int64_t row) const;

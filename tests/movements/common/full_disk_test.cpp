@@ -2,9 +2,6 @@
 // room is back: the disk fills while the unit itself is being committed (a
 // child process may not write its files past a few kilobytes, as on a
 // small file system that has just filled up).
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <functional>
 #include <string>
 
@@ -24,30 +21,13 @@
 #include "tests/movements/receipts/receipt_fixture.h"
 #include "tests/movements/support/document_db.h"
 #include "tests/movements/support/harness.h"
+#include "tests/support/file_size_limit.h"
 
 namespace tv::movements {
 namespace {
 
 using data::TableId;
 using test::D;
-
-// From here on no file of this process grows past `bytes` (its log is
-// emptied first, so the next unit's commit is what meets the limit).
-bool LimitFileSize(storage::Connection& c, rlim_t bytes) {
-    signal(SIGXFSZ, SIG_IGN);
-    if (!c.exec("PRAGMA wal_checkpoint(TRUNCATE)").ok()) return false;
-    rlimit r{};
-    if (getrlimit(RLIMIT_FSIZE, &r) != 0) return false;
-    r.rlim_cur = bytes;
-    return setrlimit(RLIMIT_FSIZE, &r) == 0;
-}
-
-bool RoomAgain() {
-    rlimit r{};
-    if (getrlimit(RLIMIT_FSIZE, &r) != 0) return false;
-    r.rlim_cur = r.rlim_max;
-    return setrlimit(RLIMIT_FSIZE, &r) == 0;
-}
 
 class FullDisk : public test::DocumentDb {
 protected:
@@ -67,7 +47,7 @@ protected:
                 std::_Exit(1);
             });
             prepare(c.tables);
-            if (!LimitFileSize(c.connection, 4096)) return int{kNoLimit};
+            if (!tv::test::LimitFileSize(c.connection)) return int{kNoLimit};
             if (complete(c.tables)) return int{kStoredOnAFullDisk};
             bool named = false;
             for (const auto& s : presenter.shown()) {
@@ -75,7 +55,7 @@ protected:
                 if (s.box.text.find("no pudo confirmarse") != std::string::npos) return int{kCauseNotNamed};
             }
             if (!named) return int{kCauseNotNamed};
-            if (!RoomAgain()) return int{kNoLimit};
+            if (!tv::test::RoomAgain()) return int{kNoLimit};
             // The same form, "Aceptar" once more.
             return complete(c.tables) ? int{kPosted} : int{kNotPostedLater};
         });
