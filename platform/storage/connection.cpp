@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -25,6 +24,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+constexpr const char* kNotOpen = "el archivo de datos no está abierto";
 
 bool canWrite(const fs::path& p) { return ::access(p.c_str(), W_OK) == 0; }
 
@@ -176,7 +177,7 @@ void Connection::openDb() {
             return;
         }
         if (int err = createPrivate(path_); err != 0) {
-            openStatus_ = Status::make(kFileNotFound, std::strerror(err));
+            openStatus_ = Status::make(kFileNotFound, systemWords(err));
             return;
         }
     } else if (canWrite(path_) && canWrite(folder)) {
@@ -227,9 +228,9 @@ bool Connection::openReadOnly() {
     if (rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB) return true;
     Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
     if (st.code == kAccessDenied || (rc & 0xff) == SQLITE_CANTOPEN)
-        st = Status::make(kFileSystemError, "Access Denied: without write access to its folder, " +
-                                                path_.filename().string() + " is read through its -wal and -shm files, "
-                                                "and they are missing (a station with write access makes them)");
+        st = Status::make(kFileSystemError, "Access Denied: sin permiso de escritura en su carpeta, " +
+                                                path_.filename().string() + " se lee a través de sus archivos -wal y "
+                                                "-shm, y faltan (los crea una estación con permiso de escritura)");
     openStatus_ = st;
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -336,11 +337,11 @@ Status Connection::statusFromSqlite(int rc) const {
 }
 
 Status Connection::lostUnit() const {
-    return lostBy_.ok() ? Status::make(kFileSystemError, "transaction rolled back") : lostBy_;
+    return lostBy_.ok() ? Status::make(kFileSystemError, "la transacción se deshizo; no se guardó nada") : lostBy_;
 }
 
 Status Connection::exec(const std::string& sql) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     int rc = run(db_, sql.c_str());
     return statusFromSqlite(rc);
 }
@@ -367,23 +368,28 @@ std::string checkResult(sqlite3* db, const char* pragma, int& rc) {
 }  // namespace
 
 Status Connection::integrityCheck() {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     quiesce();
     int rc = SQLITE_OK;
     std::string r = checkResult(db_, "PRAGMA integrity_check", rc);
-    if (rc != SQLITE_OK) return Status::make(kKeyFileMustBeRebuilt, sqlite3_errstr(rc));
-    if (r != "ok") return Status::make(kKeyFileMustBeRebuilt, r);
+    Status damaged = Status::make(kKeyFileMustBeRebuilt);
+    damaged.detail = rc != SQLITE_OK ? sqlite3_errstr(rc) : r;
+    if (rc != SQLITE_OK || r != "ok") return damaged;
     return {};
 }
 
 Status Connection::rebuild() {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_) return Status::make(kAccessDenied);
     quiesce();
     Status st = integrityCheck();
     if (!st.ok()) {
         int rc = run(db_, "REINDEX");
-        if (rc != SQLITE_OK) return Status::make(kKeyFileMustBeRebuilt, sqlite3_errstr(rc));
+        if (rc != SQLITE_OK) {
+            Status failed = Status::make(kKeyFileMustBeRebuilt);
+            failed.detail = sqlite3_errstr(rc);
+            return failed;
+        }
         st = integrityCheck();
         if (!st.ok()) return st;
     }
@@ -478,7 +484,7 @@ Connection::NumberCache& Connection::numberCache(const std::string& key) {
 int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
 
 Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_ && !ownTablesOnly) return Status::make(kAccessDenied);
     quiesce();
     lostBy_ = {};
@@ -515,7 +521,7 @@ void Connection::rollbackNow() {
 }
 
 Status Connection::beginWrite(bool ownTableOnly) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_ && !ownTableOnly) return Status::make(kAccessDenied);
     if (doomed_) return lostUnit();
     quiesce();
@@ -591,7 +597,7 @@ Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds>
 Transaction::~Transaction() { rollback(); }
 
 Status Transaction::commit() {
-    if (!active_) return begin_.ok() ? Status::make(kFileSystemError, "transaction not active") : begin_;
+    if (!active_) return begin_.ok() ? Status::make(kFileSystemError, "no hay una transacción abierta") : begin_;
     active_ = false;
     --c_.depth_;
     if (!outermost_) {

@@ -63,8 +63,13 @@ inline ColumnMap columnMap(const TableDef& def) {
     return m;
 }
 
-// Maps an SQLite result to a storage status (without the connection's message).
+// Maps an SQLite result to a storage status; SQLite's message `msg` is
+// kept as the status' detail (a rule's refusal, in its own words, is the text).
 Status statusFor(int rc, const char* msg);
+// What an SQLite result means, in Spanish.
+std::string sqliteWords(int rc);
+// What a system error number means, in Spanish (the driver's words where it has them).
+std::string systemWords(int err);
 
 // The collation of no-case keys.
 int registerCollation(sqlite3* db);

@@ -45,7 +45,9 @@ struct sqlite3_stmt;
 
 namespace tv::storage {
 
-// Runtime error codes of the storage, with their texts (errorText()).
+// Runtime error codes of the storage, with their texts (errorText()). The
+// driver's classic texts stay as the messages quote them ("File Not Found",
+// ...); every other text is the program's own, in Spanish.
 enum ErrorCode : int {
     kOk = 0,
     kFileNotFound = 2,            // "File Not Found": the database/table could not be created
@@ -55,17 +57,18 @@ enum ErrorCode : int {
     kKeyFileMustBeRebuilt = 46,   // "Key File Must Be Rebuilt": damaged database
     kUnsupported = 80,            // "Unsupported File Driver Function"
     kRecordChanged = 89,          // "Record Changed By Another Station"
-    kFileSystemError = 90,        // any other failure; Status::text holds SQLite's words
-    kLockTimeout = 91,            // "Database Is Busy": the write lock was not obtained in time
+    kFileSystemError = 90,        // any other failure; Status::text says what in Spanish
+    kLockTimeout = 91,            // "Base de datos ocupada": the write lock was not obtained in time
     kDiskFull = 92,               // "Disco lleno": no room left on the disk (or the user's quota)
 };
 
-// The platform's words for a code ("File Not Found", ...); "" for kOk.
+// The words for a code ("File Not Found", "Disco lleno: ..."); "" for kOk.
 std::string_view errorText(int code);
 
 struct Status {
     int code = kOk;
-    std::string text;     // errorText(code), or SQLite's message for kFileSystemError
+    std::string text;     // errorText(code), or what failed, in Spanish, for kFileSystemError
+    std::string detail;   // SQLite's own words when it said more (for logs and tests; never shown)
     int keyIndex = -1;    // kCreatesDuplicateKey: index (declaration order) of the
                           // FIRST key the record duplicates
     bool ok() const { return code == kOk; }
@@ -87,7 +90,8 @@ struct KeyDef {
 
 // A statement that keeps a rule of the table's records inside every unit of
 // work that writes them (a trigger: "CREATE TRIGGER IF NOT EXISTS <name> ...",
-// RAISE(ABORT, text) refusing the write with that text as kFileSystemError).
+// RAISE(ABORT, text) refusing the write with that text, in Spanish, as
+// kFileSystemError).
 struct TableRule {
     std::string name;
     std::string sql;

@@ -209,7 +209,7 @@ Status Table::checkSchema(bool& missing) {
 // caller's when one is open); without, only says so in `*missing`.
 Status Table::openSchema(bool create, bool* missingOut) {
     Impl& m = *impl_;
-    if (m.detached) return Status::make(kFileSystemError, "connection closed");
+    if (m.detached) return Status::make(kFileSystemError, "la conexión con el archivo de datos se cerró");
     if (!c_.isOpen()) return c_.openStatus();
     const Status& cs = c_.openStatus();
     if (!cs.ok() && cs.code != kAccessDenied) return cs;
@@ -261,7 +261,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
             ddl.push_back(sql);
         } else {
             if (!hasCol("\"tv_row\"") || !hasCol("\"tv_version\"") || !hasCol("\"tv_pending\""))
-                return Status::make(kFileSystemError, "table " + def_->table + " was not made by this system");
+                return Status::make(kFileSystemError, "la tabla " + def_->table + " no fue creada por este programa");
             for (int i = 0; i < m.nf; ++i)
                 if (!hasCol(m.cols[static_cast<size_t>(i)]))
                     ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN " + m.cols[static_cast<size_t>(i)] + " " +
@@ -338,7 +338,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
 
 #define TV_ENSURE_OPEN()                                                        \
     do {                                                                        \
-        if (impl_->detached) return Status::make(kFileSystemError, "connection closed"); \
+        if (impl_->detached) return Status::make(kFileSystemError, "la conexión con el archivo de datos se cerró"); \
         if (!opened_) {                                                         \
             Status st_ = open();                                                \
             if (!st_.ok() && st_.code != kAccessDenied) return st_;             \
@@ -723,7 +723,7 @@ Status Table::nextNumber(int64_t& n) {
         n = last + 1;
     }
     if (n > numberLimit(def_->layout->field(f)))
-        return Status::make(kFileSystemError, "Auto-Number Out Of Range");
+        return Status::make(kFileSystemError, "el número automático no cabe en su campo");
     return {};
 }
 
@@ -829,7 +829,7 @@ Status Table::insert(Record& rec, Numbering n) { return add(rec, n, false); }
 
 Status Table::reserve(Record& rec) {
     if (def_->autoNumberKey() < 0) return Status::make(kUnsupported);
-    if (reservedRow_) return Status::make(kFileSystemError, "a reservation is pending");
+    if (reservedRow_) return Status::make(kFileSystemError, "ya hay un número reservado para un registro nuevo que no se guardó");
     return add(rec, Numbering::Assign, true);
 }
 
