@@ -146,6 +146,13 @@ int TableGateway::openFile(bool) {
             level = kUnusable;
             break;
         }
+        if (st.code == storage::kFileReplaced) {
+            // The database was removed under the running program: said, and
+            // the program goes on (its other windows keep what they hold).
+            report(kMsgRead, st);
+            level = kUnusable;
+            break;
+        }
         if (st.code == storage::kFileNotFound && CREATE) {
             report(kMsgCreate, st);  // fatal
             level = kUnusable;

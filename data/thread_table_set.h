@@ -112,11 +112,13 @@ public:
     struct CreationLog {
         int logging = 0;
         std::vector<std::pair<TableId, int64_t>> created;
+        uint64_t file = 0;
     };
-    CreationLog SaveCreationLog() const { return {logging_, created_}; }
+    CreationLog SaveCreationLog() const { return {logging_, created_, createdIn_}; }
     void RestoreCreationLog(CreationLog log) {
         logging_ = log.logging;
         created_ = std::move(log.created);
+        createdIn_ = log.file;
     }
     void NoteCreated(TableId t, int64_t row);
     void ForgetCreated(TableId t, int64_t row);
@@ -144,6 +146,7 @@ private:
     int32_t stamp_ = 0;
     int logging_ = 0;
     std::vector<std::pair<TableId, int64_t>> created_;
+    uint64_t createdIn_ = 0;   // the connection's file generation the rows are of
 };
 
 // The current logical thread's table set (created on first use).

@@ -37,18 +37,6 @@ fs::path folderOf(const fs::path& p) {
 // Runs a statement that returns no rows we need; SQLite's result.
 int run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
-// A new database file, empty (SQLite fills it), readable and writable by its
-// owner and the owner's group only, whatever the umask: it holds the
-// password hashes, and the stations of a workgroup share it. SQLite gives
-// its -wal and -shm files the same permissions. 0 or errno.
-int createPrivate(const fs::path& p) {
-    int fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0660);
-    if (fd < 0) return errno == EEXIST ? 0 : errno;  // another station was first
-    int err = ::fchmod(fd, 0660) == 0 ? 0 : errno;
-    ::close(fd);
-    return err;
-}
-
 // Connections of this process by database, so that nothing below is done
 // to files this process has open (closing a descriptor of a file drops the
 // process's locks on it).
@@ -136,19 +124,41 @@ Connection::Connection(fs::path path) : path_(std::move(path)) {
 }
 
 Connection::~Connection() {
-    closeDb();
+    closeHandle(false);
     std::lock_guard<std::mutex> g(openLock);
     auto it = openCounts().find(openKey(path_));
     if (it != openCounts().end() && --it->second <= 0) openCounts().erase(it);
 }
 
-void Connection::closeDb() {
-    // Handles that outlive their connection stop using it.
-    for (Table* t : std::vector<Table*>(tables_)) t->detach();
-    tables_.clear();
+// Closes the SQLite handle. Handles of tables that outlive it stop using the
+// connection, or, with `keepTables`, start afresh on the file opened next.
+void Connection::closeHandle(bool keepTables) {
+    if (keepTables) {
+        for (Table* t : tables_) t->forgetFile();
+    } else {
+        for (Table* t : std::vector<Table*>(tables_)) t->detach();
+        tables_.clear();
+    }
+    numbers_.clear();
     if (db_) {
-        // Buffered stream writes are kept; an unfinished unit of work is not.
-        if (streamOpen_ && depth_ == 0 && !implicitOpen_) run(db_, "COMMIT");
+        // A file overwritten in place is not written to by a checkpoint of
+        // the log of what it was.
+        const FileState state = readOnly_ ? FileState::Same : fileState();
+        if ((state == FileState::Missing || state == FileState::Replaced) && !overwritten_) {
+            // Its journals out of the way of the file now at the path, and
+            // what its log holds written into it, wherever it is now.
+            if (state == FileState::Replaced && depth_ == 0 && !streamOpen_ && !implicitOpen_ &&
+                run(db_, "BEGIN IMMEDIATE") == SQLITE_OK) {
+                checkFileUnderLock();
+                run(db_, "ROLLBACK");
+            }
+            sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+        }
+        if (state == FileState::Overwritten) overwritten_ = true;
+        if (overwritten_) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        // Buffered stream writes are kept (while the file is still ours); an
+        // unfinished unit of work is not.
+        if (streamOpen_ && depth_ == 0 && !implicitOpen_ && state == FileState::Same) run(db_, "COMMIT");
         if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -161,25 +171,45 @@ void Connection::closeDb() {
 }
 
 // The open with its fall-backs: a missing database is created (owner and
-// group only); journal files this station cannot write but may remove are
-// cleared first; without write access the live database is opened
-// read-only; a damaged file is reported for rebuild().
-void Connection::openDb() {
-    closeDb();
+// group only), unless `mayCreate` is false or this process has it open (it
+// was removed under the running program); an empty file is refused; journal
+// files this station cannot write but may remove are cleared first; without
+// write access the live database is opened read-only; a damaged file is
+// reported for rebuild().
+void Connection::openDb(bool mayCreate) {
+    closeHandle(true);
     readOnly_ = false;
+    overwritten_ = false;
+    refusedFor_ = FileState::Same;
     openStatus_ = {};
     std::error_code ec;
     const bool exists = fs::exists(path_, ec);
     const fs::path folder = folderOf(path_);
     if (!exists) {
+        bool openHere = false;
+        {
+            std::lock_guard<std::mutex> g(openLock);
+            auto it = openCounts().find(openKey(path_));
+            openHere = it != openCounts().end() && it->second > 0;
+        }
+        if (!mayCreate || openHere) {
+            openStatus_ = fileChanged(FileState::Missing);
+            return;
+        }
         if (!canWrite(folder)) {
             openStatus_ = Status::make(kFileNotFound, "Access Denied");
             return;
         }
-        if (int err = createPrivate(path_); err != 0) {
+        if (int err = createDatabase(path_); err != 0) {
             openStatus_ = Status::make(kFileNotFound, systemWords(err));
             return;
         }
+    } else if (fs::is_regular_file(path_, ec) && fs::file_size(path_, ec) == 0 && !ec) {
+        openStatus_ = Status::make(kEmptyFile, "El archivo de datos " + path_.string() +
+                                                   " está vacío (0 bytes): no es una base de datos. Ponga en su "
+                                                   "lugar una copia buena, o bórrelo para empezar una base de datos "
+                                                   "nueva");
+        return;
     } else if (canWrite(path_) && canWrite(folder)) {
         clearUnwritableJournals(path_);
     }
@@ -194,9 +224,13 @@ void Connection::openDb() {
             openStatus_ = st;
             return;
         }
+        noteFile();
         prepareHandle();
         rc = setupDb();
-        if (rc == SQLITE_OK && canWriteNow()) return;
+        if (rc == SQLITE_OK && canWriteNow()) {
+            noteFile();
+            return;
+        }
         Status st = rc == SQLITE_OK ? Status::make(kAccessDenied) : statusFor(rc, sqlite3_errmsg(db_));
         if ((rc & 0xff) == SQLITE_CANTOPEN) st = Status::make(kAccessDenied);  // its journals cannot be made here
         if (st.code != kAccessDenied) {
@@ -208,6 +242,7 @@ void Connection::openDb() {
         db_ = nullptr;
     }
     if (!openReadOnly()) return;
+    noteFile();
     prepareHandle();
     readOnly_ = true;
     rc = setupDb();
@@ -260,10 +295,7 @@ int Connection::setupDb() {
     rc = run(db_, "PRAGMA journal_mode=WAL");
     if (rc == SQLITE_OK) rc = run(db_, "PRAGMA synchronous=FULL");
     if (rc == SQLITE_OK) rc = run(db_, "PRAGMA journal_size_limit=67108864");
-    if (rc == SQLITE_OK)
-        rc = run(db_,
-                 "CREATE TABLE IF NOT EXISTS tv_autonumber(tbl TEXT NOT NULL, col TEXT NOT NULL, "
-                 "last INTEGER NOT NULL, PRIMARY KEY(tbl, col)) WITHOUT ROWID");
+    if (rc == SQLITE_OK) rc = run(db_, kNumbersTable);
     return rc;
 }
 
@@ -492,7 +524,15 @@ Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTab
     int rc = run(db_, ownTablesOnly ? "BEGIN" : "BEGIN IMMEDIATE");
     busyLimit_ = lockTimeout_;
     ++txnId_;
-    return statusFromSqlite(rc);
+    ownTablesOnly_ = ownTablesOnly;
+    if (rc != SQLITE_OK || ownTablesOnly) return statusFromSqlite(rc);
+    // Holding the lock: is the file still the one this connection opened?
+    Status file = checkFileUnderLock();
+    if (file.ok()) return {};
+    run(db_, "ROLLBACK");
+    ++txnId_;
+    leaveChangedFile();
+    return file;
 }
 
 Status Connection::commitNow() {
@@ -502,6 +542,14 @@ Status Connection::commitNow() {
         // error): nothing to commit, and the caller learns why.
         ++txnId_;
         return lostUnit();
+    }
+    // The last moment before it counts: nothing is committed to a file
+    // that is no longer the one at the path.
+    if (Status file = ownTablesOnly_ ? Status{} : checkFileUnderLock(); !file.ok()) {
+        run(db_, "ROLLBACK");
+        ++txnId_;
+        leaveChangedFile();
+        return file;
     }
     int rc = run(db_, "COMMIT");
     if (rc != SQLITE_OK) {

@@ -176,14 +176,21 @@ Table::~Table() {
 }
 
 void Table::detach() {
-    resetCursor();
+    forgetFile();
     impl_->detached = true;
+}
+
+void Table::forgetFile() {
+    resetCursor();
     Impl& m = *impl_;
     for (Stmt* s : {&m.insert, &m.update, &m.del, &m.byRow, &m.count, &m.numGet, &m.numPut, &m.numMax}) s->finalize();
     for (auto* v : {&m.byKey, &m.dupCheck, &m.seek})
         for (Stmt& s : *v) s.finalize();
     m.partialUpdates.clear();
+    m.anchor = Impl::Anchor::None;
     opened_ = false;
+    currentRow_ = currentVersion_ = reservedRow_ = 0;
+    currentPending_ = false;
 }
 
 void Table::resetCursor() {
@@ -1006,11 +1013,17 @@ Status Table::cancelReservation() {
 }
 
 Table::HandleState Table::handleState() const {
-    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber};
+    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber,
+            c_.fileGeneration()};
 }
 
 void Table::restoreHandleState(const HandleState& s) {
     resetCursor();
+    if (s.file != c_.fileGeneration()) {
+        // Taken on a file the connection no longer has: its rows mean nothing here.
+        currentRow_ = currentVersion_ = reservedRow_ = 0;
+        return;
+    }
     currentRow_ = s.currentRow;
     currentVersion_ = s.currentVersion;
     reservedRow_ = s.reservedRow;

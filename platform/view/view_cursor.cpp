@@ -675,9 +675,9 @@ int ViewCursor::pushedFilterCount() {
 
 Status ViewCursor::ensureReady() {
     if (tables_.empty()) return Status::make(storage::kUnsupported, "la vista no tiene tabla principal");
-    if (db_ != conn_.db()) {
-        // The connection was opened again (a repair): statements of the old
-        // handle go.
+    if (db_ != conn_.db() || file_ != conn_.fileGeneration()) {
+        // The connection was opened again (a repair, a file put in place of
+        // its own): statements of the old handle go.
         release();
         cache_.clear();
         for (auto& t : tables_) {
@@ -687,6 +687,7 @@ Status ViewCursor::ensureReady() {
         }
         functionsReady_ = false;
         db_ = conn_.db();
+        file_ = conn_.fileGeneration();
     }
     for (auto& t : tables_) {
         if (!t->own) {

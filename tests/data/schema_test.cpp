@@ -1,9 +1,11 @@
 // Every table made at the program's start in one unit of work, a busy
-// database that never ends the program, and a full disk said as such.
+// database that never ends the program, a full disk said as such, and an
+// empty or removed database file said as such.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <fstream>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -97,6 +99,34 @@ TEST_F(DataTest, BusyDatabaseNeverEndsTheProgram) {
     }
     EXPECT_TRUE(presenter.shown.empty());
     EXPECT_TRUE(fatals.empty());
+}
+
+// An empty file where the database should be is said to be empty (the
+// program cannot work on it and ends) and stays as it was; a database
+// removed under the running program is said to be gone to a window opened
+// then, which goes back without ending the program.
+TEST_F(DataTest, AnEmptyOrRemovedDatabaseFileIsSaidAsSuch) {
+    {
+        const std::filesystem::path empty = dir.file("vacio.db");
+        std::ofstream(empty).close();
+        storage::Connection c(empty);
+        ThreadTableSet tables(c);
+        EXPECT_EQ(tables.gateway(T::Marcas).ReadNext(), kUnusable);
+        ASSERT_EQ(presenter.numbers(), std::vector<int>{26});
+        EXPECT_NE(presenter.shown[0].text.find("está vacío"), std::string::npos) << presenter.shown[0].text;
+        EXPECT_EQ(fatals, std::vector<int>{26});
+        EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+    }
+    presenter.shown.clear();
+    fatals.clear();
+    ASSERT_EQ(CreateAllTables(*set), kDone);
+    std::filesystem::remove(dir.file("talvor.db"));
+    Station window = station();
+    EXPECT_EQ(window.set->gateway(T::Marcas).ReadNext(), kUnusable);
+    ASSERT_EQ(presenter.numbers(), std::vector<int>{1});
+    EXPECT_NE(presenter.shown[0].text.find("ya no está"), std::string::npos) << presenter.shown[0].text;
+    EXPECT_TRUE(fatals.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("talvor.db")));
 }
 
 // A full disk: the message says so, for an insert, a reservation and a unit
