@@ -138,10 +138,10 @@ int TableGateway::openFile(bool) {
             }
             st = again;
         }
-        if (st.code == storage::kLockTimeout) {
+        if (st.code == storage::kLockTimeout || st.code == storage::kDiskFull) {
             // The table had to be made while another station held the
-            // write lock: said, and the program goes on (the next use
-            // tries again).
+            // write lock, or on a full disk: said, and the program goes on
+            // (the next use tries again).
             report(kMsgTransaction, st);
             level = kUnusable;
             break;
@@ -435,8 +435,10 @@ int TableGateway::insertOrReserve(bool quiet, bool reserveOnly) {
                 set_.NoteCreated(decl_->id, reserveOnly ? FILE->reservedRow() : FILE->currentRow());
                 return kDone;
             }
-            // Without write access or room on the disk no attempt can succeed.
-            if (st.code == storage::kAccessDenied || st.code == storage::kDiskFull) {
+            // Without write access or room on the disk no attempt can
+            // succeed; a database file removed or replaced is said first.
+            if (st.code == storage::kAccessDenied || st.code == storage::kDiskFull ||
+                st.code == storage::kFileReplaced) {
                 recordError(kMsgInsert, st);
                 if (!quiet) ShowLastError();
                 return kNotDone;
