@@ -138,11 +138,18 @@ int TableGateway::openFile(bool) {
             }
             st = again;
         }
-        if (st.code == storage::kLockTimeout) {
+        if (st.code == storage::kLockTimeout || st.code == storage::kDiskFull) {
             // The table had to be made while another station held the
-            // write lock: said, and the program goes on (the next use
-            // tries again).
+            // write lock, or on a full disk: said, and the program goes on
+            // (the next use tries again).
             report(kMsgTransaction, st);
+            level = kUnusable;
+            break;
+        }
+        if (st.code == storage::kFileReplaced) {
+            // The database was removed under the running program: said, and
+            // the program goes on (its other windows keep what they hold).
+            report(kMsgRead, st);
             level = kUnusable;
             break;
         }
@@ -405,8 +412,12 @@ int TableGateway::DeleteAllRecords() {
 int TableGateway::PrepareNewRecord(const std::function<void(Record&)>& prime) {
     int r = UseOnDemand();
     if (r != kDone) return r;
-    // A reservation nobody completed is not left behind as a blank record.
-    if (AUTOINCDONE) CancelPendingInsert();
+    // A reservation nobody completed is not left behind as a blank record;
+    // while it cannot be given back, no new record starts.
+    if (AUTOINCDONE && CancelPendingInsert() != kDone) {
+        ShowLastError();
+        return kNotDone;
+    }
     BUFFER.clear();
     if (prime) prime(BUFFER);
     if (!HASAUTOINC) return kDone;
@@ -424,8 +435,10 @@ int TableGateway::insertOrReserve(bool quiet, bool reserveOnly) {
                 set_.NoteCreated(decl_->id, reserveOnly ? FILE->reservedRow() : FILE->currentRow());
                 return kDone;
             }
-            // Without write access or room on the disk no attempt can succeed.
-            if (st.code == storage::kAccessDenied || st.code == storage::kDiskFull) {
+            // Without write access or room on the disk no attempt can
+            // succeed; a database file removed or replaced is said first.
+            if (st.code == storage::kAccessDenied || st.code == storage::kDiskFull ||
+                st.code == storage::kFileReplaced) {
                 recordError(kMsgInsert, st);
                 if (!quiet) ShowLastError();
                 return kNotDone;
@@ -513,12 +526,17 @@ int TableGateway::InsertRecord() {
 
 int TableGateway::CancelPendingInsert() {
     if (!AUTOINCDONE) return kDone;
+    if (FILE && FILE->hasReservation()) {
+        storage::Status st = FILE->cancelReservation();
+        if (!st.ok()) {
+            // The reservation stays, to be given back once that can be done
+            // (a full disk freed): a new record of this table cancels it first.
+            recordError(kMsgDelete, st);
+            return kNotDone;
+        }
+    }
     setReserved(false);
-    if (!FILE || !FILE->hasReservation()) return kDone;
-    storage::Status st = FILE->cancelReservation();
-    if (st.ok()) return kDone;
-    recordError(kMsgDelete, st);
-    return kNotDone;
+    return kDone;
 }
 
 // ---------------------------------------------------------------------------

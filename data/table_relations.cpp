@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "data/table_set_snapshot.h"
 #include "data/thread_table_set.h"
 #include "platform/storage/storage.h"
 #include "platform/types/text.h"
@@ -458,6 +459,9 @@ int TableRelations::CancelPendingInsert() {
         if (t->ME->UseOnDemand() != kDone) return kUnusable;
     TableGateway* failed = nullptr;
     int result = kDone;
+    // A cancel that is rolled back leaves the reservation and the log of what
+    // was added under it as they were, so that it can be done again.
+    TableSetSnapshot before(set_);
     {
         storage::Transaction tx(ME->connection(), std::chrono::milliseconds(LOGOUTTIMEOUT * 1000));
         if (!tx.ok()) {
@@ -488,6 +492,7 @@ int TableRelations::CancelPendingInsert() {
             }
         }
     }
+    if (result != kDone) before.restore();
     set_.showDeferred();
     if (result != kDone && failed != nullptr) failed->ShowLastError();
     return result;

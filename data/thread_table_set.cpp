@@ -190,7 +190,11 @@ TableId baseOf(TableId t) {
 }  // namespace
 
 void ThreadTableSet::NoteCreated(TableId t, int64_t row) {
-    if (logging_ > 0 && row != 0) created_.emplace_back(baseOf(t), row);
+    if (logging_ == 0 || row == 0) return;
+    // Rows of a file the connection no longer has are nobody's here.
+    if (createdIn_ != conn_->fileGeneration()) created_.clear();
+    createdIn_ = conn_->fileGeneration();
+    created_.emplace_back(baseOf(t), row);
 }
 
 void ThreadTableSet::ForgetCreated(TableId t, int64_t row) {
@@ -199,6 +203,7 @@ void ThreadTableSet::ForgetCreated(TableId t, int64_t row) {
 }
 
 bool ThreadTableSet::CreatedSince(std::size_t mark, TableId t, int64_t row) const {
+    if (createdIn_ != conn_->fileGeneration()) return false;
     const auto entry = std::make_pair(baseOf(t), row);
     for (std::size_t i = mark; i < created_.size(); ++i)
         if (created_[i] == entry) return true;

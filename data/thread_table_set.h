@@ -107,6 +107,19 @@ public:
     void EndCreationLog() {
         if (logging_ > 0 && --logging_ == 0) created_.clear();
     }
+    // The log as it stands, to be put back when a unit of work that ended
+    // or began a reservation is rolled back (TableSetSnapshot).
+    struct CreationLog {
+        int logging = 0;
+        std::vector<std::pair<TableId, int64_t>> created;
+        uint64_t file = 0;
+    };
+    CreationLog SaveCreationLog() const { return {logging_, created_, createdIn_}; }
+    void RestoreCreationLog(CreationLog log) {
+        logging_ = log.logging;
+        created_ = std::move(log.created);
+        createdIn_ = log.file;
+    }
     void NoteCreated(TableId t, int64_t row);
     void ForgetCreated(TableId t, int64_t row);
     bool CreatedSince(std::size_t mark, TableId t, int64_t row) const;
@@ -133,6 +146,7 @@ private:
     int32_t stamp_ = 0;
     int logging_ = 0;
     std::vector<std::pair<TableId, int64_t>> created_;
+    uint64_t createdIn_ = 0;   // the connection's file generation the rows are of
 };
 
 // The current logical thread's table set (created on first use).

@@ -129,15 +129,28 @@ void LineTracker::AddStored(const Record& line) {
     ids_.insert(line.number(line.layout().indexOf(rule_.idField)).toInt64());
 }
 
+bool LineTracker::Stale(const data::ThreadTableSet& tables) const {
+    const uint64_t now = tables.connection().fileGeneration();
+    if (!file_) file_ = now;
+    return *file_ != now;
+}
+
 long long LineTracker::Foreign(data::ThreadTableSet& tables, const Value& link) const {
     long long n = 0;
+    const bool stale = Stale(tables);
     const int idField = data::decl(rule_.lines).fieldIndex(rule_.idField);
     for (const Record& line : ReadLines(tables, rule_, link))
-        if (!Holds(line.number(idField).toInt64())) ++n;
+        if (stale || !Holds(line.number(idField).toInt64())) ++n;
     return n;
 }
 
 bool LineTracker::DeleteStored(data::ThreadTableSet& tables, const std::function<bool(Posting&)>& also) {
+    if (Stale(tables)) {
+        // Its lines went with the file that was replaced: none of the new
+        // file's records is deleted for them.
+        ids_.clear();
+        file_ = tables.connection().fileGeneration();
+    }
     if (ids_.empty() && !also) return true;
     data::TableGateway& g = tables.gateway(rule_.lines);
     const Record saved = g.BUFFER;

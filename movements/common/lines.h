@@ -3,6 +3,7 @@
 // stored article, and keeping track of the lines a form stored, so that
 // cancelling a new document deletes exactly those.
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -99,8 +100,14 @@ public:
     bool DeleteStored(data::ThreadTableSet& tables, const std::function<bool(Posting&)>& also = {});
 
 private:
+    // Whether its ids are of a file the connection no longer has (one was
+    // put in place of it): then they name nobody's lines. The first look
+    // ties the tracker to the file open then.
+    bool Stale(const data::ThreadTableSet& tables) const;
+
     LineRule rule_;
     std::set<long long> ids_;
+    mutable std::optional<uint64_t> file_;
 };
 
 }  // namespace tv::movements

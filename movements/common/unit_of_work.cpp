@@ -1,10 +1,9 @@
 #include "movements/common/unit_of_work.h"
 
-#include <array>
 #include <cstdio>
-#include <optional>
 #include <stdexcept>
 
+#include "data/table_set_snapshot.h"
 #include "data/transaction.h"
 #include "platform/errors/error_reporter.h"
 
@@ -18,43 +17,6 @@ PostingProbe& probe() {
     static PostingProbe p;
     return p;
 }
-
-// The thread's record buffers and table handles as they were before a
-// unit, put back when it is rolled back.
-class Snapshot {
-public:
-    explicit Snapshot(data::ThreadTableSet& tables) : tables_(tables) {
-        for (int i = 0; i < data::kTableCount; ++i) {
-            const auto t = static_cast<data::TableId>(i);
-            Slot& s = slots_[static_cast<std::size_t>(i)];
-            data::TableGateway& g = tables.gateway(t);
-            s.buffer = g.BUFFER;
-            s.autoIncDone = g.AUTOINCDONE;
-            if (g.file() != nullptr) s.handle = g.file()->handleState();
-        }
-    }
-    void restore() {
-        for (int i = 0; i < data::kTableCount; ++i) {
-            const auto t = static_cast<data::TableId>(i);
-            Slot& s = slots_[static_cast<std::size_t>(i)];
-            data::TableGateway& g = tables_.gateway(t);
-            g.BUFFER = *s.buffer;
-            g.AUTOINCDONE = s.autoIncDone;
-            if (g.file() == nullptr) continue;
-            // A handle first opened inside the unit knew nothing before it.
-            g.file()->restoreHandleState(s.handle.value_or(storage::Table::HandleState{}));
-        }
-    }
-
-private:
-    struct Slot {
-        std::optional<Record> buffer;
-        uint8_t autoIncDone = 0;
-        std::optional<storage::Table::HandleState> handle;
-    };
-    data::ThreadTableSet& tables_;
-    std::array<Slot, data::kTableCount> slots_;
-};
 
 }  // namespace
 
@@ -180,7 +142,7 @@ bool RunAsOneUnit(data::ThreadTableSet& tables, const UnitOptions& options,
             return false;
         }
     }
-    Snapshot before(tables);
+    data::TableSetSnapshot before(tables);
     bool committed = false;
     {
         data::DataTransaction tx(tables, options.lockTimeout);
@@ -201,9 +163,10 @@ bool RunAsOneUnit(data::ThreadTableSet& tables, const UnitOptions& options,
             if (ok) {
                 committed = tx.commit();
                 if (!committed) {
+                    // Why the commit failed (a full disk, a damaged file, ...)
+                    // is what the user can act on.
                     data::TableGateway& g = tables.gateway(options.primary);
-                    g.recordError(kMsgTransaction, storage::Status::make(storage::kFileSystemError,
-                                                                         "la transacción no pudo confirmarse"));
+                    g.recordError(kMsgTransaction, tx.status());
                     p.TableFailed(g);
                 }
             } else {

@@ -1,13 +1,14 @@
 // Connections, the busy handler, transactions and stream mode.
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -25,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+constexpr const char* kNotOpen = "el archivo de datos no está abierto";
+
 bool canWrite(const fs::path& p) { return ::access(p.c_str(), W_OK) == 0; }
 
 fs::path folderOf(const fs::path& p) {
@@ -34,18 +37,6 @@ fs::path folderOf(const fs::path& p) {
 
 // Runs a statement that returns no rows we need; SQLite's result.
 int run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-
-// A new database file, empty (SQLite fills it), readable and writable by its
-// owner and the owner's group only, whatever the umask: it holds the
-// password hashes, and the stations of a workgroup share it. SQLite gives
-// its -wal and -shm files the same permissions. 0 or errno.
-int createPrivate(const fs::path& p) {
-    int fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0660);
-    if (fd < 0) return errno == EEXIST ? 0 : errno;  // another station was first
-    int err = ::fchmod(fd, 0660) == 0 ? 0 : errno;
-    ::close(fd);
-    return err;
-}
 
 // Connections of this process by database, so that nothing below is done
 // to files this process has open (closing a descriptor of a file drops the
@@ -104,6 +95,27 @@ void clearUnwritableJournals(const fs::path& db) {
     ::unlink(shm.c_str());
 }
 
+// Whether a unit of work can no longer be written beside `db`: its disk has
+// less free space than a unit may need at once (the page cache's worth), or
+// the system lets this process write its files only up to a size they have
+// (nearly) reached.
+bool noRoomFor(const fs::path& db) {
+    constexpr unsigned long long kUnitRoom = Connection::kPageCacheKiB * 1024ULL;
+    struct statvfs vfs{};
+    if (::statvfs(folderOf(db).c_str(), &vfs) == 0 &&
+        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kUnitRoom)
+        return true;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+    unsigned long long largest = 0;
+    for (const char* suffix : {"", "-wal"}) {
+        struct stat st{};
+        if (::stat((db.string() + suffix).c_str(), &st) == 0)
+            largest = std::max(largest, static_cast<unsigned long long>(st.st_size));
+    }
+    return largest + kUnitRoom > limit.rlim_cur;
+}
+
 }  // namespace
 
 Connection::Connection(fs::path path) : path_(std::move(path)) {
@@ -114,20 +126,42 @@ Connection::Connection(fs::path path) : path_(std::move(path)) {
 }
 
 Connection::~Connection() {
-    closeDb();
+    closeHandle(false);
     noteConnectionClosed(this);
     std::lock_guard<std::mutex> g(openLock);
     auto it = openCounts().find(openKey(path_));
     if (it != openCounts().end() && --it->second <= 0) openCounts().erase(it);
 }
 
-void Connection::closeDb() {
-    // Handles that outlive their connection stop using it.
-    for (Table* t : std::vector<Table*>(tables_)) t->detach();
-    tables_.clear();
+// Closes the SQLite handle. Handles of tables that outlive it stop using the
+// connection, or, with `keepTables`, start afresh on the file opened next.
+void Connection::closeHandle(bool keepTables) {
+    if (keepTables) {
+        for (Table* t : tables_) t->forgetFile();
+    } else {
+        for (Table* t : std::vector<Table*>(tables_)) t->detach();
+        tables_.clear();
+    }
+    numbers_.clear();
     if (db_) {
-        // Buffered stream writes are kept; an unfinished unit of work is not.
-        if (streamOpen_ && depth_ == 0 && !implicitOpen_) run(db_, "COMMIT");
+        // A file overwritten in place is not written to by a checkpoint of
+        // the log of what it was.
+        const FileState state = readOnly_ ? FileState::Same : fileState();
+        if ((state == FileState::Missing || state == FileState::Replaced) && !overwritten_) {
+            // Its journals out of the way of the file now at the path, and
+            // what its log holds written into it, wherever it is now.
+            if (state == FileState::Replaced && depth_ == 0 && !streamOpen_ && !implicitOpen_ &&
+                run(db_, "BEGIN IMMEDIATE") == SQLITE_OK) {
+                checkFileUnderLock();
+                run(db_, "ROLLBACK");
+            }
+            sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+        }
+        if (state == FileState::Overwritten) overwritten_ = true;
+        if (overwritten_) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        // Buffered stream writes are kept (while the file is still ours); an
+        // unfinished unit of work is not.
+        if (streamOpen_ && depth_ == 0 && !implicitOpen_ && state == FileState::Same) run(db_, "COMMIT");
         if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -140,25 +174,45 @@ void Connection::closeDb() {
 }
 
 // The open with its fall-backs: a missing database is created (owner and
-// group only); journal files this station cannot write but may remove are
-// cleared first; without write access the live database is opened
-// read-only; a damaged file is reported for rebuild().
-void Connection::openDb() {
-    closeDb();
+// group only), unless `mayCreate` is false or this process has it open (it
+// was removed under the running program); an empty file is refused; journal
+// files this station cannot write but may remove are cleared first; without
+// write access the live database is opened read-only; a damaged file is
+// reported for rebuild().
+void Connection::openDb(bool mayCreate) {
+    closeHandle(true);
     readOnly_ = false;
+    overwritten_ = false;
+    refusedFor_ = FileState::Same;
     openStatus_ = {};
     std::error_code ec;
     const bool exists = fs::exists(path_, ec);
     const fs::path folder = folderOf(path_);
     if (!exists) {
+        bool openHere = false;
+        {
+            std::lock_guard<std::mutex> g(openLock);
+            auto it = openCounts().find(openKey(path_));
+            openHere = it != openCounts().end() && it->second > 0;
+        }
+        if (!mayCreate || openHere) {
+            openStatus_ = fileChanged(FileState::Missing);
+            return;
+        }
         if (!canWrite(folder)) {
             openStatus_ = Status::make(kFileNotFound, "Access Denied");
             return;
         }
-        if (int err = createPrivate(path_); err != 0) {
-            openStatus_ = Status::make(kFileNotFound, std::strerror(err));
+        if (int err = createDatabase(path_); err != 0) {
+            openStatus_ = Status::make(kFileNotFound, systemWords(err));
             return;
         }
+    } else if (fs::is_regular_file(path_, ec) && fs::file_size(path_, ec) == 0 && !ec) {
+        openStatus_ = Status::make(kEmptyFile, "El archivo de datos " + path_.string() +
+                                                   " está vacío (0 bytes): no es una base de datos. Ponga en su "
+                                                   "lugar una copia buena, o bórrelo para empezar una base de datos "
+                                                   "nueva");
+        return;
     } else if (canWrite(path_) && canWrite(folder)) {
         clearUnwritableJournals(path_);
     }
@@ -173,9 +227,13 @@ void Connection::openDb() {
             openStatus_ = st;
             return;
         }
+        noteFile();
         prepareHandle();
         rc = setupDb();
-        if (rc == SQLITE_OK && canWriteNow()) return;
+        if (rc == SQLITE_OK && canWriteNow()) {
+            noteFile();
+            return;
+        }
         Status st = rc == SQLITE_OK ? Status::make(kAccessDenied) : statusFor(rc, sqlite3_errmsg(db_));
         if ((rc & 0xff) == SQLITE_CANTOPEN) st = Status::make(kAccessDenied);  // its journals cannot be made here
         if (st.code != kAccessDenied) {
@@ -187,6 +245,7 @@ void Connection::openDb() {
         db_ = nullptr;
     }
     if (!openReadOnly()) return;
+    noteFile();
     prepareHandle();
     readOnly_ = true;
     rc = setupDb();
@@ -207,9 +266,9 @@ bool Connection::openReadOnly() {
     if (rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB) return true;
     Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
     if (st.code == kAccessDenied || (rc & 0xff) == SQLITE_CANTOPEN)
-        st = Status::make(kFileSystemError, "Access Denied: without write access to its folder, " +
-                                                path_.filename().string() + " is read through its -wal and -shm files, "
-                                                "and they are missing (a station with write access makes them)");
+        st = Status::make(kFileSystemError, "Access Denied: sin permiso de escritura en su carpeta, " +
+                                                path_.filename().string() + " se lee a través de sus archivos -wal y "
+                                                "-shm, y faltan (los crea una estación con permiso de escritura)");
     openStatus_ = st;
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -239,10 +298,7 @@ int Connection::setupDb() {
     rc = run(db_, "PRAGMA journal_mode=WAL");
     if (rc == SQLITE_OK) rc = run(db_, "PRAGMA synchronous=FULL");
     if (rc == SQLITE_OK) rc = run(db_, "PRAGMA journal_size_limit=67108864");
-    if (rc == SQLITE_OK)
-        rc = run(db_,
-                 "CREATE TABLE IF NOT EXISTS tv_autonumber(tbl TEXT NOT NULL, col TEXT NOT NULL, "
-                 "last INTEGER NOT NULL, PRIMARY KEY(tbl, col)) WITHOUT ROWID");
+    if (rc == SQLITE_OK) rc = run(db_, kNumbersTable);
     return rc;
 }
 
@@ -304,22 +360,23 @@ Connection& Connection::current() {
 
 Status Connection::statusFromSqlite(int rc) const {
     Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
-    // The disk filled up while SQLite wrote its log or index (an I/O error
-    // with the system's word for it).
+    // The disk filled up while SQLite wrote its log or index: an I/O error
+    // with the system's word for it, or, where SQLite kept no word (space
+    // reserved ahead for the log), a disk or a size limit with no room left.
     if ((rc & 0xff) == SQLITE_IOERR && db_) {
         const int err = sqlite3_system_errno(db_);
-        if (err == ENOSPC || err == EDQUOT) st = Status::make(kDiskFull);
+        if (err == ENOSPC || err == EDQUOT || err == EFBIG || noRoomFor(path_)) st = Status::make(kDiskFull);
     }
     if (!st.ok() && db_ && lostBy_.ok() && (depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) lostBy_ = st;
     return st;
 }
 
 Status Connection::lostUnit() const {
-    return lostBy_.ok() ? Status::make(kFileSystemError, "transaction rolled back") : lostBy_;
+    return lostBy_.ok() ? Status::make(kFileSystemError, "la transacción se deshizo; no se guardó nada") : lostBy_;
 }
 
 Status Connection::exec(const std::string& sql) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     int rc = run(db_, sql.c_str());
     return statusFromSqlite(rc);
 }
@@ -346,23 +403,28 @@ std::string checkResult(sqlite3* db, const char* pragma, int& rc) {
 }  // namespace
 
 Status Connection::integrityCheck() {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     quiesce();
     int rc = SQLITE_OK;
     std::string r = checkResult(db_, "PRAGMA integrity_check", rc);
-    if (rc != SQLITE_OK) return Status::make(kKeyFileMustBeRebuilt, sqlite3_errstr(rc));
-    if (r != "ok") return Status::make(kKeyFileMustBeRebuilt, r);
+    Status damaged = Status::make(kKeyFileMustBeRebuilt);
+    damaged.detail = rc != SQLITE_OK ? sqlite3_errstr(rc) : r;
+    if (rc != SQLITE_OK || r != "ok") return damaged;
     return {};
 }
 
 Status Connection::rebuild() {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_) return Status::make(kAccessDenied);
     quiesce();
     Status st = integrityCheck();
     if (!st.ok()) {
         int rc = run(db_, "REINDEX");
-        if (rc != SQLITE_OK) return Status::make(kKeyFileMustBeRebuilt, sqlite3_errstr(rc));
+        if (rc != SQLITE_OK) {
+            Status failed = Status::make(kKeyFileMustBeRebuilt);
+            failed.detail = sqlite3_errstr(rc);
+            return failed;
+        }
         st = integrityCheck();
         if (!st.ok()) return st;
     }
@@ -459,7 +521,7 @@ Connection::NumberCache& Connection::numberCache(const std::string& key) {
 int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
 
 Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_ && !ownTablesOnly) return Status::make(kAccessDenied);
     quiesce();
     lostBy_ = {};
@@ -467,7 +529,15 @@ Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTab
     int rc = run(db_, ownTablesOnly ? "BEGIN" : "BEGIN IMMEDIATE");
     busyLimit_ = lockTimeout_;
     ++txnId_;
-    return statusFromSqlite(rc);
+    ownTablesOnly_ = ownTablesOnly;
+    if (rc != SQLITE_OK || ownTablesOnly) return statusFromSqlite(rc);
+    // Holding the lock: is the file still the one this connection opened?
+    Status file = checkFileUnderLock();
+    if (file.ok()) return {};
+    run(db_, "ROLLBACK");
+    ++txnId_;
+    leaveChangedFile();
+    return file;
 }
 
 Status Connection::commitNow() {
@@ -477,6 +547,14 @@ Status Connection::commitNow() {
         // error): nothing to commit, and the caller learns why.
         ++txnId_;
         return lostUnit();
+    }
+    // The last moment before it counts: nothing is committed to a file
+    // that is no longer the one at the path.
+    if (Status file = ownTablesOnly_ ? Status{} : checkFileUnderLock(); !file.ok()) {
+        run(db_, "ROLLBACK");
+        ++txnId_;
+        leaveChangedFile();
+        return file;
     }
     int rc = run(db_, "COMMIT");
     if (rc != SQLITE_OK) {
@@ -496,7 +574,7 @@ void Connection::rollbackNow() {
 }
 
 Status Connection::beginWrite(bool ownTableOnly) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, "not open") : openStatus_;
+    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_ && !ownTableOnly) return Status::make(kAccessDenied);
     if (doomed_) return lostUnit();
     quiesce();
@@ -572,7 +650,7 @@ Transaction::Transaction(Connection& c, std::optional<std::chrono::milliseconds>
 Transaction::~Transaction() { rollback(); }
 
 Status Transaction::commit() {
-    if (!active_) return begin_.ok() ? Status::make(kFileSystemError, "transaction not active") : begin_;
+    if (!active_) return begin_.ok() ? Status::make(kFileSystemError, "no hay una transacción abierta") : begin_;
     active_ = false;
     --c_.depth_;
     if (!outermost_) {

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -78,8 +79,26 @@ inline void bindField(sqlite3_stmt* s, int idx, const Record& rec, int i, Kind k
     }
 }
 
-// Maps an SQLite result to a storage status (without the connection's message).
+// Maps an SQLite result to a storage status; SQLite's message `msg` is
+// kept as the status' detail (a rule's refusal, in its own words, is the text).
 Status statusFor(int rc, const char* msg);
+// What an SQLite result means, in Spanish.
+std::string sqliteWords(int rc);
+// What a system error number means, in Spanish (the driver's words where it has them).
+std::string systemWords(int err);
+
+// The side table of the auto-numbers, made with every database.
+inline constexpr const char* kNumbersTable =
+    "CREATE TABLE IF NOT EXISTS tv_autonumber(tbl TEXT NOT NULL, col TEXT NOT NULL, "
+    "last INTEGER NOT NULL, PRIMARY KEY(tbl, col)) WITHOUT ROWID";
+
+// Makes a new database at `path` (where there is none): made whole under
+// another name, readable and writable by its owner and the owner's group
+// only, and put in place at once, so that nobody ever finds it empty. The
+// journals of a database no longer there are removed first (a new database
+// never takes an old one's log). 0 (also when another station was first),
+// or errno.
+int createDatabase(const std::filesystem::path& path);
 
 // The collation of no-case keys.
 int registerCollation(sqlite3* db);

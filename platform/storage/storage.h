@@ -28,7 +28,19 @@
 // Files: the database is created readable and writable by its owner and the
 // owner's group only (it holds the password hashes); its -wal and -shm files
 // take the same permissions and are kept between runs, so a station without
-// write access can always read the live database through them.
+// write access can always read the live database through them. A new
+// database is made whole under another name and put in place at once, so an
+// empty file at the path is never a database being made: it is refused
+// (kEmptyFile), as is making a new one where this process had one open.
+//
+// The file under a running program: every unit of work checks, once it holds
+// the write lock and again before its commit, that the file at the path is
+// still the one it opened (device and inode, not emptied or shrunk). If not,
+// the unit is rolled back and says so (kFileReplaced): a removed file is not
+// made again; a file put in its place is opened instead (its handles start
+// afresh; the replaced file's journals are moved out of its way first, so the
+// new file never takes the old one's log); a file overwritten in place is
+// written no more.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -45,7 +57,9 @@ struct sqlite3_stmt;
 
 namespace tv::storage {
 
-// Runtime error codes of the storage, with their texts (errorText()).
+// Runtime error codes of the storage, with their texts (errorText()). The
+// driver's classic texts stay as the messages quote them ("File Not Found",
+// ...); every other text is the program's own, in Spanish.
 enum ErrorCode : int {
     kOk = 0,
     kFileNotFound = 2,            // "File Not Found": the database/table could not be created
@@ -55,17 +69,21 @@ enum ErrorCode : int {
     kKeyFileMustBeRebuilt = 46,   // "Key File Must Be Rebuilt": damaged database
     kUnsupported = 80,            // "Unsupported File Driver Function"
     kRecordChanged = 89,          // "Record Changed By Another Station"
-    kFileSystemError = 90,        // any other failure; Status::text holds SQLite's words
-    kLockTimeout = 91,            // "Database Is Busy": the write lock was not obtained in time
+    kFileSystemError = 90,        // any other failure; Status::text says what in Spanish
+    kLockTimeout = 91,            // "Base de datos ocupada": the write lock was not obtained in time
     kDiskFull = 92,               // "Disco lleno": no room left on the disk (or the user's quota)
+    kFileReplaced = 93,           // the file at the database's path is no longer the one opened
+                                  // (removed, replaced, emptied): nothing was stored; the text says which
+    kEmptyFile = 94,              // the database's file is empty (0 bytes): not taken for a new database
 };
 
-// The platform's words for a code ("File Not Found", ...); "" for kOk.
+// The words for a code ("File Not Found", "Disco lleno: ..."); "" for kOk.
 std::string_view errorText(int code);
 
 struct Status {
     int code = kOk;
-    std::string text;     // errorText(code), or SQLite's message for kFileSystemError
+    std::string text;     // errorText(code), or what failed, in Spanish, for kFileSystemError
+    std::string detail;   // SQLite's own words when it said more (for logs and tests; never shown)
     int keyIndex = -1;    // kCreatesDuplicateKey: index (declaration order) of the
                           // FIRST key the record duplicates
     bool ok() const { return code == kOk; }
@@ -87,7 +105,8 @@ struct KeyDef {
 
 // A statement that keeps a rule of the table's records inside every unit of
 // work that writes them (a trigger: "CREATE TRIGGER IF NOT EXISTS <name> ...",
-// RAISE(ABORT, text) refusing the write with that text as kFileSystemError).
+// RAISE(ABORT, text) refusing the write with that text, in Spanish, as
+// kFileSystemError).
 struct TableRule {
     std::string name;
     std::string sql;
@@ -142,6 +161,9 @@ public:
 
     const Status& openStatus() const { return openStatus_; }
     bool isOpen() const { return db_ != nullptr; }
+    // Changes each time the connection opens a file again (one put in place
+    // of the file it had): statements and positions of an earlier one are void.
+    uint64_t fileGeneration() const { return fileGeneration_; }
     bool readOnly() const { return readOnly_; }
     const std::filesystem::path& path() const { return path_; }
     // Who this connection's reservations and claims belong to: this process
@@ -224,12 +246,27 @@ public:
 
 private:
     friend class Transaction;
-    void openDb();
+    // The identity of a file (0, 0: none).
+    struct FileId {
+        uint64_t dev = 0, ino = 0;
+        bool operator==(const FileId&) const = default;
+    };
+    enum class FileState { Same, Missing, Replaced, Overwritten };
+    void openDb(bool mayCreate = true);
+    void noteFile();
+    FileState fileState();
+    Status fileChanged(FileState s) const;
+    // With the write lock held: the unit may go on (ok), or why not, after
+    // moving the replaced file's journals out of the new file's way.
+    Status checkFileUnderLock();
+    // Once the refused unit is rolled back: the file moved away is made
+    // whole; one put in place of it is opened.
+    void leaveChangedFile();
+    void closeHandle(bool keepTables);
     bool openReadOnly();
     void prepareHandle();
     int setupDb();
     bool canWriteNow();
-    void closeDb();
     // BEGIN IMMEDIATE; with ownTablesOnly a deferred BEGIN, for work on
     // connection-private tables, which never waits for another station.
     Status beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly = false);
@@ -258,6 +295,12 @@ private:
     std::vector<Table*> tables_;
     std::vector<std::string> ready_;
     std::vector<NumberCache> numbers_;
+    FileId dbId_, walId_, shmId_;   // the files this connection opened
+    uint64_t dbSize_ = 0;           // the largest size seen of its database file
+    uint64_t fileGeneration_ = 0;
+    FileState refusedFor_ = FileState::Same;   // why the last unit was refused (leaveChangedFile())
+    bool overwritten_ = false;      // ours was overwritten in place: nothing more is written to it
+    bool ownTablesOnly_ = false;    // the open unit writes connection-private tables only
 };
 
 // One unit of work over any tables of a connection. Begins with BEGIN
@@ -399,6 +442,7 @@ public:
     struct HandleState {
         int64_t currentRow = 0, currentVersion = 0;
         int64_t reservedRow = 0, reservedVersion = 0, reservedNumber = 0;
+        uint64_t file = 0;   // Connection::fileGeneration(): rows of another file are not put back
     };
     HandleState handleState() const;
     void restoreHandleState(const HandleState& s);
@@ -406,6 +450,7 @@ public:
     // --- internal ---
     void resetCursor();   // Connection::quiesce(): remember the place, free the statement
     void detach();        // the connection is closing
+    void forgetFile();    // the connection opens another file: statements, positions, reservation go
     void markUnopened() { opened_ = false; }
     struct Impl;
 

@@ -164,14 +164,21 @@ Table::~Table() {
 }
 
 void Table::detach() {
-    resetCursor();
+    forgetFile();
     impl_->detached = true;
+}
+
+void Table::forgetFile() {
+    resetCursor();
     Impl& m = *impl_;
     for (Stmt* s : {&m.insert, &m.update, &m.del, &m.byRow, &m.count, &m.numGet, &m.numPut, &m.numMax}) s->finalize();
     for (auto* v : {&m.byKey, &m.dupCheck, &m.seek})
         for (Stmt& s : *v) s.finalize();
     m.partialUpdates.clear();
+    m.anchor = Impl::Anchor::None;
     opened_ = false;
+    currentRow_ = currentVersion_ = reservedRow_ = 0;
+    currentPending_ = false;
 }
 
 void Table::resetCursor() {
@@ -197,7 +204,7 @@ Status Table::checkSchema(bool& missing) {
 // caller's when one is open); without, only says so in `*missing`.
 Status Table::openSchema(bool create, bool* missingOut) {
     Impl& m = *impl_;
-    if (m.detached) return Status::make(kFileSystemError, "connection closed");
+    if (m.detached) return Status::make(kFileSystemError, "la conexión con el archivo de datos se cerró");
     if (!c_.isOpen()) return c_.openStatus();
     const Status& cs = c_.openStatus();
     if (!cs.ok() && cs.code != kAccessDenied) return cs;
@@ -249,7 +256,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
             ddl.push_back(sql);
         } else {
             if (!hasCol("\"tv_row\"") || !hasCol("\"tv_version\"") || !hasCol("\"tv_pending\""))
-                return Status::make(kFileSystemError, "table " + def_->table + " was not made by this system");
+                return Status::make(kFileSystemError, "la tabla " + def_->table + " no fue creada por este programa");
             // Reservations of older databases have no owner: leftovers.
             if (!hasCol("\"tv_owner\"")) ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN tv_owner TEXT");
             for (int i = 0; i < m.nf; ++i)
@@ -332,7 +339,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
 
 #define TV_ENSURE_OPEN()                                                        \
     do {                                                                        \
-        if (impl_->detached) return Status::make(kFileSystemError, "connection closed"); \
+        if (impl_->detached) return Status::make(kFileSystemError, "la conexión con el archivo de datos se cerró"); \
         if (!opened_) {                                                         \
             Status st_ = open();                                                \
             if (!st_.ok() && st_.code != kAccessDenied) return st_;             \
@@ -717,7 +724,7 @@ Status Table::nextNumber(int64_t& n) {
         n = last + 1;
     }
     if (n > numberLimit(def_->layout->field(f)))
-        return Status::make(kFileSystemError, "Auto-Number Out Of Range");
+        return Status::make(kFileSystemError, "el número automático no cabe en su campo");
     return {};
 }
 
@@ -828,7 +835,7 @@ Status Table::insert(Record& rec, Numbering n) { return add(rec, n, false); }
 
 Status Table::reserve(Record& rec) {
     if (def_->autoNumberKey() < 0) return Status::make(kUnsupported);
-    if (reservedRow_) return Status::make(kFileSystemError, "a reservation is pending");
+    if (reservedRow_) return Status::make(kFileSystemError, "ya hay un número reservado para un registro nuevo que no se guardó");
     return add(rec, Numbering::Assign, true);
 }
 
@@ -1005,11 +1012,17 @@ Status Table::cancelReservation() {
 }
 
 Table::HandleState Table::handleState() const {
-    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber};
+    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber,
+            c_.fileGeneration()};
 }
 
 void Table::restoreHandleState(const HandleState& s) {
     resetCursor();
+    if (s.file != c_.fileGeneration()) {
+        // Taken on a file the connection no longer has: its rows mean nothing here.
+        currentRow_ = currentVersion_ = reservedRow_ = 0;
+        return;
+    }
     currentRow_ = s.currentRow;
     currentVersion_ = s.currentVersion;
     reservedRow_ = s.reservedRow;

@@ -674,10 +674,10 @@ int ViewCursor::pushedFilterCount() {
 // Preparing
 
 Status ViewCursor::ensureReady() {
-    if (tables_.empty()) return Status::make(storage::kUnsupported, "view without a primary table");
-    if (db_ != conn_.db()) {
-        // The connection was opened again (a repair): statements of the old
-        // handle go.
+    if (tables_.empty()) return Status::make(storage::kUnsupported, "la vista no tiene tabla principal");
+    if (db_ != conn_.db() || file_ != conn_.fileGeneration()) {
+        // The connection was opened again (a repair, a file put in place of
+        // its own): statements of the old handle go.
         release();
         cache_.clear();
         for (auto& t : tables_) {
@@ -687,6 +687,7 @@ Status ViewCursor::ensureReady() {
         }
         functionsReady_ = false;
         db_ = conn_.db();
+        file_ = conn_.fileGeneration();
     }
     for (auto& t : tables_) {
         if (!t->own) {
@@ -700,12 +701,12 @@ Status ViewCursor::ensureReady() {
     }
     if (!functionsReady_) {
         sqlite3* db = conn_.db();
-        if (!db) return Status::make(storage::kFileSystemError, "not open");
+        if (!db) return Status::make(storage::kFileSystemError, "el archivo de datos no está abierto");
         sqlite3_stmt* probe = nullptr;
         if (sqlite3_prepare_v2(db, "SELECT tv_match('a','a',1), tv_upper('a')", -1, &probe, nullptr) != SQLITE_OK) {
             if (!expr::registerSqlFunctions(db)) {
                 sqlite3_finalize(probe);
-                return Status::make(storage::kFileSystemError, "cannot register the filter functions");
+                return Status::make(storage::kFileSystemError, "no se pudieron preparar las funciones de los filtros");
             }
         }
         sqlite3_finalize(probe);

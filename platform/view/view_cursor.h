@@ -259,6 +259,7 @@ private:
     uint64_t liveGen_ = 0;
     std::chrono::steady_clock::time_point lastStep_{};
     sqlite3* db_ = nullptr;               // the handle the statements belong to
+    uint64_t file_ = 0;                   // and the connection's file generation then
     bool sequential_ = false;
     bool inPage_ = false;
     std::vector<std::string> phaseSql_;   // the seek's phases, in turn

@@ -2,6 +2,8 @@
 // the watch on a rewrite, aliases, field binding and deferred messages.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 #include "data/field_resolver.h"
@@ -9,6 +11,8 @@
 #include "platform/expr/program.h"
 #include "platform/types/text.h"
 #include "tests/data/data_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_size_limit.h"
 
 namespace tv::data::test {
 namespace {
@@ -102,6 +106,63 @@ struct DuplicateCase {
     const char* label;
     bool reserved;  // inserted through a form's reservation
 };
+
+// A new record given up while the disk is full cannot be given back: the
+// reservation stays, so that it is given back (and new records are numbered
+// again) once there is room, by the same cancel or by the next new record.
+TEST_F(DataTest, AReservationThatCouldNotBeGivenBackIsGivenBackOnceThereIsRoom) {
+    ASSERT_EQ(CreateAllTables(*set), kDone);
+    struct Case {
+        const char* what;
+        bool throughRelations;   // the cancel of a form (with its cascades), else the gateway's own
+        bool retryByCancel;      // given back by the cancel again, else by the next new record
+    };
+    const Case cases[] = {
+        {"gateway, then the cancel again", false, true},
+        {"gateway, then the next new record", false, false},
+        {"relations, then the cancel again", true, true},
+        {"relations, then the next new record", true, false},
+    };
+    enum : int { kGivenBackOnAFullDisk = 20, kNoLimit, kNotGivenBackLater, kNoNewRecord };
+    // Asked to number again, the answer is No (a new record that cannot be numbered fails).
+    presenter.onShow = [](int n) -> std::optional<Answer> {
+        if (n == 35) return Answer::No;
+        return std::nullopt;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        set.reset();
+        conn.reset();
+        const pid_t pid = tv::test::spawn([&] {
+            Station s = station();
+            TableGateway& g = s.set->gateway(T::Entradas);
+            if (g.PrepareNewRecord() != kDone) return int{kNoNewRecord};
+            auto cancel = [&] {
+                return c.throughRelations ? s.set->relations(T::Entradas).CancelPendingInsert() : g.CancelPendingInsert();
+            };
+            if (!tv::test::LimitFileSize(*s.conn)) return int{kNoLimit};
+            if (cancel() == kDone) return int{kGivenBackOnAFullDisk};
+            if (!tv::test::RoomAgain()) return int{kNoLimit};
+            if (c.retryByCancel && cancel() != kDone) return int{kNotGivenBackLater};
+            for (int i = 0; i < 3; ++i)
+                if (g.PrepareNewRecord() != kDone || g.InsertRecord() != kDone) return int{kNoNewRecord};
+            return 0;
+        });
+        EXPECT_EQ(tv::test::exitCode(pid), 0);
+        conn = std::make_unique<storage::Connection>(dir.file("talvor.db"));
+        set = std::make_unique<ThreadTableSet>(*conn);
+        presenter.watched = conn.get();
+        sqlite3_stmt* q = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(conn->db(), "SELECT count(*), sum(tv_pending) FROM Entradas", -1, &q, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(q, 0), 3) << "the given up record is gone; the three new ones are stored";
+        EXPECT_EQ(sqlite3_column_int(q, 1), 0);
+        sqlite3_finalize(q);
+        ASSERT_EQ(set->gateway(T::Entradas).DeleteAllRecords(), kDone);
+    }
+    EXPECT_TRUE(fatals.empty());
+}
 
 TEST_F(DataTest, DuplicateKeyIsNamedByItsRegisteredLabel) {
     const DuplicateCase cases[] = {

@@ -1,9 +1,11 @@
 // Every table made at the program's start in one unit of work, a busy
-// database that never ends the program, and a full disk said as such.
+// database that never ends the program, a full disk said as such, and an
+// empty or removed database file said as such.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <fstream>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -99,6 +101,53 @@ TEST_F(DataTest, BusyDatabaseNeverEndsTheProgram) {
     EXPECT_TRUE(fatals.empty());
 }
 
+// An empty file where the database should be is said to be empty (the
+// program cannot work on it and ends) and stays as it was; a database
+// removed under the running program is said to be gone to a window opened
+// then, which goes back without ending the program; one put in its place is
+// said to be new at the first write, and used from then on.
+TEST_F(DataTest, AnEmptyOrRemovedDatabaseFileIsSaidAsSuch) {
+    {
+        const std::filesystem::path empty = dir.file("vacio.db");
+        std::ofstream(empty).close();
+        storage::Connection c(empty);
+        ThreadTableSet tables(c);
+        EXPECT_EQ(tables.gateway(T::Marcas).ReadNext(), kUnusable);
+        ASSERT_EQ(presenter.numbers(), std::vector<int>{26});
+        EXPECT_NE(presenter.shown[0].text.find("está vacío"), std::string::npos) << presenter.shown[0].text;
+        EXPECT_EQ(fatals, std::vector<int>{26});
+        EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+    }
+    presenter.shown.clear();
+    fatals.clear();
+    ASSERT_EQ(CreateAllTables(*set), kDone);
+    std::filesystem::remove(dir.file("talvor.db"));
+    Station window = station();
+    EXPECT_EQ(window.set->gateway(T::Marcas).ReadNext(), kUnusable);
+    ASSERT_EQ(presenter.numbers(), std::vector<int>{1});
+    EXPECT_NE(presenter.shown[0].text.find("ya no está"), std::string::npos) << presenter.shown[0].text;
+    EXPECT_TRUE(fatals.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("talvor.db")));
+
+    // Another database put in its place: the first new record says so, the
+    // next one is made in the file now there.
+    {
+        storage::Connection other(dir.file("otra.db"));
+        ThreadTableSet tables(other);
+        ASSERT_EQ(CreateAllTables(tables), kDone);
+    }
+    std::filesystem::rename(dir.file("otra.db"), dir.file("talvor.db"));
+    presenter.shown.clear();
+    TableGateway& g = set->gateway(T::Marcas);
+    EXPECT_EQ(g.PrepareNewRecord(), kNotDone);
+    ASSERT_EQ(presenter.numbers(), std::vector<int>{4});
+    EXPECT_NE(presenter.shown[0].text.find("reemplazado"), std::string::npos) << presenter.shown[0].text;
+    EXPECT_EQ(g.PrepareNewRecord(), kDone);
+    EXPECT_EQ(g.InsertRecord(), kDone);
+    EXPECT_EQ(g.RecordCount(), 1);
+    EXPECT_TRUE(fatals.empty());
+}
+
 // A full disk: the message says so, for an insert, a reservation and a unit
 // of work alike, and nobody is asked to number again.
 TEST_F(DataTest, FullDiskIsSaidAsSuch) {
@@ -135,6 +184,13 @@ TEST_F(DataTest, FullDiskIsSaidAsSuch) {
         EXPECT_EQ(r, kNotDone);
         EXPECT_EQ(g.AUTOINCDONE, 0);
         saysDiskFull();
+    }
+    {
+        SCOPED_TRACE("a table first made now");
+        EXPECT_EQ(set->gateway(T::Marcas).ReadNext(), kUnusable);
+        ASSERT_EQ(presenter.numbers(), std::vector<int>{24});
+        EXPECT_NE(presenter.shown[0].text.find("Disco lleno"), std::string::npos) << presenter.shown[0].text;
+        presenter.shown.clear();
     }
     {
         SCOPED_TRACE("insert");

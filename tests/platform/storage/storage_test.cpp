@@ -13,77 +13,14 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/storage/sql_util.h"
 #include "platform/types/text.h"
+#include "tests/platform/storage/storage_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
 namespace tv::storage {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A small article-like table: 0 id (auto), 1 number (unique, optional),
-// 2 name (duplicates, no-case), 3 code (unique, optional, no-case).
-enum { kId, kNoArt, kNombre, kCodigo, kMonto, kNotas };
-enum { kKeyId, kKeyNoArt, kKeyNombre, kKeyCodigo };
-
-std::shared_ptr<const TableDef> pruebaDef(const std::string& prefix = "PRU") {
-    auto layout = std::make_shared<RecordLayout>(
-        "Prueba", prefix,
-        std::vector<FieldSpec>{{prefix + ":ID", FieldType::Long, 0, 0},
-                               {prefix + ":NoArt", FieldType::Decimal, 11, 0},
-                               {prefix + ":Nombre", FieldType::String, 30, 0},
-                               {prefix + ":Codigo", FieldType::String, 15, 0},
-                               {prefix + ":Monto", FieldType::Decimal, 11, 2},
-                               {prefix + ":Notas", FieldType::Memo, 200, 0}});
-    auto def = std::make_shared<TableDef>();
-    def->table = "Prueba";
-    def->layout = layout;
-    def->keys = {{prefix + ":KeyId", {kId}, true, true, false, true},
-                 {prefix + ":KeyNoArt", {kNoArt}, true, true, true, false},
-                 {prefix + ":KeyNombre", {kNombre}, false, true, false, false},
-                 {prefix + ":KeyCodigo", {kCodigo}, true, true, true, false}};
-    return def;
-}
-
-struct Storage : ::testing::Test {
-    test::ScratchDir dir;
-    fs::path db = dir.file("talvor.db");
-    std::shared_ptr<const TableDef> def = pruebaDef();
-
-    Record rec(long long noArt = 0, const std::string& nombre = "", const std::string& codigo = "") {
-        Record r(def->layout);
-        r.setRaw(kNoArt, noArt);
-        r.setText(kNombre, nombre);
-        r.setText(kCodigo, codigo);
-        return r;
-    }
-    // Inserts and returns the number given.
-    long long add(Table& t, long long noArt, const std::string& nombre, const std::string& codigo = "") {
-        Record r = rec(noArt, nombre, codigo);
-        Status st = t.insert(r);
-        if (!st.ok()) throw std::runtime_error("insert failed: " + st.text);
-        return r.raw(kId);
-    }
-    // A database holding record 1 "guardado", its journal files gone (as a
-    // copy, or a database last written before they were kept).
-    void storeOneWithoutJournals() {
-        {
-            Connection c(db);
-            Table t(c, def);
-            add(t, 1, "guardado");
-        }
-        fs::remove(db.string() + "-wal");
-        fs::remove(db.string() + "-shm");
-    }
-    std::vector<std::string> namesInOrder(Table& t, int key, int dir = +1) {
-        t.setOrder(key);
-        std::vector<std::string> out;
-        Record r(def->layout);
-        while ((dir > 0 ? t.next(r) : t.previous(r)).ok()) out.emplace_back(rtrim(r.text(kNombre)));
-        return out;
-    }
-};
 
 // ---------------------------------------------------------------------------
 
@@ -1065,6 +1002,85 @@ TEST_F(Storage, JournalsLeftByAReadOnlyRunDoNotKeepALaterStationFromWriting) {
     EXPECT_EQ(exitCode(other), 0);
     EXPECT_EQ(fs::file_size(db.string() + "-wal"), size);
     chmod(dir.path().c_str(), 0700);
+}
+
+// ---------------------------------------------------------------------------
+// The storage's texts go into Spanish messages as their %ErrorText: the
+// driver's classic texts the messages quote stay as they are ("Access
+// Denied", "Key File Must Be Rebuilt", ...); every other text is the
+// program's own, in Spanish, SQLite's words kept aside as the detail.
+TEST_F(Storage, ItsOwnTextsAreSpanish) {
+    const std::vector<std::string> quoted = {"File Not Found", "Access Denied", "Record Not Available",
+                                             "Creates Duplicate Key", "Key File Must Be Rebuilt",
+                                             "Unsupported File Driver Function", "Record Changed By Another Station"};
+    const std::vector<std::string> english = {"the ", " is ", "not ", "database", "disk", "busy", "pending",
+                                              "reservation", "rolled", "transaction", "unable", "i/o", "datatype", "mismatch", "no such",
+                                              "closed", "constraint", "failed", "attempt"};
+    auto spanish = [&](Status st) {
+        std::string t = st.text;
+        for (const std::string& q : quoted)
+            for (auto at = t.find(q); at != std::string::npos; at = t.find(q)) t.erase(at, q.size());
+        std::string lower = t;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char ch) { return std::tolower(ch); });
+        for (const std::string& w : english)
+            if (lower.find(w) != std::string::npos)
+                return ::testing::AssertionFailure() << "\"" << st.text << "\" says \"" << w << "\"";
+        if (st.text.empty()) return ::testing::AssertionFailure() << "no text";
+        return ::testing::AssertionSuccess();
+    };
+    Connection c(db);
+    Table t(c, def);
+    add(t, 1, "uno");
+    {
+        SCOPED_TRACE("another station holds the write lock");
+        Connection other(db);
+        Transaction held(other);
+        ASSERT_TRUE(held.ok());
+        Transaction tx(c, std::chrono::milliseconds(0));
+        EXPECT_EQ(tx.status().code, kLockTimeout);
+        EXPECT_TRUE(spanish(tx.status()));
+    }
+    {
+        SCOPED_TRACE("a number reserved twice");
+        Record r = rec(0, "reservado");
+        ASSERT_TRUE(t.reserve(r).ok());
+        const Status again = t.reserve(r);
+        EXPECT_FALSE(again.ok());
+        EXPECT_TRUE(spanish(again));
+        ASSERT_TRUE(t.cancelReservation().ok());
+    }
+    {
+        SCOPED_TRACE("SQLite's own refusal");
+        const Status st = c.exec("INSERT INTO Prueba(tv_row) VALUES('x')");
+        EXPECT_EQ(st.code, kFileSystemError);
+        EXPECT_TRUE(spanish(st));
+        EXPECT_FALSE(st.detail.empty()) << "SQLite's words are kept for the log";
+    }
+    {
+        SCOPED_TRACE("a rule's refusal in its own words");
+        ASSERT_TRUE(c.exec("CREATE TRIGGER regla BEFORE DELETE ON Prueba BEGIN SELECT RAISE(ABORT, "
+                           "'no se borra'); END").ok());
+        Record r = rec(1);
+        ASSERT_TRUE(t.readByKey(kKeyNoArt, r).ok());
+        const Status st = t.deleteCurrent();
+        EXPECT_EQ(st.text, "no se borra");
+        ASSERT_TRUE(c.exec("DROP TRIGGER regla").ok());
+    }
+    {
+        SCOPED_TRACE("a commit with nothing begun, a connection that is not open");
+        Transaction tx(c);
+        ASSERT_TRUE(tx.commit().ok());
+        EXPECT_TRUE(spanish(tx.commit()));
+        Connection nowhere(dir.file("no-existe") / "talvor.db");
+        EXPECT_FALSE(nowhere.openStatus().ok());
+        EXPECT_TRUE(spanish(nowhere.exec("SELECT 1")));
+    }
+    {
+        SCOPED_TRACE("every SQLite result and system error the storage can meet");
+        for (int rc = 1; rc <= 26; ++rc) EXPECT_TRUE(spanish(detail::statusFor(rc, "some english words"))) << rc;
+        for (int err : {EACCES, ENOSPC, EROFS, ENOENT, EIO, ESTALE})
+            EXPECT_TRUE(spanish(Status::make(kFileSystemError, detail::systemWords(err)))) << err;
+    }
 }
 
 // ---------------------------------------------------------------------------
