@@ -197,6 +197,8 @@ struct StationMakingTheDatabase {
             ::close(go[1]);
             sqlite3* db = nullptr;
             if (sqlite3_open(storage::databasePath().c_str(), &db) != SQLITE_OK) ::_exit(1);
+            // Its commit waits for the readers, as every station's does.
+            sqlite3_busy_timeout(db, 30000);
             if (sqlite3_exec(db, "BEGIN IMMEDIATE; CREATE TABLE otra(x)", nullptr, nullptr, nullptr) != SQLITE_OK)
                 ::_exit(2);
             char ch = 'r';
