@@ -132,10 +132,10 @@ void BM_ArticleExport(benchmark::State& state) {
     const double before = statusMegabytes("VmRSS");
     resetPeak();
     for (auto _ : state) {
-        int64_t written = 0;
+        exports::ExportSummary written;
         automation::Status st = exports::RunExport(xl, box, *d.set, request, &written);
         if (!st) state.SkipWithError(st.message().c_str());
-        rows += written;
+        rows += written.rows;
     }
     state.counters["time_per_row"] =
         benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

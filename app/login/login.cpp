@@ -80,6 +80,24 @@ bool IsOfferedUser(std::string_view name, std::string_view password) {
     return rtrim(name) == kLoginName && rtrim(password) == kLoginPassword;
 }
 
+namespace {
+
+// A failure of the users table that the gateway did not report itself.
+LoginOutcome unusable(int message, const tv::data::TableGateway& g, const storage::Status& st) {
+    ErrorReporter& er = ErrorReporter::instance();
+    er.setFile(g.FILENAMEVALUE);
+    er.setErrorText(st.code, st.text);
+    er.raise(message);
+    return LoginOutcome::Unusable;
+}
+
+constexpr int kMsgRead = 1;
+constexpr int kMsgTransaction = 24;
+
+}  // namespace
+
+// A table that cannot be read is said so and gives no rights: it is never
+// taken for a table without this user (nor for an empty one).
 LoginOutcome CheckLogin(std::string_view name, std::string_view password) {
     using namespace tv::data;
     TableGateway& g = usuariosTableGateway();
@@ -87,37 +105,48 @@ LoginOutcome CheckLogin(std::string_view name, std::string_view password) {
     const TableDecl& d = decl(TableId::usuarios);
     const int nombre = d.fieldIndex("USU:Nombre");
     const int stored = d.fieldIndex("USU:PASSWORD");
+    const int byName = d.keyIndex("USU:KeyNombre");
     if (g.OpenTable() != kDone) return LoginOutcome::Unusable;
     struct Closer {
         TableGateway& g;
         ~Closer() { g.CloseTable(); }
     } closer{g};
+    const int64_t users = g.RecordCount();  // opens the file; a failure is reported there
+    if (users < 0) return LoginOutcome::Unusable;
 
     bool created = false;
-    if (g.RecordCount() == 0 && IsOfferedUser(name, password)) {
+    if (users == 0 && IsOfferedUser(name, password)) {
         // A new installation: its first user is the one the login offers,
         // an administrator with every right, so the program can be used
         // (and administered). Only the empty table is filled, inside one
-        // unit: a second station logging in at the same moment waits,
-        // then finds this user and logs in as it.
+        // unit: a second station logging in at the same moment waits (as
+        // long as for any busy database), then finds this user and logs in
+        // as it.
         const std::string hash = HashPassword(password);  // slow on purpose: before the lock
-        DataTransaction tx;
-        if (tx.ok() && g.RecordCount() == 0) {
+        DataTransaction tx(tables(), tables().connection().lockTimeout());
+        if (!tx.ok()) return unusable(kMsgTransaction, g, tx.status());
+        if (g.RecordCount() == 0) {
             usu.clear();
             usu.setText(nombre, std::string(rtrim(name)));
             usu.setText(stored, hash);
             for (int n = 1; n <= 100; ++n) usu.setRaw(permisoField(n), 1);
             usu.setRaw(d.fieldIndex("USU:ADMINISTRADOR"), 1);
-            created = g.InsertRecord() == kDone && tx.commit();
+            // A failed insert is reported once the unit has ended.
+            if (g.InsertRecord() != kDone) return LoginOutcome::Unusable;
+            if (!tx.commit()) return unusable(kMsgTransaction, g, tx.status());
+            created = true;
         }
     }
 
     usu.clear();
     usu.setText(nombre, name);
-    if (g.ReadByKeyOrClear("USU:KeyNombre") != kDone) {
+    const storage::Status found = g.file()->readByKey(byName, usu);
+    if (found.code == storage::kRecordNotAvailable) {
+        usu.clear();
         setCompany();
         return LoginOutcome::UnknownUser;
     }
+    if (!found.ok()) return unusable(kMsgRead, g, found);
     if (!PasswordMatches(usu.text(stored), password)) return LoginOutcome::Denied;
     for (int n = 1; n <= 99; ++n)
         globals().UserPermissions[static_cast<std::size_t>(n)] = static_cast<uint8_t>(usu.raw(permisoField(n)));

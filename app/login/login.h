@@ -35,7 +35,7 @@ enum class LoginOutcome {
                   // created as administrator with every right
     UnknownUser,  // no such user: no rights
     Denied,       // another password: the program must end
-    Unusable,     // the table could not be used (already reported)
+    Unusable,     // the table could not be read or written (said): no rights
 };
 
 // Whether a name and password are the ones the login offers (kLoginName,
@@ -43,9 +43,11 @@ enum class LoginOutcome {
 bool IsOfferedUser(std::string_view name, std::string_view password);
 
 // The check behind "&Aceptar", on the current thread's tables: rights and
-// GLO:EMPRESA as the outcome says (GLO:EMPRESA is set unless Denied). On
-// an empty users table only the offered user is created (any other name
-// is unknown); two stations doing so at once both end logged in as it.
+// GLO:EMPRESA as the outcome says (GLO:EMPRESA is set for Granted,
+// FirstUser and UnknownUser). On an empty users table only the offered
+// user is created (any other name is unknown); two stations doing so at
+// once both end logged in as it. A table that cannot be read is Unusable,
+// never an unknown user.
 LoginOutcome CheckLogin(std::string_view name, std::string_view password);
 
 // What "Acceso negado" leads to: by default AccessDenied() becomes true

@@ -12,11 +12,17 @@
 
 #include <xlsxwriter.h>
 
+#include "export/automation/file_text.h"
+
 namespace tv::automation {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Every text goes into the file readable (file_text.h): one bad byte
+// would spoil the whole workbook.
+std::string xml(std::string_view text) { return ReadableText(text, true); }
 
 lxw_color_t rgbOf(int32_t bgr) {
     const auto v = static_cast<uint32_t>(bgr);
@@ -129,8 +135,8 @@ private:
         if (s.vertical != xl::kBottom) format_set_align(f, vertical(s.vertical));
         if (s.wrap) format_set_text_wrap(f);
         if (!s.locked) format_set_unlocked(f);
-        if (s.numberFormat != "General") format_set_num_format(f, s.numberFormat.c_str());
-        if (s.fontName != "Calibri") format_set_font_name(f, s.fontName.c_str());
+        if (s.numberFormat != "General") format_set_num_format(f, xml(s.numberFormat).c_str());
+        if (s.fontName != "Calibri") format_set_font_name(f, xml(s.fontName).c_str());
         if (s.fontSize != 11) format_set_font_size(f, s.fontSize);
         if (s.bold) format_set_bold(f);
         if (s.italic) format_set_italic(f);
@@ -159,7 +165,7 @@ private:
     }
 
     Status worksheet(const Sheet& s, bool active) {
-        lxw_worksheet* ws = workbook_add_worksheet(wb_, s.name.c_str());
+        lxw_worksheet* ws = workbook_add_worksheet(wb_, xml(s.name).c_str());
         if (ws == nullptr) return Status::Fail("No se pudo agregar la hoja \"" + s.name + "\" al archivo.");
         const Worksheet& w = s.cells;
         for (int32_t c = 1; c <= kMaxColumns; ++c) {
@@ -191,9 +197,9 @@ private:
                 lxw_error e = LXW_NO_ERROR;
                 switch (kind) {
                 case CellValue::Kind::Number: e = worksheet_write_number(ws, row, col, number, f); break;
-                case CellValue::Kind::Text: e = worksheet_write_string(ws, row, col, std::string(text).c_str(), f); break;
+                case CellValue::Kind::Text: e = worksheet_write_string(ws, row, col, CellFileText(text).c_str(), f); break;
                 case CellValue::Kind::Formula:
-                    e = worksheet_write_formula(ws, row, col, std::string(text).c_str(), f);
+                    e = worksheet_write_formula(ws, row, col, xml(text).c_str(), f);
                     break;
                 case CellValue::Kind::Empty:
                     if (f != nullptr) e = worksheet_write_blank(ws, row, col, f);
@@ -218,10 +224,10 @@ private:
             return out;
         };
         if (std::string h = sections(hf[0], hf[1], hf[2]); !h.empty())
-            if (Status st = check(worksheet_set_header(ws, h.c_str()), s); !st)
+            if (Status st = check(worksheet_set_header(ws, xml(h).c_str()), s); !st)
                 return Status::Fail("El encabezado de la hoja \"" + s.name + "\" es demasiado largo (255 caracteres).");
         if (std::string f = sections(hf[3], hf[4], hf[5]); !f.empty())
-            if (Status st = check(worksheet_set_footer(ws, f.c_str()), s); !st)
+            if (Status st = check(worksheet_set_footer(ws, xml(f).c_str()), s); !st)
                 return Status::Fail("El pie de página de la hoja \"" + s.name + "\" es demasiado largo (255 caracteres).");
         if (w.paperSize > 0) worksheet_set_paper(ws, static_cast<uint8_t>(w.paperSize));
         if (w.orientation == 2) worksheet_set_landscape(ws);
@@ -249,7 +255,7 @@ private:
     }
 
     Status chartSheet(const Sheet& s, bool active) {
-        lxw_chartsheet* cs = workbook_add_chartsheet(wb_, s.name.c_str());
+        lxw_chartsheet* cs = workbook_add_chartsheet(wb_, xml(s.name).c_str());
         lxw_chart* c = s.chart ? makeChart(*s.chart) : nullptr;
         if (cs == nullptr || c == nullptr) return Status::Fail("No se pudo escribir el gráfico \"" + s.name + "\".");
         if (Status st = check(chartsheet_set_chart(cs, c), s); !st) return st;
@@ -285,16 +291,16 @@ private:
         for (const ChartSeries& se : ch.series) {
             lxw_chart_series* s = chart_add_series(c, nullptr, nullptr);
             const CellRect& v = se.values.rect;
-            chart_series_set_values(s, se.values.sheet.c_str(), static_cast<lxw_row_t>(v.top - 1),
+            chart_series_set_values(s, xml(se.values.sheet).c_str(), static_cast<lxw_row_t>(v.top - 1),
                                     static_cast<lxw_col_t>(v.left - 1), static_cast<lxw_row_t>(v.bottom - 1),
                                     static_cast<lxw_col_t>(v.right - 1));
             if (se.categories) {
                 const CellRect& k = se.categories->rect;
-                chart_series_set_categories(s, se.categories->sheet.c_str(), static_cast<lxw_row_t>(k.top - 1),
+                chart_series_set_categories(s, xml(se.categories->sheet).c_str(), static_cast<lxw_row_t>(k.top - 1),
                                             static_cast<lxw_col_t>(k.left - 1), static_cast<lxw_row_t>(k.bottom - 1),
                                             static_cast<lxw_col_t>(k.right - 1));
             }
-            if (!se.name.empty()) chart_series_set_name(s, se.name.c_str());
+            if (!se.name.empty()) chart_series_set_name(s, xml(se.name).c_str());
             switch (ch.dataLabels) {
             case 0: break;
             case 3: chart_series_set_labels_options(s, 0, 0, 0); chart_series_set_labels_percentage(s); break;
@@ -303,14 +309,14 @@ private:
             default: chart_series_set_labels(s); break;
             }
         }
-        if (ch.hasTitle && !ch.title.empty()) chart_title_set_name(c, ch.title.c_str());
+        if (ch.hasTitle && !ch.title.empty()) chart_title_set_name(c, xml(ch.title).c_str());
         else chart_title_off(c);
         if (ChartHasAxes(ch.type)) {
             const lxw_chart_axis_type kinds[2] = {LXW_CHART_AXIS_TYPE_X, LXW_CHART_AXIS_TYPE_Y};
             for (int i = 0; i < 2; ++i) {
                 lxw_chart_axis* axis = chart_axis_get(c, kinds[i]);
                 const ChartAxis& a = ch.axes[static_cast<size_t>(i)];
-                if (a.hasTitle && !a.title.empty()) chart_axis_set_name(axis, a.title.c_str());
+                if (a.hasTitle && !a.title.empty()) chart_axis_set_name(axis, xml(a.title).c_str());
                 chart_axis_major_gridlines_set_visible(axis, a.majorGridlines ? LXW_TRUE : LXW_FALSE);
                 chart_axis_minor_gridlines_set_visible(axis, a.minorGridlines ? LXW_TRUE : LXW_FALSE);
             }
@@ -352,11 +358,21 @@ private:
     std::vector<lxw_format*> formats_;
 };
 
+// Writing row by row keeps little in memory, but it writes every text in
+// its cell, and not every reader unescapes "_xHHHH_" there; texts that
+// hold such escapes go into the shared table of texts, which every reader
+// unescapes.
 bool usesConstantMemory(const Workbook& book) {
     for (const auto& s : book.sheets) {
         if (s->kind == Sheet::Kind::ChartSheet || !s->cells.charts.empty()) return false;
         for (const CellRect& m : s->cells.merges)
             if (m.top != m.bottom) return false;
+        bool escapes = false;
+        for (int32_t r = 1; r <= s->cells.lastRow() && !escapes; ++r)
+            s->cells.visitRow(r, [&](int32_t, CellValue::Kind kind, double, std::string_view text, uint32_t) {
+                escapes = escapes || (kind == CellValue::Kind::Text && CellTextNeedsEscapes(text));
+            });
+        if (escapes) return false;
     }
     return true;
 }

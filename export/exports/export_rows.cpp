@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "export/automation/address.h"
+#include "export/automation/file_text.h"
 #include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
 #include "platform/types/text.h"
@@ -20,7 +21,7 @@ ExportValue ExportValue::Text(std::string_view t) {
     const std::string_view kept = rtrim(t);
     if (kept.empty()) return v;
     v.kind = Kind::Text;
-    v.text = std::string(kept);
+    v.text = automation::ReadableText(kept, false, &v.repaired);
     return v;
 }
 
@@ -159,20 +160,24 @@ Status writeCell(SpreadsheetAutomation& xl, int32_t row, int32_t column, const E
     return v.kind == ExportValue::Kind::Number ? xl.SetActiveCellNumber(v.number) : xl.SetActiveCellText(v.text);
 }
 
-Status writeRow(SpreadsheetAutomation& xl, int32_t row, const ExportRow& cells) {
-    for (size_t c = 0; c < cells.size(); ++c)
-        if (Status st = writeCell(xl, row, static_cast<int32_t>(c + 1), cells[c]); !st) return st;
+Status writeRow(SpreadsheetAutomation& xl, int32_t row, const ExportRow& cells, ExportSummary& summary) {
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const auto column = static_cast<int32_t>(c + 1);
+        if (Status st = writeCell(xl, row, column, cells[c]); !st) return st;
+        if (!cells[c].repaired) continue;
+        if (summary.repairedTexts++ == 0) summary.firstRepaired = automation::CellAddress(row, column);
+    }
     return Status::Ok();
 }
 
 Status writeWorkbook(SpreadsheetAutomation& xl, data::ThreadTableSet& set, const ExportRequest& request,
-                     int64_t& rows) {
+                     ExportSummary& summary) {
     const ExportLayout& layout = LayoutOf(request.kind);
     if (Status st = writeCell(xl, 1, 1, ExportValue::Text(request.company)); !st) return st;
     if (Status st = writeCell(xl, kTitleRow, 1, ExportValue::Text(layout.title)); !st) return st;
     ExportRow headers;
     for (const std::string& h : layout.headers) headers.push_back(ExportValue::Text(h));
-    if (Status st = writeRow(xl, kHeaderRow, headers); !st) return st;
+    if (Status st = writeRow(xl, kHeaderRow, headers, summary); !st) return st;
 
     int32_t next = kFirstDataRow;
     Status written;
@@ -181,8 +186,8 @@ Status writeWorkbook(SpreadsheetAutomation& xl, data::ThreadTableSet& set, const
             written = Status::Fail("Los datos no caben en una hoja (1,048,576 filas).");
             return false;
         }
-        written = writeRow(xl, next++, r);
-        ++rows;
+        written = writeRow(xl, next++, r, summary);
+        ++summary.rows;
         return written.ok();
     };
     const Status read = request.kind == ExportKind::Articles
@@ -194,18 +199,28 @@ Status writeWorkbook(SpreadsheetAutomation& xl, data::ThreadTableSet& set, const
 }  // namespace
 
 Status RunExport(SpreadsheetAutomation& xl, automation::AutomationContainer& container, data::ThreadTableSet& set,
-                 const ExportRequest& request, int64_t* rowsWritten) {
-    int64_t rows = 0;
-    if (rowsWritten != nullptr) *rowsWritten = 0;
+                 const ExportRequest& request, ExportSummary* summary) {
+    ExportSummary done;
+    if (summary != nullptr) *summary = done;
     if (Status st = xl.Attach(&container, 1, 1, 1); !st) return st;
     if (Status st = xl.AddWorkbook(); !st) return st;
-    Status st = writeWorkbook(xl, set, request, rows);
+    Status st = writeWorkbook(xl, set, request, done);
     if (st) st = xl.SaveWorkbookAs(request.path);
     // The workbook was saved, or it is of no use: it goes either way, so a
     // window that exports many times does not keep every workbook in memory.
     Status closed = xl.CloseActiveWindow(0);
-    if (rowsWritten != nullptr) *rowsWritten = rows;
+    if (summary != nullptr) *summary = done;
     return st ? closed : st;
+}
+
+std::string RepairedTextsNotice(const ExportSummary& summary) {
+    if (summary.repairedTexts == 0) return {};
+    const std::string cells = summary.repairedTexts == 1
+                                  ? "La celda " + summary.firstRepaired + " tiene"
+                                  : std::to_string(summary.repairedTexts) + " celdas (la primera, " +
+                                        summary.firstRepaired + ") tienen";
+    return cells + " un texto guardado con caracteres que no se pueden leer; en el libro aparecen como \"" +
+           std::string(automation::kReplacementCharacter) + "\". Corrija ese dato en el catálogo.";
 }
 
 }  // namespace tv::exports

@@ -7,7 +7,9 @@
 // may be grouped by brand or by category, each group after a blank row.
 // Cells are typed: the article number is a number cell; every text field
 // is a text cell as stored, without its trailing blanks, and an empty text
-// writes no cell.
+// writes no cell. A stored text that is not UTF-8 (an outside edit of the
+// database) is written with U+FFFD in place of each bad part, and counted
+// so that the user can be told.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,8 +31,9 @@ struct ExportValue {
     Kind kind = Kind::Empty;
     std::string text;
     double number = 0;
+    bool repaired = false;  // the stored text had bytes that are not UTF-8
 
-    static ExportValue Text(std::string_view t);   // trailing blanks dropped; blank is Empty
+    static ExportValue Text(std::string_view t);   // trailing blanks dropped; blank is Empty; made readable
     static ExportValue Number(double d);
     bool operator==(const ExportValue&) const = default;
 };
@@ -81,13 +84,23 @@ struct ExportRequest {
     std::string company;        // A1
     std::string path;           // the .xlsx file to write
 };
+// What an export wrote.
+struct ExportSummary {
+    int64_t rows = 0;            // data rows, blank group rows included
+    int64_t repairedTexts = 0;   // cells whose stored text was not UTF-8
+    std::string firstRepaired;   // the first of them ("B7"), or empty
+};
+
 // The whole export: binds the component to the container (creating the
 // spreadsheet application there when it holds none), adds a workbook,
 // writes the title block, the headers and the rows cell by cell, saves the
 // workbook as request.path and closes it. On a failure the workbook is
-// closed unsaved and the status says why. `rowsWritten` counts the data
-// rows (blank group rows included).
+// closed unsaved and the status says why.
 Status RunExport(automation::SpreadsheetAutomation& xl, automation::AutomationContainer& container,
-                 data::ThreadTableSet& set, const ExportRequest& request, int64_t* rowsWritten = nullptr);
+                 data::ThreadTableSet& set, const ExportRequest& request, ExportSummary* summary = nullptr);
+
+// What the user is told about the texts an export had to repair; empty
+// when there were none.
+std::string RepairedTextsNotice(const ExportSummary& summary);
 
 }  // namespace tv::exports

@@ -47,15 +47,18 @@ bool ExportConverter::Convert(ui::Window& window, ExportRequest request) {
     request.path = file->toStdString();
     request.company = app::globals().EMPRESA;
     Status st;
+    ExportSummary summary;
     {
         const ui::WaitCursor busy;
-        st = RunExport(xl_, container_, data::tables(), request);
+        st = RunExport(xl_, container_, data::tables(), request, &summary);
     }
     if (!st) {
         ShowExportMessage("No se pudo hacer la conversión a Excel.\n\n" + st.message(), true);
         return false;
     }
     lastFile_ = *file;
+    if (const std::string notice = RepairedTextsNotice(summary); !notice.empty())
+        ShowExportMessage("El libro se guardó en \"" + request.path + "\".\n\n" + notice, false);
     if (!ui::desktopOpener().open(*file))
         ShowExportMessage("El libro se guardó en \"" + request.path +
                               "\", pero no hay un programa que abra hojas de cálculo en este equipo.",

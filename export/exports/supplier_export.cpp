@@ -44,15 +44,19 @@ private:
         std::string error;
         std::optional<Value> v = Picture::parse(kIdPicture)->read(typed, &error);
         if (!v) {
-            MessageBox box;
-            box.caption = "Dato no válido";
-            box.text = error + ": \"" + typed + "\"";
-            box.icon = MessageBox::Icon::Warning;
-            if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
-            c.focus();
+            Refuse(c, "Dato no válido", error + ": \"" + typed + "\"");
             return std::nullopt;
         }
         return v->asNumber().toDouble();
+    }
+
+    void Refuse(ui::Control& c, const char* caption, const std::string& text) {
+        MessageBox box;
+        box.caption = caption;
+        box.text = text;
+        box.icon = MessageBox::Icon::Warning;
+        if (MessagePresenter* p = ErrorReporter::instance().presenter()) p->show(box);
+        c.focus();
     }
 
     int Choice() {
@@ -61,18 +65,31 @@ private:
         return 1;
     }
 
+    // Only the entries of the choice taken are read: what the others hold
+    // is ignored, as in the report filter windows.
     void Convert() {
         SupplierChoice choice;
         choice.suppliers = Choice();
-        std::optional<double> first = Id(kFirst);
-        if (!first) return;
-        std::optional<double> last = Id(kLast);
-        if (!last) return;
-        std::optional<double> id = Id(kId);
-        if (!id) return;
-        choice.first = *first;
-        choice.last = *last;
-        choice.id = *id;
+        const struct {
+            bool used;
+            int control;
+            double* into;
+        } entries[] = {{choice.suppliers == 2, kFirst, &choice.first},
+                       {choice.suppliers == 2, kLast, &choice.last},
+                       {choice.suppliers == 3, kId, &choice.id}};
+        for (const auto& e : entries) {
+            if (!e.used) continue;
+            std::optional<double> v = Id(e.control);
+            if (!v) return;
+            *e.into = *v;
+        }
+        if (choice.suppliers == 2 && choice.first > choice.last) {
+            // It would match nothing: a workbook with headers only.
+            Refuse(Win().at(kFirst), "Rango no válido",
+                   "El id inicial (" + FilterNumber(choice.first) + ") es mayor que el final (" +
+                       FilterNumber(choice.last) + "): ningún proveedor está en ese rango.");
+            return;
+        }
         ExportRequest request;
         request.kind = ExportKind::Suppliers;
         request.filter = SupplierFilter(choice);

@@ -288,7 +288,32 @@ void Connection::prepareHandle() {
 // The -wal and -shm files stay when the last connection closes, so that a
 // station without write access to the folder can still read (and its log
 // is cut back to nothing then, so a long import leaves no large file).
+//
+// Two stations that open a new database at the same moment both make it a
+// WAL database; the one that comes second finds the other writing the
+// file's header, and SQLite does not wait for that lock by itself (it
+// would have to turn a read into a write). Left so, the connection would
+// stay unusable for the whole run, so the set-up is tried again, as any
+// busy database is waited for, up to the lock time-out.
 int Connection::setupDb() {
+    const auto until = Clock::now() + lockTimeout_;
+    for (;;) {
+        const int rc = setupDbOnce();
+        if ((rc & 0xff) != SQLITE_BUSY || Clock::now() >= until) return rc;
+        waitForLock();
+    }
+}
+
+const Status& Connection::setUpAgainIfBusy() {
+    if (db_ != nullptr && !readOnly_ && openStatus_.code == kLockTimeout) {
+        const int rc = setupDb();
+        if (rc != SQLITE_OK) openStatus_ = statusFor(rc, sqlite3_errmsg(db_));
+        else if (canWriteNow()) openStatus_ = {};
+    }
+    return openStatus_;
+}
+
+int Connection::setupDbOnce() {
     int rc = run(db_, "SELECT count(*) FROM sqlite_master");
     if (rc == SQLITE_OK)
         rc = run(db_, ("PRAGMA cache_size=-" + std::to_string(kPageCacheKiB)).c_str());
@@ -480,16 +505,21 @@ int Connection::busyHandler(void* p, int count) {
     auto now = Clock::now();
     if (count == 0) self->busySince_ = now;
     if (now - self->busySince_ >= self->busyLimit_) return 0;
+    self->waitForLock();
+    return 1;
+}
+
+void Connection::waitForLock() {
     if (threads::current() != 0) {
-        self->waitingForLock_ = true;
+        const auto start = Clock::now();
+        waitingForLock_ = true;
         threads::yieldNow();
-        self->waitingForLock_ = false;
-        if (Clock::now() - now < std::chrono::microseconds(200))
+        waitingForLock_ = false;
+        if (Clock::now() - start < std::chrono::microseconds(200))
             std::this_thread::sleep_for(std::chrono::microseconds(500));
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return 1;
 }
 
 void Connection::registerTable(Table* t) { tables_.push_back(t); }

@@ -148,6 +148,8 @@ public:
     //   kAccessDenied: no write access, opened READ-ONLY and usable (readOnly()):
     //     it reads the live database, other stations' changes included;
     //   kFileNotFound: the database could not be created (text says why);
+    //   kLockTimeout: another station held the new database's lock past the
+    //     time-out while this one set it up; the next table open tries again;
     //   kKeyFileMustBeRebuilt: damaged (corrupt / not a database): rebuild();
     //   kFileSystemError: anything else.
     explicit Connection(std::filesystem::path path);
@@ -160,6 +162,9 @@ public:
     static Connection& current();
 
     const Status& openStatus() const { return openStatus_; }
+    // The open status, after one more try of a set-up that found the
+    // database busy (kLockTimeout above).
+    const Status& setUpAgainIfBusy();
     bool isOpen() const { return db_ != nullptr; }
     // Changes each time the connection opens a file again (one put in place
     // of the file it had): statements and positions of an earlier one are void.
@@ -266,6 +271,7 @@ private:
     bool openReadOnly();
     void prepareHandle();
     int setupDb();
+    int setupDbOnce();
     bool canWriteNow();
     // BEGIN IMMEDIATE; with ownTablesOnly a deferred BEGIN, for work on
     // connection-private tables, which never waits for another station.
@@ -273,6 +279,7 @@ private:
     Status commitNow();
     void rollbackNow();
     static int busyHandler(void* self, int count);
+    void waitForLock();   // a moment's wait: other logical threads run meanwhile
 
     std::filesystem::path path_;
     sqlite3* db_ = nullptr;

@@ -206,7 +206,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
     Impl& m = *impl_;
     if (m.detached) return Status::make(kFileSystemError, "la conexión con el archivo de datos se cerró");
     if (!c_.isOpen()) return c_.openStatus();
-    const Status& cs = c_.openStatus();
+    const Status& cs = c_.setUpAgainIfBusy();
     if (!cs.ok() && cs.code != kAccessDenied) return cs;
     sqlite3* db = c_.db();
     if (!c_.tableReady(def_->table)) {

@@ -4,12 +4,14 @@
 #include "app/frame/procedures.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -21,6 +23,8 @@
 #include "app/globals.h"
 #include "app/login/password.h"
 #include "data/thread_table_set.h"
+#include "platform/errors/scripted_presenter.h"
+#include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/window.h"
@@ -175,6 +179,90 @@ TEST_F(LoginTest, TwoFirstLoginsAtOnceBothGetEveryRight) {
         EXPECT_EQ(usuariosTableGateway().RecordCount(), 1);
         usuariosTableGateway().CloseTable();
     });
+}
+
+// Another station in the middle of making the new database: it holds the
+// file's write lock, before the file has its log, until `release` is
+// closed (then it commits and ends).
+struct StationMakingTheDatabase {
+    pid_t pid = -1;
+    int release = -1;
+
+    StationMakingTheDatabase() {
+        int ready[2], go[2];
+        if (::pipe(ready) != 0 || ::pipe(go) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(ready[0]);
+            ::close(go[1]);
+            sqlite3* db = nullptr;
+            if (sqlite3_open(storage::databasePath().c_str(), &db) != SQLITE_OK) ::_exit(1);
+            // Its commit waits for the readers, as every station's does.
+            sqlite3_busy_timeout(db, 30000);
+            if (sqlite3_exec(db, "BEGIN IMMEDIATE; CREATE TABLE otra(x)", nullptr, nullptr, nullptr) != SQLITE_OK)
+                ::_exit(2);
+            char ch = 'r';
+            if (::write(ready[1], &ch, 1) != 1) ::_exit(3);
+            while (::read(go[0], &ch, 1) > 0) {
+            }
+            ::_exit(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : 4);
+        }
+        ::close(ready[1]);
+        ::close(go[0]);
+        release = go[1];
+        char ch = 0;
+        if (::read(ready[0], &ch, 1) != 1) pid = -1;
+        ::close(ready[0]);
+    }
+    // Lets go after `after`; true when the station ended well.
+    bool finish(std::chrono::milliseconds after = 0ms) {
+        std::this_thread::sleep_for(after);
+        if (release >= 0) ::close(release);
+        release = -1;
+        int status = 0;
+        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    ~StationMakingTheDatabase() { finish(); }
+};
+
+// A first login while another station is still making the new database
+// waits for it, as for any busy database, and then creates the first user.
+// (The second station used to find the database locked at once, keep the
+// connection broken and log in as an unknown user with no rights.)
+TEST_F(LoginTest, AFirstLoginWaitsForAStationMakingTheDatabase) {
+    StationMakingTheDatabase other;
+    ASSERT_GT(other.pid, 0);
+    std::thread letGo([&] { EXPECT_TRUE(other.finish(300ms)); });
+    LoginOutcome got{};
+    onThread([&] { got = CheckLogin("kvz", "kvz"); });
+    letGo.join();
+    EXPECT_EQ(got, LoginOutcome::FirstUser);
+    EXPECT_EQ(globals().UserPermissions[1], 1);
+    EXPECT_EQ(globals().UserPermissions[99], 1);
+}
+
+// A users table that cannot be read (another station holds the new
+// database past the lock time-out) is said so and gives no rights: it is
+// not taken for a table without the user. The next try, once the other
+// station let go, works.
+TEST_F(LoginTest, AUsersTableThatCannotBeReadIsSaidAndGivesNoRights) {
+    ScriptedPresenter presenter;
+    ErrorReporter::instance().setPresenter(&presenter);
+    StationMakingTheDatabase other;
+    ASSERT_GT(other.pid, 0);
+    onThread([&] {
+        tables().connection().setLockTimeout(200ms);
+        EXPECT_EQ(CheckLogin("kvz", "kvz"), LoginOutcome::Unusable);
+        for (uint8_t b : globals().UserPermissions) EXPECT_EQ(b, 0);
+        EXPECT_EQ(globals().EMPRESA, blankCompany());
+        ASSERT_FALSE(presenter.empty());
+        EXPECT_EQ(messageNumber(presenter.last()), 24) << presenter.last().text;
+
+        ASSERT_TRUE(other.finish());
+        EXPECT_EQ(CheckLogin("kvz", "kvz"), LoginOutcome::FirstUser);
+        EXPECT_EQ(globals().UserPermissions[1], 1);
+    });
+    ErrorReporter::instance().setPresenter(nullptr);
 }
 
 TEST_F(LoginTest, OutcomesOfAKnownTable) {

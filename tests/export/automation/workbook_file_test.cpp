@@ -77,6 +77,40 @@ TEST_F(WorkbookFile, TypedCellsReadBackAsTheyWereWritten) {
     EXPECT_EQ(d.sheetCells("Hoja1").size(), 10u) << "the empty text wrote no cell";
 }
 
+// A text with bytes that are not UTF-8 (an outside edit of the database)
+// used to make the whole file unreadable, saved without a word; and a
+// typed "_x000D_" came back as a carriage return.
+TEST_F(WorkbookFile, EveryTextIsWrittenReadablyAndReadsBackAsTyped) {
+    const std::string R = "\xEF\xBF\xBD";
+    struct Case {
+        const char* cell;
+        std::string typed;
+        std::string read;
+    };
+    const std::vector<Case> badBytes = {
+        {"A1", "Martillo \xFF de uña", "s:Martillo " + R + " de uña"},
+        {"A2", "corte\xC3", "s:corte" + R},
+        {"A3", std::string("nul\0dentro", 10), "s:nul" + R + "dentro"},
+        {"A4", "\xED\xA0\x80", "s:" + R + R + R},
+        {"A5", "Cañón", "s:Cañón"},
+    };
+    const std::vector<Case> escapes = {
+        {"A1", "_x000D_", "s:_x000D_"},
+        {"A2", "a_x0041_b", "s:a_x0041_b"},
+        {"A3", "Tornillo \xFF _x000A_", "s:Tornillo " + R + " _x000A_"},
+    };
+    // Without escapes the file is written row by row, with them through the
+    // shared texts: both kinds are read back.
+    for (const std::vector<Case>* cases : {&badBytes, &escapes}) {
+        ASSERT_TRUE(xl.AddWorkbook());
+        for (const auto& c : *cases) text(c.cell, c.typed);
+        ASSERT_TRUE(xl.SetHeadersFooters("Izquierda \xFF", "", "", "", "", ""));
+        const XlsxDump d = save(cases == &badBytes ? "bytes.xlsx" : "escapes.xlsx");
+        for (const auto& c : *cases) EXPECT_EQ(d.cell("Hoja1", c.cell), c.read) << c.cell;
+        EXPECT_TRUE(d.has("HEADER\tHoja1\tL\tIzquierda " + R));
+    }
+}
+
 TEST_F(WorkbookFile, FormatsSizesMergesFiltersAndPageSetUpReachTheFile) {
     text("A1", "Encabezado");
     ASSERT_TRUE(xl.MergeAndCenterRange("A1:C1"));

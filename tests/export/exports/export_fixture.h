@@ -3,11 +3,13 @@
 // articles in an order of their own, places and suppliers, with the values
 // that catch a sloppy export (leading zeros, a 20-digit bar code, a text
 // that starts with "=", accents, trailing blanks, missing look-ups).
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "data/tables.h"
 #include "data/thread_table_set.h"
@@ -77,6 +79,25 @@ inline void seedSuppliers(storage::Connection& conn) {
              {"PVD:ESTADO", s("Jalisco")}},
             {{"PVD:Id", n(4)}, {"PVD:Codigo", s("Z")}, {"PVD:Nombre", s("Zeta")}},
         });
+}
+
+// Stores `bytes` as they are into one text field of the rows where
+// `keyField` is `key`, as an outside edit of the database might (another
+// program writing another encoding): straight through SQLite, bypassing
+// the program's own writes.
+inline void storeRawText(storage::Connection& conn, TableId t, const char* field, const char* keyField,
+                         long long key, const std::string& bytes) {
+    const auto column = [](const char* f) { return std::string(std::strchr(f, ':') + 1); };
+    const std::string sql = "UPDATE \"" + data::storageDef(t)->table + "\" SET \"" + column(field) + "\" = ?1 WHERE \"" +
+                            column(keyField) + "\" = ?2";
+    sqlite3* h = conn.db();
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
+    sqlite3_bind_text(st, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st, 2, key);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE) << sqlite3_errmsg(h);
+    EXPECT_EQ(sqlite3_changes(h), 1);
+    sqlite3_finalize(st);
 }
 
 }  // namespace tv::exports::test_support

@@ -124,8 +124,8 @@ TEST_F(ExportRows, SuppliersWithTheirPlacesAsTheCataloguesWriteThem) {
 
 class ExportFiles : public ExportRows {
 protected:
-    test::XlsxDump run(const ExportRequest& r, Status* status = nullptr) {
-        Status st = RunExport(xl, box, set, r);
+    test::XlsxDump run(const ExportRequest& r, Status* status = nullptr, ExportSummary* summary = nullptr) {
+        Status st = RunExport(xl, box, set, r, summary);
         if (status != nullptr) *status = st;
         else EXPECT_TRUE(st) << st.message();
         if (!st) return {};
@@ -163,6 +163,43 @@ TEST_F(ExportFiles, TheSupplierWorkbookLeavesC4AndF4Empty) {
                     "E5=s:Av. Uno 100", "F5=s:Col. Centro", "G4=s:Ciudad", "G5=s:Monterrey", "H4=s:Estado",
                     "H5=s:Nuevo León", "I4=s:País", "I5=s:México", "J4=s:CP", "J5=s:064000", "K4=s:RFC",
                     "K5=s:ACM010101AAA", "L4=s:Email", "L5=s:ventas@acme.mx"}));
+}
+
+// One byte that is not UTF-8 in a stored text (an outside edit of the
+// database) used to make every workbook of the export unreadable, reported
+// as saved. Each workbook is read back: the bad byte is U+FFFD, the summary
+// counts the cells for the user, and a stored "_x000D_" stays that text.
+TEST_F(ExportFiles, StoredTextsThatAreNotUtf8AreWrittenReadablyAndCounted) {
+    const std::string R = "\xEF\xBF\xBD";
+    storeRawText(conn, TableId::Articulo, "ART:Descripcion", "ART:NoArt", 20, "Broca \xE1 1/4");  // Latin-1 á
+    storeRawText(conn, TableId::Articulo, "ART:Modelo", "ART:NoArt", 40, "M\xFF");
+    storeRawText(conn, TableId::Proveedores, "PVD:Nombre", "PVD:Id", 2, "Bond y C\xED" "a");
+    storeRawText(conn, TableId::Proveedores, "PVD:Nombre2", "PVD:Id", 4, "_x000D_");
+    const struct {
+        ExportRequest request;
+        std::vector<std::pair<std::string, std::string>> cells;
+        int64_t repaired;
+        std::string first;
+    } cases[] = {
+        {{ExportKind::Articles, "", 1, company, dir.file("articulos.xlsx").string()},
+         {{"B7", "s:Broca " + R + " 1/4"}, {"G9", "s:M" + R}, {"B8", "s:Martillo de uña"}},
+         2,
+         "B7"},
+        {{ExportKind::Suppliers, "", 1, company, dir.file("proveedores.xlsx").string()},
+         {{"B6", "s:Bond y C" + R + "a"}, {"C8", "s:_x000D_"}, {"B5", "s:Acme SA"}},
+         1,
+         "B6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.path);
+        ExportSummary summary;
+        const test::XlsxDump d = run(c.request, nullptr, &summary);
+        for (const auto& [cell, value] : c.cells) EXPECT_EQ(d.cell("Hoja1", cell), value) << cell;
+        EXPECT_EQ(summary.repairedTexts, c.repaired);
+        EXPECT_EQ(summary.firstRepaired, c.first);
+        EXPECT_NE(RepairedTextsNotice(summary).find(c.first), std::string::npos) << RepairedTextsNotice(summary);
+    }
+    EXPECT_EQ(RepairedTextsNotice(ExportSummary{}), "") << "nothing to say when every text was sound";
 }
 
 TEST_F(ExportFiles, EachExportIsANewWorkbookOfTheSameApplication) {

@@ -135,6 +135,7 @@ protected:
         if (auto* combo = w->at(control).as<QComboBox>()) e = combo->lineEdit();
         e->setFocus();
         e->selectAll();
+        if (text.isEmpty()) QTest::keyClick(e, Qt::Key_Delete);
         QTest::keyClicks(e, text);
         settle();
     }
@@ -284,6 +285,7 @@ TEST_F(ExportWindows, BadInputAFolderThatCannotBeWrittenAndACancelledDialogAreHa
     EXPECT_TRUE(w->at(kFirst).hasFocus());
 
     type(w, kFirst, "1");
+    type(w, kLast, "4");
     click(w, kConvert);
     ASSERT_TRUE(save(std::nullopt));
     EXPECT_TRUE(opener.opened.empty()) << "a cancelled dialog exports nothing";
@@ -305,6 +307,96 @@ TEST_F(ExportWindows, BadInputAFolderThatCannotBeWrittenAndACancelledDialogAreHa
     EXPECT_NE(messages()[2].find("no hay un programa que abra hojas de cálculo"), std::string::npos) << messages()[2];
     EXPECT_TRUE(fs::exists(dir.file("sin programa.xlsx")));
     EXPECT_EQ(count(kSupplierCaption), 1) << "the window stays open after every failure";
+}
+
+// Junk left in the entries of a choice not taken used to block the export
+// with "Dato no válido"; a range whose start is above its end used to write
+// a workbook of headers only.
+TEST_F(ExportWindows, TheSupplierExportReadsOnlyTheChosenEntriesAndRefusesAReversedRange) {
+    using namespace supplier_export;
+    startFrame();
+    menu(-37);
+    ui::Window* w = window(kSupplierCaption);
+    ASSERT_NE(w, nullptr);
+    const struct {
+        int choice;
+        const char* first;
+        const char* last;
+        const char* id;
+        std::vector<std::string> codes;  // column A from row 5
+    } taken[] = {
+        {kAll, "abc", "x", "?", {"ACME", "007", "=SUMA", "Z"}},
+        {kRange, "2", "3", "basura", {"007", "=SUMA"}},
+        {kOne, "uno", "", "4", {"Z"}},
+    };
+    int n = 0;
+    for (const auto& c : taken) {
+        SCOPED_TRACE(n);
+        click(w, c.choice);
+        type(w, kFirst, c.first);
+        type(w, kLast, c.last);
+        type(w, kId, c.id);
+        click(w, kConvert);
+        const fs::path file = dir.file("elegidos " + std::to_string(++n) + ".xlsx");
+        ASSERT_TRUE(save(file)) << "the export went on";
+        ASSERT_TRUE(runFor([&] { return static_cast<int>(opener.opened.size()) == n; }));
+        const test::XlsxDump d = read(file);
+        std::vector<std::string> codes;
+        for (int row = 5; !d.cell("Hoja1", "A" + std::to_string(row)).empty(); ++row)
+            codes.push_back(d.cell("Hoja1", "A" + std::to_string(row)).substr(2));
+        EXPECT_EQ(codes, c.codes);
+    }
+    EXPECT_TRUE(presenter.empty()) << messages()[0];
+
+    const struct {
+        const char* first;
+        const char* last;
+        const char* says;
+    } reversed[] = {
+        {"7", "3", "El id inicial (7) es mayor que el final (3)"},
+        {"3", "", "El id inicial (3) es mayor que el final (0)"},
+    };
+    for (const auto& r : reversed) {
+        SCOPED_TRACE(r.says);
+        presenter.clear();
+        click(w, kRange);
+        type(w, kFirst, r.first);
+        type(w, kLast, r.last);
+        click(w, kConvert);
+        EXPECT_TRUE(noDialog()) << "no file is asked for";
+        ASSERT_EQ(presenter.count(), 1u);
+        EXPECT_EQ(presenter.last().caption, "Rango no válido");
+        EXPECT_EQ(presenter.last().text.rfind(r.says, 0), 0u) << presenter.last().text;
+        EXPECT_TRUE(w->at(kFirst).hasFocus());
+    }
+    EXPECT_EQ(static_cast<int>(opener.opened.size()), n) << "nothing written";
+    EXPECT_EQ(count(kSupplierCaption), 1);
+}
+
+// A stored text with a byte that is not UTF-8: the workbook is written
+// readably, the user is told which cells, and it still opens.
+TEST_F(ExportWindows, TheUserIsToldOfStoredTextsThatCouldNotBeRead) {
+    using namespace supplier_export;
+    {
+        storage::Connection conn(dir.file("talvor.db"));
+        test_support::storeRawText(conn, data::TableId::Proveedores, "PVD:Nombre", "PVD:Id", 3, "F\xF3rmulas SA");
+        test_support::storeRawText(conn, data::TableId::Proveedores, "PVD:RFC", "PVD:Id", 4, "\xFF\xFE");
+    }
+    startFrame();
+    menu(-37);
+    ui::Window* w = window(kSupplierCaption);
+    ASSERT_NE(w, nullptr);
+    click(w, kConvert);
+    const fs::path file = dir.file("proveedores.xlsx");
+    ASSERT_TRUE(save(file));
+    ASSERT_TRUE(runFor([&] { return presenter.count() == 1; }));
+    EXPECT_EQ(messages()[0], "El libro se guardó en \"" + file.string() +
+                                 "\".\n\n2 celdas (la primera, B7) tienen un texto guardado con caracteres que no se "
+                                 "pueden leer; en el libro aparecen como \"\xEF\xBF\xBD\". Corrija ese dato en el catálogo.");
+    ASSERT_TRUE(runFor([&] { return opener.opened.size() == 1; })) << "and the workbook opens";
+    const test::XlsxDump d = read(file);
+    EXPECT_EQ(d.cell("Hoja1", "B7"), "s:F\xEF\xBF\xBDrmulas SA");
+    EXPECT_EQ(d.cell("Hoja1", "K8"), "s:\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST_F(ExportWindows, TheSupplierListsExcelButtonStartsTheExport) {
