@@ -195,8 +195,11 @@ struct StationMakingTheDatabase {
         if (pid == 0) {
             ::close(ready[0]);
             ::close(go[1]);
-            sqlite3* db = nullptr;
-            if (sqlite3_open(storage::databasePath().c_str(), &db) != SQLITE_OK) ::_exit(1);
+            // The database itself is made as every station makes it (whole,
+            // then put in place); the station goes on making its tables.
+            storage::Connection made(storage::databasePath());
+            sqlite3* db = made.db();
+            if (db == nullptr) ::_exit(1);
             // Its commit waits for the readers, as every station's does.
             sqlite3_busy_timeout(db, 30000);
             if (sqlite3_exec(db, "BEGIN IMMEDIATE; CREATE TABLE otra(x)", nullptr, nullptr, nullptr) != SQLITE_OK)

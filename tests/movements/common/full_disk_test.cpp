@@ -67,6 +67,8 @@ TEST_F(FullDisk, EveryCompletionNamesTheFullDiskAndPostsOnceThereIsRoom) {
     constexpr int kLines = 40;
     ASSERT_EQ(data::CreateAllTables(tables()), data::kDone);
     AddRecord(TableId::TipEntradas, {{"TEN:Descripcion", Value("COMPRA")}});
+    // The orders name a stored supplier (the generation refuses one that names nobody).
+    AddRecord(TableId::Proveedores, {{"PVD:Codigo", Value("P1")}});
     AddRecord(TableId::Folios, {{"FOL:ENTRADAS", Value(100)}, {"FOL:SALIDAS", Value(200)},
                                 {"FOL:ORDENCOMPRA", Value(300)}});
     for (int a = 1; a <= kLines; ++a) AddArticle({.noArt = a, .stock = Decimal(1000), .average = D(100)});
