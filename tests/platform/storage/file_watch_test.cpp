@@ -136,7 +136,10 @@ TEST_F(FileWatch, AFileOverwrittenInPlaceOrEmptyIsNeverTakenForTheDatabase) {
 // at the path or in the one it replaced, once; after a replacement the
 // stations store into the new file; after a removal nothing is stored.
 TEST_F(FileWatch, StationsAtWorkWhenTheFileIsReplacedOrRemoved) {
-    constexpr int kStations = 3, kEach = 150;
+    // Each station stores records until it has made kAfter tries after it
+    // could know the file was gone; the swap waits until every station has
+    // stored one. So how busy the machine is never decides the outcome.
+    constexpr int kStations = 3, kAfter = 60;
     for (const bool replace : {true, false}) {
         SCOPED_TRACE(replace ? "replaced" : "removed");
         const fs::path backup = dir.file("respaldo.db"), old = dir.file("anterior.db"), done = dir.file("hecho");
@@ -147,20 +150,24 @@ TEST_F(FileWatch, StationsAtWorkWhenTheFileIsReplacedOrRemoved) {
         makeDatabase(backup, {"respaldo"});
         std::vector<pid_t> pids;
         for (int s = 0; s < kStations; ++s) {
-            pids.push_back(test::spawn([&, s] {
+            const fs::path ready = dir.file("lista" + std::to_string(s));
+            fs::remove(ready);
+            pids.push_back(test::spawn([&, s, ready] {
                 Connection c(db);
                 Table t(c, def);
                 std::ofstream told(dir.file("estacion" + std::to_string(s)));
-                int afterwards = 0;  // stored after the station could know the file was gone
-                for (int i = 0; i < kEach; ++i) {
+                int afterwards = 0, triedAfter = 0;  // stored / tried after the station could know
+                for (int i = 0; triedAfter < kAfter; ++i) {
                     const bool gone = fs::exists(done);
                     Transaction tx(c);
                     Record r = rec(0, std::to_string(s) + "-" + std::to_string(i));
                     if (tx.ok() && t.insert(r).ok() && tx.commit().ok()) {
-                        told << rtrim(r.text(kNombre)) << '\n';
+                        told << rtrim(r.text(kNombre)) << std::endl;
                         if (gone) ++afterwards;
+                        if (!gone && !fs::exists(ready)) std::ofstream(ready).close();
                     }
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    if (gone) ++triedAfter;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 }
                 told.close();
                 if (!replace && afterwards > 0) return 3;  // stored into a removed file
@@ -168,7 +175,12 @@ TEST_F(FileWatch, StationsAtWorkWhenTheFileIsReplacedOrRemoved) {
                 return 0;
             }));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        for (int s = 0; s < kStations; ++s)
+            while (!fs::exists(dir.file("lista" + std::to_string(s)))) {
+                ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << "station " << s << " stored nothing";
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
         ASSERT_EQ(::link(db.c_str(), old.c_str()), 0);
         if (replace) ASSERT_EQ(::rename(backup.c_str(), db.c_str()), 0);
         else ASSERT_EQ(::unlink(db.c_str()), 0);
