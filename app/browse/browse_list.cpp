@@ -1023,9 +1023,11 @@ bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
                 HandleMouse(e);
                 return true;
             case EventKind::NewSelection:
-                // A click moved the selection inside the page.
-                if (const ListLine* l = selectedLine(); l != nullptr && l->row != view_->currentRow()) {
-                    ReadSelected();
+                // A click moved the selection inside the page. Another
+                // component may have read the record already (the document
+                // list its supplier); the thumb and the lines follow all the same.
+                if (const ListLine* l = selectedLine()) {
+                    if (l->row != view_->currentRow()) ReadSelected();
                     UpdateThumb();
                     ReloadDependents();
                 }
