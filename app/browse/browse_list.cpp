@@ -23,6 +23,7 @@
 #include "platform/threads/thread_state.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/list_columns.h"
 
 namespace tv::app {
 
@@ -296,6 +297,11 @@ void BrowseList::SetUpControl() {
         indent.push_back(col.indent * kPixelsPerIndent);
     }
     h->setVisible(anyHeader);
+    // The heading row is as tall as its tallest heading (a group's line over
+    // a column's own), whatever size the header last guessed for itself.
+    int headingHeight = 0;
+    for (int i = 0; i < table_->columnCount(); ++i) headingHeight = std::max(headingHeight, ui::headingHeightNeed(*table_, i));
+    h->setMinimumHeight(headingHeight);
     // The last column runs to the list's right edge, as the list control
     // draws it: its text is not cut off beside empty space.
     fit_ = new ColumnFit(*table_, format_, designed, indent);
