@@ -23,6 +23,7 @@
 #include "platform/threads/thread_state.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/list_columns.h"
 
 namespace tv::app {
 
@@ -296,6 +297,11 @@ void BrowseList::SetUpControl() {
         indent.push_back(col.indent * kPixelsPerIndent);
     }
     h->setVisible(anyHeader);
+    // The heading row is as tall as its tallest heading (a group's line over
+    // a column's own), whatever size the header last guessed for itself.
+    int headingHeight = 0;
+    for (int i = 0; i < table_->columnCount(); ++i) headingHeight = std::max(headingHeight, ui::headingHeightNeed(*table_, i));
+    h->setMinimumHeight(headingHeight);
     // The last column runs to the list's right edge, as the list control
     // draws it: its text is not cut off beside empty space.
     fit_ = new ColumnFit(*table_, format_, designed, indent);
@@ -1023,9 +1029,11 @@ bool BrowseList::TakeEvent(WindowController&, const WindowEvent& e) {
                 HandleMouse(e);
                 return true;
             case EventKind::NewSelection:
-                // A click moved the selection inside the page.
-                if (const ListLine* l = selectedLine(); l != nullptr && l->row != view_->currentRow()) {
-                    ReadSelected();
+                // A click moved the selection inside the page. Another
+                // component may have read the record already (the document
+                // list its supplier); the thumb and the lines follow all the same.
+                if (const ListLine* l = selectedLine()) {
+                    if (l->row != view_->currentRow()) ReadSelected();
                     UpdateThumb();
                     ReloadDependents();
                 }

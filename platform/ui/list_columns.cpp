@@ -31,20 +31,25 @@ QString shownHeading(const QTableView& t, int column) {
     return headingOf(t, column).replace(QLatin1Char('\n'), QStringLiteral(" / ")).trimmed();
 }
 
-}  // namespace
 
-int headingNeed(const QTableView& t, int column) {
+QSize headingSize(const QTableView& t, int column) {
     const QHeaderView* h = t.horizontalHeader();
     const QString text = headingOf(t, column);
-    if (text.trimmed().isEmpty()) return 0;
+    if (text.trimmed().isEmpty()) return {};
     QStyleOptionHeader o;
     o.initFrom(h);
     o.orientation = Qt::Horizontal;
     o.section = column;
     o.text = text;
     o.fontMetrics = h->fontMetrics();
-    return h->style()->sizeFromContents(QStyle::CT_HeaderSection, &o, QSize(), h).width();
+    return h->style()->sizeFromContents(QStyle::CT_HeaderSection, &o, QSize(), h);
 }
+
+}  // namespace
+
+int headingNeed(const QTableView& t, int column) { return headingSize(t, column).width(); }
+
+int headingHeightNeed(const QTableView& t, int column) { return headingSize(t, column).height(); }
 
 int textNeed(const QTableView& t, const QString& text) {
     QStyleOptionViewItem o = itemOption(t);
@@ -75,9 +80,14 @@ std::vector<QString> columnFaults(const QTableView& t) {
             faults.push_back(name + QStringLiteral(" shows %1 of its %2 pixels").arg(shown).arg(w));
             continue;
         }
-        if (h->isVisible())
+        if (h->isVisible()) {
             if (const int need = headingNeed(t, c); need > w)
                 faults.push_back(name + QStringLiteral(": its heading needs %1 pixels and has %2").arg(need).arg(w));
+            if (const int need = headingHeightNeed(t, c); need > h->height())
+                faults.push_back(name + QStringLiteral(": its heading needs %1 pixels of height and has %2")
+                                            .arg(need)
+                                            .arg(h->height()));
+        }
         for (int r = 0; r < rows; ++r) {
             const QString text = t.model()->data(t.model()->index(r, c), Qt::DisplayRole).toString();
             if (text.trimmed().size() > kTextShownWhole) continue;

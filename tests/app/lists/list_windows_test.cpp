@@ -1,8 +1,10 @@
 // Every list window the program registers, opened as the frame opens it
 // over a database with a record in every table: at its designed size and
 // grown, on every tab, each list shows every column whole (inside the list,
-// its heading and what its row holds); so does the window each list views
-// its record in ("&Ver", with the lists a form holds) and the find window.
+// its heading, every line of it, and what its row holds); so does the window
+// each list views its record in ("&Ver", with the lists a form holds) and
+// the find window. Over a database without records each list shows its
+// headings whole and no row at all.
 // Inside a frame, the mouse over each list or button shows its tip in the
 // frame's status bar. The windows are found by name, so a list added later
 // is checked too.
@@ -84,7 +86,6 @@ protected:
     void SetUp() override {
         CatalogueFixture::SetUp();
         RegisterModuleProcedures();
-        seedEveryTable();
     }
 
     // Every visible list of `w` on every tab, at its present size.
@@ -187,6 +188,7 @@ protected:
 };
 
 TEST_F(ListWindows, EveryColumnShowsWholeAtTheDesignedSizeAndGrown) {
+    seedEveryTable();
     const std::vector<std::string> opened =
         forEachListWindow([this](threads::ThreadNo thread, ui::Window& w, const std::string& name) {
             expectWholeAtSizes(w, QString::fromStdString(name));
@@ -200,6 +202,7 @@ TEST_F(ListWindows, EveryColumnShowsWholeAtTheDesignedSizeAndGrown) {
 }
 
 TEST_F(ListWindows, TheMouseOverAListOrAButtonShowsItsTipInTheFramesStatusBar) {
+    seedEveryTable();
     test::FrameArea area(QSize(1240, 700));
     QMainWindow& frame = area.main;
     int shown = 0;
@@ -225,6 +228,22 @@ TEST_F(ListWindows, TheMouseOverAListOrAButtonShowsItsTipInTheFramesStatusBar) {
         });
     EXPECT_GT(shown, 0);
     for (const char* name : {"BrowseEntradas", "BrowseSalidas", "BrowseOrdenes", "BrowseFisico"})
+        EXPECT_NE(std::find(opened.begin(), opened.end(), name), opened.end()) << name;
+}
+
+// Over a database without records: every list shows its headings whole
+// and no row at all, none selected, at the designed size and grown.
+TEST_F(ListWindows, WithoutRecordsEveryListShowsItsHeadingsWholeAndNoRow) {
+    const std::vector<std::string> opened =
+        forEachListWindow([this](threads::ThreadNo, ui::Window& w, const std::string& name) {
+            expectWholeAtSizes(w, QString::fromStdString(name) + QStringLiteral(" without records"));
+            for (const ui::Control* c : w.controls())
+                if (const auto* t = c->as<QTableView>()) {
+                    EXPECT_EQ(t->model()->rowCount(), 0) << name << " " << c->name();
+                    EXPECT_FALSE(t->selectionModel()->hasSelection()) << name << " " << c->name();
+                }
+        });
+    for (const char* name : {"BrowseEntradas", "BrowseSalidas", "BrowseOrdenes", "BrowseFisico", "BrowseProveedores"})
         EXPECT_NE(std::find(opened.begin(), opened.end(), name), opened.end()) << name;
 }
 

@@ -452,6 +452,31 @@ TEST_F(ReceiptUi, TheLineFormRefusesUnknownArticlesAndBadQuantities) {
     closeList();
 }
 
+// The lines below follow the receipt the mouse chooses, as they follow the
+// keys: at the size the list opened at and grown.
+TEST_F(ReceiptUi, TheLinesFollowTheReceiptChosenWithTheMouse) {
+    storeReceipt({.folio = 31, .supplier = "PROV1", .lines = {{10, Decimal(2), D(1250)}}});
+    storeReceipt({.folio = 32, .supplier = "PROV1", .lines = {{20, Decimal(1), D(300)}}});
+    start(BrowseEntradas);
+    auto clickRow = [&](int row) {
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, table()->visualRect(table()->model()->index(row, 0)).center());
+        settle();
+    };
+    const std::vector<std::string> of31{"TORNILLO 1/4"}, of32{"TUERCA 1/4"};
+    EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), of31);
+    for (const bool grown : {false, true}) {
+        if (grown) {
+            list_->topWidget()->resize(list_->designedSize() * 5 / 4);
+            settle();
+        }
+        clickRow(1);
+        EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), of32) << grown;
+        clickRow(0);
+        EXPECT_EQ(cells(lines(list_, L::kLinesList), 1), of31) << grown;
+    }
+    closeList();
+}
+
 // Started again while open: the open list comes forward, nothing else opens.
 TEST_F(ReceiptUi, TheListStartedTwiceKeepsOneWindow) {
     start(BrowseEntradas);

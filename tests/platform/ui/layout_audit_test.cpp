@@ -1,6 +1,9 @@
 #include "platform/ui/layout_audit.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <gtest/gtest.h>
 
 #include "platform/ui/window.h"
@@ -41,6 +44,41 @@ TEST(LayoutAudit, FindsCutAndOverlappingPromptsOnly) {
     EXPECT_FALSE(mentions(faults, "?FINE", "")) << "a hidden control is not in the way";
     EXPECT_FALSE(mentions(faults, "?ONTAB", "")) << "another tab's entry is not in the way";
     EXPECT_EQ(faults.size(), 3u);
+}
+
+// A list's heading row too low for its headings (a group's line over a
+// column's own, or one line) is found, for each heading; the same list
+// with room for its headings has no fault.
+TEST(LayoutAudit, FindsAListsHeadingsCutVertically) {
+    struct Case {
+        int headerHeight;  // 0: as tall as it wants
+        std::vector<const char*> faults;
+    };
+    // Opened here on purpose with faults: the tests' own audit stands aside.
+    auto audit = setLayoutObserver({});
+    const std::vector<Case> cases = {
+        {0, {}},
+        {12, {"\"Tipo / Clave\": its heading needs", "\"Fecha\": its heading needs"}},
+    };
+    for (const Case& c : cases) {
+        Window w(QStringLiteral("Audit"), QSize(300, 160));
+        w.add({ControlKind::List, 1, "?LIST", {}, QRect(8, 8, 280, 140)});
+        auto* t = w.at(1).as<QTableWidget>();
+        t->setColumnCount(2);
+        t->setHorizontalHeaderItem(0, new QTableWidgetItem(QStringLiteral("Tipo\nClave")));
+        t->setHorizontalHeaderItem(1, new QTableWidgetItem(QStringLiteral("Fecha")));
+        t->setRowCount(1);
+        t->setItem(0, 0, new QTableWidgetItem(QStringLiteral("7")));
+        t->setItem(0, 1, new QTableWidgetItem(QStringLiteral("28/12/2024")));
+        if (c.headerHeight > 0) t->horizontalHeader()->setMaximumHeight(c.headerHeight);
+        w.open();
+        QApplication::processEvents();
+        const std::vector<QString> faults = layoutFaults(w);
+        for (const char* f : c.faults) EXPECT_TRUE(mentions(faults, "?LIST", f)) << f;
+        EXPECT_EQ(faults.size(), c.faults.size()) << c.headerHeight;
+        w.close();
+    }
+    setLayoutObserver(std::move(audit));
 }
 
 // The observer sees each window as it opens and as it closes, once each.
