@@ -27,9 +27,12 @@ std::optional<std::string> databasePlaceRefusal(const std::filesystem::path& db,
 bool checkDatabasePlace(const std::filesystem::path& db, bool serverSet, const FileSystemProbe& probe) {
     const std::optional<std::string> why = databasePlaceRefusal(db, serverSet, probe);
     if (!why) return true;
+    // The message puts its own full stop after the words.
+    std::string words = *why;
+    while (!words.empty() && words.back() == '.') words.pop_back();
     ErrorReporter& er = ErrorReporter::instance();
     er.setFile(db.filename().string());
-    er.setErrorText(storage::kFileSystemError, *why);
+    er.setErrorText(storage::kFileSystemError, words);
     er.raise(kMsgAccessError);
     return false;
 }

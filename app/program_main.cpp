@@ -51,7 +51,11 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
     s.setUpIni = [] { IniStore::instance().setUp(); };
     s.checkDatabasePlace = [] {
         const bool serverSet = !configuredServer(IniStore::instance(), std::getenv("TALVOR_SERVER")).empty();
-        return app::checkDatabasePlace(storage::databasePath(), serverSet, &storage::server::networkFileSystemOf);
+        // The whole path: the user must know which folder lies on the network.
+        std::error_code ec;
+        std::filesystem::path db = std::filesystem::absolute(storage::databasePath(), ec);
+        if (ec) db = storage::databasePath();
+        return app::checkDatabasePlace(db, serverSet, &storage::server::networkFileSystemOf);
     };
     s.initThreadTables = [] { data::initThreadTables(); };
     s.acquireSingleInstance = [](const std::string& name) {

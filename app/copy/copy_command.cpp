@@ -62,11 +62,11 @@ void tell(std::ostream& out, const CopyReport& r, const std::string& to) {
         total += rows;
         if (rows > 0) out << "  " << table << ": " << thousands(rows) << "\n";
     }
-    out << "Copiados " << thousands(total) << " registros de " << r.tables.size() << " tablas y " << r.counters
-        << " contadores " << to << ".\n";
+    out << "Copiados " << thousands(total) << (total == 1 ? " registro" : " registros") << " de " << r.tables.size()
+        << " tablas y " << r.counters << (r.counters == 1 ? " contador " : " contadores ") << to << ".\n";
     if (r.reservationsLeftOut > 0)
-        out << "No se copiaron " << thousands(r.reservationsLeftOut)
-            << " registros reservados por formas que no los terminaron; sus números no se vuelven a dar.\n";
+        out << "Registros reservados por formas que no los terminaron, que no se copiaron: "
+            << thousands(r.reservationsLeftOut) << "; sus números no se vuelven a dar.\n";
 }
 
 }  // namespace

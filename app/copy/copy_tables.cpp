@@ -68,9 +68,12 @@ Status copyAll(Source& source, Writer& writer, CopyReport& report, const CopySte
     return st;
 }
 
+// The first few names, and how many more.
 std::string joined(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 5;
     std::string s;
-    for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
+    for (size_t i = 0; i < names.size() && i < kShown; ++i) s += (i ? ", " : "") + names[i];
+    if (names.size() > kShown) s += " y " + std::to_string(names.size() - kShown) + " más";
     return s;
 }
 

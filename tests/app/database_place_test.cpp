@@ -73,7 +73,10 @@ TEST(DatabasePlace, TheStartStopsWithMessage26BeforeTheTablesAreOpened) {
     EXPECT_EQ(messageNumber(presenter.last()), 26);
     EXPECT_NE(presenter.last().text.find("Archivo (talvor.db) no pudo ser abierto."), std::string::npos)
         << presenter.last().text;
-    EXPECT_NE(presenter.last().text.find("unidad de red (NFS)"), std::string::npos) << presenter.last().text;
+    EXPECT_NE(presenter.last().text.find("El archivo /mnt/almacen/talvor.db está en una unidad de red (NFS)"),
+              std::string::npos)
+        << presenter.last().text;
+    EXPECT_EQ(presenter.last().text.find(".."), std::string::npos) << presenter.last().text;
 }
 
 }  // namespace

@@ -174,12 +174,14 @@ TEST_F(CopyServer, TheCommandCopiesBothWaysAndSaysWhat) {
                              tables + " tablas y "),
               std::string::npos)
         << out.str();
-    EXPECT_NE(out.str().find(" contadores al servidor.\nNo se copiaron 1 registros reservados"), std::string::npos)
+    EXPECT_NE(out.str().find(" al servidor.\nRegistros reservados por formas que no los terminaron, que no se "
+                             "copiaron: 1;"),
+              std::string::npos)
         << out.str();
     EXPECT_NE(out.str().find("  Kardex: 3\n"), std::string::npos) << out.str();
     out.str("");
     ASSERT_EQ(runCopyCommand({"a-archivo", target.string()}, schema.conninfo(), out, err), 0) << err.str();
-    EXPECT_NE(out.str().find(" contadores a " + target.string() + ".\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find(" a " + target.string() + ".\n"), std::string::npos) << out.str();
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(test::dumpDatabase(target), test::dumpDatabase(source));
 }
