@@ -7,6 +7,8 @@
 #include "app/program_main.h"
 #include "app/qt_spanish.h"
 #include "app/registered_modules.h"
+#include "platform/errors/error_reporter.h"
+#include "platform/ui/dialogs.h"
 #include "platform/threads/logical_thread.h"
 
 namespace {
@@ -23,6 +25,11 @@ int main(int argc, char** argv) {
 
     // The procedures the frame starts by name.
     tv::app::RegisterModuleProcedures();
+
+    // Messages of the start (a database that must not be opened, tables
+    // that cannot be made) are shown in boxes, as the frame's are.
+    static tv::ui::QtMessagePresenter presenter;
+    tv::ErrorReporter::instance().setPresenter(&presenter);
 
     int exitCode = 0;
     tv::threads::start(

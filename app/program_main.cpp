@@ -5,17 +5,21 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
 #include <QDir>
 
+#include "app/database_place.h"
 #include "app/globals.h"
 #include "app/help/manual_file.h"
 #include "platform/desktop/drag_full_windows.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/ini/ini_store.h"
 #include "platform/instance/single_instance.h"
+#include "platform/storage/server/store_setting.h"
+#include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
 
 namespace tv::app {
@@ -45,6 +49,14 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
     ProgramSteps s;
     s.setUpErrors = [] { ErrorReporter::instance().setUp(); };
     s.setUpIni = [] { IniStore::instance().setUp(); };
+    s.checkDatabasePlace = [] {
+        const bool serverSet = !configuredServer(IniStore::instance(), std::getenv("TALVOR_SERVER")).empty();
+        // The whole path: the user must know which folder lies on the network.
+        std::error_code ec;
+        std::filesystem::path db = std::filesystem::absolute(storage::databasePath(), ec);
+        if (ec) db = storage::databasePath();
+        return app::checkDatabasePlace(db, serverSet, &storage::server::networkFileSystemOf);
+    };
     s.initThreadTables = [] { data::initThreadTables(); };
     s.acquireSingleInstance = [](const std::string& name) {
         auto& lock = instanceLock();
@@ -92,6 +104,7 @@ int programMain(const ProgramSteps& steps) {
     Globals& g = globals();
     call(steps.setUpErrors);
     call(steps.setUpIni);
+    if (steps.checkDatabasePlace && !steps.checkDatabasePlace()) return 1;
     call(steps.initThreadTables);
 
     const std::string name = singleInstanceName();

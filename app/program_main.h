@@ -15,6 +15,9 @@ namespace tv::app {
 struct ProgramSteps {
     std::function<void()> setUpErrors;
     std::function<void()> setUpIni;
+    // Before the database is opened: false when its place makes it unsafe
+    // (a network file system without a server set), after saying so.
+    std::function<bool()> checkDatabasePlace;
     // Creates thread 1's table objects (thread 1 does it here; every later
     // thread does it when it starts). The data layer installs it.
     std::function<void()> initThreadTables;
@@ -49,7 +52,8 @@ std::string singleInstanceName();
 
 // Runs the sequence and returns the program's exit code: 0 on every
 // ordinary end, the second copy's included; 1 when an unexpected error
-// escaped the frame (shown, then the stop steps run). A fatal error ends the
+// escaped the frame (shown, then the stop steps run), or when the
+// database's place was refused (nothing opened). A fatal error ends the
 // process from inside the frame, so nothing after the frame runs then.
 int programMain(const ProgramSteps& steps);
 

@@ -26,7 +26,8 @@ bool present(const fs::path& p) {
     return ::stat(p.c_str(), &st) == 0;
 }
 
-// Puts `made` at `path` unless something is there already (0, EEXIST, or errno).
+}  // namespace
+
 int putInPlace(const fs::path& made, const fs::path& path) {
     if (::link(made.c_str(), path.c_str()) == 0) return 0;
     if (errno == EEXIST) return EEXIST;
@@ -37,8 +38,6 @@ int putInPlace(const fs::path& made, const fs::path& path) {
     if (present(path)) return EEXIST;
     return ::rename(made.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
-
-}  // namespace
 
 int createDatabase(const fs::path& path) {
     const std::string base = path.string();

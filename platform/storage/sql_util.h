@@ -99,6 +99,10 @@ inline constexpr const char* kNumbersTable =
 // never takes an old one's log). 0 (also when another station was first),
 // or errno.
 int createDatabase(const std::filesystem::path& path);
+// Puts the file `made` at `path` unless something is there already (a hard
+// link, else a rename that does not replace): 0, EEXIST, or errno. `made`
+// stays where it was when it was linked.
+int putInPlace(const std::filesystem::path& made, const std::filesystem::path& path);
 
 // The collation of no-case keys.
 int registerCollation(sqlite3* db);
