@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -12,10 +13,12 @@
 
 #include "app/globals.h"
 #include "app/help/manual_file.h"
+#include "app/store_choice.h"
 #include "platform/desktop/drag_full_windows.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/ini/ini_store.h"
 #include "platform/instance/single_instance.h"
+#include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
 
 namespace tv::app {
@@ -45,6 +48,21 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
     ProgramSteps s;
     s.setUpErrors = [] { ErrorReporter::instance().setUp(); };
     s.setUpIni = [] { IniStore::instance().setUp(); };
+    s.chooseStore = [] {
+        IniStore& ini = IniStore::instance();
+        StoreChoice c = ChooseStore(ini.find(kServerSection, kServerKey), std::getenv(kServerVariable), ini.path());
+        if (c.refusal) {
+            ErrorReporter& er = ErrorReporter::instance();
+            er.setFile(ini.path().filename().string());
+            er.setErrorText(storage::kAccessDenied, *c.refusal);
+            er.raise(26);
+            return false;
+        }
+        // A server that cannot be reached is said at the first use of a
+        // table (message 26, naming it); the file is never used instead.
+        storage::setDatabaseServer(c.server);
+        return true;
+    };
     s.initThreadTables = [] { data::initThreadTables(); };
     s.acquireSingleInstance = [](const std::string& name) {
         auto& lock = instanceLock();
@@ -92,6 +110,7 @@ int programMain(const ProgramSteps& steps) {
     Globals& g = globals();
     call(steps.setUpErrors);
     call(steps.setUpIni);
+    if (steps.chooseStore && !steps.chooseStore()) return 1;
     call(steps.initThreadTables);
 
     const std::string name = singleInstanceName();

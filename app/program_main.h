@@ -15,6 +15,9 @@ namespace tv::app {
 struct ProgramSteps {
     std::function<void()> setUpErrors;
     std::function<void()> setUpIni;
+    // Chooses where the tables are (talvor.db or the server the settings
+    // name); false when the setting cannot be used (said; the program stops).
+    std::function<bool()> chooseStore;
     // Creates thread 1's table objects (thread 1 does it here; every later
     // thread does it when it starts). The data layer installs it.
     std::function<void()> initThreadTables;
