@@ -505,8 +505,10 @@ Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTab
 Status Connection::commitNow() {
     quiesce();
     if (!driver_->inTransaction()) {
-        // SQLite rolled the unit back by itself (a full disk, an I/O
-        // error): nothing to commit, and the caller learns why.
+        // The store rolled the unit back by itself (a full disk, an I/O
+        // error, a server gone): nothing to commit, and the caller learns
+        // why. The driver lets go of the unit, so the next one can begin.
+        driver_->rollback();
         ++txnId_;
         return lostUnit();
     }

@@ -38,6 +38,20 @@ void DocumentDb::CloseDb() {
     conn_.reset();
 }
 
+void DocumentDb::StartAfresh() {
+    CloseDb();
+    if (const std::string server = storage::databaseServer(); !server.empty()) {
+        storage::server::PgConnection c(server);
+        ASSERT_TRUE(c.open().ok());
+        storage::server::PgResult tables;
+        c.exec("SELECT tablename FROM pg_tables WHERE schemaname = current_schema()", {}, &tables);
+        for (int i = 0; i < tables.rows(); ++i)
+            EXPECT_TRUE(c.execScript("DROP TABLE \"" + std::string(tables.text(i, 0)) + "\" CASCADE").ok());
+        return;
+    }
+    for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(db_.string() + end);
+}
+
 long long DocumentDb::AddRecord(data::TableId t, const FieldValues& values) {
     data::TableGateway& g = tables().gateway(t);
     EXPECT_EQ(g.PrepareNewRecord(), data::kDone);

@@ -252,5 +252,34 @@ TEST_F(BothStores, ReadOnlyRoleWorksReadOnly) {
                  schema.name() + " FROM " + role + "; DROP ROLE " + role);
 }
 
+// The server gone in the middle of a unit (its session ended, as when it
+// restarts): the unit says so naming the server, nothing of it is stored,
+// and the next unit connects again.
+TEST_F(BothStores, ServerLostMidUnitStoresNothingAndTheNextUnitReconnects) {
+    auto c = open(true);
+    Table t(*c, def);
+    Record first = rec(1, "antes");
+    ASSERT_TRUE(t.insert(first).ok());
+    {
+        Transaction tx(*c);
+        ASSERT_TRUE(tx.ok());
+        Record a = rec(2, "a medias");
+        ASSERT_TRUE(t.insert(a).ok());
+        ASSERT_EQ(schema.adminValue("SELECT count(pg_terminate_backend(pid, 5000)) FROM pg_stat_activity WHERE "
+                                    "application_name = 'talvor' AND state = 'idle in transaction'"),
+                  "1");
+        Record b = rec(3, "después");
+        Status st = t.insert(b);
+        EXPECT_EQ(st.code, kFileSystemError);
+        EXPECT_NE(st.text.find("Se perdió la conexión con el servidor de datos"), std::string::npos) << st.text;
+        EXPECT_FALSE(tx.commit().ok());
+    }
+    Record again = rec(4, "otra vez");
+    EXPECT_TRUE(t.insert(again).ok());
+    EXPECT_EQ(schema.adminValue("SELECT string_agg(\"Nombre\", ',' ORDER BY tv_row) FROM \"" + schema.name() +
+                                "\".\"Prueba\""),
+              "antes,otra vez");
+}
+
 }  // namespace
 }  // namespace tv::storage
