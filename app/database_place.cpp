@@ -11,11 +11,6 @@ namespace {
 constexpr int kMsgAccessError = 26;
 }
 
-std::string configuredServer(const IniStore& ini, const char* env) {
-    if (env != nullptr && *env != '\0') return env;
-    return ini.read("Datos", "Servidor");
-}
-
 std::optional<std::string> databasePlaceRefusal(const std::filesystem::path& db, bool serverSet,
                                                 const FileSystemProbe& probe) {
     if (serverSet || !probe) return std::nullopt;

@@ -22,10 +22,6 @@ inline constexpr const char* kServerSettingName =
 // nullopt for a disk of this machine.
 using FileSystemProbe = std::function<std::optional<std::string>(const std::filesystem::path&)>;
 
-// The server this station is set to use: TALVOR_SERVER (`env`), else
-// Servidor in [Datos] of the INI file; "" when neither names one.
-std::string configuredServer(const IniStore& ini, const char* env);
-
 // Why talvor.db at `db` must not be used (nullopt when it may): it lies on
 // a network file system and no server is set.
 std::optional<std::string> databasePlaceRefusal(const std::filesystem::path& db, bool serverSet,

@@ -14,6 +14,7 @@
 #include "app/database_place.h"
 #include "app/globals.h"
 #include "app/help/manual_file.h"
+#include "app/store_choice.h"
 #include "platform/desktop/drag_full_windows.h"
 #include "platform/errors/error_reporter.h"
 #include "platform/ini/ini_store.h"
@@ -49,8 +50,23 @@ ProgramSteps defaultProgramSteps(std::function<void()> runFrame) {
     ProgramSteps s;
     s.setUpErrors = [] { ErrorReporter::instance().setUp(); };
     s.setUpIni = [] { IniStore::instance().setUp(); };
+    s.chooseStore = [] {
+        IniStore& ini = IniStore::instance();
+        StoreChoice c = ChooseStore(ini.find(kServerSection, kServerKey), std::getenv(kServerVariable), ini.path());
+        if (c.refusal) {
+            ErrorReporter& er = ErrorReporter::instance();
+            er.setFile(ini.path().filename().string());
+            er.setErrorText(storage::kAccessDenied, *c.refusal);
+            er.raise(26);
+            return false;
+        }
+        // A server that cannot be reached is said at the first use of a
+        // table (message 26, naming it); the file is never used instead.
+        storage::setDatabaseServer(c.server);
+        return true;
+    };
     s.checkDatabasePlace = [] {
-        const bool serverSet = !configuredServer(IniStore::instance(), std::getenv("TALVOR_SERVER")).empty();
+        const bool serverSet = !storage::databaseServer().empty();  // chosen by chooseStore
         // The whole path: the user must know which folder lies on the network.
         std::error_code ec;
         std::filesystem::path db = std::filesystem::absolute(storage::databasePath(), ec);
@@ -104,6 +120,7 @@ int programMain(const ProgramSteps& steps) {
     Globals& g = globals();
     call(steps.setUpErrors);
     call(steps.setUpIni);
+    if (steps.chooseStore && !steps.chooseStore()) return 1;
     if (steps.checkDatabasePlace && !steps.checkDatabasePlace()) return 1;
     call(steps.initThreadTables);
 

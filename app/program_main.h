@@ -15,6 +15,9 @@ namespace tv::app {
 struct ProgramSteps {
     std::function<void()> setUpErrors;
     std::function<void()> setUpIni;
+    // Chooses where the tables are (talvor.db or the server the settings
+    // name); false when the setting cannot be used (said; the program stops).
+    std::function<bool()> chooseStore;
     // Before the database is opened: false when its place makes it unsafe
     // (a network file system without a server set), after saying so.
     std::function<bool()> checkDatabasePlace;

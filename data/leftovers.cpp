@@ -111,7 +111,7 @@ storage::Status ReleaseUnheldLines(storage::Connection& c, const HeldLines& held
 int ReleaseLeftovers(ThreadTableSet& set, Released* released) {
     storage::Connection& c = set.connection();
     if (!c.isOpen() || c.readOnly()) return kNotDone;
-    storage::OwnerRegistry& owners = storage::ownersOf(c.path());
+    storage::OwnerRegistry& owners = storage::ownersOf(c);
     // Who holds anything; a dead owner stays dead, so asking before the unit is enough.
     std::set<std::string> holders;
     for (TableId t : sharedTables()) {

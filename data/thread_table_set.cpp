@@ -22,15 +22,12 @@ std::string columnOf(const std::string& fieldName) {
 std::vector<storage::TableRule> lastAdministratorRules() {
     const std::string others =
         "NOT EXISTS(SELECT 1 FROM \"usuarios\" WHERE \"ADMINISTRADOR\"<>0 AND tv_pending=0 AND tv_row<>OLD.tv_row)";
-    const std::string refuse = std::string("BEGIN SELECT RAISE(ABORT,'") + kLastAdministratorText + "'); END";
     return {
-        {"tv_usuarios_last_admin_delete",
-         "CREATE TRIGGER IF NOT EXISTS \"tv_usuarios_last_admin_delete\" BEFORE DELETE ON \"usuarios\" "
-         "WHEN OLD.\"ADMINISTRADOR\"<>0 AND OLD.tv_pending=0 AND " + others + " " + refuse},
-        {"tv_usuarios_last_admin_update",
-         "CREATE TRIGGER IF NOT EXISTS \"tv_usuarios_last_admin_update\" BEFORE UPDATE OF \"ADMINISTRADOR\" ON "
-         "\"usuarios\" WHEN OLD.\"ADMINISTRADOR\"<>0 AND NEW.\"ADMINISTRADOR\"=0 AND OLD.tv_pending=0 AND " +
-             others + " " + refuse},
+        {"tv_usuarios_last_admin_delete", "DELETE",
+         "OLD.\"ADMINISTRADOR\"<>0 AND OLD.tv_pending=0 AND " + others, kLastAdministratorText},
+        {"tv_usuarios_last_admin_update", "UPDATE OF \"ADMINISTRADOR\"",
+         "OLD.\"ADMINISTRADOR\"<>0 AND NEW.\"ADMINISTRADOR\"=0 AND OLD.tv_pending=0 AND " + others,
+         kLastAdministratorText},
     };
 }
 
@@ -156,25 +153,27 @@ void ThreadTableSet::showDeferred() {
 }
 
 namespace {
-// The current thread's set, made again when the database path changed since
-// it was made (tests run one after another on the main stack, each on its
-// own database): the old set goes first, while its connection still lives.
+// The current thread's set, made again when the store (the database path, or
+// the server) changed since it was made (tests run one after another on the
+// main stack, each on its own database): the old set goes first, while its
+// connection still lives.
 struct SetHolder {
     // The storage's per-thread connection slot is made before this holder,
     // so it is destroyed after it when the thread ends.
     SetHolder() { (void)storage::Connection::current(); }
     std::unique_ptr<ThreadTableSet> set;
-    std::filesystem::path path;
+    std::string store;
 };
 }  // namespace
 
 ThreadTableSet& tables() {
     SetHolder& h = threads::perThread<SetHolder>();
-    std::filesystem::path want = storage::databasePath();
-    if (h.set && h.path != want) h.set.reset();
+    const std::string server = storage::databaseServer();
+    const std::string want = server.empty() ? storage::databasePath().string() : "\n" + server;
+    if (h.set && h.store != want) h.set.reset();
     if (!h.set) {
         h.set = std::make_unique<ThreadTableSet>();
-        h.path = want;
+        h.store = want;
     }
     return *h.set;
 }

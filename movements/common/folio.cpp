@@ -93,7 +93,7 @@ Met meetFolio(Posting& p, const FolioRule& rule, long long folio, bool releaseUn
     storage::Status st = storage::findClaim(c, claimTable(rule), folio, claim);
     if (st.ok() && claim) {
         if (claim->owner == c.owner()) return Met::Ours;
-        if (storage::ownersOf(c.path()).isAlive(claim->owner)) return Met::Held;
+        if (storage::ownersOf(c).isAlive(claim->owner)) return Met::Held;
         st = data::ReleaseOwner(c, claim->owner);
     }
     if (st.ok() && releaseUnheld) st = data::ReleaseUnheldLines(c, heldLines(rule), folio);
@@ -120,7 +120,7 @@ std::optional<std::string> FolioRefusal(data::ThreadTableSet& tables, const Foli
     storage::Connection& c = tables.connection();
     std::optional<storage::Claim> claim;
     if (storage::findClaim(c, claimTable(rule), folio, claim).ok() && claim && claim->owner != c.owner() &&
-        storage::ownersOf(c.path()).isAlive(claim->owner))
+        storage::ownersOf(c).isAlive(claim->owner))
         return heldText(folio);
     return std::nullopt;
 }

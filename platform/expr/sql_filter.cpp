@@ -64,7 +64,8 @@ struct Scaled {
 
 class Translator {
 public:
-    Translator(const ColumnLookup& columns, SqlFilter& out) : columns_(columns), out_(out) {}
+    Translator(const ColumnLookup& columns, SqlFilter& out, SqlFlavor flavor)
+        : columns_(columns), out_(out), server_(flavor == SqlFlavor::Server) {}
 
     std::string condition(const Node& n) {
         switch (n.kind) {
@@ -86,8 +87,8 @@ public:
                     return textTruth(*n.args[0]);
                 }
                 throw NotPushable{};
-            case Node::Kind::Number: return n.number.isZero() ? "0" : "1";
-            case Node::Kind::Text: return rtrim(n.text).empty() ? "0" : "1";
+            case Node::Kind::Number: return truth(!n.number.isZero());
+            case Node::Kind::Text: return truth(!rtrim(n.text).empty());
             case Node::Kind::Name: {
                 SqlColumn c = column(n);
                 if (c.kind == SqlColumn::Kind::Number) return "(" + c.sql + " <> 0)";
@@ -100,6 +101,13 @@ public:
 private:
     const ColumnLookup& columns_;
     SqlFilter& out_;
+    bool server_ = false;
+
+    std::string truth(bool b) const {
+        if (server_) return b ? "TRUE" : "FALSE";
+        return b ? "1" : "0";
+    }
+    const char* binary() const { return server_ ? " COLLATE \"C\"" : " COLLATE BINARY"; }
 
     static bool isComparison(Op op) {
         return op == Op::Eq || op == Op::Ne || op == Op::Lt || op == Op::Le || op == Op::Gt || op == Op::Ge;
@@ -192,11 +200,11 @@ private:
 
     std::string textComparison(Op op, const Node& a, const Node& b) {
         auto ca = constText(a), cb = constText(b);
-        if (ca && cb) return holds(op, compareText(*ca, *cb)) ? "1" : "0";
+        if (ca && cb) return truth(holds(op, compareText(*ca, *cb)));
         if (ca) return textComparison(mirror(op), b, a);
         std::string lhs = textSql(a);
         std::string rhs = cb ? param(std::string(rtrim(*cb))) : textSql(b);
-        return "(" + lhs + " " + sqlOp(op) + " " + rhs + " COLLATE BINARY)";
+        return "(" + lhs + " " + sqlOp(op) + " " + rhs + binary() + ")";
     }
 
     // --- numbers --------------------------------------------------------
@@ -249,15 +257,15 @@ private:
         // |e| < 10^digits: a constant beyond that decides the comparison alone.
         if (k.abs().integerDigits() > e.digits) {
             int c = k.sign() > 0 ? -1 : 1;  // e compared with k
-            return holds(op, c) ? "1" : "0";
+            return truth(holds(op, c));
         }
         if (isIntegral(k)) return "(" + e.sql + " " + sqlOp(op) + " " + param(k.toInt64()) + ")";
         // Between two integers: no row is equal to it.
         Decimal floorK = k.sign() >= 0 ? k.truncated(0) : k.truncated(0) - Decimal(1);
         Decimal ceilK = floorK + Decimal(1);
         switch (op) {
-            case Op::Eq: return "0";
-            case Op::Ne: return "1";
+            case Op::Eq: return truth(false);
+            case Op::Ne: return truth(true);
             case Op::Lt:
             case Op::Le: return "(" + e.sql + " <= " + param(floorK.toInt64()) + ")";
             case Op::Gt:
@@ -269,7 +277,7 @@ private:
     std::string numberComparison(Op op, const Node& a, const Node& b) {
         if (a.kind == Node::Kind::Number && b.kind == Node::Kind::Number) {
             auto c = a.number <=> b.number;
-            return holds(op, c < 0 ? -1 : (c > 0 ? 1 : 0)) ? "1" : "0";
+            return truth(holds(op, c < 0 ? -1 : (c > 0 ? 1 : 0)));
         }
         if (b.kind == Node::Kind::Number) return numberAgainstConstant(op, a, b.number);
         if (a.kind == Node::Kind::Number) return numberAgainstConstant(mirror(op), b, a.number);
@@ -362,13 +370,16 @@ private:
         // without other letters can tell apart (the accented letters never
         // equal an ASCII one, folded or not); GLOB keeps case and takes "*"
         // and "?" (one character) as MATCH does.
+        // The server's ILIKE under the columns' "C" collation folds the same
+        // ASCII letters; its LIKE keeps case as GLOB does.
         if (noCase && isAscii(pat)) {
             std::string v = upperValue ? textSql(*value.args[0]) : textSql(value);
-            return "(" + v + " LIKE " + param(likePattern(pat, wild)) + " ESCAPE '\\')";
+            return "(" + v + (server_ ? " ILIKE " : " LIKE ") + param(likePattern(pat, wild)) + " ESCAPE '\\')";
         }
         if (!noCase) {
             std::string v = textSql(value);
-            if (!wild) return "(" + v + " = " + param(std::string(pat)) + " COLLATE BINARY)";
+            if (!wild) return "(" + v + " = " + param(std::string(pat)) + binary() + ")";
+            if (server_) return "(" + v + " LIKE " + param(likePattern(pat, true)) + " ESCAPE '\\')";
             return "(" + v + " GLOB " + param(globPattern(pat)) + ")";
         }
         out_.usesFunctions = true;
@@ -447,10 +458,10 @@ void sqlUpper(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 }  // namespace
 
-std::optional<SqlFilter> toSqlWhere(const Expression& e, const ColumnLookup& columns) {
+std::optional<SqlFilter> toSqlWhere(const Expression& e, const ColumnLookup& columns, SqlFlavor flavor) {
     SqlFilter out;
     try {
-        Translator t(columns, out);
+        Translator t(columns, out, flavor);
         out.where = t.condition(e.root());
         return out;
     } catch (const NotPushable&) {
@@ -469,7 +480,8 @@ void conjuncts(const Node& n, std::vector<const Node*>& out) {
 }
 }  // namespace
 
-std::optional<SqlFilter> toSqlPrefilter(const Expression& e, const ColumnLookup& columns, bool* complete) {
+std::optional<SqlFilter> toSqlPrefilter(const Expression& e, const ColumnLookup& columns, bool* complete,
+                                        SqlFlavor flavor) {
     std::vector<const Node*> terms;
     conjuncts(e.root(), terms);
     SqlFilter out;
@@ -477,7 +489,7 @@ std::optional<SqlFilter> toSqlPrefilter(const Expression& e, const ColumnLookup&
     for (const Node* term : terms) {
         SqlFilter part;
         try {
-            Translator t(columns, part);
+            Translator t(columns, part, flavor);
             std::string where = t.condition(*term);
             out.where += out.where.empty() ? "(" + where : " AND " + where;
             for (auto& p : part.params) out.params.push_back(std::move(p));

@@ -54,7 +54,13 @@ struct SqlFilter {
 // not a plain column of the table being read (the filter then stays in C++).
 using ColumnLookup = std::function<std::optional<SqlColumn>(std::string_view name)>;
 
-std::optional<SqlFilter> toSqlWhere(const Expression& e, const ColumnLookup& columns);
+// Whose SQL the condition is written in: the database file's (SQLite) or
+// the server's (PostgreSQL: TRUE/FALSE, COLLATE "C", ILIKE for LIKE, LIKE
+// for GLOB, the same functions installed there).
+enum class SqlFlavor { File, Server };
+
+std::optional<SqlFilter> toSqlWhere(const Expression& e, const ColumnLookup& columns,
+                                    SqlFlavor flavor = SqlFlavor::File);
 
 // For an expression that cannot be pushed down whole: the terms of its
 // top-level AND chain that can, ANDed (nullopt when none can). Every row the
@@ -63,7 +69,7 @@ std::optional<SqlFilter> toSqlWhere(const Expression& e, const ColumnLookup& col
 // tells whether the condition is the whole expression (then the evaluator
 // need not run).
 std::optional<SqlFilter> toSqlPrefilter(const Expression& e, const ColumnLookup& columns,
-                                        bool* complete = nullptr);
+                                        bool* complete = nullptr, SqlFlavor flavor = SqlFlavor::File);
 
 // Installs tv_upper(text) and tv_match(value, pattern, mode [, places]) on the
 // connection. Returns false when SQLite refuses.

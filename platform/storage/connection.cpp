@@ -1,9 +1,5 @@
-// Connections, the busy handler, transactions and stream mode.
+// Connections, transactions and stream mode.
 #include <fcntl.h>
-#include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,10 +7,13 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
-#include <thread>
+#include <random>
 
+#include "platform/storage/driver.h"
 #include "platform/storage/owners.h"
 #include "platform/storage/sql_util.h"
+#include "platform/storage/server_driver.h"
+#include "platform/storage/sqlite_driver.h"
 #include "platform/storage/storage.h"
 #include "platform/threads/logical_thread.h"
 
@@ -34,9 +33,6 @@ fs::path folderOf(const fs::path& p) {
     fs::path f = p.parent_path();
     return f.empty() ? fs::path(".") : f;
 }
-
-// Runs a statement that returns no rows we need; SQLite's result.
-int run(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
 // Connections of this process by database, so that nothing below is done
 // to files this process has open (closing a descriptor of a file drops the
@@ -95,27 +91,6 @@ void clearUnwritableJournals(const fs::path& db) {
     ::unlink(shm.c_str());
 }
 
-// Whether a unit of work can no longer be written beside `db`: its disk has
-// less free space than a unit may need at once (the page cache's worth), or
-// the system lets this process write its files only up to a size they have
-// (nearly) reached.
-bool noRoomFor(const fs::path& db) {
-    constexpr unsigned long long kUnitRoom = Connection::kPageCacheKiB * 1024ULL;
-    struct statvfs vfs{};
-    if (::statvfs(folderOf(db).c_str(), &vfs) == 0 &&
-        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kUnitRoom)
-        return true;
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
-    unsigned long long largest = 0;
-    for (const char* suffix : {"", "-wal"}) {
-        struct stat st{};
-        if (::stat((db.string() + suffix).c_str(), &st) == 0)
-            largest = std::max(largest, static_cast<unsigned long long>(st.st_size));
-    }
-    return largest + kUnitRoom > limit.rlim_cur;
-}
-
 }  // namespace
 
 Connection::Connection(fs::path path) : path_(std::move(path)) {
@@ -125,9 +100,15 @@ Connection::Connection(fs::path path) : path_(std::move(path)) {
     ++openCounts()[openKey(path_)];
 }
 
+Connection::Connection(Server server) : conninfo_(std::move(server.conninfo)) {
+    noteConnectionOpened(this);
+    openServer();
+}
+
 Connection::~Connection() {
     closeHandle(false);
     noteConnectionClosed(this);
+    if (onServer()) return;
     std::lock_guard<std::mutex> g(openLock);
     auto it = openCounts().find(openKey(path_));
     if (it != openCounts().end() && --it->second <= 0) openCounts().erase(it);
@@ -143,7 +124,8 @@ void Connection::closeHandle(bool keepTables) {
         tables_.clear();
     }
     numbers_.clear();
-    if (db_) {
+    if (driver_ && !file_) driver_->rollback();
+    if (file_) {
         // A file overwritten in place is not written to by a checkpoint of
         // the log of what it was.
         const FileState state = readOnly_ ? FileState::Same : fileState();
@@ -151,21 +133,21 @@ void Connection::closeHandle(bool keepTables) {
             // Its journals out of the way of the file now at the path, and
             // what its log holds written into it, wherever it is now.
             if (state == FileState::Replaced && depth_ == 0 && !streamOpen_ && !implicitOpen_ &&
-                run(db_, "BEGIN IMMEDIATE") == SQLITE_OK) {
+                file_->run("BEGIN IMMEDIATE") == SQLITE_OK) {
                 checkFileUnderLock();
-                run(db_, "ROLLBACK");
+                file_->run("ROLLBACK");
             }
-            sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+            file_->checkpoint();
         }
         if (state == FileState::Overwritten) overwritten_ = true;
-        if (overwritten_) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        if (overwritten_) file_->neverCheckpoint(false);
         // Buffered stream writes are kept (while the file is still ours); an
         // unfinished unit of work is not.
-        if (streamOpen_ && depth_ == 0 && !implicitOpen_ && state == FileState::Same) run(db_, "COMMIT");
-        if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+        if (streamOpen_ && depth_ == 0 && !implicitOpen_ && state == FileState::Same) file_->run("COMMIT");
+        file_->rollback();
     }
+    driver_.reset();
+    file_ = nullptr;
     depth_ = 0;
     doomed_ = false;
     streamOpen_ = false;
@@ -218,38 +200,63 @@ void Connection::openDb(bool mayCreate) {
     }
     int rc = SQLITE_OK;
     if (canWrite(path_)) {
-        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        std::unique_ptr<SqliteDriver> d = SqliteDriver::open(path_, false, rc);
         if (rc != SQLITE_OK) {
-            Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
+            Status st = d ? d->statusOf(rc) : statusFor(rc, nullptr);
             if (st.code == kFileSystemError && !exists) st = Status::make(kFileNotFound, st.text);
             openStatus_ = st;
             return;
         }
+        useFile(std::move(d));
         noteFile();
         prepareHandle();
         rc = setupDb();
-        if (rc == SQLITE_OK && canWriteNow()) {
+        if (rc == SQLITE_OK && file_->canWriteNow()) {
             noteFile();
             return;
         }
-        Status st = rc == SQLITE_OK ? Status::make(kAccessDenied) : statusFor(rc, sqlite3_errmsg(db_));
+        Status st = rc == SQLITE_OK ? Status::make(kAccessDenied) : file_->statusOf(rc);
         if ((rc & 0xff) == SQLITE_CANTOPEN) st = Status::make(kAccessDenied);  // its journals cannot be made here
         if (st.code != kAccessDenied) {
             openStatus_ = st;  // kept open: rebuild() works on it
             return;
         }
         // The file or its journals refused writing after all: read-only.
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+        driver_.reset();
+        file_ = nullptr;
     }
     if (!openReadOnly()) return;
     noteFile();
     prepareHandle();
     readOnly_ = true;
     rc = setupDb();
-    openStatus_ = rc == SQLITE_OK ? Status::make(kAccessDenied) : statusFor(rc, sqlite3_errmsg(db_));
+    openStatus_ = rc == SQLITE_OK ? Status::make(kAccessDenied) : file_->statusOf(rc);
+}
+
+// The server: connected, its functions and side tables made (a station
+// that may write), or why not. A logical thread's waits for the server give
+// the turn away unless it holds the write lock, as with the file.
+void Connection::openServer() {
+    closeHandle(true);
+    readOnly_ = false;
+    openStatus_ = {};
+    Status st;
+    driver_ = openServerDriver(conninfo_, lockTimeout_, [this] { return !holdsWriteLock(); }, st);
+    openStatus_ = st;
+    if (!driver_) return;
+    prepareHandle();
+    readOnly_ = st.code == kAccessDenied;
+}
+
+std::string Connection::storeName() const {
+    if (!onServer()) return path_.string();
+    return driver_ ? serverLabelOf(*driver_) : conninfoLabel(conninfo_);
+}
+
+void Connection::useFile(std::unique_ptr<SqliteDriver> d) {
+    file_ = d.get();
+    driver_ = std::move(d);
+    file_->setBusyLimit(lockTimeout_);
 }
 
 // Reading without write access goes through the database's own -wal and
@@ -258,29 +265,27 @@ void Connection::openDb(bool mayCreate) {
 // here may write: that is said, never read from a snapshot that would go
 // stale (or look damaged while another station checkpoints).
 bool Connection::openReadOnly() {
-    int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc == SQLITE_OK) {
-        registerCollation(db_);
-        rc = run(db_, "SELECT count(*) FROM sqlite_master");
+    int rc = SQLITE_OK;
+    std::unique_ptr<SqliteDriver> d = SqliteDriver::open(path_, true, rc);
+    if (rc == SQLITE_OK) rc = d->run("SELECT count(*) FROM sqlite_master");
+    if (rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB) {
+        useFile(std::move(d));
+        return true;
     }
-    if (rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB) return true;
-    Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
+    Status st = d ? d->statusOf(rc) : statusFor(rc, nullptr);
     if (st.code == kAccessDenied || (rc & 0xff) == SQLITE_CANTOPEN)
         st = Status::make(kFileSystemError, "Access Denied: sin permiso de escritura en su carpeta, " +
                                                 path_.filename().string() + " se lee a través de sus archivos -wal y "
                                                 "-shm, y faltan (los crea una estación con permiso de escritura)");
     openStatus_ = st;
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
     return false;
 }
 
+// Versions this connection writes start at a random place, so that two
+// connections never write the same version of a row.
 void Connection::prepareHandle() {
-    registerCollation(db_);
-    sqlite3_busy_handler(db_, &Connection::busyHandler, this);
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_randomness(sizeof versionSeed_, &versionSeed_);
-    versionSeed_ &= 0x3fffffffffffffffLL;
+    std::random_device rd;
+    versionSeed_ = (static_cast<int64_t>(rd()) << 32 | rd()) & 0x3fffffffffffffffLL;
 }
 
 // Reading the schema is what finds a file that is not a database or whose
@@ -298,48 +303,19 @@ void Connection::prepareHandle() {
 int Connection::setupDb() {
     const auto until = Clock::now() + lockTimeout_;
     for (;;) {
-        const int rc = setupDbOnce();
+        const int rc = file_->setUp(readOnly_);
         if ((rc & 0xff) != SQLITE_BUSY || Clock::now() >= until) return rc;
         waitForLock();
     }
 }
 
 const Status& Connection::setUpAgainIfBusy() {
-    if (db_ != nullptr && !readOnly_ && openStatus_.code == kLockTimeout) {
+    if (file_ != nullptr && !readOnly_ && openStatus_.code == kLockTimeout) {
         const int rc = setupDb();
-        if (rc != SQLITE_OK) openStatus_ = statusFor(rc, sqlite3_errmsg(db_));
-        else if (canWriteNow()) openStatus_ = {};
+        if (rc != SQLITE_OK) openStatus_ = file_->statusOf(rc);
+        else if (file_->canWriteNow()) openStatus_ = {};
     }
     return openStatus_;
-}
-
-int Connection::setupDbOnce() {
-    int rc = run(db_, "SELECT count(*) FROM sqlite_master");
-    if (rc == SQLITE_OK)
-        rc = run(db_, ("PRAGMA cache_size=-" + std::to_string(kPageCacheKiB)).c_str());
-    if (rc != SQLITE_OK || readOnly_) return rc;
-    int persist = 1;
-    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-    rc = run(db_, "PRAGMA journal_mode=WAL");
-    if (rc == SQLITE_OK) rc = run(db_, "PRAGMA synchronous=FULL");
-    if (rc == SQLITE_OK) rc = run(db_, "PRAGMA journal_size_limit=67108864");
-    if (rc == SQLITE_OK) rc = run(db_, kNumbersTable);
-    return rc;
-}
-
-// Opened for writing, the database may still refuse it (journal files this
-// station cannot write). A write is begun and dropped at once, without
-// waiting for a lock another station holds (busy counts as writable).
-bool Connection::canWriteNow() {
-    busyLimit_ = std::chrono::milliseconds(0);
-    int rc = run(db_, "BEGIN IMMEDIATE");
-    busyLimit_ = lockTimeout_;
-    if (rc == SQLITE_OK) {
-        run(db_, "ROLLBACK");
-        return true;
-    }
-    int primary = rc & 0xff;
-    return primary != SQLITE_READONLY && primary != SQLITE_CANTOPEN && primary != SQLITE_PERM;
 }
 
 namespace {
@@ -367,7 +343,7 @@ bool mayYieldNow() {
 void Connection::quiesceUnlessBusy() {
     // A wait for the lock yields from inside a running statement: that one
     // must not be reset under SQLite's feet.
-    if (!waitingForLock_) quiesce();
+    if (!driver_ || !driver_->waitingForLock()) quiesce();
 }
 
 Connection& Connection::current() {
@@ -378,21 +354,41 @@ Connection& Connection::current() {
     }();
     (void)hooked;
     Holder& h = threads::perThread<Holder>();
+    const std::string server = databaseServer();
+    if (!server.empty()) {
+        if (!h.c || h.c->serverConninfo() != server) h.c = std::make_unique<Connection>(Server{server});
+        return *h.c;
+    }
     fs::path want = databasePath();
-    if (!h.c || h.c->path() != want) h.c = std::make_unique<Connection>(want);
+    if (!h.c || h.c->onServer() || h.c->path() != want) h.c = std::make_unique<Connection>(want);
     return *h.c;
 }
 
-Status Connection::statusFromSqlite(int rc) const {
-    Status st = statusFor(rc, db_ ? sqlite3_errmsg(db_) : nullptr);
-    // The disk filled up while SQLite wrote its log or index: an I/O error
-    // with the system's word for it, or, where SQLite kept no word (space
-    // reserved ahead for the log), a disk or a size limit with no room left.
-    if ((rc & 0xff) == SQLITE_IOERR && db_) {
-        const int err = sqlite3_system_errno(db_);
-        if (err == ENOSPC || err == EDQUOT || err == EFBIG || noRoomFor(path_)) st = Status::make(kDiskFull);
-    }
-    if (!st.ok() && db_ && lostBy_.ok() && (depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) lostBy_ = st;
+std::unique_ptr<Connection> Connection::open(const fs::path& file) {
+    const std::string server = databaseServer();
+    if (!server.empty()) return std::make_unique<Connection>(Server{server});
+    return std::make_unique<Connection>(file);
+}
+
+sqlite3* Connection::db() const { return file_ ? file_->handle() : nullptr; }
+
+const Dialect& Connection::dialect() const {
+    static const Dialect file{};
+    static const Dialect server{Dialect::Store::Server};
+    return onServer() ? server : file;
+}
+
+Status Connection::prepare(const std::string& sql, std::unique_ptr<Statement>& out) {
+    if (!driver_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
+    Status st;
+    out = driver_->prepare(sql, st);
+    return out ? Status{} : noteFailure(st);
+}
+
+Status Connection::failed(const Statement& s) const { return noteFailure(s.failure()); }
+
+Status Connection::noteFailure(Status st) const {
+    if (!st.ok() && driver_ && lostBy_.ok() && (depth_ > 0 || streamOpen_) && !driver_->inTransaction()) lostBy_ = st;
     return st;
 }
 
@@ -401,71 +397,39 @@ Status Connection::lostUnit() const {
 }
 
 Status Connection::exec(const std::string& sql) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
-    int rc = run(db_, sql.c_str());
-    return statusFromSqlite(rc);
+    if (!driver_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
+    return noteFailure(driver_->exec(sql));
 }
-
-namespace {
-// First line a check reports; "ok" when the database is sound.
-std::string checkResult(sqlite3* db, const char* pragma, int& rc) {
-    sqlite3_stmt* s = nullptr;
-    rc = sqlite3_prepare_v2(db, pragma, -1, &s, nullptr);
-    std::string first;
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW) {
-            const unsigned char* t = sqlite3_column_text(s, 0);
-            first = t ? reinterpret_cast<const char*>(t) : "";
-            rc = SQLITE_OK;
-        } else if (rc == SQLITE_DONE) {
-            rc = SQLITE_OK;
-        }
-    }
-    sqlite3_finalize(s);
-    return first;
-}
-}  // namespace
 
 Status Connection::integrityCheck() {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
+    if (!driver_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     quiesce();
-    int rc = SQLITE_OK;
-    std::string r = checkResult(db_, "PRAGMA integrity_check", rc);
-    Status damaged = Status::make(kKeyFileMustBeRebuilt);
-    damaged.detail = rc != SQLITE_OK ? sqlite3_errstr(rc) : r;
-    if (rc != SQLITE_OK || r != "ok") return damaged;
-    return {};
+    return driver_->integrityCheck();
 }
 
 Status Connection::rebuild() {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
+    if (!driver_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_) return Status::make(kAccessDenied);
     quiesce();
+    if (!file_) return driver_->reindex();
     Status st = integrityCheck();
     if (!st.ok()) {
-        int rc = run(db_, "REINDEX");
-        if (rc != SQLITE_OK) {
-            Status failed = Status::make(kKeyFileMustBeRebuilt);
-            failed.detail = sqlite3_errstr(rc);
-            return failed;
-        }
+        st = driver_->reindex();
+        if (!st.ok()) return st;
         st = integrityCheck();
         if (!st.ok()) return st;
     }
     // Sound again: finish the set-up the damage stopped. The handles on this
     // connection keep working; their tables are checked again at next use.
     int rc = setupDb();
-    openStatus_ = rc == SQLITE_OK ? (readOnly_ ? Status::make(kAccessDenied) : Status{}) : statusFromSqlite(rc);
+    openStatus_ = rc == SQLITE_OK ? (readOnly_ ? Status::make(kAccessDenied) : Status{}) : noteFailure(file_->statusOf(rc));
     ready_.clear();
     for (Table* t : tables_) t->markUnopened();
     return openStatus_.code == kAccessDenied ? Status{} : openStatus_;
 }
 
 // "Recover=N": lock time-out of N seconds. "QUICKSCAN=on/off": a small page
-// cache for a scan read forward once, or the usual one. A scan reads each
-// page once, so a large cache (or memory-mapped reads, which count as the
-// process's memory too) would only grow with the table.
+// cache for a scan read forward once, or the usual one.
 Status Connection::setOption(std::string_view option) {
     auto eq = option.find('=');
     if (eq == std::string_view::npos) return Status::make(kUnsupported);
@@ -480,13 +444,9 @@ Status Connection::setOption(std::string_view option) {
         return {};
     }
     if (name == "QUICKSCAN") {
-        if (!db_) return openStatus_;
-        if (value == "on") {
-            run(db_, ("PRAGMA cache_size=-" + std::to_string(kScanCacheKiB)).c_str());
-            return {};
-        }
-        if (value == "off") {
-            run(db_, ("PRAGMA cache_size=-" + std::to_string(kPageCacheKiB)).c_str());
+        if (!driver_) return openStatus_;
+        if (value == "on" || value == "off") {
+            driver_->setScanMode(value == "on");
             return {};
         }
     }
@@ -495,31 +455,7 @@ Status Connection::setOption(std::string_view option) {
 
 void Connection::setLockTimeout(std::chrono::milliseconds t) {
     lockTimeout_ = t;
-    busyLimit_ = t;
-}
-
-// Waiting for the write lock: a logical thread lets the others run; the main
-// stack (no logical thread) sleeps a moment. Gives up at the time-out.
-int Connection::busyHandler(void* p, int count) {
-    auto* self = static_cast<Connection*>(p);
-    auto now = Clock::now();
-    if (count == 0) self->busySince_ = now;
-    if (now - self->busySince_ >= self->busyLimit_) return 0;
-    self->waitForLock();
-    return 1;
-}
-
-void Connection::waitForLock() {
-    if (threads::current() != 0) {
-        const auto start = Clock::now();
-        waitingForLock_ = true;
-        threads::yieldNow();
-        waitingForLock_ = false;
-        if (Clock::now() - start < std::chrono::microseconds(200))
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-    } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (file_) file_->setBusyLimit(t);
 }
 
 void Connection::registerTable(Table* t) { tables_.push_back(t); }
@@ -532,9 +468,7 @@ void Connection::quiesce(const Table* except) {
 }
 
 bool Connection::tableReady(const std::string& table) const {
-    for (const auto& r : ready_)
-        if (sqlite3_stricmp(r.c_str(), table.c_str()) == 0) return true;
-    return false;
+    return std::any_of(ready_.begin(), ready_.end(), [&](const std::string& r) { return sameNameNoCase(r, table); });
 }
 
 void Connection::markTableReady(const std::string& table) {
@@ -551,20 +485,18 @@ Connection::NumberCache& Connection::numberCache(const std::string& key) {
 int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
 
 Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
+    if (!driver_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_ && !ownTablesOnly) return Status::make(kAccessDenied);
     quiesce();
     lostBy_ = {};
-    busyLimit_ = timeout;
-    int rc = run(db_, ownTablesOnly ? "BEGIN" : "BEGIN IMMEDIATE");
-    busyLimit_ = lockTimeout_;
+    Status st = driver_->begin(!ownTablesOnly, timeout);
     ++txnId_;
     ownTablesOnly_ = ownTablesOnly;
-    if (rc != SQLITE_OK || ownTablesOnly) return statusFromSqlite(rc);
+    if (!st.ok() || ownTablesOnly || !file_) return st;
     // Holding the lock: is the file still the one this connection opened?
     Status file = checkFileUnderLock();
     if (file.ok()) return {};
-    run(db_, "ROLLBACK");
+    driver_->rollback();
     ++txnId_;
     leaveChangedFile();
     return file;
@@ -572,43 +504,39 @@ Status Connection::beginImmediate(std::chrono::milliseconds timeout, bool ownTab
 
 Status Connection::commitNow() {
     quiesce();
-    if (sqlite3_get_autocommit(db_)) {
-        // SQLite rolled the unit back by itself (a full disk, an I/O
-        // error): nothing to commit, and the caller learns why.
+    if (!driver_->inTransaction()) {
+        // The store rolled the unit back by itself (a full disk, an I/O
+        // error, a server gone): nothing to commit, and the caller learns
+        // why. The driver lets go of the unit, so the next one can begin.
+        driver_->rollback();
         ++txnId_;
         return lostUnit();
     }
     // The last moment before it counts: nothing is committed to a file
     // that is no longer the one at the path.
-    if (Status file = ownTablesOnly_ ? Status{} : checkFileUnderLock(); !file.ok()) {
-        run(db_, "ROLLBACK");
+    if (Status file = ownTablesOnly_ || !file_ ? Status{} : checkFileUnderLock(); !file.ok()) {
+        driver_->rollback();
         ++txnId_;
         leaveChangedFile();
         return file;
     }
-    int rc = run(db_, "COMMIT");
-    if (rc != SQLITE_OK) {
-        Status st = statusFromSqlite(rc);
-        if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
-        ++txnId_;
-        return st;
-    }
+    Status st = driver_->commit();
     ++txnId_;
-    return {};
+    return st;
 }
 
 void Connection::rollbackNow() {
     quiesce();
-    if (db_ && !sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
+    if (driver_) driver_->rollback();
     ++txnId_;
 }
 
 Status Connection::beginWrite(bool ownTableOnly) {
-    if (!db_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
+    if (!driver_) return openStatus_.ok() ? Status::make(kFileSystemError, kNotOpen) : openStatus_;
     if (readOnly_ && !ownTableOnly) return Status::make(kAccessDenied);
     if (doomed_) return lostUnit();
     quiesce();
-    if ((depth_ > 0 || streamOpen_) && sqlite3_get_autocommit(db_)) {
+    if ((depth_ > 0 || streamOpen_) && !driver_->inTransaction()) {
         // SQLite rolled the whole unit back by itself (disk full, I/O
         // error): a write now would be committed on its own. The unit has
         // failed; its commit (or the stream's flush) says so.

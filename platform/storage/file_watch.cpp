@@ -1,7 +1,6 @@
 // The database file under a running program: made whole before anyone may
 // open it, and checked at every unit of work to be still the one at its path.
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <random>
 
 #include "platform/storage/sql_util.h"
+#include "platform/storage/sqlite_driver.h"
 #include "platform/storage/storage.h"
 
 namespace tv::storage {
@@ -53,12 +53,11 @@ int createDatabase(const fs::path& path) {
     // a workgroup share it. SQLite gives its -wal and -shm the same.
     int err = ::fchmod(fd, 0660) == 0 ? 0 : errno;
     ::close(fd);
-    sqlite3* db = nullptr;
     if (err == 0) {
-        int rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc == SQLITE_OK) rc = sqlite3_exec(db, kNumbersTable, nullptr, nullptr, nullptr);
+        int rc = SQLITE_OK;
+        std::unique_ptr<SqliteDriver> db = SqliteDriver::open(made, false, rc);
+        if (rc == SQLITE_OK) rc = db->run(kNumbersTable);
         if (rc != SQLITE_OK) err = (rc & 0xff) == SQLITE_FULL ? ENOSPC : EIO;
-        sqlite3_close_v2(db);
     }
     if (err == 0) {
         err = putInPlace(made, path);
@@ -148,8 +147,7 @@ Status Connection::checkFileUnderLock() {
     if (s == FileState::Overwritten && !overwritten_) {
         overwritten_ = true;
         // Its log is of what the file was: never written into what it is now.
-        sqlite3_exec(db_, "PRAGMA wal_autocheckpoint=0", nullptr, nullptr, nullptr);
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        file_->neverCheckpoint(true);
     }
     return fileChanged(s);
 }
@@ -161,7 +159,7 @@ void Connection::leaveChangedFile() {
     // What the log holds of the file that was moved away (or put back
     // later) is written into it, so that it is whole wherever it is now:
     // SQLite does not do it when it closes a file that has moved.
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+    file_->checkpoint();
     if (s != FileState::Replaced) return;
     // The tables start afresh on the file now at the path.
     openDb(false);

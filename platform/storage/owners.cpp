@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include <random>
 #include <set>
 
+#include "platform/storage/server/pg_connection.h"
 #include "platform/storage/sql_util.h"
 
 namespace tv::storage {
@@ -112,10 +112,10 @@ Probe probeLock(const fs::path& file, bool unlinkDead) {
     return p;
 }
 
-class FileLockOwners : public OwnerRegistry {
+// Owners of this process and its connections; how another process is
+// proved alive is the store's (a lock file, a server's session lock).
+class ProcessOwners : public OwnerRegistry {
 public:
-    explicit FileLockOwners(fs::path folder) : dir_(std::move(folder)) {}
-
     std::string ownerOf(const Connection& c) override {
         std::lock_guard<std::mutex> g(ownersLock);
         holdOwnLock();
@@ -135,6 +135,20 @@ public:
         std::lock_guard<std::mutex> g(ownersLock);
         if (!splitOwner(owner, id, serial)) return false;  // none, or of an older database
         if (id == self().id) return connections().open.count(serial) != 0;
+        return otherIsAlive(id);
+    }
+
+protected:
+    // Under ownersLock.
+    virtual void holdOwnLock() = 0;
+    virtual bool otherIsAlive(std::string_view id) = 0;
+};
+
+class FileLockOwners : public ProcessOwners {
+public:
+    explicit FileLockOwners(fs::path folder) : dir_(std::move(folder)) {}
+
+    bool otherIsAlive(std::string_view id) override {
         return probeLock(dir_ / (std::string(id) + ".lock"), false) == Probe::Alive;
     }
 
@@ -162,7 +176,7 @@ private:
     // Made once per process (a forked child makes its own): under a
     // temporary name first, so that nobody takes the file of a process that
     // has not locked it yet for a dead one's.
-    void holdOwnLock() {
+    void holdOwnLock() override {
         const Self& s = self();
         if (lockPid_ == s.pid) return;
         if (fd_ >= 0) ::close(fd_);  // the parent's, inherited: its lock stays the parent's
@@ -213,34 +227,32 @@ private:
 
 // --- statements
 
-// Runs `sql` with `bind`, handing each row to `row`; SQLite's last result.
+// Runs `sql` with `bind`, handing each row to `row`; `changes` gets the
+// rows it wrote.
 template <class Bind, class Row>
-Status query(Connection& c, const std::string& sql, Bind bind, Row row) {
+Status query(Connection& c, const std::string& sql, Bind bind, Row row, int64_t* changes = nullptr) {
     if (!c.isOpen()) return c.openStatus();
     Stmt st;
-    int rc = prepare(c.db(), sql, st);
-    if (rc != SQLITE_OK) return c.statusFromSqlite(rc);
-    bind(st.s);
-    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) row(st.s);
-    return rc == SQLITE_DONE ? Status{} : c.statusFromSqlite(rc);
+    if (Status ps = prepare(c, sql, st); !ps.ok()) return ps;
+    bind(*st.s);
+    Statement::Step r;
+    while ((r = st.s->step()) == Statement::Step::Row) row(*st.s);
+    if (r == Statement::Step::Failed) return c.failed(*st.s);
+    if (changes != nullptr) *changes = st.s->changes();
+    return {};
 }
 
-auto noBind = [](sqlite3_stmt*) {};
-auto noRow = [](sqlite3_stmt*) {};
+auto noBind = [](Statement&) {};
+auto noRow = [](Statement&) {};
 
-void bindText(sqlite3_stmt* s, int i, std::string_view v) {
-    sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-}
+void bindText(Statement& s, int i, std::string_view v) { s.bindTextCopy(i, v); }
 
-std::string columnText(sqlite3_stmt* s, int i) {
-    const unsigned char* t = sqlite3_column_text(s, i);
-    return t != nullptr ? reinterpret_cast<const char*>(t) : std::string();
-}
+std::string columnText(Statement& s, int i) { return std::string(s.columnText(i)); }
 
 bool hasClaimTable(Connection& c) {
     bool found = false;
-    query(c, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='tv_claim'", noBind,
-          [&](sqlite3_stmt*) { found = true; });
+    query(c, c.dialect().tableExistsSql(), [](Statement& s) { s.bindText(1, "tv_claim"); },
+          [&](Statement&) { found = true; });
     return found;
 }
 
@@ -281,7 +293,77 @@ void noteConnectionClosed(const Connection* c) {
     cs.serial.erase(it);
 }
 
-std::string Connection::owner() const { return ownersOf(path_).ownerOf(*this); }
+namespace {
+
+// The liveness of processes on a server: a lock of two keys, the program's
+// and the process id's low half. The process's own connection to the
+// server holds it shared; a probe tries it alone and lets it go at once.
+constexpr int kOwnerLockClass = 0x74766f77;   // "tvow"
+
+class ServerOwners : public ProcessOwners {
+public:
+    explicit ServerOwners(std::string conninfo) : conninfo_(std::move(conninfo)) {}
+
+    bool otherIsAlive(std::string_view id) override {
+        holdOwnLock();
+        if (pg_ == nullptr) return true;   // nobody to ask: left alone
+        const std::string key = keyOf(id);
+        server::PgResult r;
+        if (!pg_->exec("SELECT pg_try_advisory_lock(" + key + ")", {}, &r).ok() || r.rows() != 1) return true;
+        if (!r.boolean(0, 0)) return true;
+        pg_->exec("SELECT pg_advisory_unlock(" + key + ")");
+        return false;
+    }
+    void sweep() override {}
+    fs::path folder() const override { return {}; }
+    std::string problem() const override {
+        std::lock_guard<std::mutex> g(ownersLock);
+        return problem_;
+    }
+
+private:
+    static std::string keyOf(std::string_view id) {
+        const std::string hex(id.size() > 8 ? id.substr(id.size() - 8) : id);
+        const auto low = static_cast<int32_t>(static_cast<uint32_t>(std::stoul(hex, nullptr, 16)));
+        return std::to_string(kOwnerLockClass) + ", " + std::to_string(low);
+    }
+    // Made once per process; a forked child leaves its parent's connection
+    // alone (closing it would end the parent's session) and makes its own.
+    void holdOwnLock() override {
+        const Self& s = self();
+        if (lockPid_ == s.pid) return;
+        lockPid_ = s.pid;
+        pg_ = new server::PgConnection(conninfo_);   // lives as long as the process
+        Status st = pg_->open();
+        if (st.ok()) st = pg_->exec("SELECT pg_advisory_lock_shared(" + keyOf(s.id) + ")");
+        problem_ = st.ok() ? std::string() : st.text;
+        if (!st.ok()) {
+            std::fprintf(stderr, "talvor: %s\n", problem_.c_str());
+            pg_ = nullptr;
+        }
+    }
+
+    std::string conninfo_;
+    server::PgConnection* pg_ = nullptr;
+    pid_t lockPid_ = 0;
+    std::string problem_;
+};
+
+}  // namespace
+
+OwnerRegistry& ownersOfServer(const std::string& conninfo) {
+    static std::map<std::string, std::unique_ptr<ServerOwners>> registries;
+    std::lock_guard<std::mutex> g(ownersLock);
+    std::unique_ptr<ServerOwners>& r = registries[conninfo];
+    if (!r) r = std::make_unique<ServerOwners>(conninfo);
+    return *r;
+}
+
+OwnerRegistry& ownersOf(const Connection& c) {
+    return c.onServer() ? ownersOfServer(c.serverConninfo()) : ownersOf(c.path());
+}
+
+std::string Connection::owner() const { return ownersOf(*this).ownerOf(*this); }
 
 // --- claims
 
@@ -290,24 +372,22 @@ Status findClaim(Connection& c, std::string_view table, int64_t value, std::opti
     if (!hasClaimTable(c)) return {};
     return query(
         c, "SELECT owner FROM tv_claim WHERE tbl=?1 AND val=?2",
-        [&](sqlite3_stmt* s) {
+        [&](Statement& s) {
             bindText(s, 1, table);
-            sqlite3_bind_int64(s, 2, value);
+            s.bindInt(2, value);
         },
-        [&](sqlite3_stmt* s) { out = Claim{std::string(table), value, columnText(s, 0)}; });
+        [&](Statement& s) { out = Claim{std::string(table), value, columnText(s, 0)}; });
 }
 
 Status putClaim(Connection& c, const Claim& claim) {
     return writing(c, [&] {
-        Status st = c.exec(
-            "CREATE TABLE IF NOT EXISTS tv_claim(tbl TEXT NOT NULL, val INTEGER NOT NULL, owner TEXT NOT NULL, "
-            "PRIMARY KEY(tbl, val)) WITHOUT ROWID");
+        Status st = c.exec(c.dialect().claimTableSql());
         if (!st.ok()) return st;
         return query(
             c, "INSERT INTO tv_claim(tbl, val, owner) VALUES(?1, ?2, ?3)",
-            [&](sqlite3_stmt* s) {
+            [&](Statement& s) {
                 bindText(s, 1, claim.table);
-                sqlite3_bind_int64(s, 2, claim.value);
+                s.bindInt(2, claim.value);
                 bindText(s, 3, claim.owner);
             },
             noRow);
@@ -320,10 +400,10 @@ Status dropClaims(Connection& c, std::string_view table, std::string_view owner,
         return query(
             c, value ? "DELETE FROM tv_claim WHERE tbl=?1 AND owner=?2 AND val=?3"
                      : "DELETE FROM tv_claim WHERE tbl=?1 AND owner=?2",
-            [&](sqlite3_stmt* s) {
+            [&](Statement& s) {
                 bindText(s, 1, table);
                 bindText(s, 2, owner);
-                if (value) sqlite3_bind_int64(s, 3, *value);
+                if (value) s.bindInt(3, *value);
             },
             noRow);
     });
@@ -334,10 +414,10 @@ Status listClaims(Connection& c, std::vector<Claim>& out, std::optional<std::str
     if (!hasClaimTable(c)) return {};
     return query(
         c, owner ? "SELECT tbl, val, owner FROM tv_claim WHERE owner=?1" : "SELECT tbl, val, owner FROM tv_claim",
-        [&](sqlite3_stmt* s) {
+        [&](Statement& s) {
             if (owner) bindText(s, 1, *owner);
         },
-        [&](sqlite3_stmt* s) { out.push_back({columnText(s, 0), sqlite3_column_int64(s, 1), columnText(s, 2)}); });
+        [&](Statement& s) { out.push_back({columnText(s, 0), s.columnInt(1), columnText(s, 2)}); });
 }
 
 // --- reserved rows
@@ -345,8 +425,8 @@ Status listClaims(Connection& c, std::vector<Claim>& out, std::optional<std::str
 Status pendingOwners(Connection& c, const TableDef& def, std::vector<std::string>& out) {
     out.clear();
     return query(
-        c, "SELECT DISTINCT ifnull(tv_owner,'') FROM " + quoteId(def.table) + " WHERE tv_pending<>0", noBind,
-        [&](sqlite3_stmt* s) { out.push_back(columnText(s, 0)); });
+        c, "SELECT DISTINCT COALESCE(tv_owner,'') FROM " + quoteId(def.table) + " WHERE tv_pending<>0", noBind,
+        [&](Statement& s) { out.push_back(columnText(s, 0)); });
 }
 
 Status pendingRowsOf(Connection& c, const TableDef& def, std::string_view owner, std::vector<PendingRow>& out) {
@@ -357,9 +437,9 @@ Status pendingRowsOf(Connection& c, const TableDef& def, std::string_view owner,
     return query(
         c,
         "SELECT tv_row, " + number + " FROM " + quoteId(def.table) +
-            " WHERE tv_pending<>0 AND ifnull(tv_owner,'')=?1",
-        [&](sqlite3_stmt* s) { bindText(s, 1, owner); },
-        [&](sqlite3_stmt* s) { out.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1)}); });
+            " WHERE tv_pending<>0 AND COALESCE(tv_owner,'')=?1",
+        [&](Statement& s) { bindText(s, 1, owner); },
+        [&](Statement& s) { out.push_back({s.columnInt(0), s.columnInt(1)}); });
 }
 
 Status hasStored(Connection& c, const TableDef& def, int field, int64_t value, bool& found) {
@@ -368,15 +448,14 @@ Status hasStored(Connection& c, const TableDef& def, int field, int64_t value, b
         c,
         "SELECT 1 FROM " + quoteId(def.table) + " WHERE " + columnMap(def).cols[static_cast<size_t>(field)] +
             "=?1 AND tv_pending=0 LIMIT 1",
-        [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, value); }, [&](sqlite3_stmt*) { found = true; });
+        [&](Statement& s) { s.bindInt(1, value); }, [&](Statement&) { found = true; });
 }
 
 Status deleteRow(Connection& c, const TableDef& def, int64_t row, int64_t* n) {
     return writing(c, [&] {
         Status st = query(
             c, "DELETE FROM " + quoteId(def.table) + " WHERE tv_row=?1",
-            [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, row); }, noRow);
-        if (st.ok() && n != nullptr) *n = sqlite3_changes64(c.db());
+            [&](Statement& s) { s.bindInt(1, row); }, noRow, n);
         return st;
     });
 }
@@ -390,8 +469,7 @@ Status deleteWhere(Connection& c, const TableDef& def, int field, const Value& v
     return writing(c, [&] {
         Status st = query(
             c, "DELETE FROM " + quoteId(def.table) + " WHERE " + m.cols[f] + "=?1",
-            [&](sqlite3_stmt* s) { bindField(s, 1, probe, field, m.kinds[f], m.scale[f]); }, noRow);
-        if (st.ok() && n != nullptr) *n = sqlite3_changes64(c.db());
+            [&](Statement& s) { bindField(s, 1, probe, field, m.kinds[f], m.places[f]); }, noRow, n);
         return st;
     });
 }
@@ -411,10 +489,10 @@ Status unmatchedValues(Connection& c, const TableDef& child, int childField, con
     if (claims) sql += " AND NOT EXISTS(SELECT 1 FROM tv_claim k WHERE k.tbl=?1 AND k.val=" + link + ")";
     return query(
         c, sql,
-        [&](sqlite3_stmt* s) {
+        [&](Statement& s) {
             if (claims) bindText(s, 1, *claimTable);
         },
-        [&](sqlite3_stmt* s) { out.push_back(sqlite3_column_int64(s, 0)); });
+        [&](Statement& s) { out.push_back(s.columnInt(0)); });
 }
 
 }  // namespace tv::storage

@@ -15,8 +15,8 @@
 // attempt that does not wait: it gets it, or the file is gone, only when
 // the owner is dead. Within this process an owner lives while its connection
 // is open. A process id is random and never used again, so a dead owner
-// stays dead. (A server store would hold a session lock instead: the
-// interface is the same.)
+// stays dead. On a server, a session lock there plays the lock file's part
+// (ownersOfServer).
 //
 // Claims: one row per (table, value) in tv_claim, with its owner; a
 // unique pair, written inside the caller's unit of work.
@@ -53,6 +53,12 @@ public:
 
 // The registry of the database at `database` (its folder of locks beside it).
 OwnerRegistry& ownersOf(const std::filesystem::path& database);
+// The registry of the tables on a server: each process holds a session lock
+// there, shared by its connections, for its whole life; another station's
+// attempt at the lock alone tells a dead one.
+OwnerRegistry& ownersOfServer(const std::string& conninfo);
+// The registry of the store `c` works on.
+OwnerRegistry& ownersOf(const Connection& c);
 
 // --- claims (tv_claim)
 

@@ -1,15 +1,15 @@
 #pragma once
 // Helpers shared by the storage sources and the views over them (not part
 // of the storage's public API).
-#include <sqlite3.h>
-
 #include <cmath>
 #include <filesystem>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/storage/driver.h"
 #include "platform/storage/storage.h"
 #include "platform/types/text.h"
 
@@ -27,8 +27,20 @@ inline std::string quoteId(std::string_view s) {
     return r;
 }
 
-// How a field is stored: texts as TEXT, DECIMAL with places as REAL (the
-// value, scaled back by `scale` on read), every other number as INTEGER.
+// Names compared as SQL compares identifiers (ASCII letters without case).
+inline bool sameNameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// How a field is stored: texts, DECIMAL with places (Real: the store's
+// decimal, read back as the scaled integer), every other number as an integer.
 enum class Kind : uint8_t { Text, Int, Real };
 
 // The stored columns of a declaration, by field index.
@@ -36,6 +48,8 @@ struct ColumnMap {
     std::vector<std::string> cols;   // quoted column names
     std::vector<Kind> kinds;
     std::vector<double> scale;       // 10^places for Real columns, else 1
+    std::vector<int> places;         // places of Real columns, else 0
+    std::vector<int> digits;         // all digits of Real columns, else 0
 };
 
 // The field's column: its name without the prefix.
@@ -53,29 +67,39 @@ inline ColumnMap columnMap(const TableDef& def) {
         m.cols.push_back(quoteId(idx < def.columns.size() ? def.columns[idx] : columnOf(f)));
         Kind k = Kind::Int;
         double sc = 1;
+        int places = 0, digits = 0;
         if (f.type == FieldType::String || f.type == FieldType::Memo) {
             k = Kind::Text;
         } else if (f.type == FieldType::Decimal && f.places > 0) {
             k = Kind::Real;
             sc = std::pow(10.0, f.places);
+            places = f.places;
+            digits = f.size;
         }
         m.kinds.push_back(k);
         m.scale.push_back(sc);
+        m.places.push_back(places);
+        m.digits.push_back(digits);
     }
     return m;
 }
 
 // Binds field `i` of `rec` as its column stores it (texts without their
 // trailing blanks; the record must outlive the statement's step).
-inline void bindField(sqlite3_stmt* s, int idx, const Record& rec, int i, Kind k, double scale) {
+inline void bindField(Statement& s, int idx, const Record& rec, int i, Kind k, int places) {
     switch (k) {
-    case Kind::Text: {
-        std::string_view v = rtrim(rec.text(i));
-        sqlite3_bind_text(s, idx, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-        break;
+    case Kind::Text: s.bindText(idx, rtrim(rec.text(i))); break;
+    case Kind::Int: s.bindInt(idx, rec.raw(i)); break;
+    case Kind::Real: s.bindDecimal(idx, rec.raw(i), places); break;
     }
-    case Kind::Int: sqlite3_bind_int64(s, idx, rec.raw(i)); break;
-    case Kind::Real: sqlite3_bind_double(s, idx, static_cast<double>(rec.raw(i)) / scale); break;
+}
+
+// Reads column `c` into field `i` of `rec`.
+inline void readField(Statement& s, int c, Record& rec, int i, Kind k, int places) {
+    switch (k) {
+    case Kind::Text: rec.setText(i, s.columnText(c)); break;
+    case Kind::Int: rec.setRaw(i, s.columnInt(c)); break;
+    case Kind::Real: rec.setRaw(i, s.columnDecimal(c, places)); break;
     }
 }
 
@@ -108,31 +132,19 @@ int putInPlace(const std::filesystem::path& made, const std::filesystem::path& p
 int registerCollation(sqlite3* db);
 inline constexpr const char* kNoCaseCollation = "TVNOCASE";
 
-// Owns a prepared statement; finalizes it.
+// Owns a prepared statement.
 struct Stmt {
-    sqlite3_stmt* s = nullptr;
-    Stmt() = default;
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    Stmt(Stmt&& o) noexcept : s(o.s) { o.s = nullptr; }
-    ~Stmt() { sqlite3_finalize(s); }
+    std::unique_ptr<Statement> s;
     void reset() {
         if (s) {
-            sqlite3_reset(s);
-            sqlite3_clear_bindings(s);
+            s->reset();
+            s->clearBindings();
         }
     }
-    void finalize() {
-        sqlite3_finalize(s);
-        s = nullptr;
-    }
+    void finalize() { s.reset(); }
 };
 
-// Prepares persistently; returns SQLite's result.
-inline int prepare(sqlite3* db, const std::string& sql, Stmt& st) {
-    st.finalize();
-    return sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st.s,
-                              nullptr);
-}
+// Prepares `sql` on the connection into `st`.
+inline Status prepare(Connection& c, const std::string& sql, Stmt& st) { return c.prepare(sql, st.s); }
 
 }  // namespace tv::storage::detail

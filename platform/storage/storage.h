@@ -53,9 +53,16 @@
 #include "platform/types/record.h"
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace tv::storage {
+
+class Driver;
+class Statement;
+struct Dialect;
+namespace detail {
+class SqliteDriver;
+struct Stmt;
+}
 
 // Runtime error codes of the storage, with their texts (errorText()). The
 // driver's classic texts stay as the messages quote them ("File Not Found",
@@ -103,13 +110,15 @@ struct KeyDef {
     bool autoNumber = false;    // single numeric field numbered by the layer
 };
 
-// A statement that keeps a rule of the table's records inside every unit of
-// work that writes them (a trigger: "CREATE TRIGGER IF NOT EXISTS <name> ...",
-// RAISE(ABORT, text) refusing the write with that text, in Spanish, as
-// kFileSystemError).
+// A rule of the table's records kept inside every unit of work that writes
+// them (a trigger each store writes in its own SQL): before `event` ("DELETE",
+// "UPDATE OF \"col\"") of a row for which `when` holds (SQL over OLD and
+// NEW), the write is refused with `refusal` (Spanish) as kFileSystemError.
 struct TableRule {
     std::string name;
-    std::string sql;
+    std::string event;
+    std::string when;
+    std::string refusal;
 };
 
 struct TableDef {
@@ -138,6 +147,13 @@ struct TableDef {
 void setDatabasePath(const std::filesystem::path& p);
 std::filesystem::path databasePath();
 
+// The PostgreSQL server every Connection::current() opens instead of the
+// file, as a libpq connection string ("host=almacen dbname=talvor
+// user=talvor"); blank (the default): the file at databasePath(). A server
+// that cannot be reached is said, never replaced by the file.
+void setDatabaseServer(const std::string& conninfo);
+std::string databaseServer();
+
 class Table;
 
 class Connection {
@@ -153,24 +169,41 @@ public:
     //   kKeyFileMustBeRebuilt: damaged (corrupt / not a database): rebuild();
     //   kFileSystemError: anything else.
     explicit Connection(std::filesystem::path path);
+    // The tables on the server `conninfo` names. The same outcomes; a server
+    // that cannot be reached is kFileSystemError naming it; a role that may
+    // only read is kAccessDenied (usable read-only); tables missing and a
+    // role that may not make them, kFileNotFound.
+    struct Server {
+        std::string conninfo;
+    };
+    explicit Connection(Server server);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // This logical thread's connection to databasePath(), opened on first use
-    // and closed when the thread ends.
+    // This logical thread's connection to the store (the server
+    // databaseServer() names, else databasePath()), opened on first use and
+    // closed when the thread ends.
     static Connection& current();
+    // A connection of its own to the store: the server databaseServer()
+    // names, else the file at `file`.
+    static std::unique_ptr<Connection> open(const std::filesystem::path& file);
 
     const Status& openStatus() const { return openStatus_; }
     // The open status, after one more try of a set-up that found the
     // database busy (kLockTimeout above).
     const Status& setUpAgainIfBusy();
-    bool isOpen() const { return db_ != nullptr; }
+    bool isOpen() const { return driver_ != nullptr; }
     // Changes each time the connection opens a file again (one put in place
     // of the file it had): statements and positions of an earlier one are void.
     uint64_t fileGeneration() const { return fileGeneration_; }
     bool readOnly() const { return readOnly_; }
     const std::filesystem::path& path() const { return path_; }
+    bool onServer() const { return !conninfo_.empty(); }
+    const std::string& serverConninfo() const { return conninfo_; }
+    // How messages name the store: the file's path, or the server
+    // ("host:port/database", never the password).
+    std::string storeName() const;
     // Who this connection's reservations and claims belong to: this process
     // and this connection (owners.h).
     std::string owner() const;
@@ -212,8 +245,17 @@ public:
     Status endStream();   // flush, then back to one commit per write
     bool streaming() const { return stream_; }
 
-    // Raw handle, for the benchmarks and for one-off statements of the layer.
-    sqlite3* db() const { return db_; }
+    // The database file's own handle, for its tests and benchmarks (null
+    // when it is not open).
+    sqlite3* db() const;
+    // The store's SQL texts and statements (isOpen() first).
+    const Dialect& dialect() const;
+    Driver& driver() const { return *driver_; }
+    // Prepares `sql` (with ?N placeholders) into `out`.
+    Status prepare(const std::string& sql, std::unique_ptr<Statement>& out);
+    // Why a step of `s` failed, noted as the loss of the open unit when the
+    // store rolled it back by itself.
+    Status failed(const Statement& s) const;
     // Runs SQL text without parameters (identifiers only; never user data).
     Status exec(const std::string& sql);
 
@@ -226,10 +268,10 @@ public:
     // to a connection-private table alone takes no lock of the database.
     Status beginWrite(bool ownTableOnly = false);
     Status endWrite(bool ok);
-    // SQLite's result as a status; a unit of work that SQLite rolled back by
-    // itself (a full disk, an I/O error) remembers why, and its later writes
-    // and its commit say so (lostUnit()).
-    Status statusFromSqlite(int rc) const;
+    // A failure as the status it is; a unit of work that the store rolled
+    // back by itself (a full disk, an I/O error) remembers why, and its later
+    // writes and its commit say so (lostUnit()).
+    Status noteFailure(Status st) const;
     Status lostUnit() const;
     void quiesce(const Table* except = nullptr);    // resets open read cursors
     void quiesceUnlessBusy();                       // the same, unless inside a wait for the lock
@@ -258,6 +300,7 @@ private:
     };
     enum class FileState { Same, Missing, Replaced, Overwritten };
     void openDb(bool mayCreate = true);
+    void openServer();
     void noteFile();
     FileState fileState();
     Status fileChanged(FileState s) const;
@@ -270,25 +313,21 @@ private:
     void closeHandle(bool keepTables);
     bool openReadOnly();
     void prepareHandle();
+    void useFile(std::unique_ptr<detail::SqliteDriver> d);
     int setupDb();
-    int setupDbOnce();
-    bool canWriteNow();
     // BEGIN IMMEDIATE; with ownTablesOnly a deferred BEGIN, for work on
     // connection-private tables, which never waits for another station.
     Status beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly = false);
     Status commitNow();
     void rollbackNow();
-    static int busyHandler(void* self, int count);
-    void waitForLock();   // a moment's wait: other logical threads run meanwhile
 
     std::filesystem::path path_;
-    sqlite3* db_ = nullptr;
+    std::string conninfo_;                   // the server's, when the tables are there
+    std::unique_ptr<Driver> driver_;
+    detail::SqliteDriver* file_ = nullptr;   // driver_ when it is the database file's
     Status openStatus_;
     bool readOnly_ = false;
     std::chrono::milliseconds lockTimeout_{5000};
-    std::chrono::steady_clock::time_point busySince_{};
-    std::chrono::milliseconds busyLimit_{5000};
-    bool waitingForLock_ = false;   // the busy handler is yielding
     mutable Status lostBy_;         // why SQLite rolled the open unit back
     int depth_ = 0;              // Transaction nesting
     bool doomed_ = false;        // an inner Transaction failed: the outermost rolls back
@@ -470,7 +509,9 @@ private:
                    const std::vector<int>* fields = nullptr);
     Status updateCurrent(Record& rec, const std::vector<int>* fields);
     Status removeRow(int64_t row, bool onlyPending);
-    Status failWrite(int rc, const Record& rec, int64_t selfRow, bool pending);
+    Status failWrite(const Statement& s, const Record& rec, int64_t selfRow, bool pending);
+    Status readOne(detail::Stmt& st, Record& rec);
+    std::string keyEquals(int key, int firstParam) const;
     int duplicatedKey(const Record& rec, int64_t selfRow, bool pending);
     Status nextNumber(int64_t& n);
     Status noteNumber(int64_t n);

@@ -1,7 +1,5 @@
 // Table handles: schema from the declaration, reads in key order with a
 // stepping cursor, writes with the watch, auto-numbers and reservations.
-#include <sqlite3.h>
-
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -17,17 +15,22 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A stored value of one key component, kept to seek from.
+// A stored value of one key component, kept to seek from (a decimal as
+// its scaled integer).
 struct Val {
     Kind kind = Kind::Int;
     int64_t i = 0;
-    double d = 0;
+    int places = 0;
     std::string s;
 };
 
 // A cursor left idle longer than this is re-seeked, so a list that waits for
 // the user reads what other stations wrote meanwhile.
 constexpr auto kCursorFresh = std::chrono::milliseconds(20);
+
+// The server answers a statement whole: a scan there reads this many rows
+// at a time, and seeks past the last one read for the next batch.
+constexpr int kServerBatch = 64;
 
 }  // namespace
 
@@ -36,7 +39,8 @@ struct Table::Impl {
     std::string tableQ;              // quoted table name
     std::vector<std::string> cols;   // quoted column names
     std::vector<Kind> kinds;
-    std::vector<double> scale;       // 10^places for REAL columns
+    std::vector<double> scale;       // 10^places for decimal columns with places
+    std::vector<int> places;
     int nf = 0;
     std::string selectList;          // fields, tv_row, tv_version, tv_pending
     std::vector<std::string> cond;   // per key: the partial index condition ("" none)
@@ -50,9 +54,10 @@ struct Table::Impl {
     Stmt numGet, numPut, numMax;
 
     // Stepping cursor.
-    sqlite3_stmt* cur = nullptr;
+    Statement* cur = nullptr;
     int curDir = 0;
     int curKind = 0;
+    int batchRows = 0;               // rows the running statement gave (the server's batches)
     int64_t scanRow = 0;
     Clock::time_point lastStep{};
 
@@ -77,12 +82,17 @@ struct Table::Impl {
 
 namespace {
 
-void bindVal(sqlite3_stmt* s, int idx, const Val& v) {
+void bindVal(Statement& s, int idx, const Val& v) {
     switch (v.kind) {
-    case Kind::Text: sqlite3_bind_text(s, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_STATIC); break;
-    case Kind::Int: sqlite3_bind_int64(s, idx, v.i); break;
-    case Kind::Real: sqlite3_bind_double(s, idx, v.d); break;
+    case Kind::Text: s.bindText(idx, v.s); break;
+    case Kind::Int: s.bindInt(idx, v.i); break;
+    case Kind::Real: s.bindDecimal(idx, v.i, v.places); break;
     }
+}
+
+Collation collationOf(Kind k, bool noCase) {
+    if (k != Kind::Text) return Collation::None;
+    return noCase ? Collation::NoCase : Collation::Binary;
 }
 
 bool fieldEmpty(const Record& rec, int i, Kind k) {
@@ -119,16 +129,17 @@ Table::Table(Connection& c, std::shared_ptr<const TableDef> def) : c_(c), def_(s
     m.cols = std::move(map.cols);
     m.kinds = std::move(map.kinds);
     m.scale = std::move(map.scale);
+    m.places = std::move(map.places);
     for (const std::string& col : m.cols) m.selectList += col + ",";
     m.selectList += "tv_row,tv_version,tv_pending";
+    const Dialect& d = c_.dialect();
     for (const KeyDef& k : def_->keys) {
         std::string e, opt;
         for (size_t j = 0; j < k.fields.size(); ++j) {
             int f = k.fields[j];
             if (j) e += ",";
-            e += m.cols[static_cast<size_t>(f)];
             bool text = m.kinds[static_cast<size_t>(f)] == Kind::Text;
-            if (text) e += k.noCase ? " COLLATE TVNOCASE" : " COLLATE BINARY";
+            e += d.collate(m.cols[static_cast<size_t>(f)], collationOf(m.kinds[static_cast<size_t>(f)], k.noCase));
             if (j) opt += " OR ";
             opt += m.cols[static_cast<size_t>(f)] + (text ? "<>''" : "<>0");
         }
@@ -183,7 +194,7 @@ void Table::forgetFile() {
 
 void Table::resetCursor() {
     if (impl_->cur) {
-        sqlite3_reset(impl_->cur);
+        impl_->cur->reset();
         impl_->cur = nullptr;
         impl_->curDir = 0;
     }
@@ -208,57 +219,57 @@ Status Table::openSchema(bool create, bool* missingOut) {
     if (!c_.isOpen()) return c_.openStatus();
     const Status& cs = c_.setUpAgainIfBusy();
     if (!cs.ok() && cs.code != kAccessDenied) return cs;
-    sqlite3* db = c_.db();
     if (!c_.tableReady(def_->table)) {
+        const Dialect& d = c_.dialect();
         const bool own = def_->connectionPrivate;
         const char* schema = own ? "temp" : "main";
-        const std::string master = own ? "sqlite_temp_master" : "sqlite_master";
         // Which columns and keys exist?
         std::vector<std::string> have;
         {
             Stmt st;
-            int rc = prepare(db, "SELECT name FROM pragma_table_info(?1, ?2)", st);
-            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
-            sqlite3_bind_text(st.s, 1, def_->table.c_str(), -1, SQLITE_STATIC);
-            sqlite3_bind_text(st.s, 2, schema, -1, SQLITE_STATIC);
-            while ((rc = sqlite3_step(st.s)) == SQLITE_ROW)
-                have.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0)));
-            if (rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+            if (Status ps = prepare(c_, d.columnsSql(), st); !ps.ok()) return ps;
+            st.s->bindText(1, def_->table);
+            st.s->bindText(2, schema);
+            Statement::Step r;
+            while ((r = st.s->step()) == Statement::Step::Row) have.emplace_back(st.s->columnText(0));
+            if (r == Statement::Step::Failed) return c_.failed(*st.s);
         }
         auto hasCol = [&](const std::string& quoted) {
             std::string plain = quoted.substr(1, quoted.size() - 2);
             for (const auto& h : have)
-                if (sqlite3_stricmp(h.c_str(), plain.c_str()) == 0) return true;
+                if (sameNameNoCase(h, plain)) return true;
             return false;
         };
         auto typeOf = [&](int i) {
             std::string t;
+            const FieldSpec& fs = def_->layout->field(i);
             switch (m.kinds[static_cast<size_t>(i)]) {
             case Kind::Text: {
                 bool noCase = false;
                 for (const KeyDef& k : def_->keys)
                     for (int kf : k.fields)
                         if (kf == i && k.noCase) noCase = true;
-                t = std::string("TEXT NOT NULL DEFAULT ''") + (noCase ? " COLLATE TVNOCASE" : "");
+                t = d.textType(noCase);
                 break;
             }
-            case Kind::Int: t = "INTEGER NOT NULL DEFAULT 0"; break;
-            case Kind::Real: t = "REAL NOT NULL DEFAULT 0"; break;
+            case Kind::Int: t = d.intType(); break;
+            case Kind::Real: t = d.decimalType(fs.size, fs.places); break;
             }
             return t;
         };
         std::vector<std::string> ddl;
         if (have.empty()) {
-            std::string sql = std::string(own ? "CREATE TEMP TABLE" : "CREATE TABLE") + " IF NOT EXISTS " + m.tableQ +
-                              "(tv_row INTEGER PRIMARY KEY";
+            std::string sql = std::string(own ? d.createPrivateTable() : "CREATE TABLE") + " IF NOT EXISTS " +
+                              m.tableQ + "(" + d.rowIdColumn();
             for (int i = 0; i < m.nf; ++i) sql += "," + m.cols[static_cast<size_t>(i)] + " " + typeOf(i);
-            sql += ",tv_version INTEGER NOT NULL DEFAULT 0,tv_pending INTEGER NOT NULL DEFAULT 0,tv_owner TEXT)";
+            sql += ",tv_version " + d.intType() + ",tv_pending " + d.intType() + ",tv_owner " + d.ownerType() + ")";
             ddl.push_back(sql);
         } else {
             if (!hasCol("\"tv_row\"") || !hasCol("\"tv_version\"") || !hasCol("\"tv_pending\""))
                 return Status::make(kFileSystemError, "la tabla " + def_->table + " no fue creada por este programa");
             // Reservations of older databases have no owner: leftovers.
-            if (!hasCol("\"tv_owner\"")) ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN tv_owner TEXT");
+            if (!hasCol("\"tv_owner\""))
+                ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN tv_owner " + d.ownerType());
             for (int i = 0; i < m.nf; ++i)
                 if (!hasCol(m.cols[static_cast<size_t>(i)]))
                     ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN " + m.cols[static_cast<size_t>(i)] + " " +
@@ -267,7 +278,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
         for (size_t k = 0; k < def_->keys.size(); ++k) {
             const KeyDef& kd = def_->keys[k];
             std::string sql = std::string("CREATE ") + (kd.unique ? "UNIQUE " : "") + "INDEX IF NOT EXISTS " +
-                              (own ? "temp." : "") + quoteId("tv_" + def_->table + "_" + std::to_string(k)) +
+                              (own ? d.privateIndexPrefix() : "") + quoteId("tv_" + def_->table + "_" + std::to_string(k)) +
                               " ON " + m.tableQ + "(" +
                               m.exprs[k] + (kd.unique ? "" : ",tv_row") + ")";
             if (!m.cond[k].empty()) sql += " WHERE " + m.cond[k];
@@ -275,38 +286,38 @@ Status Table::openSchema(bool create, bool* missingOut) {
         }
         // The owners of reservations, found without reading the table.
         const std::string ownerIndex = "tv_" + def_->table + "_owner";
-        ddl.push_back("CREATE INDEX IF NOT EXISTS " + std::string(own ? "temp." : "") + quoteId(ownerIndex) + " ON " +
+        ddl.push_back("CREATE INDEX IF NOT EXISTS " + std::string(own ? d.privateIndexPrefix() : "") + quoteId(ownerIndex) + " ON " +
                       m.tableQ + "(tv_owner) WHERE tv_pending<>0");
         // Indexes that already exist are skipped by IF NOT EXISTS; only write
         // when something is missing.
         bool missing = have.empty() || ddl.size() > def_->keys.size() + 1;
         if (!missing) {
             Stmt st;
-            int rc = prepare(db, "SELECT count(*) FROM " + master + " WHERE type='index' AND name=?", st);
-            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+            Status ps = prepare(c_, d.indexExistsSql(own), st);
+            if (!ps.ok()) return ps;
             for (size_t k = 0; k <= def_->keys.size() && !missing; ++k) {
                 std::string name = k < def_->keys.size() ? "tv_" + def_->table + "_" + std::to_string(k) : ownerIndex;
-                sqlite3_bind_text(st.s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-                rc = sqlite3_step(st.s);
-                if (rc != SQLITE_ROW) return c_.statusFromSqlite(rc);
-                if (sqlite3_column_int(st.s, 0) == 0) missing = true;
-                sqlite3_reset(st.s);
+                st.s->bindTextCopy(1, name);
+                if (st.s->step() != Statement::Step::Row) return c_.failed(*st.s);
+                if (st.s->columnInt(0) == 0) missing = true;
+                st.s->reset();
             }
         }
         if (!missing && !own) {
             Stmt st;
-            int rc = prepare(db, "SELECT count(*) FROM sqlite_master WHERE type='trigger' AND name=?", st);
-            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+            Status ps = prepare(c_, d.triggerExistsSql(), st);
+            if (!ps.ok()) return ps;
             for (size_t r = 0; r < def_->rules.size() && !missing; ++r) {
-                sqlite3_bind_text(st.s, 1, def_->rules[r].name.c_str(), -1, SQLITE_TRANSIENT);
-                rc = sqlite3_step(st.s);
-                if (rc != SQLITE_ROW) return c_.statusFromSqlite(rc);
-                if (sqlite3_column_int(st.s, 0) == 0) missing = true;
-                sqlite3_reset(st.s);
+                st.s->bindTextCopy(1, def_->rules[r].name);
+                st.s->bindText(2, def_->table);
+                if (st.s->step() != Statement::Step::Row) return c_.failed(*st.s);
+                if (st.s->columnInt(0) == 0) missing = true;
+                st.s->reset();
             }
         }
         if (!own)
-            for (const TableRule& r : def_->rules) ddl.push_back(r.sql);
+            for (const TableRule& r : def_->rules)
+                for (std::string& sql : d.ruleSql(m.tableQ, r)) ddl.push_back(std::move(sql));
         if (missing && !create) {
             *missingOut = true;
             return {};
@@ -351,29 +362,17 @@ Status Table::openSchema(bool create, bool* missingOut) {
 
 namespace {
 
-void readRow(const Table::Impl& m, sqlite3_stmt* s, Record& rec) {
-    for (int i = 0; i < m.nf; ++i) {
-        switch (m.kinds[static_cast<size_t>(i)]) {
-        case Kind::Text: {
-            auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-            int n = sqlite3_column_bytes(s, i);
-            rec.setText(i, std::string_view(p ? p : "", static_cast<size_t>(n)));
-            break;
-        }
-        case Kind::Int: rec.setRaw(i, sqlite3_column_int64(s, i)); break;
-        case Kind::Real:
-            rec.setRaw(i, std::llround(sqlite3_column_double(s, i) * m.scale[static_cast<size_t>(i)]));
-            break;
-        }
-    }
+void readRow(const Table::Impl& m, Statement& s, Record& rec) {
+    for (int i = 0; i < m.nf; ++i)
+        readField(s, i, rec, i, m.kinds[static_cast<size_t>(i)], m.places[static_cast<size_t>(i)]);
 }
 
 }  // namespace
 
 // Saves the position of the row under `s` in the current order.
-static void saveFrom(Table::Impl& m, const TableDef& def, int order, sqlite3_stmt* s) {
+static void saveFrom(Table::Impl& m, const TableDef& def, int order, Statement& s) {
     m.anchor = Table::Impl::Anchor::Last;
-    m.row = sqlite3_column_int64(s, m.colRow());
+    m.row = s.columnInt(m.colRow());
     m.rowGiven = true;
     if (order < 0) return;
     const KeyDef& k = def.keys[static_cast<size_t>(order)];
@@ -382,14 +381,11 @@ static void saveFrom(Table::Impl& m, const TableDef& def, int order, sqlite3_stm
         int f = k.fields[j];
         Val& v = m.vals[j];
         v.kind = m.kinds[static_cast<size_t>(f)];
+        v.places = m.places[static_cast<size_t>(f)];
         switch (v.kind) {
-        case Kind::Text: {
-            auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, f));
-            v.s.assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(s, f)));
-            break;
-        }
-        case Kind::Int: v.i = sqlite3_column_int64(s, f); break;
-        case Kind::Real: v.d = sqlite3_column_double(s, f); break;
+        case Kind::Text: v.s.assign(s.columnText(f)); break;
+        case Kind::Int: v.i = s.columnInt(f); break;
+        case Kind::Real: v.i = s.columnDecimal(f, v.places); break;
         }
     }
 }
@@ -406,36 +402,50 @@ Status Table::readByKey(int key, Record& rec) {
     }
     Stmt& st = m.byKey[static_cast<size_t>(key)];
     if (!st.s) {
-        std::string sql = "SELECT " + m.selectList + " FROM " + m.tableQ + " WHERE ";
-        for (size_t j = 0; j < k.fields.size(); ++j) {
-            int f = k.fields[j];
-            if (j) sql += " AND ";
-            sql += m.cols[static_cast<size_t>(f)];
-            if (m.kinds[static_cast<size_t>(f)] == Kind::Text) sql += k.noCase ? " COLLATE TVNOCASE" : " COLLATE BINARY";
-            sql += "=?";
-        }
+        std::string sql = "SELECT " + m.selectList + " FROM " + m.tableQ + " WHERE " + keyEquals(key, 1);
         if (!m.cond[static_cast<size_t>(key)].empty()) sql += " AND " + m.cond[static_cast<size_t>(key)];
         sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row LIMIT 1";
-        int rc = prepare(c_.db(), sql, st);
-        if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+        if (Status ps = prepare(c_, sql, st); !ps.ok()) return ps;
     }
     for (size_t j = 0; j < k.fields.size(); ++j) {
         int f = k.fields[j];
-        bindField(st.s, static_cast<int>(j) + 1, rec, f, m.kinds[static_cast<size_t>(f)], m.scale[static_cast<size_t>(f)]);
+        bindField(*st.s, static_cast<int>(j) + 1, rec, f, m.kinds[static_cast<size_t>(f)], m.places[static_cast<size_t>(f)]);
     }
-    int rc = sqlite3_step(st.s);
+    return readOne(st, rec);
+}
+
+// "c1 = ?n AND c2 = ?n+1 ...": key `key`'s components equal to values, each
+// compared as the key compares it.
+std::string Table::keyEquals(int key, int firstParam) const {
+    const Impl& m = *impl_;
+    const Dialect& d = c_.dialect();
+    const KeyDef& k = def_->keys[static_cast<size_t>(key)];
+    std::string sql;
+    for (size_t j = 0; j < k.fields.size(); ++j) {
+        auto f = static_cast<size_t>(k.fields[j]);
+        const Collation coll = collationOf(m.kinds[f], k.noCase);
+        if (j) sql += " AND ";
+        sql += d.collate(m.cols[f], coll) + "=" + d.collateValue("?" + std::to_string(firstParam + static_cast<int>(j)), coll);
+    }
+    return sql;
+}
+
+// Steps a statement that reads at most one record; found, it becomes the
+// current record and the position.
+Status Table::readOne(Stmt& st, Record& rec) {
+    Impl& m = *impl_;
     Status result;
-    if (rc == SQLITE_ROW) {
-        readRow(m, st.s, rec);
-        currentRow_ = sqlite3_column_int64(st.s, m.colRow());
-        currentVersion_ = sqlite3_column_int64(st.s, m.colVersion());
-        currentPending_ = sqlite3_column_int(st.s, m.colPending()) != 0;
+    switch (st.s->step()) {
+    case Statement::Step::Row:
+        readRow(m, *st.s, rec);
+        currentRow_ = st.s->columnInt(m.colRow());
+        currentVersion_ = st.s->columnInt(m.colVersion());
+        currentPending_ = st.s->columnInt(m.colPending()) != 0;
         resetCursor();
-        saveFrom(m, *def_, order_, st.s);
-    } else if (rc == SQLITE_DONE) {
-        result = Status::make(kRecordNotAvailable);
-    } else {
-        result = c_.statusFromSqlite(rc);
+        saveFrom(m, *def_, order_, *st.s);
+        break;
+    case Statement::Step::Done: result = Status::make(kRecordNotAvailable); break;
+    case Statement::Step::Failed: result = c_.failed(*st.s); break;
     }
     st.reset();
     return result;
@@ -445,26 +455,11 @@ Status Table::readByRow(int64_t row, Record& rec) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
     if (!m.byRow.s) {
-        int rc = prepare(c_.db(), "SELECT " + m.selectList + " FROM " + m.tableQ + " WHERE tv_row=?", m.byRow);
-        if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+        Status ps = prepare(c_, "SELECT " + m.selectList + " FROM " + m.tableQ + " WHERE tv_row=?1", m.byRow);
+        if (!ps.ok()) return ps;
     }
-    sqlite3_bind_int64(m.byRow.s, 1, row);
-    int rc = sqlite3_step(m.byRow.s);
-    Status result;
-    if (rc == SQLITE_ROW) {
-        readRow(m, m.byRow.s, rec);
-        currentRow_ = row;
-        currentVersion_ = sqlite3_column_int64(m.byRow.s, m.colVersion());
-        currentPending_ = sqlite3_column_int(m.byRow.s, m.colPending()) != 0;
-        resetCursor();
-        saveFrom(m, *def_, order_, m.byRow.s);
-    } else if (rc == SQLITE_DONE) {
-        result = Status::make(kRecordNotAvailable);
-    } else {
-        result = c_.statusFromSqlite(rc);
-    }
-    m.byRow.reset();
-    return result;
+    m.byRow.s->bindInt(1, row);
+    return readOne(m.byRow, rec);
 }
 
 void Table::setOrder(int key) {
@@ -484,10 +479,11 @@ void Table::setPosition(int key, const Record& rec, std::optional<int64_t> row) 
     for (int f : def_->keys[static_cast<size_t>(order_)].fields) {
         Val v;
         v.kind = m.kinds[static_cast<size_t>(f)];
+        v.places = m.places[static_cast<size_t>(f)];
         switch (v.kind) {
         case Kind::Text: v.s = std::string(rtrim(rec.text(f))); break;
-        case Kind::Int: v.i = rec.raw(f); break;
-        case Kind::Real: v.d = static_cast<double>(rec.raw(f)) / m.scale[static_cast<size_t>(f)]; break;
+        case Kind::Int:
+        case Kind::Real: v.i = rec.raw(f); break;
         }
         m.vals.push_back(std::move(v));
     }
@@ -507,25 +503,26 @@ void Table::setPositionRow(int64_t row) {
 // then 6), each a range on the index: SQLite does not take tv_row into a
 // row-value range, and a scan from the start of a long run of equals would
 // make every resumption cost the length of the run.
-static std::string seekSql(const Table::Impl& m, const TableDef& def, int key, int kind) {
+static std::string seekSql(const Table::Impl& m, const TableDef& def, const Dialect& d, int key, int kind) {
     const bool desc = kind & 1;
     const int base = kind & ~1;
     std::string lhs, rhs, eq, order;
+    int n = 0;
     if (key >= 0) {
         const KeyDef& k = def.keys[static_cast<size_t>(key)];
         for (size_t j = 0; j < k.fields.size(); ++j) {
             size_t f = static_cast<size_t>(k.fields[j]);
-            std::string coll;
-            if (m.kinds[f] == Kind::Text) coll = k.noCase ? " COLLATE TVNOCASE" : " COLLATE BINARY";
+            const Collation coll = collationOf(m.kinds[f], k.noCase);
+            const std::string p = "?" + std::to_string(++n);
             if (j) {
                 lhs += ",";
                 rhs += ",";
                 eq += " AND ";
             }
-            lhs += m.cols[f];
-            rhs += "?" + coll;
-            eq += m.cols[f] + "=?" + coll;
-            order += m.cols[f] + coll + (desc ? " DESC," : ",");
+            lhs += d.server() ? d.collate(m.cols[f], coll) : m.cols[f];
+            rhs += d.server() ? d.collateValue(p, coll) : d.collate(p, coll);
+            eq += d.collate(m.cols[f], coll) + "=" + d.collateValue(p, coll);
+            order += d.collate(m.cols[f], coll) + (desc ? " DESC," : ",");
         }
         if (k.fields.size() > 1) {
             lhs = "(" + lhs + ")";
@@ -535,7 +532,9 @@ static std::string seekSql(const Table::Impl& m, const TableDef& def, int key, i
     std::string where;
     switch (base) {
     case 2: where = lhs + (desc ? "<=" : ">=") + rhs; break;
-    case 4: where = (eq.empty() ? "" : eq + " AND ") + std::string("tv_row") + (desc ? "<=?" : ">=?"); break;
+    case 4:
+        where = (eq.empty() ? "" : eq + " AND ") + std::string("tv_row") + (desc ? "<=?" : ">=?") + std::to_string(n + 1);
+        break;
     case 6: where = lhs + (desc ? "<" : ">") + rhs; break;
     default: break;
     }
@@ -546,6 +545,7 @@ static std::string seekSql(const Table::Impl& m, const TableDef& def, int key, i
     sql += " ORDER BY ";
     if (base != 4) sql += order;
     sql += desc ? "tv_row DESC" : "tv_row";
+    if (d.server()) sql += " LIMIT " + std::to_string(kServerBatch);
     return sql;
 }
 
@@ -553,17 +553,17 @@ Status Table::startScan(int kind) {
     Impl& m = *impl_;
     Stmt& st = m.seek[static_cast<size_t>((order_ + 1) * 8 + kind)];
     if (!st.s) {
-        int rc = prepare(c_.db(), seekSql(m, *def_, order_, kind), st);
-        if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+        if (Status ps = prepare(c_, seekSql(m, *def_, c_.dialect(), order_, kind), st); !ps.ok()) return ps;
     }
     int idx = 1;
     // Bound without copying, so from values that do not change while it runs.
     m.seekVals = m.vals;
     if (kind >= 2 && order_ >= 0)
-        for (const Val& v : m.seekVals) bindVal(st.s, idx++, v);
-    if ((kind & ~1) == 4) sqlite3_bind_int64(st.s, idx, m.scanRow);
-    m.cur = st.s;
+        for (const Val& v : m.seekVals) bindVal(*st.s, idx++, v);
+    if ((kind & ~1) == 4) st.s->bindInt(idx, m.scanRow);
+    m.cur = st.s.get();
     m.curKind = kind;
+    m.batchRows = 0;
     return {};
 }
 
@@ -587,29 +587,39 @@ Status Table::step(int dir, Record& rec) {
         if (!st.ok()) return st;
         m.curDir = dir;
     }
-    int rc = sqlite3_step(m.cur);
-    if (rc == SQLITE_DONE && (m.curKind & ~1) == 4 && order_ >= 0) {
+    Statement::Step r = m.cur->step();
+    while (r == Statement::Step::Done && m.batchRows >= kServerBatch) {
+        // A whole batch read: the next one starts past its last record.
+        resetCursor();
+        m.scanRow = m.row + dir;
+        Status st = startScan(4 + back);
+        if (!st.ok()) return st;
+        m.curDir = dir;
+        r = m.cur->step();
+    }
+    if (r == Statement::Step::Done && (m.curKind & ~1) == 4 && order_ >= 0) {
         // The run of equal values is done: on to the greater (lesser) ones.
-        sqlite3_reset(m.cur);
+        m.cur->reset();
         Status st = startScan(6 + back);
         if (!st.ok()) {
             m.cur = nullptr;
             return st;
         }
-        rc = sqlite3_step(m.cur);
+        r = m.cur->step();
     }
     m.lastStep = now;
-    if (rc == SQLITE_ROW) {
-        readRow(m, m.cur, rec);
-        currentRow_ = sqlite3_column_int64(m.cur, m.colRow());
-        currentVersion_ = sqlite3_column_int64(m.cur, m.colVersion());
-        currentPending_ = sqlite3_column_int(m.cur, m.colPending()) != 0;
-        saveFrom(m, *def_, order_, m.cur);
+    if (r == Statement::Step::Row) {
+        ++m.batchRows;
+        readRow(m, *m.cur, rec);
+        currentRow_ = m.cur->columnInt(m.colRow());
+        currentVersion_ = m.cur->columnInt(m.colVersion());
+        currentPending_ = m.cur->columnInt(m.colPending()) != 0;
+        saveFrom(m, *def_, order_, *m.cur);
         return {};
     }
+    Status failure = r == Statement::Step::Failed ? c_.failed(*m.cur) : Status::make(kRecordNotAvailable);
     resetCursor();
-    if (rc == SQLITE_DONE) return Status::make(kRecordNotAvailable);
-    return c_.statusFromSqlite(rc);
+    return failure;
 }
 
 Status Table::next(Record& rec) { return step(+1, rec); }
@@ -619,13 +629,11 @@ Status Table::count(int64_t& n) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
     if (!m.count.s) {
-        int rc = prepare(c_.db(), "SELECT count(*) FROM " + m.tableQ, m.count);
-        if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+        if (Status ps = prepare(c_, "SELECT count(*) FROM " + m.tableQ, m.count); !ps.ok()) return ps;
     }
-    int rc = sqlite3_step(m.count.s);
     Status result;
-    if (rc == SQLITE_ROW) n = sqlite3_column_int64(m.count.s, 0);
-    else result = c_.statusFromSqlite(rc);
+    if (m.count.s->step() == Statement::Step::Row) n = m.count.s->columnInt(0);
+    else result = c_.failed(*m.count.s);
     m.count.reset();
     return result;
 }
@@ -648,31 +656,24 @@ int Table::duplicatedKey(const Record& rec, int64_t selfRow, bool pending) {
         }
         Stmt& st = m.dupCheck[k];
         if (!st.s) {
-            std::string sql = "SELECT 1 FROM " + m.tableQ + " WHERE ";
-            for (size_t j = 0; j < kd.fields.size(); ++j) {
-                int f = kd.fields[j];
-                sql += m.cols[static_cast<size_t>(f)];
-                if (m.kinds[static_cast<size_t>(f)] == Kind::Text)
-                    sql += kd.noCase ? " COLLATE TVNOCASE" : " COLLATE BINARY";
-                sql += "=? AND ";
-            }
+            std::string sql = "SELECT 1 FROM " + m.tableQ + " WHERE " + keyEquals(static_cast<int>(k), 1) + " AND ";
             if (!m.cond[k].empty()) sql += m.cond[k] + " AND ";
-            sql += "tv_row<>? LIMIT 1";
-            if (prepare(c_.db(), sql, st) != SQLITE_OK) continue;
+            sql += "tv_row<>?" + std::to_string(kd.fields.size() + 1) + " LIMIT 1";
+            if (!prepare(c_, sql, st).ok()) continue;
         }
         int idx = 1;
         for (int f : kd.fields)
-            bindField(st.s, idx++, rec, f, m.kinds[static_cast<size_t>(f)], m.scale[static_cast<size_t>(f)]);
-        sqlite3_bind_int64(st.s, idx, selfRow);
-        int rc = sqlite3_step(st.s);
+            bindField(*st.s, idx++, rec, f, m.kinds[static_cast<size_t>(f)], m.places[static_cast<size_t>(f)]);
+        st.s->bindInt(idx, selfRow);
+        const bool found = st.s->step() == Statement::Step::Row;
         st.reset();
-        if (rc == SQLITE_ROW) return static_cast<int>(k);
+        if (found) return static_cast<int>(k);
     }
     return -1;
 }
 
-Status Table::failWrite(int rc, const Record& rec, int64_t selfRow, bool pending) {
-    Status st = c_.statusFromSqlite(rc);
+Status Table::failWrite(const Statement& s, const Record& rec, int64_t selfRow, bool pending) {
+    Status st = c_.failed(s);
     if (st.code == kCreatesDuplicateKey) st.keyIndex = duplicatedKey(rec, selfRow, pending);
     c_.endWrite(false);
     return st;
@@ -694,33 +695,29 @@ Status Table::nextNumber(int64_t& n) {
         const bool shared = !def_->connectionPrivate;
         if (!m.numMax.s) {
             if (shared) {
-                int rc = prepare(c_.db(), "SELECT last FROM tv_autonumber WHERE tbl=?1 AND col=?2", m.numGet);
-                if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+                Status ps = prepare(c_, "SELECT last FROM tv_autonumber WHERE tbl=?1 AND col=?2", m.numGet);
+                if (!ps.ok()) return ps;
             }
             std::string sql = "SELECT max(" + m.cols[static_cast<size_t>(f)] + ") FROM " + m.tableQ;
             if (!m.cond[static_cast<size_t>(key)].empty()) sql += " WHERE " + m.cond[static_cast<size_t>(key)];
-            int rc = prepare(c_.db(), sql, m.numMax);
-            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+            if (Status ps = prepare(c_, sql, m.numMax); !ps.ok()) return ps;
         }
         int64_t last = 0;
-        int rc = SQLITE_OK;
         if (shared) {
-            sqlite3_bind_text(m.numGet.s, 1, m.numTbl.c_str(), -1, SQLITE_STATIC);
-            sqlite3_bind_text(m.numGet.s, 2, m.numCol.c_str(), -1, SQLITE_STATIC);
-            rc = sqlite3_step(m.numGet.s);
-            if (rc == SQLITE_ROW) last = sqlite3_column_int64(m.numGet.s, 0);
+            m.numGet.s->bindText(1, m.numTbl);
+            m.numGet.s->bindText(2, m.numCol);
+            const Statement::Step r = m.numGet.s->step();
+            if (r == Statement::Step::Row) last = m.numGet.s->columnInt(0);
+            Status failure = r == Statement::Step::Failed ? c_.failed(*m.numGet.s) : Status{};
             m.numGet.reset();
-            if (rc != SQLITE_ROW && rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+            if (!failure.ok()) return failure;
         }
-        rc = sqlite3_step(m.numMax.s);
-        if (rc == SQLITE_ROW) {
-            int64_t mx = m.kinds[static_cast<size_t>(f)] == Kind::Real
-                             ? std::llround(sqlite3_column_double(m.numMax.s, 0))
-                             : sqlite3_column_int64(m.numMax.s, 0);
-            if (mx > last) last = mx;
-        }
+        const Statement::Step r = m.numMax.s->step();
+        // The highest number stored: an auto-number with places counts in whole units.
+        if (r == Statement::Step::Row) last = std::max(last, m.numMax.s->columnDecimal(0, 0));
+        Status failure = r == Statement::Step::Failed ? c_.failed(*m.numMax.s) : Status{};
         m.numMax.reset();
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+        if (!failure.ok()) return failure;
         n = last + 1;
     }
     if (n > numberLimit(def_->layout->field(f)))
@@ -734,18 +731,18 @@ Status Table::noteNumber(int64_t n) {
     // A table of the connection alone keeps no shared record (see nextNumber).
     if (!def_->connectionPrivate) {
         if (!m.numPut.s) {
-            int rc = prepare(c_.db(),
-                             "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
-                             "DO UPDATE SET last=excluded.last WHERE excluded.last>last",
-                             m.numPut);
-            if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
+            Status ps = prepare(c_,
+                                "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
+                                "DO UPDATE SET last=excluded.last WHERE excluded.last>tv_autonumber.last",
+                                m.numPut);
+            if (!ps.ok()) return ps;
         }
-        sqlite3_bind_text(m.numPut.s, 1, m.numTbl.c_str(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(m.numPut.s, 2, m.numCol.c_str(), -1, SQLITE_STATIC);
-        sqlite3_bind_int64(m.numPut.s, 3, n);
-        int rc = sqlite3_step(m.numPut.s);
+        m.numPut.s->bindText(1, m.numTbl);
+        m.numPut.s->bindText(2, m.numCol);
+        m.numPut.s->bindInt(3, n);
+        Status failure = m.numPut.s->step() == Statement::Step::Failed ? c_.failed(*m.numPut.s) : Status{};
         m.numPut.reset();
-        if (rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+        if (!failure.ok()) return failure;
     }
     Connection::NumberCache& cache = c_.numberCache(m.numCacheKey);
     if (cache.txn != c_.transactionId()) {
@@ -780,32 +777,33 @@ Status Table::add(Record& rec, Numbering numbering, bool pending) {
             sql += m.cols[static_cast<size_t>(i)] + ",";
             vals += "?,";
         }
-        sql += "tv_version,tv_pending,tv_owner) VALUES(" + vals + "?,?,?)";
-        int rc = prepare(c_.db(), sql, m.insert);
-        if (rc != SQLITE_OK) {
-            st = c_.statusFromSqlite(rc);
+        sql += "tv_version,tv_pending,tv_owner) VALUES(" + vals + "?,?,?)" + c_.dialect().insertedRowSuffix();
+        st = prepare(c_, sql, m.insert);
+        if (!st.ok()) {
             c_.endWrite(false);
             return st;
         }
     }
+    Statement& ins = *m.insert.s;
     for (int i = 0; i < m.nf; ++i)
-        bindField(m.insert.s, i + 1, rec, i, m.kinds[static_cast<size_t>(i)], m.scale[static_cast<size_t>(i)]);
+        bindField(ins, i + 1, rec, i, m.kinds[static_cast<size_t>(i)], m.places[static_cast<size_t>(i)]);
     int64_t version = c_.nextVersion();
-    sqlite3_bind_int64(m.insert.s, m.nf + 1, version);
-    sqlite3_bind_int(m.insert.s, m.nf + 2, pending ? 1 : 0);
+    ins.bindInt(m.nf + 1, version);
+    ins.bindInt(m.nf + 2, pending ? 1 : 0);
     // A reservation says whose it is: if that owner ends without storing
     // or cancelling it, any station can tell it is left over.
     const std::string owner = pending ? c_.owner() : std::string();
-    if (pending) sqlite3_bind_text(m.insert.s, m.nf + 3, owner.c_str(), -1, SQLITE_TRANSIENT);
-    else sqlite3_bind_null(m.insert.s, m.nf + 3);
-    int rc = sqlite3_step(m.insert.s);
-    m.insert.reset();
-    if (rc != SQLITE_DONE) {
+    if (pending) ins.bindText(m.nf + 3, owner);
+    else ins.bindNull(m.nf + 3);
+    if (ins.step() == Statement::Step::Failed) {
         // Rows written past the layer may have taken the number: ask again.
         if (af >= 0) c_.numberCache(m.numCacheKey).txn = 0;
-        return failWrite(rc, rec, 0, pending);
+        Status failure = failWrite(ins, rec, 0, pending);
+        m.insert.reset();
+        return failure;
     }
-    int64_t row = sqlite3_last_insert_rowid(c_.db());
+    int64_t row = ins.insertedRow();
+    m.insert.reset();
     if (af >= 0) {
         int64_t given = rec.raw(af);
         if (m.kinds[static_cast<size_t>(af)] == Kind::Real)
@@ -870,29 +868,32 @@ Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVer
         else
             for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
         sql += "tv_version=?,tv_pending=0,tv_owner=NULL WHERE tv_row=? AND tv_version=?";
-        int rc = prepare(c_.db(), sql, *stmt);
-        if (rc != SQLITE_OK) {
-            st = c_.statusFromSqlite(rc);
+        st = prepare(c_, sql, *stmt);
+        if (!st.ok()) {
             c_.endWrite(false);
             return st;
         }
     }
+    Statement& up = *stmt->s;
     int idx = 0;
     auto bindOne = [&](int i) {
-        bindField(stmt->s, ++idx, rec, i, m.kinds[static_cast<size_t>(i)], m.scale[static_cast<size_t>(i)]);
+        bindField(up, ++idx, rec, i, m.kinds[static_cast<size_t>(i)], m.places[static_cast<size_t>(i)]);
     };
     if (fields != nullptr)
         for (int f : *fields) bindOne(f);
     else
         for (int i = 0; i < m.nf; ++i) bindOne(i);
     newVersion = c_.nextVersion();
-    sqlite3_bind_int64(stmt->s, idx + 1, newVersion);
-    sqlite3_bind_int64(stmt->s, idx + 2, row);
-    sqlite3_bind_int64(stmt->s, idx + 3, version);
-    int rc = sqlite3_step(stmt->s);
+    up.bindInt(idx + 1, newVersion);
+    up.bindInt(idx + 2, row);
+    up.bindInt(idx + 3, version);
+    if (up.step() == Statement::Step::Failed) {
+        Status failure = failWrite(up, rec, row, false);
+        stmt->reset();
+        return failure;
+    }
+    changed = up.changes() > 0;
     stmt->reset();
-    if (rc != SQLITE_DONE) return failWrite(rc, rec, row, false);
-    changed = sqlite3_changes(c_.db()) > 0;
     return c_.endWrite(true);
 }
 
@@ -949,23 +950,22 @@ Status Table::removeRow(int64_t row, bool onlyPending) {
     Status st = c_.beginWrite(def_->connectionPrivate);
     if (!st.ok()) return st;
     if (!m.del.s) {
-        int rc = prepare(c_.db(), "DELETE FROM " + m.tableQ + " WHERE tv_row=?1 AND tv_pending>=?2", m.del);
-        if (rc != SQLITE_OK) {
-            st = c_.statusFromSqlite(rc);
+        st = prepare(c_, "DELETE FROM " + m.tableQ + " WHERE tv_row=?1 AND tv_pending>=?2", m.del);
+        if (!st.ok()) {
             c_.endWrite(false);
             return st;
         }
     }
-    sqlite3_bind_int64(m.del.s, 1, row);
-    sqlite3_bind_int(m.del.s, 2, onlyPending ? 1 : 0);
-    int rc = sqlite3_step(m.del.s);
+    m.del.s->bindInt(1, row);
+    m.del.s->bindInt(2, onlyPending ? 1 : 0);
+    const bool failedNow = m.del.s->step() == Statement::Step::Failed;
+    st = failedNow ? c_.failed(*m.del.s) : Status{};
+    const bool gone = !failedNow && m.del.s->changes() > 0;
     m.del.reset();
-    if (rc != SQLITE_DONE) {
-        st = c_.statusFromSqlite(rc);
+    if (failedNow) {
         c_.endWrite(false);
         return st;
     }
-    bool gone = sqlite3_changes(c_.db()) > 0;
     st = c_.endWrite(true);
     if (!st.ok()) return st;
     return gone ? Status{} : Status::make(kRecordNotAvailable);
@@ -987,13 +987,14 @@ Status Table::deleteAll(int64_t* deleted) {
     if (!st.ok()) return st;
     // Without a condition SQLite drops the table's pages at once instead of
     // deleting row by row.
-    int rc = sqlite3_exec(c_.db(), ("DELETE FROM " + impl_->tableQ).c_str(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        st = c_.statusFromSqlite(rc);
+    Stmt del;
+    st = prepare(c_, "DELETE FROM " + impl_->tableQ, del);
+    if (st.ok() && del.s->step() == Statement::Step::Failed) st = c_.failed(*del.s);
+    if (!st.ok()) {
         c_.endWrite(false);
         return st;
     }
-    if (deleted != nullptr) *deleted = sqlite3_changes64(c_.db());
+    if (deleted != nullptr) *deleted = del.s->changes();
     currentRow_ = 0;
     reservedRow_ = 0;
     impl_->anchor = Impl::Anchor::None;

@@ -3,8 +3,6 @@
 // the evaluated filters applied per row.
 #include "platform/view/view_cursor.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
@@ -13,11 +11,14 @@
 
 #include "platform/expr/order.h"
 #include "platform/expr/sql_filter.h"
+#include "platform/storage/driver.h"
 #include "platform/storage/sql_util.h"
 #include "platform/types/text.h"
 
 namespace tv::view {
 
+using storage::Collation;
+using storage::Statement;
 using storage::Status;
 
 namespace {
@@ -28,41 +29,44 @@ using storage::detail::quoteId;
 
 bool sameName(std::string_view a, std::string_view b) { return expr::normalizeName(a) == expr::normalizeName(b); }
 
-const char* collationOf(Kind k, bool noCase) {
-    if (k != Kind::Text) return "";
-    return noCase ? " COLLATE TVNOCASE" : " COLLATE BINARY";
+Collation collationOf(Kind k, bool noCase) {
+    if (k != Kind::Text) return Collation::None;
+    return noCase ? Collation::NoCase : Collation::Binary;
 }
 
-void bindValue(sqlite3_stmt* s, int idx, const SqlValue& v) {
+// How an order item compares, as saved positions have always named it.
+const char* signatureOf(Collation c) {
+    switch (c) {
+    case Collation::NoCase: return " COLLATE TVNOCASE";
+    case Collation::Binary: return " COLLATE BINARY";
+    default: return "";
+    }
+}
+
+void bindValue(Statement& s, int idx, const SqlValue& v) {
     switch (v.kind) {
-    case SqlValue::Kind::Int: sqlite3_bind_int64(s, idx, v.i); break;
-    case SqlValue::Kind::Real: sqlite3_bind_double(s, idx, v.d); break;
-    case SqlValue::Kind::Text:
-        sqlite3_bind_text(s, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
-        break;
+    case SqlValue::Kind::Int: s.bindInt(idx, v.i); break;
+    case SqlValue::Kind::Real: s.bindReal(idx, v.d); break;
+    case SqlValue::Kind::Text: s.bindTextCopy(idx, v.s); break;
     }
 }
 
-SqlValue columnValue(sqlite3_stmt* s, int col) {
+SqlValue columnValue(Statement& s, int col) {
     SqlValue v;
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER:
+    switch (s.columnType(col)) {
+    case Statement::Type::Int:
         v.kind = SqlValue::Kind::Int;
-        v.i = sqlite3_column_int64(s, col);
+        v.i = s.columnInt(col);
         break;
-    case SQLITE_FLOAT:
+    case Statement::Type::Real:
         v.kind = SqlValue::Kind::Real;
-        v.d = sqlite3_column_double(s, col);
+        v.d = s.columnReal(col);
         break;
-    case SQLITE_NULL:
-        v.kind = SqlValue::Kind::Int;
-        break;
-    default: {
+    case Statement::Type::Null: v.kind = SqlValue::Kind::Int; break;
+    case Statement::Type::Text:
         v.kind = SqlValue::Kind::Text;
-        auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-        v.s.assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(s, col)));
+        v.s.assign(s.columnText(col));
         break;
-    }
     }
     return v;
 }
@@ -159,6 +163,10 @@ void conjuncts(const expr::Node& n, std::vector<const expr::Node*>& out) {
 
 constexpr auto kFresh = std::chrono::milliseconds(20);
 
+// The server answers a statement whole: a seek there reads this many rows at
+// a time, and seeks again past the last one it read for the next batch.
+constexpr int kServerBatch = 64;
+
 uint32_t fnv1a(std::string_view s) {
     uint32_t h = 2166136261u;
     for (unsigned char c : s) {
@@ -173,8 +181,7 @@ uint32_t fnv1a(std::string_view s) {
 // ---------------------------------------------------------------------------
 
 struct ViewCursor::Stmt {
-    sqlite3_stmt* s = nullptr;
-    ~Stmt() { sqlite3_finalize(s); }
+    std::unique_ptr<Statement> s;
 };
 
 struct ViewCursor::Table {
@@ -187,6 +194,8 @@ struct ViewCursor::Table {
     std::vector<std::string> cols;          // quoted column names
     std::vector<Kind> kinds;
     std::vector<double> scale;
+    std::vector<int> places;
+    const storage::Dialect* dialect = nullptr;
     // Joined tables.
     int key = -1;
     std::vector<Source> sources;
@@ -196,6 +205,15 @@ struct ViewCursor::Table {
     bool found = true;
 
     int nf() const { return static_cast<int>(cols.size()); }
+
+    // How the file's column compares: no-case when a no-case key has it.
+    Collation columnCollation(int f) const {
+        if (kinds[static_cast<size_t>(f)] != Kind::Text) return Collation::None;
+        for (const storage::KeyDef& k : def->keys)
+            for (int kf : k.fields)
+                if (kf == f && k.noCase) return Collation::NoCase;
+        return Collation::Binary;
+    }
 
     // The partial-index condition of a key, as the storage declares it
     // (unique keys leave out pending reservations, optional keys blank values).
@@ -220,27 +238,14 @@ struct ViewCursor::Table {
         for (size_t j = 0; j < kd.fields.size(); ++j) {
             int f = kd.fields[j];
             if (j) e += ",";
-            e += q + cols[static_cast<size_t>(f)] + collationOf(kinds[static_cast<size_t>(f)], kd.noCase);
+            e += dialect->collate(q + cols[static_cast<size_t>(f)], collationOf(kinds[static_cast<size_t>(f)], kd.noCase));
         }
         return e;
     }
 
-    void decode(sqlite3_stmt* s, int first) {
-        for (int i = 0; i < nf(); ++i) {
-            int c = first + i;
-            switch (kinds[static_cast<size_t>(i)]) {
-            case Kind::Text: {
-                auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
-                int n = sqlite3_column_bytes(s, c);
-                buf->setText(i, std::string_view(p ? p : "", static_cast<size_t>(n)));
-                break;
-            }
-            case Kind::Int: buf->setRaw(i, sqlite3_column_int64(s, c)); break;
-            case Kind::Real:
-                buf->setRaw(i, std::llround(sqlite3_column_double(s, c) * scale[static_cast<size_t>(i)]));
-                break;
-            }
-        }
+    void decode(Statement& s, int first) {
+        for (int i = 0; i < nf(); ++i)
+            storage::detail::readField(s, first + i, *buf, i, kinds[static_cast<size_t>(i)], places[static_cast<size_t>(i)]);
     }
 };
 
@@ -248,7 +253,7 @@ struct ViewCursor::OrderItem {
     int table = 0;
     int field = -1;
     bool desc = false;
-    std::string coll;   // " COLLATE X" or ""
+    Collation coll = Collation::None;
     std::string expr;   // SQL in the main query
 };
 
@@ -315,6 +320,7 @@ std::unique_ptr<ViewCursor::Table> ViewCursor::makeTable(std::shared_ptr<const s
     t->cols = std::move(map.cols);
     t->kinds = std::move(map.kinds);
     t->scale = std::move(map.scale);
+    t->places = std::move(map.places);
     return t;
 }
 
@@ -322,6 +328,7 @@ int ViewCursor::setPrimary(std::shared_ptr<const storage::TableDef> def, Record&
     release();
     tables_.clear();
     tables_.push_back(makeTable(std::move(def), buffer, watch));
+    tables_.back()->dialect = &conn_.dialect();
     key_ = kRecordOrder;
     addedOrder_.clear();
     startOrder_.clear();
@@ -338,6 +345,7 @@ int ViewCursor::addJoin(std::shared_ptr<const storage::TableDef> def, Record& bu
     for (const Source& s : sources)
         if (s.table < 0 || s.table >= static_cast<int>(tables_.size())) return -1;
     std::unique_ptr<Table> t = makeTable(std::move(def), buffer, watch);
+    t->dialect = &conn_.dialect();
     t->key = key;
     t->sources = std::move(sources);
     t->kind = kind;
@@ -440,6 +448,7 @@ void ViewCursor::rebuildOrder() {
     // order, blank or 0 when missing).
     // A joined column is NULL when its record (or one it is joined from) is
     // missing, as the buffers are cleared then.
+    const storage::Dialect& d = conn_.dialect();
     std::function<std::string(int, int)> rawSql = [&](int t, int f) -> std::string {
         const Table& tb = *tables_[static_cast<size_t>(t)];
         if (t == 0) return tables_[0]->tableQ + "." + tb.cols[static_cast<size_t>(f)];
@@ -450,18 +459,19 @@ void ViewCursor::rebuildOrder() {
         for (size_t j = 0; j < tb.sources.size() && j < kd.fields.size(); ++j) {
             int kf = kd.fields[j];
             const Source& src = tb.sources[j];
-            sql += q + tb.cols[static_cast<size_t>(kf)] + collationOf(tb.kinds[static_cast<size_t>(kf)], kd.noCase) +
-                   "=" + rawSql(src.table, src.field) + " AND ";
+            const Collation coll = collationOf(tb.kinds[static_cast<size_t>(kf)], kd.noCase);
+            sql += d.collate(q + tb.cols[static_cast<size_t>(kf)], coll) + "=" +
+                   d.collateValue(rawSql(src.table, src.field), coll) + " AND ";
         }
         std::string cond = tb.keyCond(tb.key, q);
-        sql += cond.empty() ? "1" : cond;
+        sql += cond.empty() ? d.truth(true) : cond;
         sql += " ORDER BY " + tb.keyExprs(tb.key, q) + "," + q + "tv_row LIMIT 1)";
         return sql;
     };
     auto colSql = [&](int t, int f) -> std::string {
         const Table& tb = *tables_[static_cast<size_t>(t)];
         if (t == 0) return tb.cols[static_cast<size_t>(f)];
-        return "IFNULL(" + rawSql(t, f) + (tb.kinds[static_cast<size_t>(f)] == Kind::Text ? ",'')" : ",0)");
+        return "COALESCE(" + rawSql(t, f) + (tb.kinds[static_cast<size_t>(f)] == Kind::Text ? ",'')" : ",0)");
     };
     for (OrderItem& o : order_) o.expr = colSql(o.table, o.field);
 }
@@ -502,7 +512,7 @@ bool ViewCursor::setStartOrder(std::string_view text, expr::ExprError* error) {
 std::string ViewCursor::orderSignature() const {
     std::string s = tables_.empty() ? std::string() : tables_[0]->def->table;
     for (const OrderItem& o : order_)
-        s += "|" + std::to_string(o.table) + "." + std::to_string(o.field) + (o.desc ? "-" : "+") + o.coll;
+        s += "|" + std::to_string(o.table) + "." + std::to_string(o.field) + (o.desc ? "-" : "+") + signatureOf(o.coll);
     char buf[16];
     std::snprintf(buf, sizeof buf, "%08" PRIx32, fnv1a(s));
     return buf;
@@ -591,14 +601,19 @@ bool ViewCursor::compileFilter(Filter& f, expr::ExprError* error) {
                 c.kind = expr::SqlColumn::Kind::Number;
                 c.places = fs.places;
                 c.digits = fs.size;
-                // Stored as a real: the scaled integer, exactly as the buffer holds it.
-                c.sql = "CAST(round(" + c.sql + "*" + std::to_string(static_cast<long long>(p.scale[static_cast<size_t>(i)])) +
-                        ") AS INTEGER)";
+                // The scaled integer, exactly as the buffer holds it (the
+                // file stores a real, the server an exact numeric).
+                c.sql = conn_.dialect().server()
+                            ? "(" + c.sql + "*" + std::to_string(static_cast<long long>(p.scale[static_cast<size_t>(i)])) +
+                                  ")::bigint"
+                            : "CAST(round(" + c.sql + "*" +
+                                  std::to_string(static_cast<long long>(p.scale[static_cast<size_t>(i)])) + ") AS INTEGER)";
                 break;
             }
             return c;
         };
-        f.sql = expr::toSqlWhere(*e, lookup);
+        const expr::SqlFlavor flavor = conn_.dialect().server() ? expr::SqlFlavor::Server : expr::SqlFlavor::File;
+        f.sql = expr::toSqlWhere(*e, lookup, flavor);
         f.complete = f.sql.has_value();
         if (!f.sql) {
             // The conjuncts SQL can take narrow the rows; the whole filter is
@@ -610,7 +625,7 @@ bool ViewCursor::compileFilter(Filter& f, expr::ExprError* error) {
                 if (parts.size() < 2) break;
                 auto pe = expr::parseExpression(printNode(*part));
                 if (!pe) continue;
-                auto ps = expr::toSqlWhere(*pe, lookup);
+                auto ps = expr::toSqlWhere(*pe, lookup, flavor);
                 if (!ps) continue;
                 acc.where += (acc.where.empty() ? "(" : " AND (") + ps->where + ")";
                 acc.params.insert(acc.params.end(), ps->params.begin(), ps->params.end());
@@ -675,18 +690,17 @@ int ViewCursor::pushedFilterCount() {
 
 Status ViewCursor::ensureReady() {
     if (tables_.empty()) return Status::make(storage::kUnsupported, "la vista no tiene tabla principal");
-    if (db_ != conn_.db() || file_ != conn_.fileGeneration()) {
+    const storage::Driver* driver = conn_.isOpen() ? &conn_.driver() : nullptr;
+    if (driver_ != driver || file_ != conn_.fileGeneration()) {
         // The connection was opened again (a repair, a file put in place of
         // its own): statements of the old handle go.
         release();
         cache_.clear();
         for (auto& t : tables_) {
-            sqlite3_finalize(t->lookup.s);
-            t->lookup.s = nullptr;
+            t->lookup.s.reset();
             t->own.reset();
         }
-        functionsReady_ = false;
-        db_ = conn_.db();
+        driver_ = driver;
         file_ = conn_.fileGeneration();
     }
     for (auto& t : tables_) {
@@ -699,19 +713,7 @@ Status ViewCursor::ensureReady() {
             }
         }
     }
-    if (!functionsReady_) {
-        sqlite3* db = conn_.db();
-        if (!db) return Status::make(storage::kFileSystemError, "el archivo de datos no está abierto");
-        sqlite3_stmt* probe = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT tv_match('a','a',1), tv_upper('a')", -1, &probe, nullptr) != SQLITE_OK) {
-            if (!expr::registerSqlFunctions(db)) {
-                sqlite3_finalize(probe);
-                return Status::make(storage::kFileSystemError, "no se pudieron preparar las funciones de los filtros");
-            }
-        }
-        sqlite3_finalize(probe);
-        functionsReady_ = true;
-    }
+    if (!driver_) return Status::make(storage::kFileSystemError, "el archivo de datos no está abierto");
     if (!compiled_) {
         compiled_ = true;
         for (auto& f : filters_) {
@@ -726,25 +728,21 @@ Status ViewCursor::ensureReady() {
     return {};
 }
 
-sqlite3_stmt* ViewCursor::prepareCached(const std::string& sql, Status& st) {
+Statement* ViewCursor::prepareCached(const std::string& sql, Status& st) {
     auto it = cache_.find(sql);
     if (it != cache_.end()) {
-        sqlite3_reset(it->second->s);
-        sqlite3_clear_bindings(it->second->s);
-        return it->second->s;
+        it->second->s->reset();
+        it->second->s->clearBindings();
+        return it->second->s.get();
     }
     if (cache_.size() > 48) {
         release();
         cache_.clear();
     }
     auto s = std::make_unique<Stmt>();
-    int rc = sqlite3_prepare_v3(conn_.db(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                &s->s, nullptr);
-    if (rc != SQLITE_OK) {
-        st = conn_.statusFromSqlite(rc);
-        return nullptr;
-    }
-    sqlite3_stmt* raw = s->s;
+    st = conn_.prepare(sql, s->s);
+    if (!st.ok()) return nullptr;
+    Statement* raw = s->s.get();
     cache_.emplace(sql, std::move(s));
     return raw;
 }
@@ -808,17 +806,20 @@ std::string ViewCursor::whereBase(std::vector<SqlValue>& params) {
         std::string c = p.keyCond(key_, "");
         if (!c.empty()) conds.push_back(c);
     }
+    const storage::Dialect& d = conn_.dialect();
     for (const Range& r : ranges_) {
-        const std::string& col = p.cols[static_cast<size_t>(r.field)];
+        // A range compares as its column does on the file: no-case when a
+        // no-case key has it (the column's collation), byte by byte else.
+        const Collation coll = d.server() ? p.columnCollation(r.field) : Collation::None;
+        const std::string col = d.collate(p.cols[static_cast<size_t>(r.field)], coll);
+        auto value = [&](const Value& v) { return d.collateValue(param(params, toSqlValue(p, r.field, v)), coll); };
         switch (r.type) {
-        case Range::Type::Value: conds.push_back(col + "=" + param(params, toSqlValue(p, r.field, r.low))); break;
+        case Range::Type::Value: conds.push_back(col + "=" + value(r.low)); break;
         case Range::Type::Between:
-            conds.push_back(col + ">=" + param(params, toSqlValue(p, r.field, r.low)));
-            conds.push_back(col + "<=" + param(params, toSqlValue(p, r.field, r.high)));
+            conds.push_back(col + ">=" + value(r.low));
+            conds.push_back(col + "<=" + value(r.high));
             break;
-        case Range::Type::Relation:
-            conds.push_back(col + "=" + param(params, toSqlValue(p, r.field, r.other->get(r.otherField))));
-            break;
+        case Range::Type::Relation: conds.push_back(col + "=" + value(r.other->get(r.otherField))); break;
         }
     }
     for (const auto& f : filters_) {
@@ -861,14 +862,17 @@ Status ViewCursor::seek(int dir) {
         struct Item {
             std::string e;
             bool desc;
+            Collation coll;
         };
+        const storage::Dialect& d = conn_.dialect();
         std::vector<Item> items;
         size_t nv = std::min(anchorVals_.size(), order_.size());
-        for (size_t i = 0; i < nv; ++i) items.push_back({order_[i].expr + order_[i].coll, order_[i].desc});
+        for (size_t i = 0; i < nv; ++i)
+            items.push_back({d.collate(order_[i].expr, order_[i].coll), order_[i].desc, order_[i].coll});
         bool withRow = anchorRowGiven_ && nv == order_.size();
-        if (withRow) items.push_back({"tv_row", false});
+        if (withRow) items.push_back({"tv_row", false, Collation::None});
         std::vector<std::string> ph;
-        for (size_t i = 0; i < nv; ++i) ph.push_back(param(phaseParams_, anchorVals_[i]));
+        for (size_t i = 0; i < nv; ++i) ph.push_back(d.collateValue(param(phaseParams_, anchorVals_[i]), items[i].coll));
         if (withRow) ph.push_back(param(phaseParams_, SqlValue{SqlValue::Kind::Int, anchorRow_, 0, {}}));
         bool inclusive = anchor_ == Anchor::At;
         for (size_t p = items.size(); p-- > 0;) {
@@ -883,12 +887,14 @@ Status ViewCursor::seek(int dir) {
 
     std::string head = "SELECT " + selectList() + " FROM " + tables_[0]->tableQ;
     std::string tail = " ORDER BY ";
-    for (const OrderItem& o : order_) tail += o.expr + o.coll + (((dir > 0) != o.desc) ? "," : " DESC,");
+    for (const OrderItem& o : order_)
+        tail += conn_.dialect().collate(o.expr, o.coll) + (((dir > 0) != o.desc) ? "," : " DESC,");
     tail += dir > 0 ? "tv_row" : "tv_row DESC";
     for (const std::string& c : seeks) {
         std::string w = where;
         if (!c.empty()) w += (w.empty() ? "" : " AND ") + c;
-        phaseSql_.push_back(head + (w.empty() ? "" : " WHERE " + w) + tail);
+        phaseSql_.push_back(head + (w.empty() ? "" : " WHERE " + w) + tail +
+                            (conn_.dialect().server() ? " LIMIT " + std::to_string(kServerBatch) : std::string()));
     }
     liveDir_ = dir;
     liveGen_ = conn_.writeGeneration();
@@ -897,18 +903,19 @@ Status ViewCursor::seek(int dir) {
 
 Status ViewCursor::openPhase() {
     Status st;
-    sqlite3_stmt* s = prepareCached(phaseSql_[phase_], st);
+    Statement* s = prepareCached(phaseSql_[phase_], st);
     if (!s) return st;
-    int n = sqlite3_bind_parameter_count(s);
+    int n = s->parameterCount();
     for (size_t i = 0; i < phaseParams_.size() && static_cast<int>(i) < n; ++i)
-        bindValue(s, static_cast<int>(i) + 1, phaseParams_[i]);
+        bindValue(*s, static_cast<int>(i) + 1, phaseParams_[i]);
     live_ = s;
+    batchRows_ = 0;
     return {};
 }
 
 void ViewCursor::release() {
     if (live_) {
-        sqlite3_reset(live_);
+        live_->reset();
         live_ = nullptr;
         liveDir_ = 0;
     }
@@ -927,37 +934,39 @@ Status ViewCursor::readJoins(bool& innerMissing) {
         t.found = false;
         if (parentsFound) {
             if (!t.lookup.s) {
+                const storage::Dialect& d = conn_.dialect();
                 const storage::KeyDef& kd = t.def->keys[static_cast<size_t>(t.key)];
                 std::string sql = "SELECT ";
                 for (const std::string& c : t.cols) sql += c + ",";
                 sql += "tv_row,tv_version FROM " + t.tableQ + " WHERE ";
                 for (size_t i = 0; i < t.sources.size() && i < kd.fields.size(); ++i) {
                     int f = kd.fields[i];
-                    sql += t.cols[static_cast<size_t>(f)] + collationOf(t.kinds[static_cast<size_t>(f)], kd.noCase) +
-                           "=?" + std::to_string(i + 1) + " AND ";
+                    const Collation coll = collationOf(t.kinds[static_cast<size_t>(f)], kd.noCase);
+                    sql += d.collate(t.cols[static_cast<size_t>(f)], coll) + "=" +
+                           d.collateValue("?" + std::to_string(i + 1), coll) + " AND ";
                 }
                 std::string cond = t.keyCond(t.key, "");
-                sql += cond.empty() ? "1" : cond;
+                sql += cond.empty() ? d.truth(true) : cond;
                 sql += " ORDER BY " + t.keyExprs(t.key, "") + ",tv_row LIMIT 1";
-                int rc = sqlite3_prepare_v3(conn_.db(), sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &t.lookup.s, nullptr);
-                if (rc != SQLITE_OK) return conn_.statusFromSqlite(rc);
+                if (Status ps = conn_.prepare(sql, t.lookup.s); !ps.ok()) return ps;
             }
             const storage::KeyDef& kd = t.def->keys[static_cast<size_t>(t.key)];
             for (size_t i = 0; i < t.sources.size() && i < kd.fields.size(); ++i) {
                 const Source& s = t.sources[i];
                 // The source's value stored as the key component would hold it.
                 SqlValue v = toSqlValue(t, kd.fields[i], tables_[static_cast<size_t>(s.table)]->buf->get(s.field));
-                bindValue(t.lookup.s, static_cast<int>(i) + 1, v);
+                bindValue(*t.lookup.s, static_cast<int>(i) + 1, v);
             }
-            int rc = sqlite3_step(t.lookup.s);
-            if (rc == SQLITE_ROW) {
-                t.decode(t.lookup.s, 0);
+            Statement& look = *t.lookup.s;
+            const Statement::Step r = look.step();
+            if (r == Statement::Step::Row) {
+                t.decode(look, 0);
                 t.found = true;
-                if (t.watch) t.watch->setCurrent(sqlite3_column_int64(t.lookup.s, t.nf()),
-                                                 sqlite3_column_int64(t.lookup.s, t.nf() + 1));
+                if (t.watch) t.watch->setCurrent(look.columnInt(t.nf()), look.columnInt(t.nf() + 1));
             }
-            sqlite3_reset(t.lookup.s);
-            if (rc != SQLITE_ROW && rc != SQLITE_DONE) return conn_.statusFromSqlite(rc);
+            Status failure = r == Statement::Step::Failed ? conn_.failed(look) : Status{};
+            look.reset();
+            if (!failure.ok()) return failure;
         }
         if (!t.found) {
             t.buf->clear();
@@ -967,7 +976,7 @@ Status ViewCursor::readJoins(bool& innerMissing) {
     return {};
 }
 
-Status ViewCursor::acceptRow(sqlite3_stmt* s, bool applyFilters, bool& accepted) {
+Status ViewCursor::acceptRow(Statement& s, bool applyFilters, bool& accepted) {
     accepted = false;
     Table& p = *tables_[0];
     p.decode(s, 0);
@@ -992,8 +1001,8 @@ Status ViewCursor::acceptRow(sqlite3_stmt* s, bool applyFilters, bool& accepted)
     }
     accepted = true;
     int nf = p.nf();
-    lastRow_ = sqlite3_column_int64(s, nf);
-    if (p.watch) p.watch->setCurrent(lastRow_, sqlite3_column_int64(s, nf + 1));
+    lastRow_ = s.columnInt(nf);
+    if (p.watch) p.watch->setCurrent(lastRow_, s.columnInt(nf + 1));
     lastVals_.clear();
     for (size_t i = 0; i < order_.size(); ++i) lastVals_.push_back(columnValue(s, nf + 2 + static_cast<int>(i)));
     hasLast_ = true;
@@ -1018,12 +1027,37 @@ Status ViewCursor::step(int dir) {
     }
     bool decoded = false;
     Status result;
+    const Anchor anchorWas = anchor_;
+    const std::vector<SqlValue> anchorValsWere = anchorVals_;
+    const int64_t anchorRowWas = anchorRow_;
+    const bool anchorRowGivenWas = anchorRowGiven_;
+    const bool batches = conn_.dialect().server();
     for (;;) {
-        int rc = sqlite3_step(live_);
-        if (rc == SQLITE_ROW) {
+        const Statement::Step r = live_->step();
+        if (r == Statement::Step::Row && batches) {
+            // Where the next batch starts, whether this row is taken or not.
+            ++batchRows_;
+            const int nf = tables_[0]->nf();
+            seenRow_ = live_->columnInt(nf);
+            seenVals_.clear();
+            for (size_t i = 0; i < order_.size(); ++i) seenVals_.push_back(columnValue(*live_, nf + 2 + static_cast<int>(i)));
+        }
+        if (r == Statement::Step::Done && batches && batchRows_ >= kServerBatch) {
+            anchor_ = Anchor::Last;
+            anchorVals_ = seenVals_;
+            anchorRow_ = seenRow_;
+            anchorRowGiven_ = true;
+            Status st = seek(dir);
+            if (!st.ok()) {
+                result = st;
+                break;
+            }
+            continue;
+        }
+        if (r == Statement::Step::Row) {
             decoded = true;
             bool accepted = false;
-            Status st = acceptRow(live_, true, accepted);
+            Status st = acceptRow(*live_, true, accepted);
             if (!st.ok()) {
                 result = st;
                 break;
@@ -1037,8 +1071,8 @@ Status ViewCursor::step(int dir) {
             }
             continue;
         }
-        if (rc == SQLITE_DONE && phase_ + 1 < phaseSql_.size()) {
-            sqlite3_reset(live_);
+        if (r == Statement::Step::Done && phase_ + 1 < phaseSql_.size()) {
+            live_->reset();
             ++phase_;
             Status st = openPhase();
             if (!st.ok()) {
@@ -1048,10 +1082,17 @@ Status ViewCursor::step(int dir) {
             }
             continue;
         }
-        result = rc == SQLITE_DONE ? Status::make(storage::kRecordNotAvailable) : conn_.statusFromSqlite(rc);
+        result = r == Statement::Step::Done ? Status::make(storage::kRecordNotAvailable) : conn_.failed(*live_);
         break;
     }
     release();
+    if (batches && !hasLast_) {
+        // Nothing taken: the position stays where it was.
+        anchor_ = anchorWas;
+        anchorVals_ = anchorValsWere;
+        anchorRow_ = anchorRowWas;
+        anchorRowGiven_ = anchorRowGivenWas;
+    }
     // Rows read and left out overwrote the buffers: the current record goes back.
     if (decoded && hasLast_) {
         bool found = false;
@@ -1086,18 +1127,18 @@ Status ViewCursor::rowToBuffers(int64_t row, bool& found) {
     Status st = ensureReady();
     if (!st.ok()) return st;
     std::string sql = "SELECT " + selectList() + " FROM " + tables_[0]->tableQ + " WHERE tv_row=?1";
-    sqlite3_stmt* s = prepareCached(sql, st);
+    Statement* s = prepareCached(sql, st);
     if (!s) return st;
-    sqlite3_bind_int64(s, 1, row);
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) {
+    s->bindInt(1, row);
+    const Statement::Step r = s->step();
+    if (r == Statement::Step::Row) {
         bool accepted = false;
-        st = acceptRow(s, false, accepted);
+        st = acceptRow(*s, false, accepted);
         found = accepted;
-    } else if (rc != SQLITE_DONE) {
-        st = conn_.statusFromSqlite(rc);
+    } else if (r == Statement::Step::Failed) {
+        st = conn_.failed(*s);
     }
-    sqlite3_reset(s);
+    s->reset();
     return st;
 }
 
@@ -1114,13 +1155,12 @@ Status ViewCursor::count(int64_t& n) {
         std::vector<SqlValue> params;
         std::string where = whereBase(params);
         std::string sql = "SELECT count(*) FROM " + tables_[0]->tableQ + (where.empty() ? "" : " WHERE " + where);
-        sqlite3_stmt* s = prepareCached(sql, st);
+        Statement* s = prepareCached(sql, st);
         if (!s) return st;
-        for (size_t i = 0; i < params.size(); ++i) bindValue(s, static_cast<int>(i) + 1, params[i]);
-        int rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW) n = sqlite3_column_int64(s, 0);
-        else st = conn_.statusFromSqlite(rc);
-        sqlite3_reset(s);
+        for (size_t i = 0; i < params.size(); ++i) bindValue(*s, static_cast<int>(i) + 1, params[i]);
+        if (s->step() == Statement::Step::Row) n = s->columnInt(0);
+        else st = conn_.failed(*s);
+        s->reset();
         return st;
     }
     // Walk the view, then put the buffers, computed values and position back.
@@ -1315,18 +1355,18 @@ bool ViewCursor::setPositionRow(int64_t row) {
     if (!ensureReady().ok()) return false;
     std::string sql = "SELECT " + selectList() + " FROM " + tables_[0]->tableQ + " WHERE tv_row=?1";
     Status st;
-    sqlite3_stmt* s = prepareCached(sql, st);
+    Statement* s = prepareCached(sql, st);
     if (!s) return false;
-    sqlite3_bind_int64(s, 1, row);
-    bool found = sqlite3_step(s) == SQLITE_ROW;
+    s->bindInt(1, row);
+    bool found = s->step() == Statement::Step::Row;
     if (found) {
         int nf = tables_[0]->nf();
-        for (size_t i = 0; i < order_.size(); ++i) anchorVals_.push_back(columnValue(s, nf + 2 + static_cast<int>(i)));
+        for (size_t i = 0; i < order_.size(); ++i) anchorVals_.push_back(columnValue(*s, nf + 2 + static_cast<int>(i)));
         anchor_ = Anchor::At;
         anchorRow_ = row;
         anchorRowGiven_ = true;
     }
-    sqlite3_reset(s);
+    s->reset();
     return found;
 }
 

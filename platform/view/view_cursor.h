@@ -60,8 +60,10 @@
 #include "platform/storage/storage.h"
 #include "platform/types/record.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
+namespace tv::storage {
+class Driver;
+class Statement;
+}  // namespace tv::storage
 
 namespace tv::view {
 
@@ -214,7 +216,7 @@ private:
     storage::Status seek(int dir);
     storage::Status openPhase();
     storage::Status step(int dir);
-    storage::Status acceptRow(sqlite3_stmt* s, bool applyFilters, bool& accepted);
+    storage::Status acceptRow(storage::Statement& s, bool applyFilters, bool& accepted);
     storage::Status readJoins(bool& innerMissing);
     bool compileFilter(Filter& f, expr::ExprError* error);
     void rebuildOrder();
@@ -222,7 +224,7 @@ private:
     void structureChanged();
     std::string whereBase(std::vector<SqlValue>& params);
     std::string selectList() const;
-    sqlite3_stmt* prepareCached(const std::string& sql, storage::Status& st);
+    storage::Statement* prepareCached(const std::string& sql, storage::Status& st);
     SqlValue fieldValue(int table, int field) const;
     SqlValue toSqlValue(const Table& t, int field, const Value& v) const;
     storage::Status rowToBuffers(int64_t row, bool& found);
@@ -241,7 +243,6 @@ private:
     const expr::NameResolver* fallback_ = nullptr;
     bool pushDown_ = true;
     bool verifyPushed_ = true;
-    bool functionsReady_ = false;
     bool compiled_ = true;               // filters compiled against the current names
 
     // Position: the order's values and record number of the anchor.
@@ -254,17 +255,22 @@ private:
     int64_t lastRow_ = 0;
 
     // The open statement (sequential reading, or within a page).
-    sqlite3_stmt* live_ = nullptr;
+    storage::Statement* live_ = nullptr;
     int liveDir_ = 0;
     uint64_t liveGen_ = 0;
     std::chrono::steady_clock::time_point lastStep_{};
-    sqlite3* db_ = nullptr;               // the handle the statements belong to
+    const storage::Driver* driver_ = nullptr;   // the driver the statements belong to
     uint64_t file_ = 0;                   // and the connection's file generation then
     bool sequential_ = false;
     bool inPage_ = false;
     std::vector<std::string> phaseSql_;   // the seek's phases, in turn
     std::vector<SqlValue> phaseParams_;
     size_t phase_ = 0;
+    // The server's batches: rows the open statement gave, and the last one's
+    // order values and record number.
+    int batchRows_ = 0;
+    std::vector<SqlValue> seenVals_;
+    int64_t seenRow_ = 0;
 
     std::map<std::string, std::unique_ptr<Stmt>> cache_;
 };

@@ -36,16 +36,6 @@ TEST(DatabasePlace, OnlyANetworkShareWithoutAServerIsRefused) {
     }
 }
 
-TEST(DatabasePlace, TheServerComesFromTheEnvironmentElseTheIni) {
-    tv::test::ScratchDir dir;
-    IniStore ini(dir.file("talvor.INI"));
-    EXPECT_EQ(configuredServer(ini, nullptr), "");
-    ASSERT_TRUE(ini.write("Datos", "Servidor", "host=almacen dbname=talvor"));
-    EXPECT_EQ(configuredServer(ini, nullptr), "host=almacen dbname=talvor");
-    EXPECT_EQ(configuredServer(ini, ""), "host=almacen dbname=talvor");
-    EXPECT_EQ(configuredServer(ini, "host=otro"), "host=otro");
-}
-
 // The refusal is message 26, which ends the program; the start goes no
 // further (the tables' step, which opens the file, never runs).
 TEST(DatabasePlace, TheStartStopsWithMessage26BeforeTheTablesAreOpened) {

@@ -38,8 +38,10 @@ Status statusForSqlState(std::string_view sqlstate, std::string_view message, st
                          const std::string& server) {
     message = trimmed(message);
     if (sqlstate == "23505") {
+        // The same words as on the file; the index the server named is the
+        // detail (keyIndexFromIndexName).
         Status st = Status::make(kCreatesDuplicateKey);
-        if (!constraint.empty()) st.text += " (" + std::string(constraint) + ")";
+        st.detail = std::string(constraint);
         return st;
     }
     if (sqlstate == "55P03" || sqlstate == "40001" || sqlstate == "40P01" || sqlstate == "57014")

@@ -10,7 +10,7 @@
 namespace tv::storage::server {
 
 // A failed statement's SQLSTATE and words as a storage status:
-//   23505 unique_violation                        kCreatesDuplicateKey (text: the index)
+//   23505 unique_violation                        kCreatesDuplicateKey (detail: the index)
 //   55P03 lock_not_available, 40001, 40P01,
 //   57014 query_canceled (a statement time-out)   kLockTimeout
 //   53100 disk_full                               kDiskFull

@@ -179,7 +179,7 @@ TEST_F(Stations, AtStartTheLeftoversOfClosedStationsGoAndAnOpenFormsStay) {
         const int64_t supplierRow = t.gateway(TableId::Proveedores).file()->reservedRow();
         // And an older database's reservation, of nobody.
         return add(t, TableId::ContProv, "CPV:PROVEEDOR", Value(data::PendingChildCode(supplierRow))) &&
-               reserve(t, TableId::Marcas) != 0 && t.connection().exec("UPDATE Marcas SET tv_owner=NULL").ok();
+               reserve(t, TableId::Marcas) != 0 && t.connection().exec("UPDATE \"Marcas\" SET tv_owner=NULL").ok();
     });
     // An older database's line under a folio nobody has.
     AddRecord(TableId::DetSalidas, {{"DES:SALIDA", Value(99)}, {"DES:CodigoArticulo", Value(1)}});
@@ -204,8 +204,9 @@ TEST_F(Stations, AtStartTheLeftoversOfClosedStationsGoAndAnOpenFormsStay) {
 TEST_F(Stations, AnOlderDatabaseGainsOwnersAndLosesItsLeftovers) {
     AddRecord(TableId::Marcas, {{"MAR:Marca", Value("ACME")}});
     storage::Connection& c = tables().connection();
-    for (const char* sql : {"DROP INDEX tv_Marcas_owner", "ALTER TABLE Marcas DROP COLUMN tv_owner",
-                            "INSERT INTO Marcas(Codigo, Marca, tv_pending) VALUES(9, '', 1)"})
+    // Quoted names: the same SQL on the file and on the server.
+    for (const char* sql : {"DROP INDEX \"tv_Marcas_owner\"", "ALTER TABLE \"Marcas\" DROP COLUMN tv_owner",
+                            "INSERT INTO \"Marcas\"(\"Codigo\", \"Marca\", tv_pending) VALUES(9, '', 1)"})
         ASSERT_TRUE(c.exec(sql).ok()) << sql;
     CloseDb();
     ASSERT_EQ(data::CreateAllTables(tables()), data::kDone);

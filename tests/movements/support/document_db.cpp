@@ -8,6 +8,7 @@
 
 #include "movements/common/stock.h"
 #include "platform/errors/error_reporter.h"
+#include "platform/storage/server/pg_connection.h"
 
 namespace tv::movements::test {
 
@@ -26,7 +27,7 @@ void DocumentDb::TearDown() {
 
 data::ThreadTableSet& DocumentDb::tables() {
     if (!tables_) {
-        conn_ = std::make_unique<storage::Connection>(db_);
+        conn_ = storage::Connection::open(db_);
         tables_ = std::make_unique<data::ThreadTableSet>(*conn_);
     }
     return *tables_;
@@ -35,6 +36,20 @@ data::ThreadTableSet& DocumentDb::tables() {
 void DocumentDb::CloseDb() {
     tables_.reset();
     conn_.reset();
+}
+
+void DocumentDb::StartAfresh() {
+    CloseDb();
+    if (const std::string server = storage::databaseServer(); !server.empty()) {
+        storage::server::PgConnection c(server);
+        ASSERT_TRUE(c.open().ok());
+        storage::server::PgResult tables;
+        c.exec("SELECT tablename FROM pg_tables WHERE schemaname = current_schema()", {}, &tables);
+        for (int i = 0; i < tables.rows(); ++i)
+            EXPECT_TRUE(c.execScript("DROP TABLE \"" + std::string(tables.text(i, 0)) + "\" CASCADE").ok());
+        return;
+    }
+    for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(db_.string() + end);
 }
 
 long long DocumentDb::AddRecord(data::TableId t, const FieldValues& values) {
@@ -85,7 +100,42 @@ Decimal DocumentDb::ArticleField(long long noArt, const std::string& field) {
     return a ? Get(*a, field).asNumber() : Decimal();
 }
 
+namespace {
+
+// The same on the server the tests' tables are on (TALVOR_TEST_STORE=server).
+std::string DumpServer(const std::string& conninfo) {
+    storage::server::PgConnection c(conninfo);
+    if (!c.open().ok()) return "<cannot open>";
+    storage::server::PgResult names;
+    c.exec("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() ORDER BY tablename", {}, &names);
+    std::string out;
+    for (int t = 0; t < names.rows(); ++t) {
+        const std::string n(names.text(t, 0));
+        storage::server::PgResult r;
+        if (!c.exec("SELECT * FROM \"" + n + "\"", {}, &r).ok()) continue;
+        std::vector<std::string> rows;
+        for (int i = 0; i < r.rows(); ++i) {
+            std::string row;
+            for (int col = 0; col < r.columns(); ++col) row += (r.isNull(i, col) ? "NULL" : std::string(r.text(i, col))) + "|";
+            rows.push_back(std::move(row));
+        }
+        std::sort(rows.begin(), rows.end());
+        if (!rows.empty()) out += "[" + n + "]\n";
+        for (const std::string& row : rows) out += row + "\n";
+    }
+    return out;
+}
+
+long long CountServer(storage::server::PgConnection& c, const std::string& sql) {
+    storage::server::PgResult r;
+    if (!c.exec(sql, {}, &r).ok() || r.rows() != 1) return 0;
+    return r.int64(0, 0);
+}
+
+}  // namespace
+
 std::string DocumentDb::Dump() {
+    if (const std::string server = storage::databaseServer(); !server.empty()) return DumpServer(server);
     // Its own connection: what is committed, nothing of a unit under way.
     sqlite3* db = nullptr;
     std::string out;
@@ -125,6 +175,30 @@ std::string DocumentDb::Dump() {
 
 Unfinished DocumentDb::CountUnfinished() {
     Unfinished u;
+    const auto lineChecks = {std::tuple{"DetEntradas", "ENTRADA", "Entradas", "Folio"},
+                             {"DetSalidas", "SALIDA", "Salidas", "Folio"},
+                             {"DetOrdenes", "ORDEN", "Ordenes", "Folio"},
+                             {"DetFisico", "INVENTARIO", "Fisico", "ID"}};
+    if (const std::string server = storage::databaseServer(); !server.empty()) {
+        storage::server::PgConnection c(server);
+        if (!c.open().ok()) {
+            ADD_FAILURE() << "cannot reach the server";
+            return u;
+        }
+        storage::server::PgResult tables;
+        c.exec("SELECT table_name FROM information_schema.columns WHERE table_schema = current_schema() AND "
+               "column_name = 'tv_pending'",
+               {}, &tables);
+        for (int i = 0; i < tables.rows(); ++i)
+            u.reservations +=
+                CountServer(c, "SELECT count(*) FROM \"" + std::string(tables.text(i, 0)) + "\" WHERE tv_pending<>0");
+        if (CountServer(c, "SELECT count(*) FROM pg_class WHERE oid = to_regclass('tv_claim')") != 0)
+            u.claims = CountServer(c, "SELECT count(*) FROM tv_claim");
+        for (const auto& [lines, link, header, field] : lineChecks)
+            u.lines += CountServer(c, std::string("SELECT count(*) FROM \"") + lines + "\" l WHERE NOT EXISTS(SELECT 1 FROM \"" +
+                                          header + "\" h WHERE h.\"" + field + "\"=l.\"" + link + "\" AND h.tv_pending=0)");
+        return u;
+    }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(db_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
@@ -148,9 +222,7 @@ Unfinished DocumentDb::CountUnfinished() {
     sqlite3_finalize(s);
     for (const std::string& t : tables) u.reservations += count("SELECT count(*) FROM \"" + t + "\" WHERE tv_pending<>0");
     u.claims = count("SELECT count(*) FROM tv_claim");
-    for (const auto& [lines, link, header, field] :
-         {std::tuple{"DetEntradas", "ENTRADA", "Entradas", "Folio"}, {"DetSalidas", "SALIDA", "Salidas", "Folio"},
-          {"DetOrdenes", "ORDEN", "Ordenes", "Folio"}, {"DetFisico", "INVENTARIO", "Fisico", "ID"}})
+    for (const auto& [lines, link, header, field] : lineChecks)
         u.lines += count(std::string("SELECT count(*) FROM ") + lines + " l WHERE NOT EXISTS(SELECT 1 FROM " + header +
                          " h WHERE h." + field + "=l." + link + " AND h.tv_pending=0)");
     sqlite3_close(db);
@@ -158,8 +230,8 @@ Unfinished DocumentDb::CountUnfinished() {
 }
 
 bool DocumentDb::IntegrityOk() {
-    storage::Connection c(db_);
-    return c.openStatus().ok() && c.integrityCheck().ok();
+    std::unique_ptr<storage::Connection> c = storage::Connection::open(db_);
+    return c->openStatus().ok() && c->integrityCheck().ok();
 }
 
 void DocumentDb::ExpectKilledAtEachLeavesItAsBefore(const std::vector<StepPoint>& points,

@@ -72,6 +72,9 @@ protected:
     data::ThreadTableSet& tables();
     // Closes the connection (before a fork: a child opens its own).
     void CloseDb();
+    // Closes the tables and removes everything stored: the database file
+    // with its journals, or every table of the test's schema on the server.
+    void StartAfresh();
 
     // --- seeding (each stores one record; auto-numbered keys numbered)
     void AddArticle(const ArticleSeed& a);

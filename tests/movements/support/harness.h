@@ -38,8 +38,9 @@ private:
 
 // A connection and table set of a child process's own.
 struct ChildTables {
-    ChildTables() : connection(storage::databasePath()), tables(connection) {}
-    storage::Connection connection;
+    ChildTables() : store(storage::Connection::open(storage::databasePath())), connection(*store), tables(connection) {}
+    std::unique_ptr<storage::Connection> store;
+    storage::Connection& connection;
     data::ThreadTableSet tables;
 };
 

@@ -153,8 +153,7 @@ TEST_F(Generation, TheFolioIsTheNextFreeOneAndTheCounterNeverGoesBack) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CloseDb();
-        for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(DbPath().string() + end);
+        StartAfresh();
         AddSupplier();
         AddLevels({1, Decimal(0), Decimal(5), Decimal(5)});
         if (c.counter) AddRecord(TableId::Folios, {{"FOL:ORDENCOMPRA", Value(*c.counter)}});

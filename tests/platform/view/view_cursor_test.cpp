@@ -41,7 +41,8 @@ struct Article {
 // one record buffer per table as a thread has them.
 struct ViewTest : ::testing::Test {
     test::ScratchDir dir;
-    storage::Connection conn{dir.file("talvor.db")};
+    std::unique_ptr<storage::Connection> store = storage::Connection::open(dir.file("talvor.db"));
+    storage::Connection& conn = *store;
     Record art{data::decl(TableId::Articulo).layout};
     Record uni{data::decl(TableId::Unidades).layout};
     Record ent{data::decl(TableId::Entradas).layout};
