@@ -15,6 +15,23 @@ using storage::detail::quoteId;
 
 namespace {
 
+// The copy reads and writes the file through its own SQLite handle (a
+// snapshot of its own), not through the table layer's driver.
+struct SqlStmt {
+    sqlite3_stmt* s = nullptr;
+    SqlStmt() = default;
+    SqlStmt(const SqlStmt&) = delete;
+    SqlStmt& operator=(const SqlStmt&) = delete;
+    ~SqlStmt() { sqlite3_finalize(s); }
+};
+
+int prepareSql(sqlite3* db, const std::string& sql, SqlStmt& st) {
+    sqlite3_finalize(st.s);
+    st.s = nullptr;
+    return sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st.s, nullptr);
+}
+
+
 Status fromSqlite(sqlite3* db, int rc) {
     Status st = storage::detail::statusFor(rc, db ? sqlite3_errmsg(db) : nullptr);
     if (!st.detail.empty() && st.text.find(st.detail) == std::string::npos) st.text += " (" + st.detail + ")";
@@ -60,8 +77,8 @@ Status SqliteSource::open(const std::filesystem::path& db) {
 }
 
 bool SqliteSource::hasTable(const std::string& name) {
-    storage::detail::Stmt st;
-    if (storage::detail::prepare(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE",
+    SqlStmt st;
+    if (prepareSql(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE",
                                  st) != SQLITE_OK)
         return false;
     sqlite3_bind_text(st.s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -73,8 +90,8 @@ Status SqliteSource::read(const TablePlan& t, const std::function<Status(const R
     if (!hasTable(t.table)) return {};
     std::vector<std::string> have;
     {
-        storage::detail::Stmt st;
-        int rc = storage::detail::prepare(db_, "SELECT name FROM pragma_table_info(?1)", st);
+        SqlStmt st;
+        int rc = prepareSql(db_, "SELECT name FROM pragma_table_info(?1)", st);
         if (rc != SQLITE_OK) return sqliteFailure(rc);
         sqlite3_bind_text(st.s, 1, t.table.c_str(), -1, SQLITE_TRANSIENT);
         while ((rc = sqlite3_step(st.s)) == SQLITE_ROW)
@@ -93,8 +110,8 @@ Status SqliteSource::read(const TablePlan& t, const std::function<Status(const R
     std::string sql = "SELECT tv_row,tv_version";
     for (const PlanColumn& c : t.cols) sql += "," + (has(c.name) ? quoteId(c.name) : std::string("NULL"));
     sql += " FROM " + quoteId(t.table) + " WHERE tv_pending=0 ORDER BY tv_row";
-    storage::detail::Stmt st;
-    int rc = storage::detail::prepare(db_, sql, st);
+    SqlStmt st;
+    int rc = prepareSql(db_, sql, st);
     if (rc != SQLITE_OK) return sqliteFailure(rc);
     Row r;
     r.nums.resize(t.cols.size());
@@ -143,8 +160,8 @@ Status SqliteSource::read(const TablePlan& t, const std::function<Status(const R
         if (!s.ok()) return s;
     }
     if (rc != SQLITE_DONE) return sqliteFailure(rc);
-    storage::detail::Stmt count;
-    rc = storage::detail::prepare(db_, "SELECT count(*) FROM " + quoteId(t.table) + " WHERE tv_pending<>0", count);
+    SqlStmt count;
+    rc = prepareSql(db_, "SELECT count(*) FROM " + quoteId(t.table) + " WHERE tv_pending<>0", count);
     if (rc != SQLITE_OK) return sqliteFailure(rc);
     if ((rc = sqlite3_step(count.s)) != SQLITE_ROW) return sqliteFailure(rc);
     pending = sqlite3_column_int64(count.s, 0);
@@ -154,8 +171,8 @@ Status SqliteSource::read(const TablePlan& t, const std::function<Status(const R
 Status SqliteSource::counters(std::vector<Counter>& out) {
     out.clear();
     if (!hasTable("tv_autonumber")) return {};
-    storage::detail::Stmt st;
-    int rc = storage::detail::prepare(db_, "SELECT tbl, col, last FROM tv_autonumber ORDER BY tbl, col", st);
+    SqlStmt st;
+    int rc = prepareSql(db_, "SELECT tbl, col, last FROM tv_autonumber ORDER BY tbl, col", st);
     if (rc != SQLITE_OK) return sqliteFailure(rc);
     while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
         Counter c;
@@ -215,8 +232,8 @@ Status SqliteWriter::add(const Row& r) {
 }
 
 Status SqliteWriter::counter(const Counter& c) {
-    storage::detail::Stmt st;
-    int rc = storage::detail::prepare(db_, "INSERT OR REPLACE INTO tv_autonumber(tbl, col, last) VALUES(?1, ?2, ?3)",
+    SqlStmt st;
+    int rc = prepareSql(db_, "INSERT OR REPLACE INTO tv_autonumber(tbl, col, last) VALUES(?1, ?2, ?3)",
                                       st);
     if (rc == SQLITE_OK) {
         sqlite3_bind_text(st.s, 1, c.table.c_str(), -1, SQLITE_TRANSIENT);
