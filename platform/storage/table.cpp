@@ -415,7 +415,10 @@ Status Table::readByKey(int key, Record& rec) {
             sql += "=?";
         }
         if (!m.cond[static_cast<size_t>(key)].empty()) sql += " AND " + m.cond[static_cast<size_t>(key)];
-        sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row LIMIT 1";
+        // A unique key matches one record at most: ordering it would only
+        // make SQLite sort (a temporary B-tree per read).
+        if (!k.unique) sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row";
+        sql += " LIMIT 1";
         int rc = prepare(c_.db(), sql, st);
         if (rc != SQLITE_OK) return c_.statusFromSqlite(rc);
     }
