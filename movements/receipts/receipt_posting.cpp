@@ -46,6 +46,10 @@ struct Fields {
     int dorCantidad = Posting::Field(TableId::DetOrdenes, "DOR:Cantidad");
     int dorCosto = Posting::Field(TableId::DetOrdenes, "DOR:Costo");
     int dorRecibido = Posting::Field(TableId::DetOrdenes, "DOR:Recibido");
+    int ppvArticulo = Posting::Field(TableId::PreProv, "PPV:Articulo");
+    int ppvProveedor = Posting::Field(TableId::PreProv, "PPV:PROVEEDOR");
+    int ppvEntrada = Posting::Field(TableId::PreProv, "PPV:Entrada");
+    int ppvPrecio = Posting::Field(TableId::PreProv, "PPV:Precio");
 };
 
 const Fields& F() {
@@ -82,8 +86,8 @@ bool PostLine(Posting& p, const Record& line, const std::string& document, const
     if (trim(supplier.asText()).empty()) return true;
     constexpr TableId pp = TableId::PreProv;
     p.Buffer(pp).clear();
-    return p.Store(pp, "PPV:Articulo", Value(article)) && p.Store(pp, "PPV:PROVEEDOR", supplier) &&
-           p.Store(pp, "PPV:Entrada", h.get(f.folio)) && p.Store(pp, "PPV:Precio", Value(cost)) && p.Insert(pp);
+    return p.Store(pp, f.ppvArticulo, Value(article)) && p.Store(pp, f.ppvProveedor, supplier) &&
+           p.Store(pp, f.ppvEntrada, h.get(f.folio)) && p.Store(pp, f.ppvPrecio, Value(cost)) && p.Insert(pp);
 }
 
 // The order the receipt names: each receipt line's quantity goes once to the

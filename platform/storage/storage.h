@@ -420,6 +420,7 @@ public:
     Status update(Record& rec);
     // The same for `fields` alone: the other columns stay as stored, so the
     // keys on them are not rewritten (a posting that changes a few totals).
+    // A reserved record stays reserved: only a whole rewrite completes it.
     Status update(Record& rec, const std::vector<int>& fields);
     // Deletes the current record (no watch). kRecordNotAvailable if gone.
     Status deleteCurrent();

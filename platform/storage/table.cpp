@@ -872,7 +872,11 @@ Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVer
             for (int f : *fields) sql += m.cols[static_cast<size_t>(f)] + "=?,";
         else
             for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
-        sql += "tv_version=?,tv_pending=0,tv_owner=NULL WHERE tv_row=? AND tv_version=?";
+        // Only a whole record completes a reservation. A partial rewrite
+        // leaves tv_pending alone: naming it would make SQLite rewrite every
+        // index whose condition reads it, that is most of them.
+        sql += fields != nullptr ? "tv_version=? WHERE tv_row=? AND tv_version=?"
+                                 : "tv_version=?,tv_pending=0,tv_owner=NULL WHERE tv_row=? AND tv_version=?";
         int rc = prepare(c_.db(), sql, *stmt);
         if (rc != SQLITE_OK) {
             st = c_.statusFromSqlite(rc);
@@ -911,8 +915,10 @@ Status Table::updateCurrent(Record& rec, const std::vector<int>* fields) {
     if (!st.ok()) return st;
     if (changed) {
         currentVersion_ = nv;
-        currentPending_ = false;
-        if (currentRow_ == reservedRow_) reservedRow_ = 0;
+        if (fields == nullptr) {
+            currentPending_ = false;
+            if (currentRow_ == reservedRow_) reservedRow_ = 0;
+        }
         return {};
     }
     // Someone else changed (or deleted) it: show their version, watched anew.

@@ -315,6 +315,23 @@ TEST_F(Storage, UpdatingSomeFieldsLeavesTheOthersAsStoredUnderTheSameWatch) {
     EXPECT_EQ(check.raw(kMonto), 2);
     // A field that is not in the record is refused.
     EXPECT_EQ(ta.update(check, {kNotas + 1}).code, kUnsupported);
+    // Some fields of a reserved record do not complete it: it stays
+    // reserved, for every station, until it is written whole.
+    Record held = rec();
+    ASSERT_TRUE(ta.reserve(held).ok());
+    held.setRaw(kMonto, 700);
+    ASSERT_TRUE(ta.update(held, {kMonto}).ok());
+    EXPECT_TRUE(ta.hasReservation());
+    EXPECT_TRUE(ta.currentPending());
+    Record seen = rec();
+    seen.setRaw(kId, held.raw(kId));
+    ASSERT_TRUE(tb.readByKey(kKeyId, seen).ok());
+    EXPECT_TRUE(tb.currentPending());
+    EXPECT_EQ(seen.raw(kMonto), 700);
+    held.setText(kNombre, "completo");
+    ASSERT_TRUE(ta.completeReservation(held).ok());
+    ASSERT_TRUE(tb.readByKey(kKeyId, seen).ok());
+    EXPECT_FALSE(tb.currentPending());
 }
 
 TEST_F(Storage, AliasHasItsOwnPosition) {
