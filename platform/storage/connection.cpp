@@ -143,6 +143,8 @@ void Connection::closeHandle(bool keepTables) {
         tables_.clear();
     }
     numbers_.clear();
+    sqlite3_finalize(numberPut_);
+    numberPut_ = nullptr;
     if (db_) {
         // A file overwritten in place is not written to by a checkpoint of
         // the log of what it was.
@@ -544,8 +546,31 @@ void Connection::markTableReady(const std::string& table) {
 Connection::NumberCache& Connection::numberCache(const std::string& key) {
     for (auto& n : numbers_)
         if (n.key == key) return n;
-    numbers_.push_back(NumberCache{key, 0, 0});
+    numbers_.push_back(NumberCache{key});
     return numbers_.back();
+}
+
+Status Connection::writeNumbers() {
+    for (NumberCache& n : numbers_) {
+        if (n.unwrittenTxn != txnId_ || n.unwritten <= 0) continue;
+        if (!numberPut_) {
+            const char* sql = "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
+                              "DO UPDATE SET last=excluded.last WHERE excluded.last>last";
+            int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &numberPut_, nullptr);
+            if (rc != SQLITE_OK) return statusFromSqlite(rc);
+        }
+        const size_t cut = n.key.find('\x1f');
+        const std::string tbl = n.key.substr(0, cut), col = n.key.substr(cut + 1);
+        sqlite3_bind_text(numberPut_, 1, tbl.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(numberPut_, 2, col.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_int64(numberPut_, 3, n.unwritten);
+        const int rc = sqlite3_step(numberPut_);
+        sqlite3_reset(numberPut_);
+        sqlite3_clear_bindings(numberPut_);
+        if (rc != SQLITE_DONE) return statusFromSqlite(rc);
+        n.unwritten = 0;
+    }
+    return {};
 }
 
 int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
@@ -577,6 +602,11 @@ Status Connection::commitNow() {
         // error): nothing to commit, and the caller learns why.
         ++txnId_;
         return lostUnit();
+    }
+    if (Status numbers = writeNumbers(); !numbers.ok()) {
+        if (!sqlite3_get_autocommit(db_)) run(db_, "ROLLBACK");
+        ++txnId_;
+        return numbers;
     }
     // The last moment before it counts: nothing is committed to a file
     // that is no longer the one at the path.

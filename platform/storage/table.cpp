@@ -724,6 +724,9 @@ Status Table::nextNumber(int64_t& n) {
         }
         m.numMax.reset();
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) return c_.statusFromSqlite(rc);
+        // A number this unit gave and has not written yet is still given.
+        Connection::NumberCache& again = c_.numberCache(m.numCacheKey);
+        if (again.unwrittenTxn == c_.transactionId() && again.unwritten > last) last = again.unwritten;
         n = last + 1;
     }
     if (n > numberLimit(def_->layout->field(f)))
@@ -735,7 +738,17 @@ Status Table::nextNumber(int64_t& n) {
 Status Table::noteNumber(int64_t n) {
     Impl& m = *impl_;
     // A table of the connection alone keeps no shared record (see nextNumber).
-    if (!def_->connectionPrivate) {
+    // Inside a unit of work the counter is written once, at its commit
+    // (Connection::writeNumbers), however many records the unit adds.
+    if (!def_->connectionPrivate && c_.transactionDepth() > 0) {
+        Connection::NumberCache& cache = c_.numberCache(m.numCacheKey);
+        if (cache.unwrittenTxn != c_.transactionId()) {
+            cache.unwrittenTxn = c_.transactionId();
+            cache.unwritten = n;
+        } else if (n > cache.unwritten) {
+            cache.unwritten = n;
+        }
+    } else if (!def_->connectionPrivate) {
         if (!m.numPut.s) {
             int rc = prepare(c_.db(),
                              "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
