@@ -191,13 +191,12 @@ bool PostReceipt(Posting& p, const LineTracker* own) {
     const Fields& f = F();
     const Record& h = p.Buffer(TableId::Entradas);
     const Decimal folio = h.number(f.folio);
-    if (!CheckFolio(p, kReceiptFolio, folio.toInt64(), own)) return false;
+    std::vector<Record> lines;
+    if (!CheckFolio(p, kReceiptFolio, folio.toInt64(), own, &lines)) return false;
     std::string concepto;
     if (!ReadTypeDescription(p, {TableId::TipEntradas, "TEN:KeyCodigo", "TEN:Codigo", "TEN:Descripcion"},
                              h.get(f.tipo), concepto))
         return false;
-    const std::vector<Record> lines = ReadLines(p, kReceiptLines, Value(folio));
-    if (p.Failed()) return false;
     const std::string document = DocumentText("ENT-", folio.toInt64());
     long long n = 0;
     for (const Record& line : lines)
