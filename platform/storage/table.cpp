@@ -931,6 +931,8 @@ Status Table::updateCurrent(Record& rec, const std::vector<int>* fields) {
         if (fields == nullptr) {
             currentPending_ = false;
             if (currentRow_ == reservedRow_) reservedRow_ = 0;
+        } else if (currentRow_ == reservedRow_) {
+            impl_->reservedVersion = nv;   // still ours to complete
         }
         return {};
     }
