@@ -200,7 +200,8 @@ bool CancelNewDocument(data::ThreadTableSet& tables, const FolioRule& rule, Line
     });
 }
 
-bool CheckFolio(Posting& p, const FolioRule& rule, long long folio, const LineTracker* own) {
+bool CheckFolio(Posting& p, const FolioRule& rule, long long folio, const LineTracker* own,
+                std::vector<Record>* lines) {
     if (p.Failed()) return false;
     if (folio <= 0) return p.RefuseWith(kFolioCaption, "El folio es obligatorio y no puede ser cero; no se guardó nada.");
     if (FolioStored(p.Tables(), rule, folio)) return p.Refuse(15, keyLabel(rule));
@@ -211,7 +212,12 @@ bool CheckFolio(Posting& p, const FolioRule& rule, long long folio, const LineTr
         case Met::Failed: return false;
         default: break;
     }
-    if (own != nullptr && own->Foreign(p.Tables(), Value(folio)) > 0)
+    if (lines != nullptr) {
+        *lines = ReadLines(p, rule.lines, Value(folio));
+        if (p.Failed()) return false;
+    }
+    if (own != nullptr && (lines != nullptr ? own->Foreign(p.Tables(), *lines)
+                                            : own->Foreign(p.Tables(), Value(folio))) > 0)
         return p.RefuseWith(kFolioCaption, "El folio " + folioText(folio) +
                                                " tiene artículos de otro documento que se está capturando; "
                                                "no se guardó nada.");

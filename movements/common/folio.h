@@ -81,8 +81,11 @@ bool ReleaseFolio(Posting& p, const FolioRule& rule);
 // In a unit: the folio is not zero, no stored document has it and no other
 // open form holds it; lines under it are this form's (a form with no line
 // of its own meets only leftovers there: they are released). The folio
-// this form held is let go: the document is stored in this unit.
-bool CheckFolio(Posting& p, const FolioRule& rule, long long folio, const LineTracker* own = nullptr);
+// this form held is let go: the document is stored in this unit. With
+// `lines`, the document's lines as stored once the check is done are read
+// into it (the posting needs them; they are read once).
+bool CheckFolio(Posting& p, const FolioRule& rule, long long folio, const LineTracker* own = nullptr,
+                std::vector<Record>* lines = nullptr);
 // In a unit: counter := max(counter, folio + 1).
 bool AdvanceFolio(Posting& p, const FolioRule& rule, long long folio);
 

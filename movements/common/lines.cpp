@@ -136,10 +136,14 @@ bool LineTracker::Stale(const data::ThreadTableSet& tables) const {
 }
 
 long long LineTracker::Foreign(data::ThreadTableSet& tables, const Value& link) const {
+    return Foreign(tables, ReadLines(tables, rule_, link));
+}
+
+long long LineTracker::Foreign(const data::ThreadTableSet& tables, const std::vector<Record>& lines) const {
     long long n = 0;
     const bool stale = Stale(tables);
     const int idField = data::decl(rule_.lines).fieldIndex(rule_.idField);
-    for (const Record& line : ReadLines(tables, rule_, link))
+    for (const Record& line : lines)
         if (stale || !Holds(line.number(idField).toInt64())) ++n;
     return n;
 }

@@ -94,6 +94,8 @@ public:
     // How many lines of document `link` this form did not store (another
     // form's new document with the same folio, or lines left behind).
     long long Foreign(data::ThreadTableSet& tables, const Value& link) const;
+    // The same over lines of the document already read.
+    long long Foreign(const data::ThreadTableSet& tables, const std::vector<Record>& lines) const;
     // Deletes the lines it holds that are still stored, and runs `also` (the
     // new header's release), in one unit; false (after its message) when
     // that could not be done: then nothing was deleted.

@@ -4,12 +4,41 @@ namespace tv::movements {
 
 namespace {
 using data::TableId;
+
+// Field indexes, looked up once (a posting uses them per line).
+struct Fields {
+    int noArt = Posting::Field(TableId::Articulo, "ART:NoArt");
+    int anterior = Posting::Field(TableId::Articulo, "ART:ExistenciaAnterior");
+    int entradas = Posting::Field(TableId::Articulo, "ART:Entradas");
+    int salidas = Posting::Field(TableId::Articulo, "ART:Salidas");
+    int karArticulo = Posting::Field(TableId::Kardex, "KAR:ARTICULO");
+    int karFecha = Posting::Field(TableId::Kardex, "KAR:Fecha");
+    int karDocumento = Posting::Field(TableId::Kardex, "KAR:Documento");
+    int karConcepto = Posting::Field(TableId::Kardex, "KAR:Concepto");
+    int karReferencia = Posting::Field(TableId::Kardex, "KAR:Referencia");
+    int karEntrada = Posting::Field(TableId::Kardex, "KAR:Entrada");
+    int karSalida = Posting::Field(TableId::Kardex, "KAR:Salida");
+    int karExistencia = Posting::Field(TableId::Kardex, "KAR:Existencia");
+    int karCosto = Posting::Field(TableId::Kardex, "KAR:COSTOUNITARIO");
+    int karPromedio = Posting::Field(TableId::Kardex, "KAR:COSTOPROMEDIO");
+};
+
+const Fields& F() {
+    static const Fields f;
+    return f;
 }
 
+int articleField(std::string_view field) {
+    const Fields& f = F();
+    if (field == "ART:Entradas") return f.entradas;
+    if (field == "ART:Salidas") return f.salidas;
+    return Posting::Field(TableId::Articulo, field);
+}
+}  // namespace
+
 Decimal StockOnHand(const Record& a) {
-    const data::TableDecl& d = data::decl(TableId::Articulo);
-    return a.number(d.fieldIndex("ART:ExistenciaAnterior")) + a.number(d.fieldIndex("ART:Entradas")) -
-           a.number(d.fieldIndex("ART:Salidas"));
+    const Fields& f = F();
+    return a.number(f.anterior) + a.number(f.entradas) - a.number(f.salidas);
 }
 
 Decimal LineAmount(const Value& quantity, const Value& cost) {
@@ -24,22 +53,22 @@ bool ReadArticle(Posting& p, const Decimal& noArt) {
     if (p.Failed()) return false;
     Record& a = p.Buffer(TableId::Articulo);
     a.clear();
-    a.setNumber(Posting::Field(TableId::Articulo, "ART:NoArt"), noArt);
+    a.setNumber(F().noArt, noArt);
     if (noArt.isZero()) return false;
     if (p.Find(TableId::Articulo, "ART:KeyNoArt")) return true;
     if (!p.Failed()) a.clear();
     return false;
 }
 
-bool WriteArticle(Posting& p) { return p.Update(TableId::Articulo); }
+bool WriteArticle(Posting& p) { return p.UpdateStored(TableId::Articulo); }
 
 bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount) {
-    const int f = Posting::Field(TableId::Articulo, field);
+    const int f = articleField(field);
     return p.Store(TableId::Articulo, f, Value(p.Buffer(TableId::Articulo).number(f) + amount));
 }
 
 bool RaiseArticleTotal(Posting& p, std::string_view field, const Decimal& amount) {
-    return AddToArticle(p, field, amount) && p.Update(TableId::Articulo, {Posting::Field(TableId::Articulo, field)});
+    return AddToArticle(p, field, amount) && p.Update(TableId::Articulo, {articleField(field)});
 }
 
 bool ReadTypeDescription(Posting& p, const TypeRule& rule, const Value& code, std::string& out) {
@@ -55,13 +84,14 @@ bool ReadTypeDescription(Posting& p, const TypeRule& rule, const Value& code, st
 bool AddLedgerRow(Posting& p, const LedgerRow& row) {
     if (p.Failed()) return false;
     constexpr TableId k = TableId::Kardex;
+    const Fields& f = F();
     p.Buffer(k).clear();
-    return p.Store(k, "KAR:ARTICULO", Value(row.article)) && p.Store(k, "KAR:Fecha", Value(row.date)) &&
-           p.Store(k, "KAR:Documento", Value(row.document)) && p.Store(k, "KAR:Concepto", Value(row.concepto)) &&
-           p.Store(k, "KAR:Referencia", Value(row.reference)) && p.Store(k, "KAR:Entrada", Value(row.in)) &&
-           p.Store(k, "KAR:Salida", Value(row.out)) && p.Store(k, "KAR:Existencia", Value(row.stock)) &&
-           p.Store(k, "KAR:COSTOUNITARIO", Value(row.unitCost)) &&
-           p.Store(k, "KAR:COSTOPROMEDIO", Value(row.averageCost)) && p.Insert(k);
+    return p.Store(k, f.karArticulo, Value(row.article)) && p.Store(k, f.karFecha, Value(row.date)) &&
+           p.Store(k, f.karDocumento, Value(row.document)) && p.Store(k, f.karConcepto, Value(row.concepto)) &&
+           p.Store(k, f.karReferencia, Value(row.reference)) && p.Store(k, f.karEntrada, Value(row.in)) &&
+           p.Store(k, f.karSalida, Value(row.out)) && p.Store(k, f.karExistencia, Value(row.stock)) &&
+           p.Store(k, f.karCosto, Value(row.unitCost)) && p.Store(k, f.karPromedio, Value(row.averageCost)) &&
+           p.Insert(k);
 }
 
 }  // namespace tv::movements

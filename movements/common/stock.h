@@ -21,7 +21,9 @@ std::string DocumentText(std::string_view prefix, long long folio);
 // Reads article `noArt` into the thread's Articulo buffer: true when it is
 // stored; false when not (nothing recorded) or on a read error (recorded).
 bool ReadArticle(Posting& p, const Decimal& noArt);
-// Writes the Articulo buffer back over the article last read.
+// Writes back over the article last read what was stored into the Articulo
+// buffer since it was read (AddToArticle, Posting::Store); the other
+// columns, and the keys on them, are not rewritten.
 bool WriteArticle(Posting& p);
 // Adds to a total of the Articulo buffer (refused when it would not fit).
 bool AddToArticle(Posting& p, std::string_view field, const Decimal& amount);

@@ -1,5 +1,6 @@
 #include "movements/common/unit_of_work.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -95,6 +96,7 @@ bool Posting::Find(data::TableId t, std::string_view keyName) {
     const int key = g.declaration().keyIndex(keyName);
     if (key < 0) throw std::invalid_argument("no key " + std::string(keyName));
     if (g.UseOnDemand() != data::kDone) return TableFailed(g);
+    stored_[static_cast<std::size_t>(t)].clear();
     const storage::Status st = g.file()->readByKey(key, g.BUFFER);
     if (st.ok()) return true;
     if (st.code == storage::kRecordNotAvailable) return false;
@@ -104,12 +106,14 @@ bool Posting::Find(data::TableId t, std::string_view keyName) {
 
 bool Posting::Insert(data::TableId t) {
     if (Failed()) return false;
+    stored_[static_cast<std::size_t>(t)].clear();
     data::TableGateway& g = Gateway(t);
     return g.InsertRecordQuiet() == data::kDone || TableFailed(g);
 }
 
 bool Posting::Update(data::TableId t) {
     if (Failed()) return false;
+    stored_[static_cast<std::size_t>(t)].clear();
     data::TableGateway& g = Gateway(t);
     return g.UpdateRecordQuiet() == data::kDone || TableFailed(g);
 }
@@ -120,9 +124,22 @@ bool Posting::Update(data::TableId t, const std::vector<int>& fields) {
     return g.UpdateFieldsQuiet(fields) == data::kDone || TableFailed(g);
 }
 
+bool Posting::UpdateStored(data::TableId t) {
+    if (Failed()) return false;
+    std::vector<int>& fields = stored_[static_cast<std::size_t>(t)];
+    if (fields.empty()) return true;
+    const bool ok = Update(t, fields);
+    fields.clear();
+    return ok;
+}
+
 bool Posting::Store(data::TableId t, int field, const Value& v) {
     if (Failed()) return false;
-    if (Buffer(t).setChecked(field, v) == StoreStatus::Ok) return true;
+    if (Buffer(t).setChecked(field, v) == StoreStatus::Ok) {
+        std::vector<int>& fields = stored_[static_cast<std::size_t>(t)];
+        if (std::find(fields.begin(), fields.end(), field) == fields.end()) fields.push_back(field);
+        return true;
+    }
     const std::string shown = v.isText() ? v.asText() : v.asNumber().toText();
     return RefuseWith("Valor demasiado grande", "El valor " + shown + " no cabe en " +
                                                     data::decl(t).layout->field(field).name +

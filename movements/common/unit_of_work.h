@@ -18,6 +18,7 @@
 // No logical thread yields while it holds the write lock: the work must not
 // ask the user anything or wait. The gateways record their messages; the
 // unit shows them after the rollback.
+#include <array>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -79,6 +80,10 @@ public:
     // part too wide) is refused instead of losing digits.
     bool Store(data::TableId t, int field, const Value& v);
     bool Store(data::TableId t, std::string_view field, const Value& v) { return Store(t, Field(t, field), v); }
+    // Rewrites, of the record last found, only the fields stored into its
+    // buffer since (Store): the other columns, and the keys on them, stay
+    // as stored. Nothing stored: nothing written.
+    bool UpdateStored(data::TableId t);
 
 private:
     enum class Kind { None, Message, Table, Box };
@@ -87,6 +92,8 @@ private:
     int message_ = 0;
     std::string text_, caption_;
     data::TableGateway* failed_ = nullptr;
+    // Per table, the fields stored since its record was last found or written.
+    std::array<std::vector<int>, data::kTableCount> stored_;
 };
 
 struct UnitOptions {

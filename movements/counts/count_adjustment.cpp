@@ -1,5 +1,6 @@
 #include "movements/counts/count_adjustment.h"
 
+#include <deque>
 #include <set>
 
 #include "movements/common/stock.h"
@@ -60,7 +61,8 @@ bool ApplyCount(Posting& p, long long countId, AdjustmentResult& result, const A
     result.countFound = true;
     const long date = static_cast<long>(count.number(f.fisFecha).toInt64());
 
-    std::vector<CountLine> lines;
+    // A deque: a long count's lines are not moved again each time it grows.
+    std::deque<CountLine> lines;
     if (!ForEachLine(p, kCountLines, Value(countId), [&](const Record& line) {
             lines.push_back({line.number(f.dfiArticulo), line.number(f.dfiExistencia)});
         }))

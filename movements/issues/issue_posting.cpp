@@ -71,11 +71,10 @@ bool PostIssue(Posting& p, const LineTracker* own) {
     const Fields& f = F();
     const Record& h = p.Buffer(TableId::Salidas);
     const Decimal folio = h.number(f.folio);
-    if (!CheckFolio(p, kIssueFolio, folio.toInt64(), own)) return false;
+    std::vector<Record> lines;
+    if (!CheckFolio(p, kIssueFolio, folio.toInt64(), own, &lines)) return false;
     std::string concepto;
     if (!ReadTypeDescription(p, kIssueType, h.get(f.tipo), concepto)) return false;
-    const std::vector<Record> lines = ReadLines(p, kIssueLines, Value(folio));
-    if (p.Failed()) return false;
     // What the issue takes of each article, checked against its stock when
     // the article's first line is posted: read inside the unit, no other
     // completion can take the same units meanwhile.

@@ -79,9 +79,8 @@ bool PostOrder(Posting& p, const LineTracker* own) {
     const Fields& f = F();
     Record& h = p.Buffer(TableId::Ordenes);
     const long long folio = h.number(f.folio).toInt64();
-    if (!CheckFolio(p, kOrderFolio, folio, own)) return false;
-    const std::vector<Record> lines = ReadLines(p, kOrderLines, Value(folio));
-    if (p.Failed() || !RaiseOrdered(p, lines)) return false;
+    std::vector<Record> lines;
+    if (!CheckFolio(p, kOrderFolio, folio, own, &lines) || !RaiseOrdered(p, lines)) return false;
     // The totals are those of the lines stored now, whatever the form last summed.
     const Decimal total = TotalsOf(lines).quantity;
     if (!p.Store(TableId::Ordenes, f.total, Value(total)) ||

@@ -46,6 +46,10 @@ struct Fields {
     int dorCantidad = Posting::Field(TableId::DetOrdenes, "DOR:Cantidad");
     int dorCosto = Posting::Field(TableId::DetOrdenes, "DOR:Costo");
     int dorRecibido = Posting::Field(TableId::DetOrdenes, "DOR:Recibido");
+    int ppvArticulo = Posting::Field(TableId::PreProv, "PPV:Articulo");
+    int ppvProveedor = Posting::Field(TableId::PreProv, "PPV:PROVEEDOR");
+    int ppvEntrada = Posting::Field(TableId::PreProv, "PPV:Entrada");
+    int ppvPrecio = Posting::Field(TableId::PreProv, "PPV:Precio");
 };
 
 const Fields& F() {
@@ -82,8 +86,8 @@ bool PostLine(Posting& p, const Record& line, const std::string& document, const
     if (trim(supplier.asText()).empty()) return true;
     constexpr TableId pp = TableId::PreProv;
     p.Buffer(pp).clear();
-    return p.Store(pp, "PPV:Articulo", Value(article)) && p.Store(pp, "PPV:PROVEEDOR", supplier) &&
-           p.Store(pp, "PPV:Entrada", h.get(f.folio)) && p.Store(pp, "PPV:Precio", Value(cost)) && p.Insert(pp);
+    return p.Store(pp, f.ppvArticulo, Value(article)) && p.Store(pp, f.ppvProveedor, supplier) &&
+           p.Store(pp, f.ppvEntrada, h.get(f.folio)) && p.Store(pp, f.ppvPrecio, Value(cost)) && p.Insert(pp);
 }
 
 // The order the receipt names: each receipt line's quantity goes once to the
@@ -187,13 +191,12 @@ bool PostReceipt(Posting& p, const LineTracker* own) {
     const Fields& f = F();
     const Record& h = p.Buffer(TableId::Entradas);
     const Decimal folio = h.number(f.folio);
-    if (!CheckFolio(p, kReceiptFolio, folio.toInt64(), own)) return false;
+    std::vector<Record> lines;
+    if (!CheckFolio(p, kReceiptFolio, folio.toInt64(), own, &lines)) return false;
     std::string concepto;
     if (!ReadTypeDescription(p, {TableId::TipEntradas, "TEN:KeyCodigo", "TEN:Codigo", "TEN:Descripcion"},
                              h.get(f.tipo), concepto))
         return false;
-    const std::vector<Record> lines = ReadLines(p, kReceiptLines, Value(folio));
-    if (p.Failed()) return false;
     const std::string document = DocumentText("ENT-", folio.toInt64());
     long long n = 0;
     for (const Record& line : lines)

@@ -124,6 +124,7 @@ void Connection::closeHandle(bool keepTables) {
         tables_.clear();
     }
     numbers_.clear();
+    numberPut_.reset();
     if (driver_ && !file_) driver_->rollback();
     if (file_) {
         // A file overwritten in place is not written to by a checkpoint of
@@ -478,8 +479,31 @@ void Connection::markTableReady(const std::string& table) {
 Connection::NumberCache& Connection::numberCache(const std::string& key) {
     for (auto& n : numbers_)
         if (n.key == key) return n;
-    numbers_.push_back(NumberCache{key, 0, 0});
+    numbers_.push_back(NumberCache{key});
     return numbers_.back();
+}
+
+Status Connection::writeNumbers() {
+    for (NumberCache& n : numbers_) {
+        if (n.unwrittenTxn != txnId_ || n.unwritten <= 0) continue;
+        if (!numberPut_) {
+            Status ps = prepare("INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
+                                "DO UPDATE SET last=excluded.last WHERE excluded.last>tv_autonumber.last",
+                                numberPut_);
+            if (!ps.ok()) return ps;
+        }
+        const size_t cut = n.key.find('\x1f');
+        const std::string tbl = n.key.substr(0, cut), col = n.key.substr(cut + 1);
+        numberPut_->bindText(1, tbl);
+        numberPut_->bindText(2, col);
+        numberPut_->bindInt(3, n.unwritten);
+        Status failure = numberPut_->step() == Statement::Step::Failed ? failed(*numberPut_) : Status{};
+        numberPut_->reset();
+        numberPut_->clearBindings();
+        if (!failure.ok()) return failure;
+        n.unwritten = 0;
+    }
+    return {};
 }
 
 int64_t Connection::nextVersion() { return versionSeed_ + static_cast<int64_t>(++versionCounter_); }
@@ -511,6 +535,11 @@ Status Connection::commitNow() {
         driver_->rollback();
         ++txnId_;
         return lostUnit();
+    }
+    if (Status numbers = writeNumbers(); !numbers.ok()) {
+        if (driver_->inTransaction()) driver_->rollback();
+        ++txnId_;
+        return numbers;
     }
     // The last moment before it counts: nothing is committed to a file
     // that is no longer the one at the path.

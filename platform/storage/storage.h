@@ -283,11 +283,15 @@ public:
     void markTableReady(const std::string& table);
     void forgetReadyTables() { ready_.clear(); }
     int64_t nextVersion();
-    // Auto-number cache, valid within one write transaction.
+    // Auto-number cache, valid within one write transaction. Inside a
+    // Transaction the highest number given is written to tv_autonumber once,
+    // at its commit (writeNumbers), not at every insert.
     struct NumberCache {
-        std::string key;
+        std::string key;             // "<table>\x1f<column>", lower case
         uint64_t txn = 0;
         int64_t last = 0;
+        uint64_t unwrittenTxn = 0;   // the Transaction that gave `unwritten`
+        int64_t unwritten = 0;       // its highest number, not yet in tv_autonumber
     };
     NumberCache& numberCache(const std::string& key);
 
@@ -320,6 +324,7 @@ private:
     Status beginImmediate(std::chrono::milliseconds timeout, bool ownTablesOnly = false);
     Status commitNow();
     void rollbackNow();
+    Status writeNumbers();   // the numbers the open Transaction gave, into tv_autonumber
 
     std::filesystem::path path_;
     std::string conninfo_;                   // the server's, when the tables are there
@@ -341,6 +346,7 @@ private:
     std::vector<Table*> tables_;
     std::vector<std::string> ready_;
     std::vector<NumberCache> numbers_;
+    std::unique_ptr<Statement> numberPut_;
     FileId dbId_, walId_, shmId_;   // the files this connection opened
     uint64_t dbSize_ = 0;           // the largest size seen of its database file
     uint64_t fileGeneration_ = 0;
@@ -459,6 +465,7 @@ public:
     Status update(Record& rec);
     // The same for `fields` alone: the other columns stay as stored, so the
     // keys on them are not rewritten (a posting that changes a few totals).
+    // A reserved record stays reserved: only a whole rewrite completes it.
     Status update(Record& rec, const std::vector<int>& fields);
     // Deletes the current record (no watch). kRecordNotAvailable if gone.
     Status deleteCurrent();

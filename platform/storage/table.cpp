@@ -404,7 +404,10 @@ Status Table::readByKey(int key, Record& rec) {
     if (!st.s) {
         std::string sql = "SELECT " + m.selectList + " FROM " + m.tableQ + " WHERE " + keyEquals(key, 1);
         if (!m.cond[static_cast<size_t>(key)].empty()) sql += " AND " + m.cond[static_cast<size_t>(key)];
-        sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row LIMIT 1";
+        // A unique key matches one record at most: ordering it would only
+        // make SQLite sort (a temporary B-tree per read).
+        if (!k.unique) sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row";
+        sql += " LIMIT 1";
         if (Status ps = prepare(c_, sql, st); !ps.ok()) return ps;
     }
     for (size_t j = 0; j < k.fields.size(); ++j) {
@@ -718,6 +721,9 @@ Status Table::nextNumber(int64_t& n) {
         Status failure = r == Statement::Step::Failed ? c_.failed(*m.numMax.s) : Status{};
         m.numMax.reset();
         if (!failure.ok()) return failure;
+        // A number this unit gave and has not written yet is still given.
+        Connection::NumberCache& again = c_.numberCache(m.numCacheKey);
+        if (again.unwrittenTxn == c_.transactionId() && again.unwritten > last) last = again.unwritten;
         n = last + 1;
     }
     if (n > numberLimit(def_->layout->field(f)))
@@ -729,7 +735,17 @@ Status Table::nextNumber(int64_t& n) {
 Status Table::noteNumber(int64_t n) {
     Impl& m = *impl_;
     // A table of the connection alone keeps no shared record (see nextNumber).
-    if (!def_->connectionPrivate) {
+    // Inside a unit of work the counter is written once, at its commit
+    // (Connection::writeNumbers), however many records the unit adds.
+    if (!def_->connectionPrivate && c_.transactionDepth() > 0) {
+        Connection::NumberCache& cache = c_.numberCache(m.numCacheKey);
+        if (cache.unwrittenTxn != c_.transactionId()) {
+            cache.unwrittenTxn = c_.transactionId();
+            cache.unwritten = n;
+        } else if (n > cache.unwritten) {
+            cache.unwritten = n;
+        }
+    } else if (!def_->connectionPrivate) {
         if (!m.numPut.s) {
             Status ps = prepare(c_,
                                 "INSERT INTO tv_autonumber(tbl,col,last) VALUES(?1,?2,?3) ON CONFLICT(tbl,col) "
@@ -867,7 +883,11 @@ Status Table::rewrite(Record& rec, int64_t row, int64_t version, int64_t& newVer
             for (int f : *fields) sql += m.cols[static_cast<size_t>(f)] + "=?,";
         else
             for (int i = 0; i < m.nf; ++i) sql += m.cols[static_cast<size_t>(i)] + "=?,";
-        sql += "tv_version=?,tv_pending=0,tv_owner=NULL WHERE tv_row=? AND tv_version=?";
+        // Only a whole record completes a reservation. A partial rewrite
+        // leaves tv_pending alone: naming it would make SQLite rewrite every
+        // index whose condition reads it, that is most of them.
+        sql += fields != nullptr ? "tv_version=? WHERE tv_row=? AND tv_version=?"
+                                 : "tv_version=?,tv_pending=0,tv_owner=NULL WHERE tv_row=? AND tv_version=?";
         st = prepare(c_, sql, *stmt);
         if (!st.ok()) {
             c_.endWrite(false);
@@ -909,8 +929,12 @@ Status Table::updateCurrent(Record& rec, const std::vector<int>* fields) {
     if (!st.ok()) return st;
     if (changed) {
         currentVersion_ = nv;
-        currentPending_ = false;
-        if (currentRow_ == reservedRow_) reservedRow_ = 0;
+        if (fields == nullptr) {
+            currentPending_ = false;
+            if (currentRow_ == reservedRow_) reservedRow_ = 0;
+        } else if (currentRow_ == reservedRow_) {
+            impl_->reservedVersion = nv;   // still ours to complete
+        }
         return {};
     }
     // Someone else changed (or deleted) it: show their version, watched anew.

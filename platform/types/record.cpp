@@ -107,7 +107,7 @@ void Record::setText(int i, std::string_view s) {
     Cell& c = cells_[static_cast<size_t>(i)];
     switch (f.type) {
     case FieldType::String:
-        c.text = fitText(s, static_cast<size_t>(f.size));
+        fitTextInto(c.text, s, static_cast<size_t>(f.size));
         return;
     case FieldType::Memo:
         c.text = cutText(s, static_cast<size_t>(f.size));

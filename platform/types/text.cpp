@@ -124,10 +124,24 @@ std::string cutText(std::string_view s, std::size_t n) {
 }
 
 std::string fitText(std::string_view s, std::size_t n) {
-    std::string out = cutText(s, n);
-    std::size_t have = charCount(out);
-    if (have < n) out.append(n - have, ' ');
+    std::string out;
+    fitTextInto(out, s, n);
     return out;
+}
+
+void fitTextInto(std::string& out, std::string_view s, std::size_t n) {
+    std::size_t chars = 0, end = 0;
+    while (end < s.size() && chars < n) {
+        end = charEnd(s, end);
+        ++chars;
+    }
+    s = s.substr(0, end);
+    if (!out.empty() && s.data() >= out.data() && s.data() < out.data() + out.size()) {
+        out = std::string(s);  // part of `out` itself
+    } else {
+        out.assign(s.data(), s.size());
+    }
+    if (chars < n) out.append(n - chars, ' ');
 }
 
 }  // namespace tv

@@ -20,6 +20,8 @@ std::size_t charCount(std::string_view s);
 // Cut to at most n characters (never in the middle of a code point), then
 // pad with blanks to exactly n characters: the STRING(n) store.
 std::string fitText(std::string_view s, std::size_t n);
+// The same into `out`, whose storage is reused (a record read field by field).
+void fitTextInto(std::string& out, std::string_view s, std::size_t n);
 // Cut to at most n characters, no padding: the MEMO(n) store.
 std::string cutText(std::string_view s, std::size_t n);
 // Without leading and trailing blanks.

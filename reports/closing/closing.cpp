@@ -92,7 +92,6 @@ private:
     }
 
     bool Articles(Posting& p) {
-        const Fields& f = fields();
         TableGateway& art = set_.ArticuloTableGateway();
         Record& a = art.BUFFER;
         const int64_t total = art.RecordCount();
@@ -100,13 +99,40 @@ private:
         progress_->passStarted(ClosingPass::Articles, total);
         a.clear();
         if (art.SetPositionToStart() != kDone) return p.TableFailed(art);
+        storage::Table& file = *art.file();
+        // The articles are read a batch at a time, then written: every write
+        // ends the table's scan, which the next read would have to seek again.
+        std::vector<ArticleRead> batch;
         int64_t done = 0;
-        while (art.ReadNextQuiet() == kDone) {
+        for (bool more = true; more;) {
+            batch.clear();
+            while (batch.size() < kArticleBatch && (more = art.ReadNextQuiet() == kDone))
+                batch.push_back({a, file.currentRow(), file.currentVersion(), file.currentPending()});
+            if (!more && art.ATEOF == 0) return p.TableFailed(art);
+            if (!CarryBatch(p, batch, file, done)) return false;
+        }
+        return true;
+    }
+
+    // An article as read, with what its rewrite is checked against.
+    struct ArticleRead {
+        Record record;
+        int64_t row = 0, version = 0;
+        bool pending = false;
+    };
+
+    bool CarryBatch(Posting& p, std::vector<ArticleRead>& batch, storage::Table& file, int64_t& done) {
+        const Fields& f = fields();
+        TableGateway& art = set_.ArticuloTableGateway();
+        Record& a = art.BUFFER;
+        for (auto& read : batch) {
             progress_->advanced(ClosingPass::Articles, ++done);
             if (!p.Step("article", done)) return false;
             // Another station's form holds this number for an article it has
             // not stored yet: rewriting it would store a blank article.
-            if (art.file()->currentPending()) continue;
+            if (read.pending) continue;
+            a = std::move(read.record);
+            file.setCurrent(read.row, read.version);
             // The stock on hand. The opening stock is 0 in every article this
             // system writes; should one hold more, it is carried too rather
             // than lost.
@@ -129,8 +155,10 @@ private:
             if (art.UpdateFieldsQuiet(carried_) != kDone) return p.TableFailed(art);
             ++result.articlesCarried;
         }
-        return art.ATEOF != 0 || p.TableFailed(art);
+        return true;
     }
+
+    static constexpr std::size_t kArticleBatch = 512;
 
     // Every header reached through its folio key from folio 0 (a document
     // with a folio of 0 or below is not reached and stays), deleted with its

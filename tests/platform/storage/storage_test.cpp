@@ -60,6 +60,55 @@ TEST_F(Storage, AutoNumbersAreNeverGivenTwice) {
     EXPECT_EQ(add(t2, 0, "k"), 75);
 }
 
+// Inside a unit of work the counter is written once, at the commit: a number
+// the unit gave stays given whatever happened to its record, and a unit
+// rolled back gives nothing away.
+TEST_F(Storage, NumbersGivenInsideAUnitStayGivenOnceItCommits) {
+    Connection c(db), other(db);
+    Table t(c, def), t2(other, def);
+    EXPECT_EQ(add(t, 0, "a"), 1);
+    {
+        Transaction tx(c);
+        ASSERT_TRUE(tx.ok());
+        EXPECT_EQ(add(t, 0, "b"), 2);
+        EXPECT_EQ(add(t, 0, "c"), 3);
+        tx.rollback();
+    }
+    {
+        Transaction tx(c);
+        ASSERT_TRUE(tx.ok());
+        EXPECT_EQ(add(t, 0, "b"), 2) << "a unit rolled back gave nothing away";
+        EXPECT_EQ(add(t, 0, "c", "C"), 3);
+        // Its record deleted inside the unit: number 3 is still given.
+        Record r = rec();
+        r.setRaw(kId, 3);
+        ASSERT_TRUE(t.readByKey(kKeyId, r).ok());
+        ASSERT_TRUE(t.deleteCurrent().ok());
+        // A failed add (a repeated code) makes the unit ask the table for
+        // its numbers again; the one it gave but has not written yet counts.
+        Record dup = rec(0, "d", "X");
+        ASSERT_TRUE(t.insert(dup).ok());
+        EXPECT_EQ(dup.raw(kId), 4);
+        ASSERT_TRUE(t.readByKey(kKeyId, dup).ok());
+        ASSERT_TRUE(t.deleteCurrent().ok());
+        Record again = rec(0, "e", "A");
+        ASSERT_TRUE(t.insert(again).ok());
+        EXPECT_EQ(again.raw(kId), 5);
+        Record clash = rec(0, "f", "a");
+        EXPECT_EQ(t.insert(clash).code, kCreatesDuplicateKey);
+        ASSERT_TRUE(t.readByKey(kKeyId, again).ok());
+        ASSERT_TRUE(t.deleteCurrent().ok());
+        EXPECT_EQ(add(t, 0, "g"), 6);
+        ASSERT_TRUE(tx.commit().ok());
+    }
+    // Another station goes on after the highest number the unit gave.
+    Record last = rec();
+    last.setRaw(kId, 6);
+    ASSERT_TRUE(t.readByKey(kKeyId, last).ok());
+    ASSERT_TRUE(t.deleteCurrent().ok());
+    EXPECT_EQ(add(t2, 0, "h"), 7);
+}
+
 TEST_F(Storage, AutoNumberThatDoesNotFitFails) {
     auto d = std::make_shared<TableDef>(*def);
     auto layout = std::make_shared<RecordLayout>(
@@ -315,6 +364,23 @@ TEST_F(Storage, UpdatingSomeFieldsLeavesTheOthersAsStoredUnderTheSameWatch) {
     EXPECT_EQ(check.raw(kMonto), 2);
     // A field that is not in the record is refused.
     EXPECT_EQ(ta.update(check, {kNotas + 1}).code, kUnsupported);
+    // Some fields of a reserved record do not complete it: it stays
+    // reserved, for every station, until it is written whole.
+    Record held = rec();
+    ASSERT_TRUE(ta.reserve(held).ok());
+    held.setRaw(kMonto, 700);
+    ASSERT_TRUE(ta.update(held, {kMonto}).ok());
+    EXPECT_TRUE(ta.hasReservation());
+    EXPECT_TRUE(ta.currentPending());
+    Record seen = rec();
+    seen.setRaw(kId, held.raw(kId));
+    ASSERT_TRUE(tb.readByKey(kKeyId, seen).ok());
+    EXPECT_TRUE(tb.currentPending());
+    EXPECT_EQ(seen.raw(kMonto), 700);
+    held.setText(kNombre, "completo");
+    ASSERT_TRUE(ta.completeReservation(held).ok());
+    ASSERT_TRUE(tb.readByKey(kKeyId, seen).ok());
+    EXPECT_FALSE(tb.currentPending());
 }
 
 TEST_F(Storage, AliasHasItsOwnPosition) {

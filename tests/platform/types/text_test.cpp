@@ -37,6 +37,12 @@ TEST(Text, FittingCutsAtCharacters) {
     EXPECT_EQ(fitText("", 3), "   ");
     EXPECT_EQ(cutText("camión", 5), "camió");
     EXPECT_EQ(cutText("ab", 5), "ab");
+    // Into a field that held a longer text, or from a part of its own text.
+    std::string field = "una descripción larga";
+    fitTextInto(field, "año", 5);
+    EXPECT_EQ(field, "año  ");
+    fitTextInto(field, std::string_view(field).substr(3), 4);
+    EXPECT_EQ(field, "o   ");
     EXPECT_EQ(rtrim("  a b  "), "  a b");
     EXPECT_EQ(trim("  a b  "), "a b");
 }

@@ -285,6 +285,38 @@ TEST_F(ClosingTest, AnArticleAnotherStationIsStillTypingInIsLeftToItsForm) {
     EXPECT_EQ(textOf(TableId::Articulo, "ART:Descripcion"), "Tornillo");
 }
 
+// More articles than the closing reads at once, with another station's
+// reservation among them: every article is carried once, in order, and the
+// reservation is left to its form.
+TEST_F(ClosingTest, ManyArticlesAreEachCarriedOnceAroundAReservation) {
+    constexpr int kBefore = 511, kAfter = 1100;
+    seed([](Seeder& s) {
+        for (int n = 1; n <= kBefore; ++n) s.article(n, "5.00", "2.00");
+    });
+    Station other = station();
+    data::TableGateway& form = other.set->ArticuloTableGateway();
+    ASSERT_EQ(form.PrepareNewRecord(), data::kDone);
+    seed([](Seeder& s) {
+        for (int n = kBefore + 1; n <= kBefore + kAfter; ++n) s.article(n, "7.00", "1.00");
+    });
+
+    const ClosingResult r = RunClosing(ClosingDay(), nullptr, *set);
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(r.articlesCarried, kBefore + kAfter);
+    const std::vector<std::string> rows = ledger();
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kBefore + kAfter));
+    for (int n = 1; n <= kBefore + kAfter; ++n) {
+        const std::string stock = n <= kBefore ? "3.00" : "6.00";
+        EXPECT_EQ(rows[static_cast<size_t>(n - 1)].substr(0, rows[static_cast<size_t>(n - 1)].find(' ')),
+                  std::to_string(n));
+        ASSERT_TRUE(readArticle(n));
+        EXPECT_EQ(field(TableId::Articulo, "ART:Entradas"), cents(stock.c_str())) << n;
+        EXPECT_EQ(field(TableId::Articulo, "ART:Salidas"), 0) << n;
+    }
+    form.BUFFER.setRaw(data::decl(TableId::Articulo).fieldIndex("ART:NoArt"), 9000);
+    EXPECT_EQ(form.InsertRecord(), data::kDone) << "the form still stores its article";
+}
+
 // A failure injected in the database: a statement that meets the trigger
 // fails as a full disk would.
 void failLikeAFullDisk(sqlite3_context* ctx, int, sqlite3_value**) {
