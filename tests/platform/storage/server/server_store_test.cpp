@@ -256,7 +256,10 @@ TEST_F(BothStores, ReadOnlyRoleWorksReadOnly) {
 // restarts): the unit says so naming the server, nothing of it is stored,
 // and the next unit connects again.
 TEST_F(BothStores, ServerLostMidUnitStoresNothingAndTheNextUnitReconnects) {
-    auto c = open(true);
+    // A name of its own: tests on other schemas of the server run meanwhile,
+    // and only this test's session may be ended.
+    const std::string app = "tv_lost_" + schema.name();
+    auto c = std::make_unique<Connection>(Connection::Server{schema.conninfo() + " application_name=" + app});
     Table t(*c, def);
     Record first = rec(1, "antes");
     ASSERT_TRUE(t.insert(first).ok());
@@ -266,7 +269,7 @@ TEST_F(BothStores, ServerLostMidUnitStoresNothingAndTheNextUnitReconnects) {
         Record a = rec(2, "a medias");
         ASSERT_TRUE(t.insert(a).ok());
         ASSERT_EQ(schema.adminValue("SELECT count(pg_terminate_backend(pid, 5000)) FROM pg_stat_activity WHERE "
-                                    "application_name = 'talvor' AND state = 'idle in transaction'"),
+                                    "application_name = '" + app + "' AND state = 'idle in transaction'"),
                   "1");
         Record b = rec(3, "después");
         Status st = t.insert(b);
