@@ -7,7 +7,10 @@
 //     orders) opened and paged at 10,000 and 1,000,000 articles;
 //   - one-line receipts per second from 1, 2 and 4 processes at once on the
 //     same tables.
-// Without a server every benchmark is skipped, saying so.
+// Each side of a posting pair is checked against the other: after the same
+// receipts both schemas must hold the same rows. Run with
+// --benchmark_repetitions=5 for medians. Without a server every benchmark
+// is skipped, saying so.
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 #include <sys/wait.h>
@@ -21,6 +24,7 @@
 #include <string>
 
 #include "bench/posting/posting_bench_support.h"
+#include "bench/server/bare_receipts.h"
 #include "data/tables.h"
 #include "data/transaction.h"
 #include "movements/receipts/receipt_posting.h"
@@ -72,6 +76,7 @@ public:
     Schema(const Schema&) = delete;
     Schema& operator=(const Schema&) = delete;
     bool available() const { return !name_.empty(); }
+    const std::string& name() const { return name_; }
     const std::string& conninfo() const { return conninfo_; }
     storage::Connection::Server server() const { return {conninfo_}; }
 
@@ -108,32 +113,62 @@ public:
     }
 };
 
+// One side timed, then the other doing the same units on a schema of its
+// own (not timed); the two schemas must then hold the same rows.
+template <class Timed, class Other>
 void receipts(benchmark::State& state, int units, int lines) {
-    Schema schema;
-    if (!schema.available()) {
+    Schema timedSchema, otherSchema;
+    if (!timedSchema.available() || !otherSchema.available()) {
         state.SkipWithError(kNoServer);
         return;
     }
-    ServerReceipts desk(schema.server(), lines, true);
     long long folio = 0;
-    for (auto _ : state) {
-        for (int u = 0; u < units; ++u) {
-            state.PauseTiming();
-            desk.Prepare(++folio);
-            state.ResumeTiming();
-            if (!desk.Work(folio)) {
-                state.SkipWithError("a receipt was not stored");
+    {
+        Timed side(timedSchema.server(), lines);
+        for (auto _ : state) {
+            for (int u = 0; u < units; ++u) {
+                state.PauseTiming();
+                side.Prepare(++folio);
+                state.ResumeTiming();
+                if (!side.Work(folio)) {
+                    state.SkipWithError("a receipt was not stored");
+                    return;
+                }
+            }
+        }
+    }
+    {
+        Other other(otherSchema.server(), lines);
+        for (long long n = 1; n <= folio; ++n) {
+            other.Prepare(n);
+            if (!other.Work(n)) {
+                state.SkipWithError("the other side did not store a receipt");
                 return;
             }
         }
     }
+    const std::string d = bench::SchemasDiffer(timedSchema.conninfo(), timedSchema.name(), otherSchema.name());
+    if (!d.empty()) state.SkipWithError(("the two sides stored other rows: " + d).c_str());
     state.SetItemsProcessed(state.iterations() * units * lines);
 }
 
-void BM_Server_Receipt1000Lines(benchmark::State& s) { receipts(s, 1, 1000); }
-void BM_Server_OneLineReceipts1000(benchmark::State& s) { receipts(s, 1000, 1); }
-BENCHMARK(BM_Server_Receipt1000Lines)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_Server_OneLineReceipts1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+struct Ours : ServerReceipts {
+    Ours(const storage::Connection::Server& s, int lines) : ServerReceipts(s, lines, true) {}
+};
+struct Bare : ServerReceipts {
+    Bare(const storage::Connection::Server& s, int lines) : ServerReceipts(s, lines, true), bare_(s.conninfo) {}
+    bool Work(long long folio) { return bare_.Complete(folio, Document().tracker.Ids(), Document().headerRow); }
+    bench::BareReceipts bare_;
+};
+
+void BM_Server_Receipt1000Lines_Ours(benchmark::State& s) { receipts<Ours, Bare>(s, 1, 1000); }
+void BM_Server_Receipt1000Lines_Bare(benchmark::State& s) { receipts<Bare, Ours>(s, 1, 1000); }
+void BM_Server_OneLineReceipts1000_Ours(benchmark::State& s) { receipts<Ours, Bare>(s, 1000, 1); }
+void BM_Server_OneLineReceipts1000_Bare(benchmark::State& s) { receipts<Bare, Ours>(s, 1000, 1); }
+BENCHMARK(BM_Server_Receipt1000Lines_Ours)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Server_Receipt1000Lines_Bare)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Server_OneLineReceipts1000_Ours)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Server_OneLineReceipts1000_Bare)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Stations posting one-line receipts at once: each a process of its own
 // with its own connection, on the same articles, folios dealt out so that
@@ -188,7 +223,7 @@ void BM_Server_Stations(benchmark::State& state) {
     state.counters["receipts_per_s"] =
         benchmark::Counter(static_cast<double>(stations) * kEach, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_Server_Stations)->Arg(1)->Arg(2)->Arg(4)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Server_Stations)->Arg(1)->Arg(2)->Arg(4)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------
 // The article list: articles joined to their unit, opened and paged
