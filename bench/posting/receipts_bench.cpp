@@ -81,7 +81,7 @@ public:
           counter_(db_.PrepareScan("SELECT tv_row, ENTRADAS FROM Folios ORDER BY tv_row LIMIT 1")),
           advance_(db_.Prepare("UPDATE Folios SET ENTRADAS=?1, tv_version=?2 WHERE tv_row=?3")),
           header_(db_.Prepare("UPDATE Entradas SET Folio=?1, TIPO=1, Fecha=?2, OrdenCompra=0, PROVEEDOR=?3,"
-                              " Referencia=?4, tv_version=?5, tv_pending=0 WHERE tv_row=?6 AND tv_pending=1")),
+                              " Referencia=?4, tv_version=?5, tv_pending=0, tv_owner=NULL WHERE tv_row=?6 AND tv_pending=1")),
           priceIds_(db_.Numbers(*data::storageDef(TableId::PreProv))) {}
 
     bool Work(long long folio) {
