@@ -80,7 +80,7 @@ public:
           counter_(db_.PrepareScan("SELECT tv_row, SALIDAS FROM Folios ORDER BY tv_row LIMIT 1")),
           advance_(db_.Prepare("UPDATE Folios SET SALIDAS=?1, tv_version=?2 WHERE tv_row=?3")),
           header_(db_.Prepare("UPDATE Salidas SET Folio=?1, TIPO=1, Fecha=?2, RECIBE=1, PROVEEDOR='', Referencia=?3,"
-                              " tv_version=?4, tv_pending=0 WHERE tv_row=?5 AND tv_pending=1")) {}
+                              " tv_version=?4, tv_pending=0, tv_owner=NULL WHERE tv_row=?5 AND tv_pending=1")) {}
 
     bool Work(long long folio) {
         if (!db_.Begin()) return false;

@@ -79,7 +79,7 @@ public:
           // A new order has nothing supplied yet: its supplied total and percentage are 0.
           header_(db_.Prepare("UPDATE Ordenes SET Folio=?1, Fecha=?2, Plazo=10, Entrega=?3, Elabora=?4, Proveedor=?5,"
                               " Referencia='', Prioridad=?6, TOTALARTICULO=?7, TOTALSURTIDO=0, PorcSurtido=0, Nota='',"
-                              " tv_version=?8, tv_pending=0 WHERE tv_row=?9 AND tv_pending=1")) {}
+                              " tv_version=?8, tv_pending=0, tv_owner=NULL WHERE tv_row=?9 AND tv_pending=1")) {}
 
     bool Work(long long folio) {
         if (!db_.Begin()) return false;
