@@ -17,6 +17,12 @@ Desk::Desk(const std::filesystem::path& file) : conn_(file), tables_(conn_) {
     if (data::CreateAllTables(tables_) != data::kDone) throw std::runtime_error("could not make the tables");
 }
 
+Desk::Desk(const storage::Connection::Server& server) : conn_(server), tables_(conn_) {
+    ErrorReporter::instance().setUp();
+    if (!conn_.openStatus().ok()) throw std::runtime_error("could not reach the server: " + conn_.openStatus().text);
+    if (data::CreateAllTables(tables_) != data::kDone) throw std::runtime_error("could not make the tables");
+}
+
 void Desk::Put(TableId t, const std::vector<std::pair<const char*, Value>>& values) {
     data::TableGateway& g = tables_.gateway(t);
     g.BUFFER.clear();

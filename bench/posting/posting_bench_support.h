@@ -31,6 +31,8 @@ namespace tv::bench {
 class Desk {
 public:
     explicit Desk(const std::filesystem::path& file);
+    // The same on a server (its schema named in the connection string).
+    explicit Desk(const storage::Connection::Server& server);
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;
 
@@ -80,6 +82,7 @@ struct DocumentLines {
 class DocumentDesk : public Desk {
 public:
     DocumentDesk(const std::filesystem::path& file, DocumentLines lines) : Desk(file), lines_(lines) {}
+    DocumentDesk(const storage::Connection::Server& server, DocumentLines lines) : Desk(server), lines_(lines) {}
     void Prepare(long long folio);
 
 protected:
