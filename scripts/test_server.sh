@@ -6,6 +6,9 @@
 #                                      prints the connection string for
 #                                      TALVOR_TEST_SERVER
 #   scripts/test_server.sh stop DIR    stops it and removes DIR
+#   scripts/test_server.sh halt DIR    stops it at once, as a crash of the
+#                                      server would (pg_ctl -m immediate),
+#                                      keeping DIR: `start DIR` starts it again
 #
 # Run as root, the server runs under the `postgres` system account (it will
 # not run as root); otherwise under the user who runs the script.
@@ -14,7 +17,7 @@ set -euo pipefail
 cmd="${1:-}"
 dir="${2:-}"
 if [ -z "$cmd" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|stop|halt DIR" >&2
   exit 2
 fi
 
@@ -47,11 +50,14 @@ start)
     owner="$(id -un)"
   fi
   chmod 700 "$dir"
-  # C collation and UTF-8: byte order for the texts, as the program sorts.
-  as_owner "$bindir/initdb" -D "$dir/data" -U "$owner" -E UTF8 --locale=C --auth=trust >"$dir/initdb.log" 2>&1 || {
-    cat "$dir/initdb.log" >&2
-    exit 1
-  }
+  # A server halted earlier starts again on its own data.
+  if [ ! -d "$dir/data" ]; then
+    # C collation and UTF-8: byte order for the texts, as the program sorts.
+    as_owner "$bindir/initdb" -D "$dir/data" -U "$owner" -E UTF8 --locale=C --auth=trust >"$dir/initdb.log" 2>&1 || {
+      cat "$dir/initdb.log" >&2
+      exit 1
+    }
+  fi
   # Enough connections for the tests that run at once (each test opens a
   # few), no TCP, and fsync off: a throw-away server need not survive a crash
   # of the machine (a crash of the server itself is still safe).
@@ -69,8 +75,11 @@ stop)
   fi
   rm -rf "$dir"
   ;;
+halt)
+  as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null
+  ;;
 *)
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|stop|halt DIR" >&2
   exit 2
   ;;
 esac

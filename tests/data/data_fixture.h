@@ -56,7 +56,7 @@ protected:
         ErrorReporter::instance().setUp();
         scope_.emplace(presenter);
         ErrorReporter::instance().setFatalHandler([this](int n) { fatals.push_back(n); });
-        conn = std::make_unique<storage::Connection>(dir.file("talvor.db"));
+        conn = storage::Connection::open(dir.file("talvor.db"));
         presenter.watched = conn.get();
         set = std::make_unique<ThreadTableSet>(*conn);
     }
@@ -75,7 +75,7 @@ protected:
     };
     Station station() {
         Station s;
-        s.conn = std::make_unique<storage::Connection>(dir.file("talvor.db"));
+        s.conn = storage::Connection::open(dir.file("talvor.db"));
         s.set = std::make_unique<ThreadTableSet>(*s.conn);
         return s;
     }

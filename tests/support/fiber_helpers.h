@@ -32,7 +32,9 @@ inline void onThread(const std::function<void()>& body) {
             done = true;
         },
         256 * 1024);
-    ASSERT_TRUE(runFor([&] { return done; }));
+    // Seeding thousands of rows on a busy test server takes longer than a
+    // window takes to answer.
+    ASSERT_TRUE(threads::runUntil([&] { return done; }, std::chrono::seconds(120)));
 }
 
 }  // namespace tv::test

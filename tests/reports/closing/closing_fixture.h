@@ -2,8 +2,9 @@
 // A scratch database with the rows a closing works on, stored directly
 // through the table layer, and a dump of the stored tables to compare
 // states byte for byte.
-#include <sqlite3.h>
-
+#include <algorithm>
+#include <cctype>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 
 #include "data/thread_table_set.h"
 #include "data/transaction.h"
+#include "platform/storage/driver.h"
 #include "platform/types/date.h"
 #include "platform/types/decimal.h"
 #include "tests/data/data_fixture.h"
@@ -125,40 +127,65 @@ inline void createEveryTable(ThreadTableSet& set) {
         ASSERT_EQ(set.gateway(static_cast<TableId>(t)).UseOnDemand(), data::kDone);
 }
 
-// Every stored table of a database file, row by row in record order, as
-// text. Columns named in `skip` (e.g. "tv_version": the watch's stamps
-// differ between two runs of the same work) are left out.
-inline std::string dumpDatabase(sqlite3* db, const std::vector<std::string>& skip = {},
+// Every stored table of a database (the file's or, on the server, the
+// test's schema), row by row in record order, as text. Columns named in
+// `skip` (e.g. "tv_version": the watch's stamps differ between two runs of
+// the same work) are left out; with `only`, just the tables named. Read
+// through the connection's driver, so the same dump serves either store.
+inline std::string dumpDatabase(storage::Connection& c, const std::vector<std::string>& skip = {},
                                 const std::vector<std::string>& only = {}) {
+    storage::Driver& d = c.driver();
+    const bool server = d.dialect().server();
+    auto lower = [](std::string s) {
+        for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        return s;
+    };
+    auto column = [](storage::Statement& s, int i) {
+        return s.columnType(i) == storage::Statement::Type::Null ? std::string("NULL") : std::string(s.columnText(i));
+    };
+    // Every first column of `sql`'s rows (with ?1 and ?2 bound when given).
+    auto firsts = [&](const std::string& sql, const std::string& p1 = {}) {
+        std::vector<std::string> out;
+        storage::Status failure;
+        std::unique_ptr<storage::Statement> s = d.prepare(sql, failure);
+        if (!s) return out;
+        if (s->parameterCount() >= 1) s->bindTextCopy(1, p1);
+        if (s->parameterCount() >= 2) s->bindTextCopy(2, "main");
+        while (s->step() == storage::Statement::Step::Row) out.push_back(column(*s, 0));
+        return out;
+    };
+    const std::vector<std::string> tables =
+        firsts(server ? "SELECT tablename FROM pg_tables WHERE schemaname = current_schema() ORDER BY tablename"
+                      : "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name");
     std::string out;
-    std::vector<std::string> tables;
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name",
-                       -1, &s, nullptr);
-    while (sqlite3_step(s) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    sqlite3_finalize(s);
     for (const std::string& t : tables) {
         if (!only.empty() && std::find(only.begin(), only.end(), t) == only.end()) continue;
-        const std::string order = t == "tv_autonumber" ? "tbl, col" : "tv_row";
-        if (sqlite3_prepare_v2(db, ("SELECT * FROM \"" + t + "\" ORDER BY " + order).c_str(), -1, &s, nullptr) !=
-            SQLITE_OK) {
-            out += "!" + t + ": " + sqlite3_errmsg(db) + "\n";
+        // Columns by name: the two stores list them in their own orders.
+        std::vector<std::string> columns;
+        for (const std::string& name : firsts(d.dialect().columnsSql(), t)) {
+            bool skipped = false;
+            for (const std::string& k : skip) skipped = skipped || lower(k) == lower(name);
+            if (!skipped) columns.push_back(name);
+        }
+        std::sort(columns.begin(), columns.end(), [&](const std::string& x, const std::string& y) { return lower(x) < lower(y); });
+        std::string list, order;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            list += (i ? ", \"" : "\"") + columns[i] + "\"";
+            order += (i ? ", " : "") + std::to_string(i + 1);
+        }
+        if (t == "tv_autonumber") order = "tbl, col";
+        else if (std::find(columns.begin(), columns.end(), "tv_row") != columns.end()) order = "tv_row";
+        storage::Status failure;
+        std::unique_ptr<storage::Statement> s = d.prepare("SELECT " + list + " FROM \"" + t + "\" ORDER BY " + order, failure);
+        if (!s) {
+            out += "!" + t + ": " + failure.text + "\n";
             continue;
         }
         out += "[" + t + "]\n";
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            for (int c = 0; c < sqlite3_column_count(s); ++c) {
-                const std::string name = sqlite3_column_name(s, c);
-                bool skipped = false;
-                for (const std::string& k : skip) skipped = skipped || sqlite3_stricmp(k.c_str(), name.c_str()) == 0;
-                if (skipped) continue;
-                const unsigned char* v = sqlite3_column_text(s, c);
-                out += name + "=" + std::to_string(sqlite3_column_type(s, c)) + ":" +
-                       (v != nullptr ? reinterpret_cast<const char*>(v) : "") + "|";
-            }
+        while (s->step() == storage::Statement::Step::Row) {
+            for (size_t i = 0; i < columns.size(); ++i) out += columns[i] + "=" + column(*s, static_cast<int>(i)) + "|";
             out += "\n";
         }
-        sqlite3_finalize(s);
     }
     return out;
 }
@@ -168,7 +195,7 @@ inline std::string dumpDatabase(sqlite3* db, const std::vector<std::string>& ski
 class ClosingTest : public data::test::DataTest {
 protected:
     std::string dump(const std::vector<std::string>& skip = {}, const std::vector<std::string>& only = {}) {
-        return dumpDatabase(conn->db(), skip, only);
+        return dumpDatabase(*conn, skip, only);
     }
     // Stores the rows `fill` puts in one unit (thousands of rows stay quick).
     // Every table exists afterwards, as it does once the program has run.
