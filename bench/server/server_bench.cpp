@@ -20,11 +20,11 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "bench/posting/posting_bench_support.h"
 #include "bench/server/bare_receipts.h"
+#include "tests/support/test_server.h"
 #include "data/tables.h"
 #include "data/transaction.h"
 #include "movements/receipts/receipt_posting.h"
@@ -39,50 +39,11 @@ constexpr int kArticles = 200;
 constexpr long kDate = 80000;
 const char* const kNoServer = "no PostgreSQL server: set TALVOR_TEST_SERVER (scripts/test_server.sh starts one)";
 
-std::string serverString() {
-    const char* s = std::getenv("TALVOR_TEST_SERVER");
-    return s ? s : "";
-}
+// A schema of its own on the server, dropped with everything in it: the
+// tests' own.
+using Schema = test::ServerSchema;
 
-// One statement as the server's administrator; false on failure.
-bool admin(const std::string& conninfo, const std::string& sql) {
-    PGconn* c = PQconnectdb(conninfo.c_str());
-    bool ok = PQstatus(c) == CONNECTION_OK;
-    if (ok) {
-        PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);
-        PGresult* r = PQexec(c, sql.c_str());
-        ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
-        PQclear(r);
-    }
-    PQfinish(c);
-    return ok;
-}
-
-// A schema of its own on the server, dropped with everything in it.
-class Schema {
-public:
-    Schema() {
-        const std::string server = serverString();
-        if (server.empty()) return;
-        std::random_device rd;
-        const std::string name = "tvb_" + std::to_string(::getpid()) + "_" + std::to_string(rd() % 1000000);
-        if (!admin(server, "CREATE SCHEMA " + name)) return;
-        name_ = name;
-        conninfo_ = server + " options='-csearch_path=" + name + "'";
-    }
-    ~Schema() {
-        if (!name_.empty()) admin(serverString(), "DROP SCHEMA " + name_ + " CASCADE");
-    }
-    Schema(const Schema&) = delete;
-    Schema& operator=(const Schema&) = delete;
-    bool available() const { return !name_.empty(); }
-    const std::string& name() const { return name_; }
-    const std::string& conninfo() const { return conninfo_; }
-    storage::Connection::Server server() const { return {conninfo_}; }
-
-private:
-    std::string name_, conninfo_;
-};
+storage::Connection::Server on(const Schema& s) { return {s.conninfo()}; }
 
 // ---------------------------------------------------------------------------
 // Receipts through the posting path, as the receipt form's "Aceptar" does
@@ -124,7 +85,7 @@ void receipts(benchmark::State& state, int units, int lines) {
     }
     long long folio = 0;
     {
-        Timed side(timedSchema.server(), lines);
+        Timed side(on(timedSchema), lines);
         for (auto _ : state) {
             for (int u = 0; u < units; ++u) {
                 state.PauseTiming();
@@ -138,7 +99,7 @@ void receipts(benchmark::State& state, int units, int lines) {
         }
     }
     {
-        Other other(otherSchema.server(), lines);
+        Other other(on(otherSchema), lines);
         for (long long n = 1; n <= folio; ++n) {
             other.Prepare(n);
             if (!other.Work(n)) {
@@ -181,7 +142,7 @@ void BM_Server_Stations(benchmark::State& state) {
         state.SkipWithError(kNoServer);
         return;
     }
-    { ServerReceipts setUp(schema.server(), 1, true); }
+    { ServerReceipts setUp(on(schema), 1, true); }
     long long base = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -189,7 +150,7 @@ void BM_Server_Stations(benchmark::State& state) {
             if (::fork() != 0) continue;
             int code = 0;
             try {
-                ServerReceipts desk(schema.server(), 1, false);
+                ServerReceipts desk(on(schema), 1, false);
                 for (int i = 0; i < kEach && code == 0; ++i) {
                     const long long folio = base + 1 + s + static_cast<long long>(i) * stations;
                     desk.Prepare(folio);
@@ -244,7 +205,7 @@ struct Catalogue {
 
     explicit Catalogue(int n) {
         if (!schema.available()) return;
-        conn = std::make_unique<storage::Connection>(schema.server());
+        conn = std::make_unique<storage::Connection>(on(schema));
         storage::Table a(*conn, data::storageDef(TableId::Articulo));
         storage::Table u(*conn, data::storageDef(TableId::Unidades));
         if (!a.open().ok() || !u.open().ok()) return;

@@ -30,11 +30,11 @@ Filled fillDatabase(const std::filesystem::path& db) {
         for (int i = 0; i < 3; ++i) {
             Record rec(t.def->layout);
             for (int f = 0; f < lay.fieldCount(); ++f) {
-                const FieldSpec& spec = lay.field(f);
-                switch (spec.type) {
+                const FieldSpec& field = lay.field(f);
+                switch (field.type) {
                 case FieldType::String:
                 case FieldType::Memo: rec.setText(f, std::string(1, static_cast<char>('A' + i)) + "ñé x "); break;
-                case FieldType::Decimal: rec.setRaw(f, spec.places > 0 ? filledDecimal(i, spec.places) : i + 1); break;
+                case FieldType::Decimal: rec.setRaw(f, field.places > 0 ? filledDecimal(i, field.places) : i + 1); break;
                 case FieldType::Date: rec.setRaw(f, 80000 + i); break;
                 default: rec.setRaw(f, i + 1); break;
                 }
