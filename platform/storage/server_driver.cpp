@@ -3,9 +3,10 @@
 // The answer of a statement comes whole (libpq has no lazy step): the
 // layer's scans on the server ask for batches (Dialect::scanBatch) and
 // find their place again by key values after each one. A write inside a
-// unit of work runs under a savepoint, because the server gives up the
-// whole unit at any failed statement where the file gives up the statement
-// alone (a duplicate key is said, and the unit goes on).
+// unit of work runs under a savepoint (sent with it in one exchange),
+// because the server gives up the whole unit at any failed statement where
+// the file gives up the statement alone (a duplicate key is said, and the
+// unit goes on).
 #include "platform/storage/server_driver.h"
 
 #include <charconv>
@@ -167,8 +168,7 @@ public:
     Status exec(const std::string& sql) override {
         InFlight f(inFlight_);
         // Inside a unit, a failed definition must not take the unit with it.
-        if (!pg_.inUnit()) return pg_.execScript(sql);
-        return underSavepoint([&] { return pg_.execScript(sql); });
+        return pg_.execScriptGuarded(sql);
     }
 
     struct InFlight {
@@ -198,21 +198,6 @@ public:
     Status reindex() override { return {}; }
     void setScanMode(bool) override {}
 
-    // Runs `work` so that its failure leaves the open unit usable, as a
-    // failed statement leaves a unit of the file.
-    template <class Work>
-    Status underSavepoint(Work work) {
-        Status st = pg_.execScript("SAVEPOINT tv_w");
-        if (!st.ok()) return st;
-        st = work();
-        if (st.ok()) {
-            Status released = pg_.execScript("RELEASE SAVEPOINT tv_w");
-            return released;
-        }
-        if (!pg_.lost()) pg_.execScript("ROLLBACK TO SAVEPOINT tv_w");
-        return st;
-    }
-
 private:
     PgConnection pg_;
     int inFlight_ = 0;
@@ -229,8 +214,7 @@ Statement::Step ServerStatement::step() {
         }
         PgConnection& pg = d_.pg();
         ServerDriver::InFlight f(d_.inFlight());
-        auto run = [&] { return pg.run(st_, params, &res_); };
-        failure_ = write_ && pg.inUnit() ? d_.underSavepoint(run) : run();
+        failure_ = write_ && pg.inUnit() ? pg.runGuarded(st_, params, &res_) : pg.run(st_, params, &res_);
         if (!failure_.ok()) {
             res_ = PgResult();
             return Step::Failed;

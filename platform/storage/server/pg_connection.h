@@ -129,6 +129,12 @@ public:
     };
     Status prepare(const std::string& sql, int paramCount, Statement& st);
     Status run(Statement& st, const PgParams& params, PgResult* out = nullptr);
+    // The same inside the open unit, so that its failure leaves the unit
+    // usable: the savepoint, the statement and its release go out in one
+    // exchange (a pipeline), and a failed statement is undone alone.
+    Status runGuarded(Statement& st, const PgParams& params, PgResult* out = nullptr);
+    // SQL text without parameters, inside the open unit, guarded alike.
+    Status execScriptGuarded(const std::string& sql);
 
     // --- units of work ---
     // BEGIN, then the schema's write lock, waiting at most `lockTimeout`
@@ -161,6 +167,9 @@ private:
     Status roundTrip(const std::function<int(PGconn*)>& sendFn, PgResult* out);
     Status send(const std::function<int(PGconn*)>& sendFn);
     Status collect(PgResult* out);
+    Status collectPipeline(int wanted, PgResult* out);
+    Status pipelineGuarded(Statement& st, const PgParams& params, PgResult* out);
+    Status undoGuarded();
     Status waitSocket(Want want, std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
     Status ensureOpen();
     Status lostStatus(const char* why);
