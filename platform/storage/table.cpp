@@ -51,7 +51,7 @@ struct Table::Impl {
     std::vector<std::pair<std::vector<int>, Stmt>> partialUpdates;  // by the fields they write
     std::vector<Stmt> byKey, dupCheck;
     std::vector<Stmt> seek;          // (key+1)*8 + kind, see seekSql
-    Stmt numGet, numPut, numMax;
+    Stmt numPut, numMax;
 
     // Stepping cursor.
     Statement* cur = nullptr;
@@ -182,7 +182,7 @@ void Table::detach() {
 void Table::forgetFile() {
     resetCursor();
     Impl& m = *impl_;
-    for (Stmt* s : {&m.insert, &m.update, &m.del, &m.byRow, &m.count, &m.numGet, &m.numPut, &m.numMax}) s->finalize();
+    for (Stmt* s : {&m.insert, &m.update, &m.del, &m.byRow, &m.count, &m.numPut, &m.numMax}) s->finalize();
     for (auto* v : {&m.byKey, &m.dupCheck, &m.seek})
         for (Stmt& s : *v) s.finalize();
     m.partialUpdates.clear();
@@ -697,27 +697,24 @@ Status Table::nextNumber(int64_t& n) {
         // numbers mean nothing to anyone else (and it writes nothing shared).
         const bool shared = !def_->connectionPrivate;
         if (!m.numMax.s) {
-            if (shared) {
-                Status ps = prepare(c_, "SELECT last FROM tv_autonumber WHERE tbl=?1 AND col=?2", m.numGet);
-                if (!ps.ok()) return ps;
-            }
+            // The highest stored and the counter in one statement: one
+            // exchange with a server, not two.
             std::string sql = "SELECT max(" + m.cols[static_cast<size_t>(f)] + ") FROM " + m.tableQ;
             if (!m.cond[static_cast<size_t>(key)].empty()) sql += " WHERE " + m.cond[static_cast<size_t>(key)];
+            if (shared) sql = "SELECT (" + sql + "), (SELECT last FROM tv_autonumber WHERE tbl=?1 AND col=?2)";
             if (Status ps = prepare(c_, sql, m.numMax); !ps.ok()) return ps;
         }
         int64_t last = 0;
         if (shared) {
-            m.numGet.s->bindText(1, m.numTbl);
-            m.numGet.s->bindText(2, m.numCol);
-            const Statement::Step r = m.numGet.s->step();
-            if (r == Statement::Step::Row) last = m.numGet.s->columnInt(0);
-            Status failure = r == Statement::Step::Failed ? c_.failed(*m.numGet.s) : Status{};
-            m.numGet.reset();
-            if (!failure.ok()) return failure;
+            m.numMax.s->bindText(1, m.numTbl);
+            m.numMax.s->bindText(2, m.numCol);
         }
         const Statement::Step r = m.numMax.s->step();
         // The highest number stored: an auto-number with places counts in whole units.
-        if (r == Statement::Step::Row) last = std::max(last, m.numMax.s->columnDecimal(0, 0));
+        if (r == Statement::Step::Row) {
+            last = m.numMax.s->columnDecimal(0, 0);
+            if (shared) last = std::max(last, m.numMax.s->columnInt(1));
+        }
         Status failure = r == Statement::Step::Failed ? c_.failed(*m.numMax.s) : Status{};
         m.numMax.reset();
         if (!failure.ok()) return failure;
