@@ -69,6 +69,36 @@ TEST_F(PgUnits, AUnitWithAFailedStatementCommitsNothing) {
     EXPECT_EQ(r.int64(0, 0), 0);
 }
 
+// A guarded write that fails is undone whole (the rows it wrote before its
+// failure too) and the unit goes on; writes before and after it stay, and
+// no savepoint is left behind, whichever way each write ended.
+TEST_F(PgUnits, AFailedGuardedWriteIsUndoneAloneAndTheUnitGoesOn) {
+    PgConnection a(schema.conninfo());
+    PgConnection::Statement add, copy;
+    ASSERT_TRUE(a.prepare("INSERT INTO counter VALUES($1, $2)", 2, add).ok());
+    // Row 7 goes in, then row 1 is a duplicate: the statement fails half-way.
+    ASSERT_TRUE(a.prepare("INSERT INTO counter SELECT x, 0 FROM unnest(ARRAY[$1::int, 1]) x", 1, copy).ok());
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    PgResult r;
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(2).add(20), &r).ok());
+    EXPECT_EQ(r.affected(), 1);
+    EXPECT_EQ(a.runGuarded(copy, PgParams().add(7)).code, kCreatesDuplicateKey);
+    EXPECT_FALSE(a.unitFailed());
+    EXPECT_FALSE(a.execScriptGuarded("CREATE TABLE counter(x int)").ok());
+    EXPECT_FALSE(a.unitFailed());
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(3).add(30)).ok());
+    EXPECT_FALSE(a.execScript("RELEASE SAVEPOINT tv_w").ok()) << "a savepoint was left open";
+    a.rollback();
+
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(2).add(20)).ok());
+    EXPECT_EQ(a.runGuarded(copy, PgParams().add(7)).code, kCreatesDuplicateKey);
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(3).add(30)).ok());
+    ASSERT_TRUE(a.commit().ok());
+    ASSERT_TRUE(a.exec("SELECT string_agg(id || '=' || v, ',' ORDER BY id) FROM counter", {}, &r).ok());
+    EXPECT_EQ(r.text(0, 0), "1=0,2=20,3=30");
+}
+
 // A thread waiting for the write lock gives the turn away: the other
 // threads (windows) keep running until the lock is free.
 TEST_F(PgUnits, AWaitForTheLockLeavesTheOtherThreadsRunning) {
