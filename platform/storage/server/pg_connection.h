@@ -187,6 +187,7 @@ private:
     int64_t lockKey_ = 0;          // the schema's write lock
     std::function<bool()> mayYield_;
     std::unordered_map<std::string, std::string> prepared_;   // sql -> name, this generation
+    Statement savepoint_, release_;                            // around a guarded write
 };
 
 }  // namespace tv::storage::server

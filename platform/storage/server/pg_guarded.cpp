@@ -32,6 +32,12 @@ Status PgConnection::runGuarded(Statement& st, const PgParams& params, PgResult*
         s = prepare(st.sql, st.paramCount, st);
         if (!s.ok()) return s;
     }
+    // The savepoint's own statements, parsed once per connection too.
+    for (auto [sql, named] : {std::pair{kSavepoint, &savepoint_}, std::pair{kRelease, &release_}}) {
+        if (named->generation == generation_ && !named->name.empty()) continue;
+        s = prepare(sql, 0, *named);
+        if (!s.ok()) return s;
+    }
     s = pipelineGuarded(st, params, out);
     if (!s.ok() && !lost_) undoGuarded();
     return s;
@@ -41,9 +47,9 @@ Status PgConnection::pipelineGuarded(Statement& st, const PgParams& params, PgRe
     Busy use(busy_);
     if (!PQenterPipelineMode(conn_)) return Status::make(kFileSystemError, PQerrorMessage(conn_));
     Status s = send([&](PGconn* c) {
-        return PQsendQueryParams(c, kSavepoint, 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+        return PQsendQueryPrepared(c, savepoint_.name.c_str(), 0, nullptr, nullptr, nullptr, 0) &&
                PQsendQueryPrepared(c, st.name.c_str(), params.size(), params.values(), nullptr, nullptr, 0) &&
-               PQsendQueryParams(c, kRelease, 0, nullptr, nullptr, nullptr, nullptr, 0) && PQpipelineSync(c);
+               PQsendQueryPrepared(c, release_.name.c_str(), 0, nullptr, nullptr, nullptr, 0) && PQpipelineSync(c);
     });
     if (s.ok()) s = collectPipeline(1, out);
     if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && !PQexitPipelineMode(conn_) && s.ok())
