@@ -52,8 +52,13 @@ Status PgConnection::pipelineGuarded(Statement& st, const PgParams& params, PgRe
                PQsendQueryPrepared(c, release_.name.c_str(), 0, nullptr, nullptr, nullptr, 0) && PQpipelineSync(c);
     });
     if (s.ok()) s = collectPipeline(1, out);
-    if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && !PQexitPipelineMode(conn_) && s.ok())
-        s = lostStatus(PQerrorMessage(conn_));
+    // A pipeline that cannot be left (answers still due after a failure)
+    // leaves the connection in a state nothing else expects: it is given
+    // up, and with it the unit, which the server then rolls back whole.
+    if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && !PQexitPipelineMode(conn_)) {
+        Status lost = lostStatus(PQerrorMessage(conn_));
+        if (s.ok()) s = lost;
+    }
     return s;
 }
 
