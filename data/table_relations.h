@@ -84,6 +84,7 @@ private:
     // in `failed`).
     int applyDeleteModes(TableGateway*& failed);
     int cascadeDelete(Entry& e, TableGateway*& failed);
+    bool deletesInOneStatement(const Entry& e, const std::vector<Value>& owner) const;
     int cascadeUpdate(Entry& e, TableGateway*& failed);
     bool linkMatches(const Entry& e, const std::vector<Value>& ownerValues) const;
     std::vector<Value> ownerLinkValues(const Entry& e) const;
