@@ -190,18 +190,32 @@ private:
     // The next records of `g`'s scan, a batch at a time: a write ends the
     // table's scan, which the next read would have to seek again, so each
     // pass reads a batch, then writes. False when a read failed; `more`
-    // false once the scan is at its end.
+    // false once the scan is at its end. The records of the last batch are
+    // swapped with the buffer, not copied: a read fills every field, into
+    // texts that already have their room.
     bool ReadBatch(TableGateway& g, bool& more) {
-        batch_.clear();
         storage::Table& file = *g.file();
-        while (batch_.size() < kBatch && (more = g.ReadNextQuiet() == kDone))
-            batch_.push_back({g.BUFFER, file.currentRow(), file.currentVersion(), file.currentPending()});
+        std::size_t n = 0;
+        while (n < kBatch && (more = g.ReadNextQuiet() == kDone)) {
+            if (n == batch_.size()) {
+                batch_.push_back({g.BUFFER, 0, 0, false});
+            } else if (batch_[n].record.layoutPtr() == g.BUFFER.layoutPtr()) {
+                std::swap(batch_[n].record, g.BUFFER);
+            } else {
+                batch_[n].record = g.BUFFER;
+            }
+            batch_[n].row = file.currentRow();
+            batch_[n].version = file.currentVersion();
+            batch_[n].pending = file.currentPending();
+            ++n;
+        }
+        batch_.erase(batch_.begin() + static_cast<std::ptrdiff_t>(n), batch_.end());
         return more || g.ATEOF != 0;
     }
 
     // Makes `read` the table's current record again, as it was read.
     static void MakeCurrent(TableGateway& g, Read& read) {
-        g.BUFFER = std::move(read.record);
+        std::swap(g.BUFFER, read.record);
         g.file()->setCurrent(read.row, read.version);
     }
 
