@@ -158,6 +158,41 @@ TEST_F(CascadeTest, CancelledNewOrderTakesItsLinesWithIt) {
     EXPECT_EQ(count(T::DetOrdenes), 0);
 }
 
+// A delete on this thread reaches lines that the thread itself added and
+// logged for its new order (both under folio 77): the deleted lines leave
+// the log, so that the line another station then stores, under a row number
+// freed by them, is not taken by the new order's cancel.
+TEST_F(CascadeTest, LinesDeletedWithAHeaderLeaveTheLogOfWhatTheThreadAdded) {
+    TableGateway& ord = set->gateway(T::Ordenes);
+    Station other = station();
+    Record& stored = other.set->buffer(T::Ordenes);
+    stored.clear();
+    stored.set(stored.layout().indexOf("ORD:Folio"), Value(77));
+    ASSERT_EQ(other.set->gateway(T::Ordenes).InsertRecord(), kDone);
+
+    ASSERT_EQ(ord.PrepareNewRecord(), kDone);
+    setNum(T::Ordenes, "ORD:Folio", 77);
+    const Record reserved = ord.BUFFER;
+    for (int i = 0; i < 2; ++i) {
+        set->buffer(T::DetOrdenes).clear();
+        setNum(T::DetOrdenes, "DOR:ORDEN", 77);
+        ASSERT_EQ(set->gateway(T::DetOrdenes).InsertRecord(), kDone);
+    }
+    ord.BUFFER = stored;
+    ASSERT_EQ(set->relations(T::Ordenes).DeleteWithRelated(false), kDone);
+    ASSERT_EQ(count(T::DetOrdenes), 0);
+
+    Record& line = other.set->buffer(T::DetOrdenes);
+    line.clear();
+    line.set(line.layout().indexOf("DOR:ORDEN"), Value(77));
+    ASSERT_EQ(other.set->gateway(T::DetOrdenes).InsertRecord(), kDone);
+    ord.BUFFER = reserved;
+    EXPECT_EQ(set->relations(T::Ordenes).CancelPendingInsert(), kDone);
+    EXPECT_EQ(count(T::DetOrdenes), 1) << "the other station's line stays";
+    EXPECT_EQ(count(T::Ordenes), 0);
+    EXPECT_TRUE(presenter.shown.empty());
+}
+
 }  // namespace
 }  // namespace tv::data::test
 
