@@ -330,7 +330,11 @@ void TableRelations::collectCascade(std::vector<TableRelations*>& out, bool forD
 // ---------------------------------------------------------------------------
 // Deleting and changing with related records
 
-int TableRelations::DeleteWithRelated(bool ask) {
+int TableRelations::DeleteWithRelated(bool ask) { return deleteWithRelated(ask, false); }
+
+int TableRelations::DeleteReadWithRelated() { return deleteWithRelated(false, true); }
+
+int TableRelations::deleteWithRelated(bool ask, bool readInUnit) {
     if (ask) {
         if (ME->report(kMsgConfirmDelete, {}) != Answer::Yes) return kCancelled;
         ME->LASTERROR = 0;
@@ -340,6 +344,7 @@ int TableRelations::DeleteWithRelated(bool ask) {
         const bool hadCurrent = ME->file() != nullptr && ME->file()->hasCurrent();
         const int64_t row = hadCurrent ? ME->file()->currentRow() : 0;
         const Record keyValues = ME->BUFFER;
+        const bool inUnit = ME->connection().transactionDepth() > 0;
 
         RequestRelatedOpen();
         OpenWithRelated();
@@ -369,7 +374,10 @@ int TableRelations::DeleteWithRelated(bool ask) {
                 // shows), found again by its key: the table may have read
                 // other records since on this thread.
                 ME->BUFFER = keyValues;
-                storage::Status st = ME->rereadByUniqueKey();
+                // Read inside the unit of work that still holds the write
+                // lock: nobody can have changed it since.
+                const bool asRead = readInUnit && hadCurrent && inUnit;
+                storage::Status st = asRead ? storage::Status{} : ME->rereadByUniqueKey();
                 if (st.code == storage::kRecordNotAvailable && hadCurrent && !holdsUniqueKey(*ME)) {
                     // No key value to find it by: the current record serves
                     // only when it is the very record the buffer holds.

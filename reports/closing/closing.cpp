@@ -167,7 +167,7 @@ private:
                     ++result.ordersKept;
                     continue;
                 }
-                if (rel.DeleteWithRelated(false) != kDone) {
+                if (rel.DeleteReadWithRelated() != kDone) {
                     // The table layer's own message is shown with the
                     // rollback; its question whether to try again has no
                     // place inside the unit.

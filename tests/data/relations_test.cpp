@@ -279,6 +279,37 @@ TEST_F(CascadeTest, ADeleteFindsTheShownRecordByItsKey) {
     EXPECT_EQ(count(c.line), 1) << "nothing else was deleted";
 }
 
+// Deleting the record as it was read trusts the read only inside the unit
+// of work it was read in; outside one the record the buffer holds is found
+// again by its key, whatever the table read since.
+TEST_F(CascadeTest, ADeleteOfTheRecordAsReadTrustsOnlyAReadInsideItsUnit) {
+    const CascadeCase& c = kCascades[1];  // receipts and their lines
+    fill(c);
+    readHeaderOne(c);
+    const Record shown = set->buffer(c.header);
+    TableGateway& g = set->gateway(c.header);
+    g.SetPositionToStart();
+    while (g.ReadNext() == kDone) {
+    }
+    set->buffer(c.header) = shown;
+    EXPECT_EQ(set->relations(c.header).DeleteReadWithRelated(), kDone);
+    EXPECT_EQ(count(c.line), 2);
+    g.SetPositionToStart();
+    ASSERT_EQ(g.ReadNext(), kDone);
+    EXPECT_EQ(num(c.header, c.headerLink), 2) << "the record shown went, not the one read last";
+
+    // Read inside the unit: deleted as read, with its lines.
+    storage::Transaction unit(*conn);
+    ASSERT_TRUE(unit.ok());
+    g.SetPositionToStart();
+    ASSERT_EQ(g.ReadNext(), kDone);
+    EXPECT_EQ(set->relations(c.header).DeleteReadWithRelated(), kDone);
+    ASSERT_TRUE(unit.commit().ok());
+    EXPECT_EQ(count(c.header), 0);
+    EXPECT_EQ(count(c.line), 0);
+    EXPECT_TRUE(presenter.shown.empty());
+}
+
 TEST_F(CascadeTest, DeleteThatCannotTakeTheWriteLockChangesNothing) {
     const CascadeCase& c = kCascades[1];
     fill(c);
