@@ -56,6 +56,17 @@ protected:
         ASSERT_GE(key, 0);
         ASSERT_EQ(set->gateway(c.header).ReadByKey(key), kDone);
     }
+    // Header 1 in the buffer (a form or list shows it) after the same thread
+    // read the table's other records meanwhile (a list filling its page).
+    void showHeaderOneAfterReadingTheOthers(const CascadeCase& c) {
+        readHeaderOne(c);
+        const Record shown = set->buffer(c.header);
+        TableGateway& g = set->gateway(c.header);
+        g.SetPositionToStart();
+        while (g.ReadNext() == kDone) {
+        }
+        set->buffer(c.header) = shown;
+    }
 };
 
 TEST_F(CascadeTest, DeletingAHeaderDeletesItsLinesOnly) {
@@ -249,16 +260,9 @@ TEST_F(CascadeTest, ACancelledNewHeaderReleasesOnlyWhatItsOwnFormAdded) {
 TEST_F(CascadeTest, ADeleteFindsTheShownRecordByItsKey) {
     const CascadeCase& c = kCascades[1];  // receipts and their lines
     fill(c);
-    readHeaderOne(c);
-    const Record shown = set->buffer(c.header);
-    // The same thread reads other records of the table meanwhile (a list
-    // filling its page).
-    TableGateway& g = set->gateway(c.header);
-    g.SetPositionToStart();
-    while (g.ReadNext() == kDone) {
-    }
-    set->buffer(c.header) = shown;
+    showHeaderOneAfterReadingTheOthers(c);
     EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kDone);
+    TableGateway& g = set->gateway(c.header);
     EXPECT_EQ(count(c.header), 1);
     EXPECT_EQ(count(c.line), 2);
     g.SetPositionToStart();
@@ -285,14 +289,9 @@ TEST_F(CascadeTest, ADeleteFindsTheShownRecordByItsKey) {
 TEST_F(CascadeTest, ADeleteOfTheRecordAsReadTrustsOnlyAReadInsideItsUnit) {
     const CascadeCase& c = kCascades[1];  // receipts and their lines
     fill(c);
-    readHeaderOne(c);
-    const Record shown = set->buffer(c.header);
-    TableGateway& g = set->gateway(c.header);
-    g.SetPositionToStart();
-    while (g.ReadNext() == kDone) {
-    }
-    set->buffer(c.header) = shown;
+    showHeaderOneAfterReadingTheOthers(c);
     EXPECT_EQ(set->relations(c.header).DeleteReadWithRelated(), kDone);
+    TableGateway& g = set->gateway(c.header);
     EXPECT_EQ(count(c.line), 2);
     g.SetPositionToStart();
     ASSERT_EQ(g.ReadNext(), kDone);
