@@ -187,12 +187,43 @@ static int relatedRows(TableRelations::Entry& e, const std::vector<Value>& owner
     return kDone;
 }
 
+// Whether the related records of `e` can go in one statement: deleted
+// (nothing of theirs to cascade further), linked by numbers that the related
+// buffer holds unchanged (a text link is compared at the related field's
+// width, without case), and none of them this thread's reservation, a record
+// it logged as added, or one a cancelled insert alone may reach.
+bool TableRelations::deletesInOneStatement(const Entry& e, const std::vector<Value>& owner) const {
+    const TableRelations* rel = e.related;
+    const TableGateway* g = rel->ME;
+    if (e.deleteMode != RelMode::Cascade || set_.cascadeOnlySince || g->AUTOINCDONE) return false;
+    // The log of added records names rows: those are forgotten one by one.
+    if (set_.HasCreated(rel->id())) return false;
+    if (g->file() == nullptr || g->file()->hasReservation()) return false;
+    for (const Entry& own : rel->RELATIONS)
+        if (own.decl->linked && own.deleteMode != RelMode::None) return false;
+    for (size_t i = 0; i < e.decl->links.size(); ++i) {
+        const LinkDecl& l = e.decl->links[i];
+        if (l.text || !(g->BUFFER.get(l.relatedField).asNumber() == owner[i].asNumber())) return false;
+    }
+    return true;
+}
+
 int TableRelations::cascadeDelete(Entry& e, TableGateway*& failed) {
     TableRelations* rel = e.related;
     TableGateway* g = rel->ME;
     if (!rel->DEFEREDRELATIONSDONE) rel->DeclareRelations();
     const std::vector<Value> owner = ownerLinkValues(e);
     assignLinks(e, owner);
+    if (g->UseOnDemand() == kDone && deletesInOneStatement(e, owner)) {
+        int64_t deleted = 0;
+        const storage::Status st = g->file()->deleteByKey(e.decl->childKey, g->BUFFER, &deleted);
+        if (!st.ok()) {
+            g->recordError(kMsgDelete, st);
+            failed = g;
+            return kNotDone;
+        }
+        return kDone;
+    }
     std::vector<int64_t> rows;
     int r = relatedRows(e, owner, [&] { return linkMatches(e, owner); }, rows, failed);
     if (r != kDone) return r;
@@ -299,7 +330,11 @@ void TableRelations::collectCascade(std::vector<TableRelations*>& out, bool forD
 // ---------------------------------------------------------------------------
 // Deleting and changing with related records
 
-int TableRelations::DeleteWithRelated(bool ask) {
+int TableRelations::DeleteWithRelated(bool ask) { return deleteWithRelated(ask, false); }
+
+int TableRelations::DeleteReadWithRelated() { return deleteWithRelated(false, true); }
+
+int TableRelations::deleteWithRelated(bool ask, bool readInUnit) {
     if (ask) {
         if (ME->report(kMsgConfirmDelete, {}) != Answer::Yes) return kCancelled;
         ME->LASTERROR = 0;
@@ -309,6 +344,7 @@ int TableRelations::DeleteWithRelated(bool ask) {
         const bool hadCurrent = ME->file() != nullptr && ME->file()->hasCurrent();
         const int64_t row = hadCurrent ? ME->file()->currentRow() : 0;
         const Record keyValues = ME->BUFFER;
+        const bool inUnit = ME->connection().transactionDepth() > 0;
 
         RequestRelatedOpen();
         OpenWithRelated();
@@ -338,7 +374,10 @@ int TableRelations::DeleteWithRelated(bool ask) {
                 // shows), found again by its key: the table may have read
                 // other records since on this thread.
                 ME->BUFFER = keyValues;
-                storage::Status st = ME->rereadByUniqueKey();
+                // Read inside the unit of work that still holds the write
+                // lock: nobody can have changed it since.
+                const bool asRead = readInUnit && hadCurrent && inUnit;
+                storage::Status st = asRead ? storage::Status{} : ME->rereadByUniqueKey();
                 if (st.code == storage::kRecordNotAvailable && hadCurrent && !holdsUniqueKey(*ME)) {
                     // No key value to find it by: the current record serves
                     // only when it is the very record the buffer holds.

@@ -55,6 +55,10 @@ public:
 
     // --- changing and deleting with related records ---
     int DeleteWithRelated(bool ask);
+    // The same for the record the table read last, when it was read inside
+    // the unit of work that is still open (nobody can have changed it
+    // since): it is not read again. Without an open unit it is, as above.
+    int DeleteReadWithRelated();
     // use8: message 8 in place of 7 when another station changed the record.
     int UpdateWithRelated(bool use8 = false);
     // Deletes the reserved record of a cancelled insert and what refers to it.
@@ -83,7 +87,9 @@ private:
     // related to the record in ME's buffer. kDone or kNotDone (error recorded
     // in `failed`).
     int applyDeleteModes(TableGateway*& failed);
+    int deleteWithRelated(bool ask, bool readInUnit);
     int cascadeDelete(Entry& e, TableGateway*& failed);
+    bool deletesInOneStatement(const Entry& e, const std::vector<Value>& owner) const;
     int cascadeUpdate(Entry& e, TableGateway*& failed);
     bool linkMatches(const Entry& e, const std::vector<Value>& ownerValues) const;
     std::vector<Value> ownerLinkValues(const Entry& e) const;

@@ -1,5 +1,6 @@
 #include "data/thread_table_set.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -199,6 +200,11 @@ void ThreadTableSet::NoteCreated(TableId t, int64_t row) {
 void ThreadTableSet::ForgetCreated(TableId t, int64_t row) {
     // A row number freed here may be given to another station's record.
     std::erase(created_, std::make_pair(baseOf(t), row));
+}
+
+bool ThreadTableSet::HasCreated(TableId t) const {
+    const TableId base = baseOf(t);
+    return std::any_of(created_.begin(), created_.end(), [&](const auto& entry) { return entry.first == base; });
 }
 
 bool ThreadTableSet::CreatedSince(std::size_t mark, TableId t, int64_t row) const {

@@ -123,6 +123,8 @@ public:
     void NoteCreated(TableId t, int64_t row);
     void ForgetCreated(TableId t, int64_t row);
     bool CreatedSince(std::size_t mark, TableId t, int64_t row) const;
+    // Whether the log holds a record of `t` (or of its base table).
+    bool HasCreated(TableId t) const;
     // While set, a cascading delete reaches only records added since the
     // mark (TableRelations::CancelPendingInsert).
     std::optional<std::size_t> cascadeOnlySince;

@@ -472,6 +472,12 @@ public:
     // Deletes every record at once (reservations too); `deleted` gets how
     // many. Numbering goes on from where it was: no number is given again.
     Status deleteAll(int64_t* deleted = nullptr);
+    // Deletes, in one statement, every record that a scan of key `key`
+    // positioned at `rec`'s values would read while they stay equal (each
+    // component compared as the key compares it, reservations too); `deleted`
+    // gets how many. The handle keeps no current record; one holding a
+    // reservation deletes record by record instead.
+    Status deleteByKey(int key, const Record& rec, int64_t* deleted = nullptr);
 
     // Auto-number reservation: adds `rec` at once with the next number (written
     // into `rec`) and the pending flag; the pending record is not in the

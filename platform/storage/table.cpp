@@ -49,7 +49,7 @@ struct Table::Impl {
 
     Stmt insert, update, del, byRow, count;
     std::vector<std::pair<std::vector<int>, Stmt>> partialUpdates;  // by the fields they write
-    std::vector<Stmt> byKey, dupCheck;
+    std::vector<Stmt> byKey, dupCheck, delByKey;
     std::vector<Stmt> seek;          // (key+1)*8 + kind, see seekSql
     Stmt numPut, numMax;
 
@@ -163,6 +163,7 @@ Table::Table(Connection& c, std::shared_ptr<const TableDef> def) : c_(c), def_(s
     }
     m.byKey.resize(def_->keys.size());
     m.dupCheck.resize(def_->keys.size());
+    m.delByKey.resize(def_->keys.size());
     m.seek.resize((def_->keys.size() + 1) * 8);
     c_.registerTable(this);
 }
@@ -1019,6 +1020,44 @@ Status Table::deleteAll(int64_t* deleted) {
     currentRow_ = 0;
     reservedRow_ = 0;
     impl_->anchor = Impl::Anchor::None;
+    return c_.endWrite(true);
+}
+
+Status Table::deleteByKey(int key, const Record& rec, int64_t* deleted) {
+    TV_ENSURE_OPEN();
+    Impl& m = *impl_;
+    if (key < 0 || key >= static_cast<int>(def_->keys.size())) return Status::make(kUnsupported);
+    Status st = c_.beginWrite(def_->connectionPrivate);
+    if (!st.ok()) return st;
+    Stmt& del = m.delByKey[static_cast<size_t>(key)];
+    if (!del.s) {
+        // The key's own condition as well: its scan never reads the others.
+        std::string sql = "DELETE FROM " + m.tableQ + " WHERE " + keyEquals(key, 1);
+        if (!m.cond[static_cast<size_t>(key)].empty()) sql += " AND " + m.cond[static_cast<size_t>(key)];
+        st = prepare(c_, sql, del);
+        if (!st.ok()) {
+            c_.endWrite(false);
+            return st;
+        }
+    }
+    const KeyDef& k = def_->keys[static_cast<size_t>(key)];
+    for (size_t j = 0; j < k.fields.size(); ++j) {
+        const auto f = static_cast<size_t>(k.fields[j]);
+        bindField(*del.s, static_cast<int>(j) + 1, rec, k.fields[j], m.kinds[f], m.places[f]);
+    }
+    const bool failedNow = del.s->step() == Statement::Step::Failed;
+    st = failedNow ? c_.failed(*del.s) : Status{};
+    const int64_t gone = failedNow ? 0 : del.s->changes();
+    del.reset();
+    if (failedNow) {
+        c_.endWrite(false);
+        return st;
+    }
+    if (deleted != nullptr) *deleted = gone;
+    if (gone > 0) {
+        resetCursor();
+        currentRow_ = 0;
+    }
     return c_.endWrite(true);
 }
 

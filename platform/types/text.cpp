@@ -132,7 +132,8 @@ std::string fitText(std::string_view s, std::size_t n) {
 void fitTextInto(std::string& out, std::string_view s, std::size_t n) {
     std::size_t chars = 0, end = 0;
     while (end < s.size() && chars < n) {
-        end = charEnd(s, end);
+        // Most stored texts are plain ASCII: one byte, one character.
+        end = static_cast<unsigned char>(s[end]) < 0x80 ? end + 1 : charEnd(s, end);
         ++chars;
     }
     s = s.substr(0, end);

@@ -93,46 +93,30 @@ private:
 
     bool Articles(Posting& p) {
         TableGateway& art = set_.ArticuloTableGateway();
-        Record& a = art.BUFFER;
         const int64_t total = art.RecordCount();
         if (total < 0) return p.TableFailed(art);
         progress_->passStarted(ClosingPass::Articles, total);
-        a.clear();
+        art.BUFFER.clear();
         if (art.SetPositionToStart() != kDone) return p.TableFailed(art);
-        storage::Table& file = *art.file();
-        // The articles are read a batch at a time, then written: every write
-        // ends the table's scan, which the next read would have to seek again.
-        std::vector<ArticleRead> batch;
         int64_t done = 0;
         for (bool more = true; more;) {
-            batch.clear();
-            while (batch.size() < kArticleBatch && (more = art.ReadNextQuiet() == kDone))
-                batch.push_back({a, file.currentRow(), file.currentVersion(), file.currentPending()});
-            if (!more && art.ATEOF == 0) return p.TableFailed(art);
-            if (!CarryBatch(p, batch, file, done)) return false;
+            if (!ReadBatch(art, more)) return p.TableFailed(art);
+            if (!CarryBatch(p, done)) return false;
         }
         return true;
     }
 
-    // An article as read, with what its rewrite is checked against.
-    struct ArticleRead {
-        Record record;
-        int64_t row = 0, version = 0;
-        bool pending = false;
-    };
-
-    bool CarryBatch(Posting& p, std::vector<ArticleRead>& batch, storage::Table& file, int64_t& done) {
+    bool CarryBatch(Posting& p, int64_t& done) {
         const Fields& f = fields();
         TableGateway& art = set_.ArticuloTableGateway();
         Record& a = art.BUFFER;
-        for (auto& read : batch) {
+        for (Read& read : batch_) {
             progress_->advanced(ClosingPass::Articles, ++done);
             if (!p.Step("article", done)) return false;
             // Another station's form holds this number for an article it has
             // not stored yet: rewriting it would store a blank article.
             if (read.pending) continue;
-            a = std::move(read.record);
-            file.setCurrent(read.row, read.version);
+            MakeCurrent(art, read);
             // The stock on hand. The opening stock is 0 in every article this
             // system writes; should one hold more, it is carried too rather
             // than lost.
@@ -158,8 +142,6 @@ private:
         return true;
     }
 
-    static constexpr std::size_t kArticleBatch = 512;
-
     // Every header reached through its folio key from folio 0 (a document
     // with a folio of 0 or below is not reached and stays), deleted with its
     // lines when `take` says 1; 0 keeps it, -1 is a failure (recorded).
@@ -173,26 +155,71 @@ private:
         g.BUFFER.clear();
         if (g.SetPositionByKey(g.declaration().keyIndex(folioKey)) != kDone) return p.TableFailed(g);
         int64_t done = 0;
-        while (g.ReadNextQuiet() == kDone) {
-            progress_->advanced(pass, ++done);
-            if (!p.Step(step, done)) return false;
-            const int t = take ? take() : 1;
-            if (t < 0) return false;
-            if (t == 0) {
-                ++result.ordersKept;
-                continue;
+        for (bool more = true; more;) {
+            if (!ReadBatch(g, more)) return p.TableFailed(g);
+            for (Read& read : batch_) {
+                progress_->advanced(pass, ++done);
+                if (!p.Step(step, done)) return false;
+                MakeCurrent(g, read);
+                const int t = take ? take() : 1;
+                if (t < 0) return false;
+                if (t == 0) {
+                    ++result.ordersKept;
+                    continue;
+                }
+                if (rel.DeleteReadWithRelated() != kDone) {
+                    // The table layer's own message is shown with the
+                    // rollback; its question whether to try again has no
+                    // place inside the unit.
+                    g.LASTERROR = 0;
+                    return p.TableFailed(g);
+                }
+                ++deleted;
             }
-            if (rel.DeleteWithRelated(false) != kDone) {
-                // The table layer's own message is shown with the rollback;
-                // its question whether to try again has no place inside the
-                // unit.
-                g.LASTERROR = 0;
-                return p.TableFailed(g);
-            }
-            ++deleted;
         }
-        return g.ATEOF != 0 || p.TableFailed(g);
+        return true;
     }
+
+    // A record as read, with what its rewrite or delete is checked against.
+    struct Read {
+        Record record;
+        int64_t row = 0, version = 0;
+        bool pending = false;
+    };
+
+    // The next records of `g`'s scan, a batch at a time: a write ends the
+    // table's scan, which the next read would have to seek again, so each
+    // pass reads a batch, then writes. False when a read failed; `more`
+    // false once the scan is at its end. The records of the last batch are
+    // swapped with the buffer, not copied: a read fills every field, into
+    // texts that already have their room.
+    bool ReadBatch(TableGateway& g, bool& more) {
+        storage::Table& file = *g.file();
+        std::size_t n = 0;
+        while (n < kBatch && (more = g.ReadNextQuiet() == kDone)) {
+            if (n == batch_.size()) {
+                batch_.push_back({g.BUFFER, 0, 0, false});
+            } else if (batch_[n].record.layoutPtr() == g.BUFFER.layoutPtr()) {
+                std::swap(batch_[n].record, g.BUFFER);
+            } else {
+                batch_[n].record = g.BUFFER;
+            }
+            batch_[n].row = file.currentRow();
+            batch_[n].version = file.currentVersion();
+            batch_[n].pending = file.currentPending();
+            ++n;
+        }
+        batch_.erase(batch_.begin() + static_cast<std::ptrdiff_t>(n), batch_.end());
+        return more || g.ATEOF != 0;
+    }
+
+    // Makes `read` the table's current record again, as it was read.
+    static void MakeCurrent(TableGateway& g, Read& read) {
+        std::swap(g.BUFFER, read.record);
+        g.file()->setCurrent(read.row, read.version);
+    }
+
+    static constexpr std::size_t kBatch = 512;
 
     // 1 when the order has lines and every one is received in full, 0 when
     // not, -1 when its lines could not be read.
@@ -221,6 +248,7 @@ private:
 
     ThreadTableSet& set_;
     long today_;
+    std::vector<Read> batch_;
     ClosingProgress silent_;
     ClosingProgress* progress_;
     // What the closing rewrites of an article; its keys stay as they are.

@@ -56,6 +56,17 @@ protected:
         ASSERT_GE(key, 0);
         ASSERT_EQ(set->gateway(c.header).ReadByKey(key), kDone);
     }
+    // Header 1 in the buffer (a form or list shows it) after the same thread
+    // read the table's other records meanwhile (a list filling its page).
+    void showHeaderOneAfterReadingTheOthers(const CascadeCase& c) {
+        readHeaderOne(c);
+        const Record shown = set->buffer(c.header);
+        TableGateway& g = set->gateway(c.header);
+        g.SetPositionToStart();
+        while (g.ReadNext() == kDone) {
+        }
+        set->buffer(c.header) = shown;
+    }
 };
 
 TEST_F(CascadeTest, DeletingAHeaderDeletesItsLinesOnly) {
@@ -158,6 +169,41 @@ TEST_F(CascadeTest, CancelledNewOrderTakesItsLinesWithIt) {
     EXPECT_EQ(count(T::DetOrdenes), 0);
 }
 
+// A delete on this thread reaches lines that the thread itself added and
+// logged for its new order (both under folio 77): the deleted lines leave
+// the log, so that the line another station then stores, under a row number
+// freed by them, is not taken by the new order's cancel.
+TEST_F(CascadeTest, LinesDeletedWithAHeaderLeaveTheLogOfWhatTheThreadAdded) {
+    TableGateway& ord = set->gateway(T::Ordenes);
+    Station other = station();
+    Record& stored = other.set->buffer(T::Ordenes);
+    stored.clear();
+    stored.set(stored.layout().indexOf("ORD:Folio"), Value(77));
+    ASSERT_EQ(other.set->gateway(T::Ordenes).InsertRecord(), kDone);
+
+    ASSERT_EQ(ord.PrepareNewRecord(), kDone);
+    setNum(T::Ordenes, "ORD:Folio", 77);
+    const Record reserved = ord.BUFFER;
+    for (int i = 0; i < 2; ++i) {
+        set->buffer(T::DetOrdenes).clear();
+        setNum(T::DetOrdenes, "DOR:ORDEN", 77);
+        ASSERT_EQ(set->gateway(T::DetOrdenes).InsertRecord(), kDone);
+    }
+    ord.BUFFER = stored;
+    ASSERT_EQ(set->relations(T::Ordenes).DeleteWithRelated(false), kDone);
+    ASSERT_EQ(count(T::DetOrdenes), 0);
+
+    Record& line = other.set->buffer(T::DetOrdenes);
+    line.clear();
+    line.set(line.layout().indexOf("DOR:ORDEN"), Value(77));
+    ASSERT_EQ(other.set->gateway(T::DetOrdenes).InsertRecord(), kDone);
+    ord.BUFFER = reserved;
+    EXPECT_EQ(set->relations(T::Ordenes).CancelPendingInsert(), kDone);
+    EXPECT_EQ(count(T::DetOrdenes), 1) << "the other station's line stays";
+    EXPECT_EQ(count(T::Ordenes), 0);
+    EXPECT_TRUE(presenter.shown.empty());
+}
+
 }  // namespace
 }  // namespace tv::data::test
 
@@ -214,16 +260,9 @@ TEST_F(CascadeTest, ACancelledNewHeaderReleasesOnlyWhatItsOwnFormAdded) {
 TEST_F(CascadeTest, ADeleteFindsTheShownRecordByItsKey) {
     const CascadeCase& c = kCascades[1];  // receipts and their lines
     fill(c);
-    readHeaderOne(c);
-    const Record shown = set->buffer(c.header);
-    // The same thread reads other records of the table meanwhile (a list
-    // filling its page).
-    TableGateway& g = set->gateway(c.header);
-    g.SetPositionToStart();
-    while (g.ReadNext() == kDone) {
-    }
-    set->buffer(c.header) = shown;
+    showHeaderOneAfterReadingTheOthers(c);
     EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kDone);
+    TableGateway& g = set->gateway(c.header);
     EXPECT_EQ(count(c.header), 1);
     EXPECT_EQ(count(c.line), 2);
     g.SetPositionToStart();
@@ -242,6 +281,32 @@ TEST_F(CascadeTest, ADeleteFindsTheShownRecordByItsKey) {
     EXPECT_EQ(set->relations(c.header).DeleteWithRelated(false), kNotDone);
     EXPECT_EQ(presenter.numbers(), (std::vector<int>{13, 36}));
     EXPECT_EQ(count(c.line), 1) << "nothing else was deleted";
+}
+
+// Deleting the record as it was read trusts the read only inside the unit
+// of work it was read in; outside one the record the buffer holds is found
+// again by its key, whatever the table read since.
+TEST_F(CascadeTest, ADeleteOfTheRecordAsReadTrustsOnlyAReadInsideItsUnit) {
+    const CascadeCase& c = kCascades[1];  // receipts and their lines
+    fill(c);
+    showHeaderOneAfterReadingTheOthers(c);
+    EXPECT_EQ(set->relations(c.header).DeleteReadWithRelated(), kDone);
+    TableGateway& g = set->gateway(c.header);
+    EXPECT_EQ(count(c.line), 2);
+    g.SetPositionToStart();
+    ASSERT_EQ(g.ReadNext(), kDone);
+    EXPECT_EQ(num(c.header, c.headerLink), 2) << "the record shown went, not the one read last";
+
+    // Read inside the unit: deleted as read, with its lines.
+    storage::Transaction unit(*conn);
+    ASSERT_TRUE(unit.ok());
+    g.SetPositionToStart();
+    ASSERT_EQ(g.ReadNext(), kDone);
+    EXPECT_EQ(set->relations(c.header).DeleteReadWithRelated(), kDone);
+    ASSERT_TRUE(unit.commit().ok());
+    EXPECT_EQ(count(c.header), 0);
+    EXPECT_EQ(count(c.line), 0);
+    EXPECT_TRUE(presenter.shown.empty());
 }
 
 TEST_F(CascadeTest, DeleteThatCannotTakeTheWriteLockChangesNothing) {

@@ -319,6 +319,44 @@ TEST_F(ClosingTest, ManyArticlesAreEachCarriedOnceAroundAReservation) {
     EXPECT_EQ(form.InsertRecord(), data::kDone) << "the form still stores its article";
 }
 
+// More receipts, issues and orders than the closing reads at once, one pass
+// after the other: every receipt and issue goes with its lines, of the
+// orders only the completed ones, on either side of a batch's end.
+TEST_F(ClosingTest, ManyDocumentsGoWithTheirLinesAcrossTheBatchesTheyAreReadIn) {
+    constexpr int kReceipts = 1030, kIssues = 600, kOrders = 530;
+    seed([](Seeder& s) {
+        for (int f = 1; f <= kReceipts; ++f) s.receipt(f, 1, "");
+        for (int f = 1; f <= kIssues; ++f) s.issue(f, f % 3);
+        for (int f = 1; f <= kOrders; ++f)
+            s.order(f, 100, {{"2.00", f % 2 == 0 ? "2.00" : "1.00"}, {"1.00", "1.00"}});
+        s.receipt(-1, 2, "");
+        s.article(1, "5.00", "2.00");
+    });
+    RecordingProgress p;
+    const ClosingResult r = RunClosing(ClosingDay(), &p, *set);
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(r.receiptsDeleted, kReceipts);
+    EXPECT_EQ(r.issuesDeleted, kIssues);
+    EXPECT_EQ(r.ordersDeleted, kOrders / 2);
+    EXPECT_EQ(r.ordersKept, kOrders / 2);
+    EXPECT_EQ(p.steps[ClosingPass::Receipts].size(), static_cast<size_t>(kReceipts));
+    EXPECT_EQ(p.steps[ClosingPass::Orders].back(), kOrders);
+    EXPECT_EQ(count(TableId::Entradas), 1);
+    EXPECT_EQ(count(TableId::DetEntradas), 2) << "the lines of folio -1";
+    EXPECT_EQ(count(TableId::Salidas), 0);
+    EXPECT_EQ(count(TableId::DetSalidas), 0);
+    std::map<long long, int> lines;
+    data::TableGateway& d = set->DetOrdenesTableGateway();
+    d.SetPositionToStart();
+    while (d.ReadNext() == data::kDone) ++lines[field(TableId::DetOrdenes, "DOR:ORDEN")];
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kOrders / 2));
+    for (const auto& [folio, n] : lines) {
+        EXPECT_EQ(folio % 2, 1) << folio;
+        EXPECT_EQ(n, 2) << folio;
+    }
+    EXPECT_EQ(r.articlesCarried, 1);
+}
+
 // A failure injected in the database: a statement that meets the trigger
 // fails as a full disk would (on the file through a function of the
 // connection's own, on the server through the server's own code for it).
