@@ -139,8 +139,12 @@ protected:
         for (int i = 0; i < count; ++i) pids.push_back(startOne());
         std::minstd_rand rnd(7);
         long long kills = 0;
+        // On a busy machine a station's start can outlast the time between
+        // kills: the run goes on until some document got through (at most a
+        // minute more), so the figures always test something.
         const auto end = Clock::now() + RunLength();
-        while (Clock::now() < end) {
+        const auto latest = end + std::chrono::seconds(60);
+        while (Clock::now() < end || (figures_->documents.load() == 0 && Clock::now() < latest)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(killing ? 20 + rnd() % 300 : 50));
             if (!killing) continue;
             const std::size_t i = rnd() % pids.size();
