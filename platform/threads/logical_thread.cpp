@@ -411,6 +411,14 @@ int aliveCount() {
     return n;
 }
 
+namespace {
+int answersAwaited = 0;
+}  // namespace
+
+AwaitingAnswer::AwaitingAnswer() { ++answersAwaited; }
+AwaitingAnswer::~AwaitingAnswer() { --answersAwaited; }
+int awaitingAnswers() { return answersAwaited; }
+
 std::size_t stackSize(ThreadNo t) {
     LThread* r = Scheduler::get().find(t);
     if (r == nullptr) return 0;

@@ -52,6 +52,19 @@ void yieldNow();
 // agrees). Cheap to call often.
 void maybeYield();
 
+// Held by a logical thread while it is suspended for an answer that comes
+// by itself (a database server's reply), not for input or another thread:
+// whoever waits for the program to settle (a UI test) waits for these too.
+class AwaitingAnswer {
+public:
+    AwaitingAnswer();
+    ~AwaitingAnswer();
+    AwaitingAnswer(const AwaitingAnswer&) = delete;
+    AwaitingAnswer& operator=(const AwaitingAnswer&) = delete;
+};
+// How many logical threads wait so now.
+int awaitingAnswers();
+
 // Runs `fn` on the main stack and comes back, keeping the turn: no other
 // logical thread runs until this one waits or yields. For a thread that must
 // not give the turn away (it holds the database's write lock) but wants the

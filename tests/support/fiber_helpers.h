@@ -15,11 +15,17 @@ inline bool runFor(const std::function<bool()>& done) {
     return threads::runUntil(done, std::chrono::seconds(10));
 }
 
-// Lets every logical thread handle what is queued for it.
+// Lets every logical thread handle what is queued for it, including the
+// answers they await from a database server.
 inline void settle() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (int i = 0; i < 6; ++i) {
         QApplication::processEvents();
         threads::runUntilIdle();
+        if (threads::awaitingAnswers() > 0 && std::chrono::steady_clock::now() < giveUp) {
+            threads::runUntil([] { return threads::awaitingAnswers() == 0; }, std::chrono::seconds(10));
+            i = 0;  // what the answers led to runs its rounds too
+        }
     }
 }
 

@@ -291,6 +291,10 @@ Status PgConnection::waitSocket(Want want, std::optional<Clock::time_point> dead
             QObject::connect(&clock, &QTimer::timeout, [me] { threads::wake(me); });
             clock.start(kRecheckMs);
             ++yields_;
+            // A wait for the write lock lasts as long as another holds it;
+            // any other answer comes by itself.
+            std::optional<threads::AwaitingAnswer> answer;
+            if (!waitingForLock_) answer.emplace();
             threads::suspend();
             if (ready(0)) return {};
         } else if (ready(kRecheckMs)) {
@@ -458,7 +462,9 @@ Status PgConnection::beginUnit(std::chrono::milliseconds lockTimeout) {
                              : "BEGIN; SET LOCAL lock_timeout = '" + std::to_string(lockTimeout.count()) +
                                    "ms'; SELECT pg_advisory_xact_lock(" + key + ")";
     PgResult r;
+    waitingForLock_ = true;
     st = roundTrip([&](PGconn* c) { return PQsendQuery(c, sql.c_str()); }, &r);
+    waitingForLock_ = false;
     if (st.ok() && noWait && !(r.rows() == 1 && r.boolean(0, 0))) st = Status::make(kLockTimeout);
     if (!st.ok()) {
         if (isOpen() && PQtransactionStatus(conn_) != PQTRANS_IDLE)
