@@ -241,6 +241,23 @@ Statement::Step ServerStatement::step() {
     return row_ < res_.rows() ? Step::Row : Step::Done;
 }
 
+// The side table of auto-numbers, made under the schema's lock only when it
+// is missing: a station opening its tables while another holds the lock
+// through a long unit (a closing) must not wait for it.
+Status makeAutoNumberTable(PgConnection& pg, std::chrono::milliseconds lockTimeout) {
+    PgResult r;
+    Status st = pg.exec("SELECT to_regclass('tv_autonumber') IS NOT NULL", {}, &r);
+    if (!st.ok() || (r.rows() == 1 && r.boolean(0, 0))) return st;
+    st = pg.beginUnit(lockTimeout);
+    if (!st.ok()) return st;
+    st = pg.execScript(server::serverAutoNumberTableSql());
+    if (!st.ok()) {
+        pg.rollback();
+        return st;
+    }
+    return pg.commit();
+}
+
 }  // namespace
 
 std::unique_ptr<Driver> openServerDriver(const std::string& conninfo, std::chrono::milliseconds lockTimeout,
@@ -264,14 +281,7 @@ std::unique_ptr<Driver> openServerDriver(const std::string& conninfo, std::chron
         return d;
     }
     status = server::installServerFunctions(pg, lockTimeout);
-    if (status.ok()) {
-        status = pg.beginUnit(lockTimeout);
-        if (status.ok()) {
-            status = pg.execScript(server::serverAutoNumberTableSql());
-            if (status.ok()) status = pg.commit();
-            else pg.rollback();
-        }
-    }
+    if (status.ok()) status = makeAutoNumberTable(pg, lockTimeout);
     if (!status.ok()) return nullptr;
     return d;
 }
