@@ -275,7 +275,8 @@ Status PgConnection::waitSocket(Want want, std::optional<Clock::time_point> dead
     };
     if (ready(kSpinMs)) return {};
     const threads::ThreadNo me = threads::current();
-    const bool yield = me != 0 && QCoreApplication::instance() != nullptr && (!mayYield_ || mayYield_());
+    const bool keep = me != 0 && threads::keepsTurn();
+    const bool yield = me != 0 && QCoreApplication::instance() != nullptr && !keep && (!mayYield_ || mayYield_());
     for (;;) {
         if (deadline && Clock::now() >= *deadline) return Status::make(kLockTimeout);
         if (yield) {
@@ -299,6 +300,10 @@ Status PgConnection::waitSocket(Want want, std::optional<Clock::time_point> dead
             if (ready(0)) return {};
         } else if (ready(kRecheckMs)) {
             return {};
+        } else if (keep) {
+            // The thread keeps the turn, yet its windows repaint.
+            threads::serveEventsKeepingTurn();
+            if (ready(0)) return {};
         }
     }
 }

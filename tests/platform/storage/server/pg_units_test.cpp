@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include <QTimer>
+
 #include "platform/storage/server/pg_connection.h"
 #include "platform/threads/logical_thread.h"
 #include "tests/support/child_process.h"
@@ -104,6 +106,50 @@ TEST_F(PgUnits, AWaitForTheLockLeavesTheOtherThreadsRunning) {
     ASSERT_TRUE(threads::runUntil([&] { return done && tickerDone; }, 10s));
     EXPECT_TRUE(got.ok()) << got.text;
     EXPECT_GT(waiter.yieldCount(), 0u);
+}
+
+// A thread that must keep the turn (the period closing) waits for the
+// server without letting any other thread run, while the main loop is
+// still served: here a timer ends the other station's unit.
+TEST_F(PgUnits, AThreadKeepingTheTurnWaitsWithoutGivingItAway) {
+    PgConnection holder(schema.conninfo()), waiter(schema.conninfo());
+    ASSERT_TRUE(holder.open().ok());
+    ASSERT_TRUE(waiter.open().ok());
+    ASSERT_TRUE(holder.beginUnit(2s).ok());
+    bool waiting = false, done = false, tickerDone = false, released = false;
+    int ticksWhileWaiting = 0;
+    Status got;
+    threads::start(
+        [&] {
+            threads::KeepTurn keep;
+            waiting = true;
+            got = waiter.beginUnit(10s);
+            waiting = false;
+            if (got.ok()) waiter.commit();
+            done = true;
+        },
+        256 * 1024);
+    threads::start(
+        [&] {
+            while (!done) {
+                if (waiting) ++ticksWhileWaiting;
+                threads::yieldNow();
+            }
+            tickerDone = true;
+        },
+        256 * 1024);
+    QTimer release;
+    release.setSingleShot(true);
+    QObject::connect(&release, &QTimer::timeout, [&] {
+        released = true;
+        holder.commit();
+    });
+    release.start(300);
+    ASSERT_TRUE(threads::runUntil([&] { return done && tickerDone; }, 10s));
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(got.ok()) << got.text;
+    EXPECT_EQ(ticksWhileWaiting, 0);
+    EXPECT_EQ(waiter.yieldCount(), 0u);
 }
 
 // Four stations (processes) each add one to a counter many times, reading
