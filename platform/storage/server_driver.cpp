@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/storage/server/pg_check.h"
 #include "platform/storage/server/pg_connection.h"
 #include "platform/storage/server/pg_sql.h"
 
@@ -194,8 +195,15 @@ public:
     // A statement in flight: a thread whose wait gave the turn away must
     // not find its statements reset under it.
     bool waitingForLock() const override { return inFlight_ > 0; }
-    Status integrityCheck() override { return {}; }
-    Status reindex() override { return {}; }
+    Status integrityCheck() override {
+        InFlight f(inFlight_);
+        return server::checkTables(pg_);
+    }
+    Status reindex() override {
+        InFlight f(inFlight_);
+        return server::rebuildIndexes(pg_, lockTimeout_);
+    }
+    void setLockTimeout(std::chrono::milliseconds t) { lockTimeout_ = t; }
     void setScanMode(bool) override {}
 
     // Runs `work` so that its failure leaves the open unit usable, as a
@@ -216,6 +224,7 @@ public:
 private:
     PgConnection pg_;
     int inFlight_ = 0;
+    std::chrono::milliseconds lockTimeout_{5000};
 };
 
 Statement::Step ServerStatement::step() {
@@ -263,6 +272,7 @@ Status makeAutoNumberTable(PgConnection& pg, std::chrono::milliseconds lockTimeo
 std::unique_ptr<Driver> openServerDriver(const std::string& conninfo, std::chrono::milliseconds lockTimeout,
                                          std::function<bool()> mayYield, Status& status) {
     auto d = std::make_unique<ServerDriver>(conninfo);
+    d->setLockTimeout(lockTimeout);
     PgConnection& pg = d->pg();
     pg.setMayYield(std::move(mayYield));
     status = pg.open();

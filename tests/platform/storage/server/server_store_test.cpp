@@ -254,6 +254,51 @@ TEST_F(BothStores, ADecimalColumnStoredNarrowerIsWidenedAtStartKeepingItsValues)
     }
 }
 
+// The integrity check finds an index the server does not use, naming it;
+// the key rebuild makes it whole again, and the rows stay as they were.
+TEST_F(BothStores, TheIntegrityCheckNamesAnIndexNotValidAndTheRebuildMendsIt) {
+    auto c = open(true);
+    Table t(*c, def);
+    for (long long n : {1, 2, 3}) {
+        Record r = rec(n, "fila " + std::to_string(n), "C" + std::to_string(n));
+        ASSERT_TRUE(t.insert(r).ok());
+    }
+    EXPECT_TRUE(c->integrityCheck().ok());
+    const std::string index = "\"" + schema.name() + "\".\"tv_Prueba_2\"";
+    ASSERT_TRUE(schema.admin("UPDATE pg_index SET indisvalid = false WHERE indexrelid = '" + index + "'::regclass"));
+    Status st = c->integrityCheck();
+    EXPECT_EQ(st.code, kKeyFileMustBeRebuilt);
+    EXPECT_NE(st.detail.find("tv_Prueba_2"), std::string::npos) << st.detail;
+    EXPECT_EQ(st.detail.find("tv_Prueba_1"), std::string::npos) << "only what is wrong: " << st.detail;
+
+    EXPECT_TRUE(c->rebuild().ok());
+    EXPECT_EQ(schema.adminValue("SELECT indisvalid FROM pg_index WHERE indexrelid = '" + index + "'::regclass"), "t");
+    EXPECT_TRUE(c->integrityCheck().ok());
+    Record back = rec(0, "FILA 2");
+    ASSERT_TRUE(t.readByKey(kKeyNombre, back).ok()) << "read through the rebuilt key";
+    EXPECT_EQ(back.raw(kNoArt), 2);
+}
+
+// A table the server cannot read whole is named, and the others are not.
+TEST_F(BothStores, TheIntegrityCheckNamesATableThatCannotBeReadWhole) {
+    auto c = open(true);
+    Table t(*c, def);
+    Record r = rec(1, "uno");
+    ASSERT_TRUE(t.insert(r).ok());
+    // A stored value the server can no longer read, as a damaged one: an
+    // enumeration whose label went away.
+    const std::string s = "\"" + schema.name() + "\".";
+    ASSERT_TRUE(schema.admin("CREATE TYPE " + s + "color AS ENUM ('rojo'); CREATE TABLE " + s +
+                             "\"Rota\"(c " + s + "color); INSERT INTO " + s + "\"Rota\" VALUES ('rojo'); "
+                             "DELETE FROM pg_enum WHERE enumtypid = '" + s + "color'::regtype"));
+    Status st = c->integrityCheck();
+    EXPECT_EQ(st.code, kKeyFileMustBeRebuilt);
+    EXPECT_NE(st.detail.find("Rota"), std::string::npos) << st.detail;
+    EXPECT_EQ(st.detail.find("Prueba"), std::string::npos) << st.detail;
+    ASSERT_TRUE(schema.admin("DROP TABLE " + s + "\"Rota\""));
+    EXPECT_TRUE(c->integrityCheck().ok());
+}
+
 TEST_F(BothStores, UnreachableServerIsNamedAndNoFileIsMade) {
     test::WorkingDir wd(dir.path());
     setDatabaseServer("host=" + dir.path().string() + " port=1 dbname=almacen connect_timeout=2");
