@@ -275,7 +275,7 @@ Status PgConnection::waitSocket(Want want, std::optional<Clock::time_point> dead
     };
     if (ready(kSpinMs)) return {};
     const threads::ThreadNo me = threads::current();
-    const bool keep = me != 0 && threads::keepsTurn();
+    const bool keep = me != 0 && !waitingForLock_ && threads::keepsTurn();
     const bool yield = me != 0 && QCoreApplication::instance() != nullptr && !keep && (!mayYield_ || mayYield_());
     for (;;) {
         if (deadline && Clock::now() >= *deadline) return Status::make(kLockTimeout);
@@ -467,9 +467,24 @@ Status PgConnection::beginUnit(std::chrono::milliseconds lockTimeout) {
                              : "BEGIN; SET LOCAL lock_timeout = '" + std::to_string(lockTimeout.count()) +
                                    "ms'; SELECT pg_advisory_xact_lock(" + key + ")";
     PgResult r;
-    waitingForLock_ = true;
-    st = roundTrip([&](PGconn* c) { return PQsendQuery(c, sql.c_str()); }, &r);
-    waitingForLock_ = false;
+    if (!noWait && threads::keepsTurn()) {
+        // A thread that keeps the turn keeps it while the lock is free; only
+        // a wait for another station's unit lets the others run, as the
+        // file's wait for its lock does.
+        const std::string tryLock = "BEGIN; SELECT pg_try_advisory_xact_lock(" + key + ")";
+        st = roundTrip([&](PGconn* c) { return PQsendQuery(c, tryLock.c_str()); }, &r);
+        if (st.ok() && r.rows() == 1 && r.boolean(0, 0)) {
+            inUnit_ = true;
+            return {};
+        }
+        sql = "SET LOCAL lock_timeout = '" + std::to_string(lockTimeout.count()) +
+              "ms'; SELECT pg_advisory_xact_lock(" + key + ")";
+    }
+    if (st.ok()) {
+        waitingForLock_ = true;
+        st = roundTrip([&](PGconn* c) { return PQsendQuery(c, sql.c_str()); }, &r);
+        waitingForLock_ = false;
+    }
     if (st.ok() && noWait && !(r.rows() == 1 && r.boolean(0, 0))) st = Status::make(kLockTimeout);
     if (!st.ok()) {
         if (isOpen() && PQtransactionStatus(conn_) != PQTRANS_IDLE)
