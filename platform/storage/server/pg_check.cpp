@@ -53,17 +53,18 @@ Status checkTables(PgConnection& c) {
 }
 
 Status rebuildIndexes(PgConnection& c, std::chrono::milliseconds lockTimeout) {
-    Status st = c.beginUnit(lockTimeout);
+    // Inside a unit that is open already, the rebuild is part of it.
+    const bool own = !c.inUnit();
+    Status st = own ? c.beginUnit(lockTimeout) : Status{};
     if (!st.ok()) return st;
     std::vector<std::string> tables;
     st = schemaTables(c, tables);
     for (size_t i = 0; st.ok() && i < tables.size(); ++i)
         st = c.execScript("REINDEX TABLE " + detail::quoteId(tables[i]));
-    if (!st.ok()) {
-        c.rollback();
-        return st;
+    if (own) {
+        if (!st.ok()) c.rollback();
+        else st = c.commit();
     }
-    st = c.commit();
     if (!st.ok()) return st;
     return checkTables(c);
 }
