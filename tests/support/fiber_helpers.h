@@ -29,18 +29,14 @@ inline void settle() {
     }
 }
 
-// Runs `body` on a logical thread of its own and waits until it has ended.
+// Runs `body` on a logical thread of its own and waits until it has ended,
+// its end too (its tables and connection let go, which may still wait for
+// the server after the body has returned).
 inline void onThread(const std::function<void()>& body) {
-    bool done = false;
-    threads::start(
-        [&] {
-            body();
-            done = true;
-        },
-        256 * 1024);
+    const threads::ThreadNo t = threads::start(body, 256 * 1024);
     // Seeding thousands of rows on a busy test server takes longer than a
     // window takes to answer.
-    ASSERT_TRUE(threads::runUntil([&] { return done; }, std::chrono::seconds(120)));
+    ASSERT_TRUE(threads::runUntil([t] { return !threads::isAlive(t); }, std::chrono::seconds(120)));
 }
 
 }  // namespace tv::test
