@@ -85,6 +85,20 @@ struct Dialect {
                           "attnum > 0 AND NOT attisdropped"
                         : "SELECT name FROM pragma_table_info(?1, ?2)";
     }
+    // The exact decimal columns of a table (?1) as stored: name, digits,
+    // places. None on the file, whose REAL has no width.
+    const char* decimalColumnsSql() const {
+        return server() ? "SELECT attname, ((atttypmod - 4) >> 16) & 65535, (atttypmod - 4) & 65535 FROM pg_attribute "
+                          "WHERE attrelid = to_regclass(quote_ident(?1)) AND attnum > 0 AND NOT attisdropped AND "
+                          "atttypid = 'numeric'::regtype AND atttypmod >= 4"
+                        : nullptr;
+    }
+    // Widens a stored decimal column to `digits` and `places`, keeping its
+    // values (a server rewrites the table in the unit).
+    std::string widenDecimalSql(const std::string& tableQ, const std::string& colQ, int digits, int places) const {
+        return "ALTER TABLE " + tableQ + " ALTER COLUMN " + colQ + " TYPE numeric(" + std::to_string(digits) + "," +
+               std::to_string(places) + ")";
+    }
     const char* indexExistsSql(bool connectionPrivate) const {
         if (server()) return "SELECT count(*) FROM pg_class WHERE oid = to_regclass(quote_ident(?1))";
         return connectionPrivate ? "SELECT count(*) FROM sqlite_temp_master WHERE type='index' AND name=?1"

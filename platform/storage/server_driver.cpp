@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/storage/server/pg_check.h"
 #include "platform/storage/server/pg_connection.h"
 #include "platform/storage/server/pg_sql.h"
 
@@ -194,13 +195,21 @@ public:
     // A statement in flight: a thread whose wait gave the turn away must
     // not find its statements reset under it.
     bool waitingForLock() const override { return inFlight_ > 0; }
-    Status integrityCheck() override { return {}; }
-    Status reindex() override { return {}; }
+    Status integrityCheck() override {
+        InFlight f(inFlight_);
+        return server::checkTables(pg_);
+    }
+    Status reindex() override {
+        InFlight f(inFlight_);
+        return server::rebuildIndexes(pg_, lockTimeout_);
+    }
+    void setLockTimeout(std::chrono::milliseconds t) { lockTimeout_ = t; }
     void setScanMode(bool) override {}
 
 private:
     PgConnection pg_;
     int inFlight_ = 0;
+    std::chrono::milliseconds lockTimeout_{5000};
 };
 
 Statement::Step ServerStatement::step() {
@@ -225,11 +234,29 @@ Statement::Step ServerStatement::step() {
     return row_ < res_.rows() ? Step::Row : Step::Done;
 }
 
+// The side table of auto-numbers, made under the schema's lock only when it
+// is missing: a station opening its tables while another holds the lock
+// through a long unit (a closing) must not wait for it.
+Status makeAutoNumberTable(PgConnection& pg, std::chrono::milliseconds lockTimeout) {
+    PgResult r;
+    Status st = pg.exec("SELECT to_regclass('tv_autonumber') IS NOT NULL", {}, &r);
+    if (!st.ok() || (r.rows() == 1 && r.boolean(0, 0))) return st;
+    st = pg.beginUnit(lockTimeout);
+    if (!st.ok()) return st;
+    st = pg.execScript(server::serverAutoNumberTableSql());
+    if (!st.ok()) {
+        pg.rollback();
+        return st;
+    }
+    return pg.commit();
+}
+
 }  // namespace
 
 std::unique_ptr<Driver> openServerDriver(const std::string& conninfo, std::chrono::milliseconds lockTimeout,
                                          std::function<bool()> mayYield, Status& status) {
     auto d = std::make_unique<ServerDriver>(conninfo);
+    d->setLockTimeout(lockTimeout);
     PgConnection& pg = d->pg();
     pg.setMayYield(std::move(mayYield));
     status = pg.open();
@@ -248,14 +275,7 @@ std::unique_ptr<Driver> openServerDriver(const std::string& conninfo, std::chron
         return d;
     }
     status = server::installServerFunctions(pg, lockTimeout);
-    if (status.ok()) {
-        status = pg.beginUnit(lockTimeout);
-        if (status.ok()) {
-            status = pg.execScript(server::serverAutoNumberTableSql());
-            if (status.ok()) status = pg.commit();
-            else pg.rollback();
-        }
-    }
+    if (status.ok()) status = makeAutoNumberTable(pg, lockTimeout);
     if (!status.ok()) return nullptr;
     return d;
 }

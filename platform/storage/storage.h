@@ -515,6 +515,7 @@ public:
 
 private:
     Status openSchema(bool create, bool* missing);
+    Status widenDecimals(std::vector<std::string>& ddl);
     Status step(int dir, Record& rec);
     Status startScan(int kind);
     Status add(Record& rec, Numbering n, bool pending);

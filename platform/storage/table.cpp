@@ -275,6 +275,7 @@ Status Table::openSchema(bool create, bool* missingOut) {
                 if (!hasCol(m.cols[static_cast<size_t>(i)]))
                     ddl.push_back("ALTER TABLE " + m.tableQ + " ADD COLUMN " + m.cols[static_cast<size_t>(i)] + " " +
                                   typeOf(i));
+            if (Status ws = widenDecimals(ddl); !ws.ok()) return ws;
         }
         for (size_t k = 0; k < def_->keys.size(); ++k) {
             const KeyDef& kd = def_->keys[k];
@@ -347,6 +348,36 @@ Status Table::openSchema(bool create, bool* missingOut) {
     }
     opened_ = true;
     return c_.readOnly() ? Status::make(kAccessDenied) : Status{};
+}
+
+// A decimal column an older declaration stored with fewer digits or
+// places than the field has now is widened, so every value of the field
+// fits; one stored wider keeps what it has (nothing is cut or rounded).
+Status Table::widenDecimals(std::vector<std::string>& ddl) {
+    const Dialect& d = c_.dialect();
+    const char* sql = d.decimalColumnsSql();
+    if (sql == nullptr) return {};
+    Impl& m = *impl_;
+    Stmt st;
+    if (Status ps = prepare(c_, sql, st); !ps.ok()) return ps;
+    st.s->bindText(1, def_->table);
+    Statement::Step r;
+    while ((r = st.s->step()) == Statement::Step::Row) {
+        const std::string name(st.s->columnText(0));
+        const int digits = static_cast<int>(st.s->columnInt(1)), places = static_cast<int>(st.s->columnInt(2));
+        for (int i = 0; i < m.nf; ++i) {
+            const std::string& q = m.cols[static_cast<size_t>(i)];
+            if (m.kinds[static_cast<size_t>(i)] != Kind::Real || !sameNameNoCase(name, q.substr(1, q.size() - 2)))
+                continue;
+            const FieldSpec& fs = def_->layout->field(i);
+            const int wantPlaces = std::max(places, fs.places);
+            const int wantDigits = std::max(digits - places, fs.size - fs.places) + wantPlaces;
+            if (wantDigits != digits || wantPlaces != places)
+                ddl.push_back(d.widenDecimalSql(m.tableQ, q, wantDigits, wantPlaces));
+        }
+    }
+    if (r == Statement::Step::Failed) return c_.failed(*st.s);
+    return {};
 }
 
 #define TV_ENSURE_OPEN()                                                        \

@@ -205,6 +205,7 @@ struct LThread {
     ctx::fiber self;     // resumed by the scheduler while suspended
     ctx::fiber back;     // the main stack, while this thread runs
     Clock::time_point lastResumed{};
+    int keepTurn = 0;    // KeepTurn objects held
     PerThreadStore store;
     // runOnMainStack(): what to run on the main stack, and what it threw.
     const std::function<void()>* mainCall = nullptr;
@@ -411,6 +412,14 @@ int aliveCount() {
     return n;
 }
 
+namespace {
+int answersAwaited = 0;
+}  // namespace
+
+AwaitingAnswer::AwaitingAnswer() { ++answersAwaited; }
+AwaitingAnswer::~AwaitingAnswer() { --answersAwaited; }
+int awaitingAnswers() { return answersAwaited; }
+
 std::size_t stackSize(ThreadNo t) {
     LThread* r = Scheduler::get().find(t);
     if (r == nullptr) return 0;
@@ -461,8 +470,30 @@ void maybeYield() {
     Scheduler& s = Scheduler::get();
     if (s.current == 0) return;
     LThread* t = s.running();
-    if (t != nullptr && Clock::now() - t->lastResumed > kTimeSlice && (s.mayYield == nullptr || s.mayYield()))
+    if (t != nullptr && t->keepTurn == 0 && Clock::now() - t->lastResumed > kTimeSlice &&
+        (s.mayYield == nullptr || s.mayYield()))
         yieldNow();
+}
+
+KeepTurn::KeepTurn() {
+    Scheduler& s = Scheduler::get();
+    if (LThread* t = s.onGuiThread() ? s.running() : nullptr) ++t->keepTurn;
+}
+
+KeepTurn::~KeepTurn() {
+    Scheduler& s = Scheduler::get();
+    if (LThread* t = s.onGuiThread() ? s.running() : nullptr) --t->keepTurn;
+}
+
+bool keepsTurn() {
+    Scheduler& s = Scheduler::get();
+    LThread* t = s.onGuiThread() ? s.running() : nullptr;
+    return t != nullptr && t->keepTurn > 0;
+}
+
+void serveEventsKeepingTurn() {
+    if (QCoreApplication::instance() == nullptr) return;
+    runOnMainStack([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
 void runOnMainStack(const std::function<void()>& fn) {

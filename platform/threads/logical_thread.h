@@ -52,6 +52,38 @@ void yieldNow();
 // agrees). Cheap to call often.
 void maybeYield();
 
+// Held by a logical thread that must keep the turn through a long piece of
+// work (the period closing, from its first table to its commit): while it
+// is held, maybeYield() keeps the turn, and a wait that would give it away
+// (a database server's answer) blocks instead, serving the main loop's
+// events other than user input meanwhile (serveEventsKeepingTurn()), so the
+// thread's windows repaint. Waiting for the user still gives the turn away.
+class KeepTurn {
+public:
+    KeepTurn();
+    ~KeepTurn();
+    KeepTurn(const KeepTurn&) = delete;
+    KeepTurn& operator=(const KeepTurn&) = delete;
+};
+// The current logical thread holds a KeepTurn (false on the main stack).
+bool keepsTurn();
+// Serves the main loop's events other than user input (timers, painting)
+// without giving the turn to any other logical thread.
+void serveEventsKeepingTurn();
+
+// Held by a logical thread while it is suspended for an answer that comes
+// by itself (a database server's reply), not for input or another thread:
+// whoever waits for the program to settle (a UI test) waits for these too.
+class AwaitingAnswer {
+public:
+    AwaitingAnswer();
+    ~AwaitingAnswer();
+    AwaitingAnswer(const AwaitingAnswer&) = delete;
+    AwaitingAnswer& operator=(const AwaitingAnswer&) = delete;
+};
+// How many logical threads wait so now.
+int awaitingAnswers();
+
 // Runs `fn` on the main stack and comes back, keeping the turn: no other
 // logical thread runs until this one waits or yields. For a thread that must
 // not give the turn away (it holds the database's write lock) but wants the

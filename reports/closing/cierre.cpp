@@ -11,6 +11,7 @@
 #include "app/frame/procedures.h"
 #include "app/window/window_controller.h"
 #include "data/thread_table_set.h"
+#include "platform/threads/logical_thread.h"
 #include "platform/types/date.h"
 #include "platform/ui/window.h"
 #include "reports/closing/closing.h"
@@ -127,8 +128,14 @@ private:
         w.at(kCierreCancel).setDisabled(true);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         BarProgress progress(bar);
-        progress.repaint();
-        const bool done = RunClosing(today(), &progress).done;
+        bool done = false;
+        {
+            // No other window's thread runs in the middle of the closing,
+            // whatever its store makes it wait for.
+            threads::KeepTurn keep;
+            progress.repaint();
+            done = RunClosing(today(), &progress).done;
+        }
         QApplication::restoreOverrideCursor();
         if (!done) {
             // The messages have been shown; the period is as it was.

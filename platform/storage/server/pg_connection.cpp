@@ -275,7 +275,8 @@ Status PgConnection::waitSocket(Want want, std::optional<Clock::time_point> dead
     };
     if (ready(kSpinMs)) return {};
     const threads::ThreadNo me = threads::current();
-    const bool yield = me != 0 && QCoreApplication::instance() != nullptr && (!mayYield_ || mayYield_());
+    const bool keep = me != 0 && !waitingForLock_ && threads::keepsTurn();
+    const bool yield = me != 0 && QCoreApplication::instance() != nullptr && !keep && (!mayYield_ || mayYield_());
     for (;;) {
         if (deadline && Clock::now() >= *deadline) return Status::make(kLockTimeout);
         if (yield) {
@@ -291,10 +292,18 @@ Status PgConnection::waitSocket(Want want, std::optional<Clock::time_point> dead
             QObject::connect(&clock, &QTimer::timeout, [me] { threads::wake(me); });
             clock.start(kRecheckMs);
             ++yields_;
+            // A wait for the write lock lasts as long as another holds it;
+            // any other answer comes by itself.
+            std::optional<threads::AwaitingAnswer> answer;
+            if (!waitingForLock_) answer.emplace();
             threads::suspend();
             if (ready(0)) return {};
         } else if (ready(kRecheckMs)) {
             return {};
+        } else if (keep) {
+            // The thread keeps the turn, yet its windows repaint.
+            threads::serveEventsKeepingTurn();
+            if (ready(0)) return {};
         }
     }
 }
@@ -458,7 +467,24 @@ Status PgConnection::beginUnit(std::chrono::milliseconds lockTimeout) {
                              : "BEGIN; SET LOCAL lock_timeout = '" + std::to_string(lockTimeout.count()) +
                                    "ms'; SELECT pg_advisory_xact_lock(" + key + ")";
     PgResult r;
-    st = roundTrip([&](PGconn* c) { return PQsendQuery(c, sql.c_str()); }, &r);
+    if (!noWait && threads::keepsTurn()) {
+        // A thread that keeps the turn keeps it while the lock is free; only
+        // a wait for another station's unit lets the others run, as the
+        // file's wait for its lock does.
+        const std::string tryLock = "BEGIN; SELECT pg_try_advisory_xact_lock(" + key + ")";
+        st = roundTrip([&](PGconn* c) { return PQsendQuery(c, tryLock.c_str()); }, &r);
+        if (st.ok() && r.rows() == 1 && r.boolean(0, 0)) {
+            inUnit_ = true;
+            return {};
+        }
+        sql = "SET LOCAL lock_timeout = '" + std::to_string(lockTimeout.count()) +
+              "ms'; SELECT pg_advisory_xact_lock(" + key + ")";
+    }
+    if (st.ok()) {
+        waitingForLock_ = true;
+        st = roundTrip([&](PGconn* c) { return PQsendQuery(c, sql.c_str()); }, &r);
+        waitingForLock_ = false;
+    }
     if (st.ok() && noWait && !(r.rows() == 1 && r.boolean(0, 0))) st = Status::make(kLockTimeout);
     if (!st.ok()) {
         if (isOpen() && PQtransactionStatus(conn_) != PQTRANS_IDLE)

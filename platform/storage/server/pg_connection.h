@@ -181,6 +181,7 @@ private:
     bool lost_ = false;
     bool busy_ = false;
     bool inUnit_ = false;
+    bool waitingForLock_ = false;  // beginUnit's wait for the schema's lock
     uint64_t generation_ = 0;
     uint64_t nextName_ = 0;
     uint64_t yields_ = 0;

@@ -1,5 +1,7 @@
 #include "tests/movements/support/harness.h"
 
+#include <algorithm>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,16 +119,15 @@ std::vector<int> RunInProcesses(int count, const std::function<int(int)>& body) 
 }
 
 bool RunOnThreads(const std::vector<std::function<void()>>& bodies) {
-    auto done = std::make_shared<int>(0);
-    for (const auto& b : bodies)
-        threads::start(
-            [b, done] {
-                b();
-                ++*done;
-            },
-            512 * 1024);
-    const int n = static_cast<int>(bodies.size());
-    return threads::runUntil([done, n] { return *done == n; }, std::chrono::seconds(120));
+    std::vector<threads::ThreadNo> started;
+    for (const auto& b : bodies) started.push_back(threads::start(b, 512 * 1024));
+    // Until each thread has ended whole: what its end does (its tables and
+    // connection let go, a reservation given back) may still wait for the
+    // server after its body has returned.
+    auto ended = [&] {
+        return std::none_of(started.begin(), started.end(), [](threads::ThreadNo t) { return threads::isAlive(t); });
+    };
+    return threads::runUntil(ended, std::chrono::seconds(120));
 }
 
 }  // namespace tv::movements::test

@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include <QTimer>
+
 #include "platform/storage/server/pg_connection.h"
 #include "platform/threads/logical_thread.h"
 #include "tests/support/child_process.h"
@@ -134,6 +136,56 @@ TEST_F(PgUnits, AWaitForTheLockLeavesTheOtherThreadsRunning) {
     ASSERT_TRUE(threads::runUntil([&] { return done && tickerDone; }, 10s));
     EXPECT_TRUE(got.ok()) << got.text;
     EXPECT_GT(waiter.yieldCount(), 0u);
+}
+
+// A thread that must keep the turn (the period closing) waits for the
+// server's answer without letting any other thread run, while the main
+// loop is still served; only a wait for another station's unit lets the
+// others run, as the file's wait for its lock does.
+TEST_F(PgUnits, AThreadKeepingTheTurnGivesItAwayOnlyToWaitForAnotherStationsUnit) {
+    for (bool otherStationsUnit : {false, true}) {
+        SCOPED_TRACE(otherStationsUnit ? "waits for the lock" : "waits for an answer");
+        PgConnection holder(schema.conninfo()), waiter(schema.conninfo());
+        ASSERT_TRUE(holder.open().ok());
+        ASSERT_TRUE(waiter.open().ok());
+        if (otherStationsUnit) ASSERT_TRUE(holder.beginUnit(2s).ok());
+        bool waiting = false, done = false, tickerDone = false, timerFired = false, firedWhileWaiting = false;
+        int ticksWhileWaiting = 0;
+        Status got;
+        threads::start(
+            [&] {
+                threads::KeepTurn keep;
+                waiting = true;
+                got = otherStationsUnit ? waiter.beginUnit(10s) : waiter.exec("SELECT pg_sleep(0.5)");
+                waiting = false;
+                if (got.ok() && otherStationsUnit) got = waiter.commit();
+                done = true;
+            },
+            256 * 1024);
+        threads::start(
+            [&] {
+                while (!done) {
+                    if (waiting) ++ticksWhileWaiting;
+                    threads::yieldNow();
+                }
+                tickerDone = true;
+            },
+            256 * 1024);
+        // The main loop's timer: it ends the other station's unit.
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            timerFired = true;
+            firedWhileWaiting = waiting;
+            if (otherStationsUnit) holder.commit();
+        });
+        timer.start(200);
+        ASSERT_TRUE(threads::runUntil([&] { return done && tickerDone; }, 10s));
+        EXPECT_TRUE(got.ok()) << got.text;
+        EXPECT_TRUE(timerFired);
+        EXPECT_TRUE(firedWhileWaiting);
+        EXPECT_EQ(ticksWhileWaiting > 0, otherStationsUnit);
+    }
 }
 
 // Four stations (processes) each add one to a counter many times, reading

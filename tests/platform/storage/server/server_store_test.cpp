@@ -210,6 +210,95 @@ TEST_F(BothStores, TablesMadeInOneUnit) {
     ASSERT_TRUE(createTables(*again, {def, other}).ok());
 }
 
+// A decimal column stored by an older declaration with other digits or
+// places: the start's unit widens what is narrower than the field now,
+// every stored value kept; nothing is ever cut or rounded.
+TEST_F(BothStores, ADecimalColumnStoredNarrowerIsWidenedAtStartKeepingItsValues) {
+    struct Case {
+        int digits, places;             // as stored
+        long long raw;                  // a value stored then (scaled by its places)
+        const char* type;               // the column's type after the start
+        const char* kept;               // and the value, as the server writes it
+    };
+    const Case cases[] = {
+        {9, 2, 999999999, "numeric(11,2)", "9999999.99"},       // fewer digits: widened
+        {11, 1, 9999999999, "numeric(12,2)", "999999999.90"},   // more whole digits, fewer places
+        {13, 4, 1234567891234, "numeric(13,4)", "123456789.1234"},  // wider: kept as it is
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.type);
+        auto stored = std::make_shared<TableDef>(*def);
+        std::vector<FieldSpec> fields = stored->layout->fields();
+        fields[kMonto].size = k.digits;
+        fields[kMonto].places = k.places;
+        stored->layout = std::make_shared<RecordLayout>("Prueba", "PRU", fields);
+        {
+            auto c = open(true);
+            ASSERT_TRUE(c->exec("DROP TABLE IF EXISTS \"Prueba\"").ok());
+            Table t(*c, stored);
+            Record r(stored->layout);
+            r.setRaw(kNoArt, 1);
+            r.setRaw(kMonto, k.raw);
+            ASSERT_TRUE(t.insert(r).ok());
+        }
+        auto c = open(true);
+        ASSERT_TRUE(createTables(*c, {def}).ok());
+        EXPECT_EQ(schema.adminValue("SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '\"" +
+                                    schema.name() + "\".\"Prueba\"'::regclass AND attname = 'Monto'"),
+                  k.type);
+        EXPECT_EQ(schema.adminValue("SELECT \"Monto\"::text FROM \"" + schema.name() + "\".\"Prueba\""), k.kept);
+        Table t(*c, def);
+        bool missing = true;
+        ASSERT_TRUE(t.checkSchema(missing).ok());
+        EXPECT_FALSE(missing) << "a second start changes nothing";
+    }
+}
+
+// The integrity check finds an index the server does not use, naming it;
+// the key rebuild makes it whole again, and the rows stay as they were.
+TEST_F(BothStores, TheIntegrityCheckNamesAnIndexNotValidAndTheRebuildMendsIt) {
+    auto c = open(true);
+    Table t(*c, def);
+    for (long long n : {1, 2, 3}) {
+        Record r = rec(n, "fila " + std::to_string(n), "C" + std::to_string(n));
+        ASSERT_TRUE(t.insert(r).ok());
+    }
+    EXPECT_TRUE(c->integrityCheck().ok());
+    const std::string index = "\"" + schema.name() + "\".\"tv_Prueba_2\"";
+    ASSERT_TRUE(schema.admin("UPDATE pg_index SET indisvalid = false WHERE indexrelid = '" + index + "'::regclass"));
+    Status st = c->integrityCheck();
+    EXPECT_EQ(st.code, kKeyFileMustBeRebuilt);
+    EXPECT_NE(st.detail.find("tv_Prueba_2"), std::string::npos) << st.detail;
+    EXPECT_EQ(st.detail.find("tv_Prueba_1"), std::string::npos) << "only what is wrong: " << st.detail;
+
+    EXPECT_TRUE(c->rebuild().ok());
+    EXPECT_EQ(schema.adminValue("SELECT indisvalid FROM pg_index WHERE indexrelid = '" + index + "'::regclass"), "t");
+    EXPECT_TRUE(c->integrityCheck().ok());
+    Record back = rec(0, "FILA 2");
+    ASSERT_TRUE(t.readByKey(kKeyNombre, back).ok()) << "read through the rebuilt key";
+    EXPECT_EQ(back.raw(kNoArt), 2);
+}
+
+// A table the server cannot read whole is named, and the others are not.
+TEST_F(BothStores, TheIntegrityCheckNamesATableThatCannotBeReadWhole) {
+    auto c = open(true);
+    Table t(*c, def);
+    Record r = rec(1, "uno");
+    ASSERT_TRUE(t.insert(r).ok());
+    // A stored value the server can no longer read, as a damaged one: an
+    // enumeration whose label went away.
+    const std::string s = "\"" + schema.name() + "\".";
+    ASSERT_TRUE(schema.admin("CREATE TYPE " + s + "color AS ENUM ('rojo'); CREATE TABLE " + s +
+                             "\"Rota\"(c " + s + "color); INSERT INTO " + s + "\"Rota\" VALUES ('rojo'); "
+                             "DELETE FROM pg_enum WHERE enumtypid = '" + s + "color'::regtype"));
+    Status st = c->integrityCheck();
+    EXPECT_EQ(st.code, kKeyFileMustBeRebuilt);
+    EXPECT_NE(st.detail.find("Rota"), std::string::npos) << st.detail;
+    EXPECT_EQ(st.detail.find("Prueba"), std::string::npos) << st.detail;
+    ASSERT_TRUE(schema.admin("DROP TABLE " + s + "\"Rota\""));
+    EXPECT_TRUE(c->integrityCheck().ok());
+}
+
 TEST_F(BothStores, UnreachableServerIsNamedAndNoFileIsMade) {
     test::WorkingDir wd(dir.path());
     setDatabaseServer("host=" + dir.path().string() + " port=1 dbname=almacen connect_timeout=2");
