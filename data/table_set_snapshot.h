@@ -20,15 +20,19 @@ namespace tv::data {
 class TableSetSnapshot {
 public:
     explicit TableSetSnapshot(ThreadTableSet& tables);
+    ~TableSetSnapshot();
+    TableSetSnapshot(const TableSetSnapshot&) = delete;
+    TableSetSnapshot& operator=(const TableSetSnapshot&) = delete;
     void restore();
 
 private:
     struct Slot {
-        std::optional<Record> buffer;
         uint8_t autoIncDone = 0;
         std::optional<storage::Table::HandleState> handle;
     };
     ThreadTableSet& tables_;
+    // The buffers' copies, in room the table set keeps between units.
+    std::unique_ptr<ThreadTableSet::BufferCopies> copies_;
     std::array<Slot, kTableCount> slots_;
     ThreadTableSet::CreationLog log_;
 };

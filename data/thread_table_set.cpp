@@ -234,4 +234,15 @@ int CreateAllTables(ThreadTableSet& set) {
     return kNotDone;
 }
 
+std::unique_ptr<ThreadTableSet::BufferCopies> ThreadTableSet::TakeBufferCopies() {
+    if (spareCopies_.empty()) return std::make_unique<BufferCopies>();
+    std::unique_ptr<BufferCopies> c = std::move(spareCopies_.back());
+    spareCopies_.pop_back();
+    return c;
+}
+
+void ThreadTableSet::GiveBackBufferCopies(std::unique_ptr<BufferCopies> copies) {
+    if (copies) spareCopies_.push_back(std::move(copies));
+}
+
 }  // namespace tv::data

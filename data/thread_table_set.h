@@ -132,6 +132,15 @@ public:
     // Stamp source of the open/close walks.
     int32_t nextStamp() { return ++stamp_; }
 
+    // Room for a copy of every record buffer (TableSetSnapshot), kept
+    // between units of work so that copying the buffers reuses the room
+    // the last unit's copy had instead of allocating it again.
+    struct BufferCopies {
+        std::array<std::optional<Record>, kTableCount> buffers;
+    };
+    std::unique_ptr<BufferCopies> TakeBufferCopies();
+    void GiveBackBufferCopies(std::unique_ptr<BufferCopies> copies);
+
 private:
     static size_t idx(TableId t) { return static_cast<size_t>(t); }
     void init();   // creates and sets up module 1 then module 2
@@ -146,6 +155,7 @@ private:
     std::array<Slot, kTableCount> slots_;
     std::vector<Deferred> deferred_;
     int32_t stamp_ = 0;
+    std::vector<std::unique_ptr<BufferCopies>> spareCopies_;   // one per unit nesting level at most
     int logging_ = 0;
     std::vector<std::pair<TableId, int64_t>> created_;
     uint64_t createdIn_ = 0;   // the connection's file generation the rows are of

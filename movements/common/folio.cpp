@@ -85,9 +85,10 @@ enum class Met { Free, Ours, Stored, Held, Failed };
 // In a unit: what `folio` is to this form, once what forms that are no
 // longer open left under it (their claim, with its lines) is released;
 // with `releaseUnheld`, also the lines under it that nobody holds.
-Met meetFolio(Posting& p, const FolioRule& rule, long long folio, bool releaseUnheld) {
+// `storedAsked`: the caller has just found no stored document under it.
+Met meetFolio(Posting& p, const FolioRule& rule, long long folio, bool releaseUnheld, bool storedAsked = false) {
     if (p.Failed()) return Met::Failed;
-    if (FolioStored(p.Tables(), rule, folio)) return Met::Stored;
+    if (!storedAsked && FolioStored(p.Tables(), rule, folio)) return Met::Stored;
     storage::Connection& c = p.Tables().connection();
     std::optional<storage::Claim> claim;
     storage::Status st = storage::findClaim(c, claimTable(rule), folio, claim);
@@ -205,7 +206,7 @@ bool CheckFolio(Posting& p, const FolioRule& rule, long long folio, const LineTr
     if (p.Failed()) return false;
     if (folio <= 0) return p.RefuseWith(kFolioCaption, "El folio es obligatorio y no puede ser cero; no se guardó nada.");
     if (FolioStored(p.Tables(), rule, folio)) return p.Refuse(15, keyLabel(rule));
-    switch (meetFolio(p, rule, folio, own != nullptr && own->Empty())) {
+    switch (meetFolio(p, rule, folio, own != nullptr && own->Empty(), true)) {
         case Met::Held:
             return p.RefuseWith(kFolioCaption, "El folio " + folioText(folio) +
                                                    " es de otro documento que se está capturando; no se guardó nada.");

@@ -11,6 +11,7 @@ struct Fields {
     int anterior = Posting::Field(TableId::Articulo, "ART:ExistenciaAnterior");
     int entradas = Posting::Field(TableId::Articulo, "ART:Entradas");
     int salidas = Posting::Field(TableId::Articulo, "ART:Salidas");
+    int pedido = Posting::Field(TableId::Articulo, "ART:Pedido");
     int karArticulo = Posting::Field(TableId::Kardex, "KAR:ARTICULO");
     int karFecha = Posting::Field(TableId::Kardex, "KAR:Fecha");
     int karDocumento = Posting::Field(TableId::Kardex, "KAR:Documento");
@@ -32,6 +33,7 @@ int articleField(std::string_view field) {
     const Fields& f = F();
     if (field == "ART:Entradas") return f.entradas;
     if (field == "ART:Salidas") return f.salidas;
+    if (field == "ART:Pedido") return f.pedido;
     return Posting::Field(TableId::Articulo, field);
 }
 }  // namespace

@@ -81,8 +81,10 @@ bool PostOrder(Posting& p, const LineTracker* own) {
     const long long folio = h.number(f.folio).toInt64();
     std::vector<Record> lines;
     if (!CheckFolio(p, kOrderFolio, folio, own, &lines) || !RaiseOrdered(p, lines)) return false;
-    // The totals are those of the lines stored now, whatever the form last summed.
-    const Decimal total = TotalsOf(lines).quantity;
+    // The totals are those of the lines stored now, whatever the form last
+    // summed (only the quantities: the amount is not kept).
+    Decimal total;
+    for (const Record& l : lines) total += l.number(f.quantity);
     if (!p.Store(TableId::Ordenes, f.total, Value(total)) ||
         !p.Store(TableId::Ordenes, f.percent, Value(ReceivedPercent(total, h.number(f.supplied)))))
         return false;

@@ -117,6 +117,7 @@ Connection::~Connection() {
 // Closes the SQLite handle. Handles of tables that outlive it stop using the
 // connection, or, with `keepTables`, start afresh on the file opened next.
 void Connection::closeHandle(bool keepTables) {
+    forgetConnectionStatements(this);
     if (keepTables) {
         for (Table* t : tables_) t->forgetFile();
     } else {

@@ -227,19 +227,55 @@ private:
 
 // --- statements
 
+// What the owners' queries keep per connection: their prepared statements,
+// and whether the claim table is there. Dropped whenever the connection
+// closes its handle (closed, or opened again on another file).
+struct ConnectionCache {
+    std::map<std::string, Stmt, std::less<>> statements;
+    // The claim table: known there, known missing, or not known.
+    enum class Claims : uint8_t { Unknown, Present, Missing } claims = Claims::Unknown;
+    // On the file: the data version the answer was read at (another
+    // connection's commit, a table it made included, changes it).
+    int64_t claimsAt = 0;
+    // The unit that made the claim table: until it ends, nobody knows
+    // whether the table stays.
+    uint64_t madeInUnit = 0;
+    bool making = false;
+};
+
+std::mutex cachesLock;
+std::map<const Connection*, ConnectionCache>& caches() {
+    static std::map<const Connection*, ConnectionCache> m;
+    return m;
+}
+
+// The connection's cache (a map node: stays where it is until dropped).
+ConnectionCache& cacheOf(const Connection& c) {
+    std::lock_guard<std::mutex> g(cachesLock);
+    return caches()[&c];
+}
+
 // Runs `sql` with `bind`, handing each row to `row`; `changes` gets the
-// rows it wrote.
+// rows it wrote. The statement is prepared once per connection.
 template <class Bind, class Row>
 Status query(Connection& c, const std::string& sql, Bind bind, Row row, int64_t* changes = nullptr) {
     if (!c.isOpen()) return c.openStatus();
-    Stmt st;
-    if (Status ps = prepare(c, sql, st); !ps.ok()) return ps;
-    bind(*st.s);
+    ConnectionCache& cache = cacheOf(c);
+    auto it = cache.statements.find(sql);
+    if (it == cache.statements.end()) {
+        Stmt st;
+        if (Status ps = prepare(c, sql, st); !ps.ok()) return ps;
+        it = cache.statements.emplace(sql, std::move(st)).first;
+    }
+    Statement& s = *it->second.s;
+    bind(s);
     Statement::Step r;
-    while ((r = st.s->step()) == Statement::Step::Row) row(*st.s);
-    if (r == Statement::Step::Failed) return c.failed(*st.s);
-    if (changes != nullptr) *changes = st.s->changes();
-    return {};
+    while ((r = s.step()) == Statement::Step::Row) row(s);
+    Status result;
+    if (r == Statement::Step::Failed) result = c.failed(s);
+    else if (changes != nullptr) *changes = s.changes();
+    it->second.reset();
+    return result;
 }
 
 auto noBind = [](Statement&) {};
@@ -249,11 +285,44 @@ void bindText(Statement& s, int i, std::string_view v) { s.bindTextCopy(i, v); }
 
 std::string columnText(Statement& s, int i) { return std::string(s.columnText(i)); }
 
+// SQLite's count of other connections' commits on this file; -1 when it
+// cannot be read.
+int64_t dataVersion(Connection& c) {
+    int64_t v = -1;
+    if (!query(c, "PRAGMA data_version", noBind, [&](Statement& s) { v = s.columnInt(0); }).ok()) return -1;
+    return v;
+}
+
+// Whether the claim table exists. Asked of the catalogue once: on the file
+// the answer holds until another connection commits something; on a server
+// a table there stays there (nothing drops it), while one missing is asked
+// again. A table this connection made holds only once its unit is over.
 bool hasClaimTable(Connection& c) {
+    ConnectionCache& cache = cacheOf(c);
+    const bool sure = !(cache.making && cache.madeInUnit == c.transactionId());
+    cache.making = !sure;
+    const int64_t version = c.onServer() || !sure ? -1 : dataVersion(c);
+    using Claims = ConnectionCache::Claims;
+    if (sure && cache.claims != Claims::Unknown) {
+        if (c.onServer() && cache.claims == Claims::Present) return true;
+        if (!c.onServer() && version >= 0 && version == cache.claimsAt) return cache.claims == Claims::Present;
+    }
     bool found = false;
-    query(c, c.dialect().tableExistsSql(), [](Statement& s) { s.bindText(1, "tv_claim"); },
-          [&](Statement&) { found = true; });
+    const Status st = query(c, c.dialect().tableExistsSql(), [](Statement& s) { s.bindText(1, "tv_claim"); },
+                            [&](Statement&) { found = true; });
+    cache.claims = !st.ok() || !sure ? Claims::Unknown : found ? Claims::Present : Claims::Missing;
+    cache.claimsAt = version;
     return found;
+}
+
+// The claim table made inside the caller's unit: what the cache knew of it
+// waits for the unit's end.
+void claimTableMade(Connection& c) {
+    ConnectionCache& cache = cacheOf(c);
+    if (cache.claims == ConnectionCache::Claims::Present && !cache.making) return;
+    cache.claims = ConnectionCache::Claims::Unknown;
+    cache.making = true;
+    cache.madeInUnit = c.transactionId();
 }
 
 // A write outside the caller's unit gets one of its own.
@@ -284,7 +353,13 @@ void noteConnectionOpened(const Connection* c) {
     serialOf(c);
 }
 
+void forgetConnectionStatements(const Connection* c) {
+    std::lock_guard<std::mutex> g(cachesLock);
+    caches().erase(c);
+}
+
 void noteConnectionClosed(const Connection* c) {
+    forgetConnectionStatements(c);
     std::lock_guard<std::mutex> g(ownersLock);
     Connections& cs = connections();
     auto it = cs.serial.find(c);
@@ -381,8 +456,11 @@ Status findClaim(Connection& c, std::string_view table, int64_t value, std::opti
 
 Status putClaim(Connection& c, const Claim& claim) {
     return writing(c, [&] {
-        Status st = c.exec(c.dialect().claimTableSql());
-        if (!st.ok()) return st;
+        if (!hasClaimTable(c)) {
+            Status st = c.exec(c.dialect().claimTableSql());
+            if (!st.ok()) return st;
+            claimTableMade(c);
+        }
         return query(
             c, "INSERT INTO tv_claim(tbl, val, owner) VALUES(?1, ?2, ?3)",
             [&](Statement& s) {

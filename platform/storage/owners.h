@@ -105,5 +105,8 @@ Status unmatchedValues(Connection& c, const TableDef& child, int childField, con
 // --- internal: the connections of this process (Connection's life)
 void noteConnectionOpened(const Connection* c);
 void noteConnectionClosed(const Connection* c);
+// Drops what the owners' queries keep for `c` (its statements), before its
+// handle closes.
+void forgetConnectionStatements(const Connection* c);
 
 }  // namespace tv::storage
