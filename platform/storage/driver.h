@@ -131,6 +131,10 @@ struct Dialect {
     }
 };
 
+// How a field is stored: texts, DECIMAL with places (Real: the store's
+// decimal, read back as the scaled integer), every other number as an integer.
+enum class Kind : uint8_t { Text, Int, Real };
+
 class Statement {
 public:
     enum class Step : uint8_t { Row, Done, Failed };
@@ -156,6 +160,19 @@ public:
     virtual std::string_view columnText(int c) = 0;
     // A decimal column with `places` as its scaled integer.
     virtual int64_t columnDecimal(int c, int places) = 0;
+
+    // Reads columns first..first+n-1 into fields 0..n-1 of `rec`, each as
+    // `kinds` says (a Real with `places`): what column by column reads give,
+    // which a store may do at once.
+    virtual void readFields(int first, Record& rec, const Kind* kinds, const int* places, int n) {
+        for (int i = 0; i < n; ++i) {
+            switch (kinds[i]) {
+            case Kind::Text: rec.setText(i, columnText(first + i)); break;
+            case Kind::Int: rec.setRaw(i, columnInt(first + i)); break;
+            case Kind::Real: rec.setRaw(i, columnDecimal(first + i, places[i])); break;
+            }
+        }
+    }
 
     // Ends the run (a snapshot, a batch); the bindings stay.
     virtual void reset() = 0;

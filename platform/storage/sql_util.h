@@ -39,9 +39,7 @@ inline bool sameNameNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// How a field is stored: texts, DECIMAL with places (Real: the store's
-// decimal, read back as the scaled integer), every other number as an integer.
-enum class Kind : uint8_t { Text, Int, Real };
+using storage::Kind;
 
 // The stored columns of a declaration, by field index.
 struct ColumnMap {
@@ -91,15 +89,6 @@ inline void bindField(Statement& s, int idx, const Record& rec, int i, Kind k, i
     case Kind::Text: s.bindText(idx, rtrim(rec.text(i))); break;
     case Kind::Int: s.bindInt(idx, rec.raw(i)); break;
     case Kind::Real: s.bindDecimal(idx, rec.raw(i), places); break;
-    }
-}
-
-// Reads column `c` into field `i` of `rec`.
-inline void readField(Statement& s, int c, Record& rec, int i, Kind k, int places) {
-    switch (k) {
-    case Kind::Text: rec.setText(i, s.columnText(c)); break;
-    case Kind::Int: rec.setRaw(i, s.columnInt(c)); break;
-    case Kind::Real: rec.setRaw(i, s.columnDecimal(c, places)); break;
     }
 }
 

@@ -33,6 +33,18 @@ double pow10(int places) {
     return places >= 0 && places < static_cast<int>(std::size(kPowers)) ? kPowers[places] : std::pow(10.0, places);
 }
 
+// round(x) half away from zero, as llround gives it, without the library
+// call: a read of a decimal column does this for every field.
+int64_t roundHalfAway(double x) {
+    constexpr double kExact = 4503599627370496.0;  // 2^52: below it the fraction is exact
+    if (!(x > -kExact && x < kExact)) return std::llround(x);
+    auto whole = static_cast<int64_t>(x);  // toward zero
+    const double frac = x - static_cast<double>(whole);
+    if (frac >= 0.5) ++whole;
+    else if (frac <= -0.5) --whole;
+    return whole;
+}
+
 // Whether a unit of work can no longer be written beside `db`: its disk has
 // less free space than a unit may need at once (the page cache's worth), or
 // the system lets this process write its files only up to a size they have
@@ -98,7 +110,26 @@ public:
     }
     int64_t columnDecimal(int c, int places) override {
         if (places == 0 && sqlite3_column_type(s_, c) != SQLITE_FLOAT) return sqlite3_column_int64(s_, c);
-        return std::llround(sqlite3_column_double(s_, c) * pow10(places));
+        return roundHalfAway(sqlite3_column_double(s_, c) * pow10(places));
+    }
+    // One call into the statement per column (its value), the rest read
+    // from the value: a whole record is read for every row.
+    void readFields(int first, Record& rec, const Kind* kinds, const int* places, int n) override {
+        for (int i = 0; i < n; ++i) {
+            sqlite3_value* v = sqlite3_column_value(s_, first + i);
+            switch (kinds[i]) {
+            case Kind::Text: {
+                auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                rec.setText(i, p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view());
+                break;
+            }
+            case Kind::Int: rec.setRaw(i, sqlite3_value_int64(v)); break;
+            case Kind::Real:
+                if (places[i] == 0 && sqlite3_value_type(v) != SQLITE_FLOAT) rec.setRaw(i, sqlite3_value_int64(v));
+                else rec.setRaw(i, roundHalfAway(sqlite3_value_double(v) * pow10(places[i])));
+                break;
+            }
+        }
     }
 
     void reset() override { sqlite3_reset(s_); }

@@ -394,10 +394,7 @@ Status Table::widenDecimals(std::vector<std::string>& ddl) {
 
 namespace {
 
-void readRow(const Table::Impl& m, Statement& s, Record& rec) {
-    for (int i = 0; i < m.nf; ++i)
-        readField(s, i, rec, i, m.kinds[static_cast<size_t>(i)], m.places[static_cast<size_t>(i)]);
-}
+void readRow(const Table::Impl& m, Statement& s, Record& rec) { s.readFields(0, rec, m.kinds.data(), m.places.data(), m.nf); }
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "platform/types/text.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace tv {
@@ -129,7 +130,30 @@ std::string fitText(std::string_view s, std::size_t n) {
     return out;
 }
 
+namespace {
+// No byte of `s` past 0x7F: eight at a time.
+bool plainAscii(std::string_view s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if (w & 0x8080808080808080ULL) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
 void fitTextInto(std::string& out, std::string_view s, std::size_t n) {
+    // Stored texts are mostly plain ASCII that fits, put over a cell already
+    // as wide: one byte, one character, copied and padded in place (a move,
+    // as `s` may lie inside `out`).
+    if (s.size() <= n && out.size() == n && plainAscii(s)) {
+        if (!s.empty()) std::memmove(out.data(), s.data(), s.size());
+        std::memset(out.data() + s.size(), ' ', n - s.size());
+        return;
+    }
     std::size_t chars = 0, end = 0;
     while (end < s.size() && chars < n) {
         // Most stored texts are plain ASCII: one byte, one character.

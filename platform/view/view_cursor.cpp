@@ -243,10 +243,7 @@ struct ViewCursor::Table {
         return e;
     }
 
-    void decode(Statement& s, int first) {
-        for (int i = 0; i < nf(); ++i)
-            storage::detail::readField(s, first + i, *buf, i, kinds[static_cast<size_t>(i)], places[static_cast<size_t>(i)]);
-    }
+    void decode(Statement& s, int first) { s.readFields(first, *buf, kinds.data(), places.data(), nf()); }
 };
 
 struct ViewCursor::OrderItem {

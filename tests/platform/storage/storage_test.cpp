@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <optional>
 #include <set>
@@ -309,6 +310,52 @@ TEST_F(Storage, ValuesRoundTrip) {
     ASSERT_EQ(sqlite3_prepare_v2(c.db(), "SELECT Nombre FROM Prueba", -1, &s, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "  con blancos");
+    sqlite3_finalize(s);
+}
+
+// Rows another program wrote are read as a store into the fields would
+// hold them: decimals rounded half away from zero to the places (also past
+// what a double holds exactly), texts cut or padded to their width, plain or
+// accented, whether they sit in the cell or arrive from elsewhere.
+TEST_F(Storage, RowsWrittenElsewhereAreReadAsTheFieldsHoldThem) {
+    Connection c(db);
+    Table t(c, def);
+    add(t, 7, "x");
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(c.db(), "UPDATE Prueba SET Monto=?1, Nombre=?2, Notas=?3 WHERE NoArt=7", -1, &s, nullptr),
+              SQLITE_OK);
+    const std::string longName(45, 'n');
+    struct Case {
+        double monto;
+        std::string nombre, notas;
+    } cases[] = {
+        {0.125, "corto", ""},
+        {-0.125, "camión de carga", "ñ"},
+        {1.005, longName, std::string(250, 'm')},
+        {-0.0049, "", "línea uno\nlínea dos"},
+        {-2.675, "añejo " + longName, "x"},
+        {45035996273704.97, "abc", ""},
+        {-45035996273704.955, std::string(30, 'z'), ""},
+        {123456789.994999, "  blancos  ", ""},
+    };
+    for (const Case& k : cases) {
+        sqlite3_bind_double(s, 1, k.monto);
+        sqlite3_bind_text(s, 2, k.nombre.data(), static_cast<int>(k.nombre.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 3, k.notas.data(), static_cast<int>(k.notas.size()), SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
+        sqlite3_reset(s);
+        // Read over a buffer that holds other texts of other lengths.
+        Record back = rec(7, "una descripción que ocupa todo", "código");
+        back.setText(kNotas, "otra nota");
+        ASSERT_TRUE(t.readByKey(kKeyNoArt, back).ok()) << k.monto;
+        Record expected = rec(7);
+        expected.setRaw(kId, back.raw(kId));
+        expected.setRaw(kMonto, std::llround(k.monto * 100));
+        expected.setText(kNombre, k.nombre);
+        expected.setText(kNotas, k.notas);
+        EXPECT_EQ(back, expected) << k.monto << " " << k.nombre;
+        EXPECT_EQ(back.text(kNombre), fitText(k.nombre, 30));
+    }
     sqlite3_finalize(s);
 }
 

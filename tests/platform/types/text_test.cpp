@@ -43,6 +43,12 @@ TEST(Text, FittingCutsAtCharacters) {
     EXPECT_EQ(field, "año  ");
     fitTextInto(field, std::string_view(field).substr(3), 4);
     EXPECT_EQ(field, "o   ");
+    // A cell of its width refitted from its own tail, then emptied.
+    std::string cell = "abcdefgh";
+    fitTextInto(cell, std::string_view(cell).substr(2), 8);
+    EXPECT_EQ(cell, "cdefgh  ");
+    fitTextInto(cell, "", 8);
+    EXPECT_EQ(cell, "        ");
     EXPECT_EQ(rtrim("  a b  "), "  a b");
     EXPECT_EQ(trim("  a b  "), "a b");
 }
