@@ -1,6 +1,7 @@
 #include "platform/types/record.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "platform/types/text.h"
@@ -69,8 +70,9 @@ void Record::clear() {
         const FieldSpec& f = layout_->field(static_cast<int>(i));
         Cell& c = cells_[i];
         c.num = 0;
-        if (f.type == FieldType::String) c.text.assign(static_cast<size_t>(f.size), ' ');
-        else c.text.clear();
+        if (f.type != FieldType::String) c.text.clear();
+        else if (c.text.size() == static_cast<size_t>(f.size)) std::memset(c.text.data(), ' ', c.text.size());
+        else c.text.assign(static_cast<size_t>(f.size), ' ');
     }
 }
 
