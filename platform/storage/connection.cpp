@@ -123,6 +123,7 @@ void Connection::closeHandle(bool keepTables) {
     } else {
         for (Table* t : std::vector<Table*>(tables_)) t->detach();
         tables_.clear();
+        cursors_.clear();
     }
     numbers_.clear();
     numberPut_.reset();
@@ -464,9 +465,21 @@ void Connection::registerTable(Table* t) { tables_.push_back(t); }
 
 void Connection::unregisterTable(Table* t) { tables_.erase(std::remove(tables_.begin(), tables_.end(), t), tables_.end()); }
 
+void Connection::noteCursorOpen(Table* t) {
+    if (std::find(cursors_.begin(), cursors_.end(), t) == cursors_.end()) cursors_.push_back(t);
+}
+
+void Connection::noteCursorClosed(Table* t) { std::erase(cursors_, t); }
+
+// Only the tables with a running read statement: a write does not walk every
+// table the thread ever opened.
 void Connection::quiesce(const Table* except) {
-    for (Table* t : tables_)
-        if (t != except) t->resetCursor();
+    size_t i = 0;
+    while (i < cursors_.size()) {
+        Table* t = cursors_[i];
+        if (t != except) t->resetCursor();  // takes it off the list
+        if (i < cursors_.size() && cursors_[i] == t) ++i;
+    }
 }
 
 bool Connection::tableReady(const std::string& table) const {

@@ -277,6 +277,8 @@ public:
     void quiesceUnlessBusy();                       // the same, unless inside a wait for the lock
     void registerTable(Table* t);
     void unregisterTable(Table* t);
+    void noteCursorOpen(Table* t);     // a table's read statement runs: quiesce() resets it
+    void noteCursorClosed(Table* t);
     uint64_t writeGeneration() const { return writeGen_; }
     uint64_t transactionId() const { return txnId_; }   // changes at every begin/commit/rollback
     bool tableReady(const std::string& table) const;
@@ -344,6 +346,7 @@ private:
     int64_t versionSeed_ = 0;
     uint64_t versionCounter_ = 0;
     std::vector<Table*> tables_;
+    std::vector<Table*> cursors_;  // the tables among them with a running read statement
     std::vector<std::string> ready_;
     std::vector<NumberCache> numbers_;
     std::unique_ptr<Statement> numberPut_;

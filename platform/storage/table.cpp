@@ -198,6 +198,7 @@ void Table::resetCursor() {
         impl_->cur->reset();
         impl_->cur = nullptr;
         impl_->curDir = 0;
+        c_.noteCursorClosed(this);
     }
 }
 
@@ -593,6 +594,7 @@ Status Table::startScan(int kind) {
     if (kind >= 2 && order_ >= 0)
         for (const Val& v : m.seekVals) bindVal(*st.s, idx++, v);
     if ((kind & ~1) == 4) st.s->bindInt(idx, m.scanRow);
+    if (!m.cur) c_.noteCursorOpen(this);
     m.cur = st.s.get();
     m.curKind = kind;
     m.batchRows = 0;
@@ -635,6 +637,7 @@ Status Table::step(int dir, Record& rec) {
         Status st = startScan(6 + back);
         if (!st.ok()) {
             m.cur = nullptr;
+            c_.noteCursorClosed(this);
             return st;
         }
         r = m.cur->step();
