@@ -345,14 +345,19 @@ Status PgConnection::send(const std::function<int(PGconn*)>& sendFn) {
     }
 }
 
+Status PgConnection::awaitAnswer() {
+    while (PQisBusy(conn_)) {
+        Status st = waitSocket(Want::Read);
+        if (!st.ok()) return st;
+        if (!PQconsumeInput(conn_)) return lostStatus("");
+    }
+    return {};
+}
+
 Status PgConnection::collect(PgResult* out) {
     Status first;
     for (;;) {
-        while (PQisBusy(conn_)) {
-            Status st = waitSocket(Want::Read);
-            if (!st.ok()) return st;
-            if (!PQconsumeInput(conn_)) return lostStatus("");
-        }
+        if (Status st = awaitAnswer(); !st.ok()) return st;
         PGresult* r = PQgetResult(conn_);
         if (!r) break;
         switch (PQresultStatus(r)) {

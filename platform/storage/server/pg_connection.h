@@ -166,6 +166,8 @@ private:
     Status ready();
     Status roundTrip(const std::function<int(PGconn*)>& sendFn, PgResult* out);
     Status send(const std::function<int(PGconn*)>& sendFn);
+    // Waits, giving the turn away, until libpq holds a whole answer.
+    Status awaitAnswer();
     Status collect(PgResult* out);
     Status collectPipeline(int wanted, PgResult* out);
     Status pipelineGuarded(Statement& st, const PgParams& params, PgResult* out);

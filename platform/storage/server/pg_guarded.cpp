@@ -86,11 +86,7 @@ Status PgConnection::collectPipeline(int wanted, PgResult* out) {
     int index = 0;
     bool gap = false;   // two gaps in a row: nothing more is coming
     for (;;) {
-        while (PQisBusy(conn_)) {
-            Status st = waitSocket(Want::Read);
-            if (!st.ok()) return st;
-            if (!PQconsumeInput(conn_)) return lostStatus("");
-        }
+        if (Status st = awaitAnswer(); !st.ok()) return st;
         PGresult* r = PQgetResult(conn_);
         if (!r) {
             if (PQstatus(conn_) == CONNECTION_BAD) return lostStatus("");
