@@ -1,5 +1,7 @@
 #include "movements/common/stock.h"
 
+#include <vector>
+
 namespace tv::movements {
 
 namespace {
@@ -12,6 +14,10 @@ struct Fields {
     int entradas = Posting::Field(TableId::Articulo, "ART:Entradas");
     int salidas = Posting::Field(TableId::Articulo, "ART:Salidas");
     int pedido = Posting::Field(TableId::Articulo, "ART:Pedido");
+    int promedio = Posting::Field(TableId::Articulo, "ART:COSTOPROMEDIO");
+    std::vector<int> ordered{pedido};
+    std::vector<int> stock{anterior, entradas, salidas};
+    std::vector<int> stockAndCost{anterior, entradas, salidas, promedio};
     int karArticulo = Posting::Field(TableId::Kardex, "KAR:ARTICULO");
     int karFecha = Posting::Field(TableId::Kardex, "KAR:Fecha");
     int karDocumento = Posting::Field(TableId::Kardex, "KAR:Documento");
@@ -51,13 +57,21 @@ std::string DocumentText(std::string_view prefix, long long folio) {
     return std::string(prefix) + std::to_string(folio);
 }
 
-bool ReadArticle(Posting& p, const Decimal& noArt) {
+bool ReadArticle(Posting& p, const Decimal& noArt, ArticleNeeds needs) {
     if (p.Failed()) return false;
+    const Fields& f = F();
     Record& a = p.Buffer(TableId::Articulo);
     a.clear();
-    a.setNumber(F().noArt, noArt);
+    a.setNumber(f.noArt, noArt);
     if (noArt.isZero()) return false;
-    if (p.Find(TableId::Articulo, "ART:KeyNoArt")) return true;
+    bool found = false;
+    switch (needs) {
+    case ArticleNeeds::Whole: found = p.Find(TableId::Articulo, "ART:KeyNoArt"); break;
+    case ArticleNeeds::Ordered: found = p.Find(TableId::Articulo, "ART:KeyNoArt", f.ordered); break;
+    case ArticleNeeds::Stock: found = p.Find(TableId::Articulo, "ART:KeyNoArt", f.stock); break;
+    case ArticleNeeds::StockAndCost: found = p.Find(TableId::Articulo, "ART:KeyNoArt", f.stockAndCost); break;
+    }
+    if (found) return true;
     if (!p.Failed()) a.clear();
     return false;
 }

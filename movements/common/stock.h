@@ -18,9 +18,19 @@ Decimal LineAmount(const Value& quantity, const Value& cost);
 // "ENT-" and the folio's plain digits.
 std::string DocumentText(std::string_view prefix, long long folio);
 
+// What a posting reads of an article per line. A long document reads one
+// article per line, and the article is a wide record: reading only the
+// totals it works on saves most of the read. The other fields stay blank
+// until the unit ends (see Posting::Find).
+enum class ArticleNeeds {
+    Whole,
+    Ordered,        // ART:Pedido
+    Stock,          // ART:ExistenciaAnterior, ART:Entradas, ART:Salidas
+    StockAndCost,   // those and ART:COSTOPROMEDIO
+};
 // Reads article `noArt` into the thread's Articulo buffer: true when it is
 // stored; false when not (nothing recorded) or on a read error (recorded).
-bool ReadArticle(Posting& p, const Decimal& noArt);
+bool ReadArticle(Posting& p, const Decimal& noArt, ArticleNeeds needs = ArticleNeeds::Whole);
 // Writes back over the article last read what was stored into the Articulo
 // buffer since it was read (AddToArticle, Posting::Store); the other
 // columns, and the keys on them, are not rewritten.

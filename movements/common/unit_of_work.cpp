@@ -90,11 +90,18 @@ bool Posting::Step(std::string_view step, long long n) {
                                                 std::to_string(n) + "); no se guardó nada.");
 }
 
+namespace {
+int KeyOf(data::TableGateway& g, std::string_view keyName) {
+    const int key = g.declaration().keyIndex(keyName);
+    if (key < 0) throw std::invalid_argument("no key " + std::string(keyName));
+    return key;
+}
+}  // namespace
+
 bool Posting::Find(data::TableId t, std::string_view keyName) {
     if (Failed()) return false;
     data::TableGateway& g = Gateway(t);
-    const int key = g.declaration().keyIndex(keyName);
-    if (key < 0) throw std::invalid_argument("no key " + std::string(keyName));
+    const int key = KeyOf(g, keyName);
     if (g.UseOnDemand() != data::kDone) return TableFailed(g);
     stored_[static_cast<std::size_t>(t)].clear();
     const storage::Status st = g.file()->readByKey(key, g.BUFFER);
@@ -102,6 +109,38 @@ bool Posting::Find(data::TableId t, std::string_view keyName) {
     if (st.code == storage::kRecordNotAvailable) return false;
     g.recordError(1, st);
     return TableFailed(g);
+}
+
+bool Posting::Find(data::TableId t, std::string_view keyName, const std::vector<int>& fields) {
+    if (Failed()) return false;
+    data::TableGateway& g = Gateway(t);
+    const int key = KeyOf(g, keyName);
+    if (g.UseOnDemand() != data::kDone) return TableFailed(g);
+    stored_[static_cast<std::size_t>(t)].clear();
+    const storage::Status st = g.file()->readByKey(key, g.BUFFER, fields);
+    if (st.ok()) {
+        readInPart_[static_cast<std::size_t>(t)] = true;
+        return true;
+    }
+    if (st.code == storage::kRecordNotAvailable) return false;
+    g.recordError(1, st);
+    return TableFailed(g);
+}
+
+bool Posting::ReadWholeWhatWasReadInPart() {
+    for (std::size_t i = 0; i < readInPart_.size(); ++i) {
+        if (!readInPart_[i] || Failed()) continue;
+        readInPart_[i] = false;
+        data::TableGateway& g = Gateway(static_cast<data::TableId>(i));
+        storage::Table* file = g.file();
+        if (file == nullptr || !file->currentPartial()) continue;
+        const storage::Status st = file->readByRow(file->currentRow(), g.BUFFER);
+        if (!st.ok()) {
+            g.recordError(1, st);
+            return TableFailed(g);
+        }
+    }
+    return !Failed();
 }
 
 bool Posting::Insert(data::TableId t) {
@@ -171,7 +210,7 @@ bool RunAsOneUnit(data::ThreadTableSet& tables, const UnitOptions& options,
         } else {
             bool ok = false;
             try {
-                ok = p.Step("begin") && work(p) && !p.Failed() && p.Step("commit");
+                ok = p.Step("begin") && work(p) && !p.Failed() && p.ReadWholeWhatWasReadInPart() && p.Step("commit");
             } catch (...) {
                 tx.rollback();
                 before.restore();

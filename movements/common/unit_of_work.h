@@ -72,6 +72,15 @@ public:
     // Found: true. Not found: false with nothing recorded (Failed() stays
     // false); a read error: false with the failure recorded.
     bool Find(data::TableId t, std::string_view keyName);
+    // Find reading only `fields` (and the key's): the record's other fields
+    // stay blank in the buffer while the work runs, and the record cannot
+    // be rewritten whole, only field by field (Update with fields,
+    // UpdateStored). For a record read per line of a long document. Before
+    // the unit commits, the last record so read is read whole again, so the
+    // buffer then holds what it would after Find.
+    bool Find(data::TableId t, std::string_view keyName, const std::vector<int>& fields);
+    // That whole read again (the unit calls it).
+    bool ReadWholeWhatWasReadInPart();
     bool Insert(data::TableId t);   // an auto-numbered key gets its number
     bool Update(data::TableId t);   // the record last read or written
     // Only these fields of it: the others' indexes are left untouched.
@@ -94,6 +103,7 @@ private:
     data::TableGateway* failed_ = nullptr;
     // Per table, the fields stored since its record was last found or written.
     std::array<std::vector<int>, data::kTableCount> stored_;
+    std::array<bool, data::kTableCount> readInPart_{};
 };
 
 struct UnitOptions {

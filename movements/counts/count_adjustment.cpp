@@ -81,7 +81,7 @@ bool ApplyCount(Posting& p, long long countId, AdjustmentResult& result, const A
         ++n;
         if (progress) progress(n, result.lines);
         if (!p.Step("line", n)) return false;
-        if (!ReadArticle(p, line.article)) {
+        if (!ReadArticle(p, line.article, ArticleNeeds::StockAndCost)) {
             if (p.Failed()) return false;
             // The article was deleted since the line was counted.
             if (missing.insert(line.article).second) result.missingArticles.push_back(line.article);

@@ -92,7 +92,7 @@ bool PostIssue(Posting& p, const LineTracker* own) {
         const Decimal article = line.number(f.desArticulo);
         const Decimal quantity = line.number(f.desCantidad);
         if (!CheckQuantity(p, article, quantity)) return false;
-        if (!ReadArticle(p, article))
+        if (!ReadArticle(p, article, ArticleNeeds::Stock))
             return p.Failed() ? false : p.RefuseWith(kMissingArticleCaption, MissingArticleText(article));
         Record& a = p.Buffer(TableId::Articulo);
         if (!checked[article]) {

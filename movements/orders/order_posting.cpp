@@ -68,7 +68,7 @@ bool RaiseOrdered(Posting& p, const std::vector<Record>& lines) {
         if (!p.Step("line", ++n)) return false;
         const Decimal article = line.number(F().article);
         if (!CheckQuantityAndCost(p, article, line.number(F().quantity), line.number(F().cost))) return false;
-        if (!ReadArticle(p, article))
+        if (!ReadArticle(p, article, ArticleNeeds::Ordered))
             return p.Failed() ? false : p.RefuseWith(kMissingArticleCaption, MissingArticleText(article));
         if (!RaiseArticleTotal(p, "ART:Pedido", line.number(F().quantity))) return false;
     }

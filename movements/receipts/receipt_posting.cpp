@@ -64,7 +64,7 @@ bool PostLine(Posting& p, const Record& line, const std::string& document, const
     const Decimal quantity = line.number(f.denCantidad);
     const Decimal cost = line.number(f.denCosto);
     if (!CheckQuantityAndCost(p, article, quantity, cost)) return false;
-    if (!ReadArticle(p, article))
+    if (!ReadArticle(p, article, ArticleNeeds::StockAndCost))
         return p.Failed() ? false : p.RefuseWith(kMissingArticleCaption, MissingArticleText(article));
     Record& a = p.Buffer(TableId::Articulo);
     const std::optional<AverageCost> avg = NewAverageCost(StockOnHand(a), a.number(f.artPromedio), quantity, cost);

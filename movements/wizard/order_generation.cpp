@@ -95,7 +95,7 @@ bool PostGeneratedOrder(Posting& p, const OrderHeader& header, Generated& out) {
     long long n = 0;
     for (const PickedLine& line : lines) {
         if (!p.Step("line", ++n)) return false;
-        if (!ReadArticle(p, line.article)) {
+        if (!ReadArticle(p, line.article, ArticleNeeds::Ordered)) {
             if (p.Failed()) return false;
             out.skipped.push_back(line.article);  // gone since it was picked
             continue;

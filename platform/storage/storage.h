@@ -422,6 +422,15 @@ public:
     Status readByKey(int key, Record& rec);
     // The record at `row` (record order number); becomes current.
     Status readByRow(int64_t row, Record& rec);
+    // readByKey reading only `fields` (and the fields of the key and of the
+    // current order): the record's other fields are left blank. For a
+    // posting that needs a few columns of a wide record. A record read so
+    // may be rewritten field by field (update(rec, fields)) but not whole:
+    // update(rec) refuses it with kUnsupported, as the unread columns would
+    // be blanked; read it whole again first.
+    Status readByKey(int key, Record& rec, const std::vector<int>& fields);
+    // The current record was read in part (above).
+    bool currentPartial() const { return partialRow_ != 0 && partialRow_ == currentRow_; }
 
     // Order for next/previous: key index or kRecordOrder. Without a position
     // next() starts at the first record, previous() at the last.
@@ -504,6 +513,7 @@ public:
     struct HandleState {
         int64_t currentRow = 0, currentVersion = 0;
         int64_t reservedRow = 0, reservedVersion = 0, reservedNumber = 0;
+        int64_t partialRow = 0;
         uint64_t file = 0;   // Connection::fileGeneration(): rows of another file are not put back
     };
     HandleState handleState() const;
@@ -528,6 +538,8 @@ private:
     Status removeRow(int64_t row, bool onlyPending);
     Status failWrite(const Statement& s, const Record& rec, int64_t selfRow, bool pending);
     Status readOne(detail::Stmt& st, Record& rec);
+    bool keyBlank(int key, const Record& rec) const;
+    std::string byKeySql(int key, const std::string& selectList) const;
     std::string keyEquals(int key, int firstParam) const;
     int duplicatedKey(const Record& rec, int64_t selfRow, bool pending);
     Status nextNumber(int64_t& n);
@@ -542,6 +554,7 @@ private:
     int64_t currentVersion_ = 0;
     bool currentPending_ = false;
     int64_t reservedRow_ = 0;
+    int64_t partialRow_ = 0;   // the row last read in part
 };
 
 }  // namespace tv::storage

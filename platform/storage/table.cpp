@@ -49,6 +49,12 @@ struct Table::Impl {
 
     Stmt insert, update, del, byRow, count;
     std::vector<std::pair<std::vector<int>, Stmt>> partialUpdates;  // by the fields they write
+    struct PartRead {
+        int key = 0, order = 0;
+        std::vector<int> fields;
+        Stmt st;
+    };
+    std::vector<PartRead> partReads;   // readByKey of some fields, by key, order and fields
     std::vector<Stmt> byKey, dupCheck, delByKey;
     std::vector<Stmt> seek;          // (key+1)*8 + kind, see seekSql
     Stmt numPut, numMax;
@@ -187,9 +193,10 @@ void Table::forgetFile() {
     for (auto* v : {&m.byKey, &m.dupCheck, &m.seek})
         for (Stmt& s : *v) s.finalize();
     m.partialUpdates.clear();
+    m.partReads.clear();
     m.anchor = Impl::Anchor::None;
     opened_ = false;
-    currentRow_ = currentVersion_ = reservedRow_ = 0;
+    currentRow_ = currentVersion_ = reservedRow_ = partialRow_ = 0;
     currentPending_ = false;
 }
 
@@ -420,31 +427,76 @@ static void saveFrom(Table::Impl& m, const TableDef& def, int order, Statement& 
     }
 }
 
+bool Table::keyBlank(int key, const Record& rec) const {
+    const KeyDef& k = def_->keys[static_cast<size_t>(key)];
+    if (!k.optional) return false;
+    for (int f : k.fields)
+        if (!fieldEmpty(rec, f, impl_->kinds[static_cast<size_t>(f)])) return false;
+    return true;
+}
+
+std::string Table::byKeySql(int key, const std::string& selectList) const {
+    const Impl& m = *impl_;
+    std::string sql = "SELECT " + selectList + " FROM " + m.tableQ + " WHERE " + keyEquals(key, 1);
+    if (!m.cond[static_cast<size_t>(key)].empty()) sql += " AND " + m.cond[static_cast<size_t>(key)];
+    // A unique key matches one record at most: ordering it would only
+    // make SQLite sort (a temporary B-tree per read).
+    if (!def_->keys[static_cast<size_t>(key)].unique) sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row";
+    return sql + " LIMIT 1";
+}
+
 Status Table::readByKey(int key, Record& rec) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
     if (key < 0 || key >= static_cast<int>(def_->keys.size())) return Status::make(kUnsupported);
-    const KeyDef& k = def_->keys[static_cast<size_t>(key)];
-    if (k.optional) {
-        bool empty = true;
-        for (int f : k.fields) empty = empty && fieldEmpty(rec, f, m.kinds[static_cast<size_t>(f)]);
-        if (empty) return Status::make(kRecordNotAvailable);
-    }
+    if (keyBlank(key, rec)) return Status::make(kRecordNotAvailable);
     Stmt& st = m.byKey[static_cast<size_t>(key)];
     if (!st.s) {
-        std::string sql = "SELECT " + m.selectList + " FROM " + m.tableQ + " WHERE " + keyEquals(key, 1);
-        if (!m.cond[static_cast<size_t>(key)].empty()) sql += " AND " + m.cond[static_cast<size_t>(key)];
-        // A unique key matches one record at most: ordering it would only
-        // make SQLite sort (a temporary B-tree per read).
-        if (!k.unique) sql += " ORDER BY " + m.exprs[static_cast<size_t>(key)] + ",tv_row";
-        sql += " LIMIT 1";
-        if (Status ps = prepare(c_, sql, st); !ps.ok()) return ps;
+        if (Status ps = prepare(c_, byKeySql(key, m.selectList), st); !ps.ok()) return ps;
     }
+    const KeyDef& k = def_->keys[static_cast<size_t>(key)];
     for (size_t j = 0; j < k.fields.size(); ++j) {
         int f = k.fields[j];
         bindField(*st.s, static_cast<int>(j) + 1, rec, f, m.kinds[static_cast<size_t>(f)], m.places[static_cast<size_t>(f)]);
     }
     return readOne(st, rec);
+}
+
+Status Table::readByKey(int key, Record& rec, const std::vector<int>& fields) {
+    TV_ENSURE_OPEN();
+    Impl& m = *impl_;
+    if (key < 0 || key >= static_cast<int>(def_->keys.size())) return Status::make(kUnsupported);
+    if (keyBlank(key, rec)) return Status::make(kRecordNotAvailable);
+    const KeyDef& k = def_->keys[static_cast<size_t>(key)];
+    Impl::PartRead* part = nullptr;
+    for (Impl::PartRead& r : m.partReads)
+        if (r.key == key && r.order == order_ && r.fields == fields) part = &r;
+    if (part == nullptr) {
+        // Unread columns are selected as NULL, so the row keeps its shape
+        // (read as a whole row is) and SQLite copies nothing of them.
+        std::vector<char> wanted(static_cast<size_t>(m.nf), 0);
+        for (int f : fields) {
+            if (f < 0 || f >= m.nf) return Status::make(kUnsupported);
+            wanted[static_cast<size_t>(f)] = 1;
+        }
+        for (int f : k.fields) wanted[static_cast<size_t>(f)] = 1;
+        if (order_ >= 0)
+            for (int f : def_->keys[static_cast<size_t>(order_)].fields) wanted[static_cast<size_t>(f)] = 1;
+        std::string list;
+        for (size_t i = 0; i < wanted.size(); ++i) list += (wanted[i] ? m.cols[i] : std::string("NULL")) + ",";
+        list += "tv_row,tv_version,tv_pending";
+        Stmt st;
+        if (Status ps = prepare(c_, byKeySql(key, list), st); !ps.ok()) return ps;
+        m.partReads.push_back({key, order_, fields, std::move(st)});
+        part = &m.partReads.back();
+    }
+    for (size_t j = 0; j < k.fields.size(); ++j) {
+        int f = k.fields[j];
+        bindField(*part->st.s, static_cast<int>(j) + 1, rec, f, m.kinds[static_cast<size_t>(f)], m.places[static_cast<size_t>(f)]);
+    }
+    Status st = readOne(part->st, rec);
+    if (st.ok()) partialRow_ = currentRow_;
+    return st;
 }
 
 // "c1 = ?n AND c2 = ?n+1 ...": key `key`'s components equal to values, each
@@ -471,6 +523,7 @@ Status Table::readOne(Stmt& st, Record& rec) {
     switch (st.s->step()) {
     case Statement::Step::Row:
         readRow(m, *st.s, rec);
+        partialRow_ = 0;
         currentRow_ = st.s->columnInt(m.colRow());
         currentVersion_ = st.s->columnInt(m.colVersion());
         currentPending_ = st.s->columnInt(m.colPending()) != 0;
@@ -646,6 +699,7 @@ Status Table::step(int dir, Record& rec) {
     if (r == Statement::Step::Row) {
         ++m.batchRows;
         readRow(m, *m.cur, rec);
+        partialRow_ = 0;
         currentRow_ = m.cur->columnInt(m.colRow());
         currentVersion_ = m.cur->columnInt(m.colVersion());
         currentPending_ = m.cur->columnInt(m.colPending()) != 0;
@@ -863,6 +917,7 @@ Status Table::add(Record& rec, Numbering numbering, bool pending) {
     }
     st = c_.endWrite(true);
     if (!st.ok()) return st;
+    partialRow_ = 0;
     currentRow_ = row;
     currentVersion_ = version;
     currentPending_ = pending;
@@ -952,6 +1007,8 @@ Status Table::update(Record& rec, const std::vector<int>& fields) { return updat
 
 Status Table::updateCurrent(Record& rec, const std::vector<int>* fields) {
     if (!currentRow_) return Status::make(kRecordNotAvailable);
+    if (fields == nullptr && currentPartial())
+        return Status::make(kUnsupported, "a record read in part cannot be rewritten whole");
     int64_t nv = 0;
     bool changed = false;
     Status st = rewrite(rec, currentRow_, currentVersion_, nv, changed, fields);
@@ -993,7 +1050,7 @@ Status Table::completeReservation(Record& rec) {
     currentRow_ = reservedRow_;
     currentVersion_ = nv;
     currentPending_ = false;
-    reservedRow_ = 0;
+    reservedRow_ = partialRow_ = 0;
     return {};
 }
 
@@ -1104,7 +1161,7 @@ Status Table::cancelReservation() {
 }
 
 Table::HandleState Table::handleState() const {
-    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber,
+    return {currentRow_, currentVersion_, reservedRow_, impl_->reservedVersion, impl_->reservedNumber, partialRow_,
             c_.fileGeneration()};
 }
 
@@ -1112,9 +1169,10 @@ void Table::restoreHandleState(const HandleState& s) {
     resetCursor();
     if (s.file != c_.fileGeneration()) {
         // Taken on a file the connection no longer has: its rows mean nothing here.
-        currentRow_ = currentVersion_ = reservedRow_ = 0;
+        currentRow_ = currentVersion_ = reservedRow_ = partialRow_ = 0;
         return;
     }
+    partialRow_ = s.partialRow;
     currentRow_ = s.currentRow;
     currentVersion_ = s.currentVersion;
     reservedRow_ = s.reservedRow;

@@ -9,6 +9,7 @@
 #include "movements/common/unit_of_work.h"
 #include "platform/threads/logical_thread.h"
 #include "platform/threads/thread_state.h"
+#include "platform/types/text.h"
 #include "tests/movements/support/document_db.h"
 #include "tests/movements/support/harness.h"
 
@@ -106,6 +107,41 @@ TEST_F(Common, AValueThatDoesNotFitIsRefused) {
     ASSERT_EQ(presenter.count(), 1u);
     EXPECT_EQ(presenter.last().caption, "Valor demasiado grande");
     EXPECT_NE(presenter.last().text.find("ART:Entradas"), std::string::npos);
+}
+
+// Articles read only for the totals a posting works on: those totals are
+// written back alone, what was not read stays as stored, and once the unit
+// has committed the buffer holds the last article whole, as a whole read
+// leaves it. A whole rewrite of an article read so is refused.
+TEST_F(Common, AnArticleReadForSomeTotalsKeepsTheRestAndEndsWhole) {
+    AddArticle({.noArt = 10, .description = "TORNILLO", .stock = 5, .average = D(250), .barcode = "750100"});
+    AddArticle({.noArt = 20, .description = "TUERCA", .stock = 7, .average = D(100), .barcode = "750200"});
+    data::ThreadTableSet& t = tables();
+    const Record& a = t.buffer(TableId::Articulo);
+    ASSERT_TRUE(RunAsOneUnit(t, {TableId::Articulo}, [&](Posting& p) {
+        for (long long noArt : {10, 20}) {
+            if (!ReadArticle(p, Decimal(noArt), ArticleNeeds::StockAndCost)) return false;
+            EXPECT_EQ(rtrim(a.get(Field(TableId::Articulo, "ART:Descripcion")).asText()), "");
+            EXPECT_EQ(StockOnHand(a), Decimal(noArt == 10 ? 5 : 7));
+            if (!AddToArticle(p, "ART:Salidas", Decimal(2)) || !WriteArticle(p)) return false;
+        }
+        return true;
+    }));
+    EXPECT_EQ(rtrim(a.get(Field(TableId::Articulo, "ART:Descripcion")).asText()), "TUERCA");
+    EXPECT_EQ(a.number(Field(TableId::Articulo, "ART:COSTOPROMEDIO")), D(100));
+    EXPECT_EQ(a.number(Field(TableId::Articulo, "ART:Salidas")), Decimal(2));
+    for (long long noArt : {10, 20}) {
+        const Record stored = *Article(noArt);
+        EXPECT_EQ(Get(stored, "ART:Salidas").asNumber(), Decimal(2));
+        EXPECT_EQ(rtrim(Get(stored, "ART:Descripcion").asText()), noArt == 10 ? "TORNILLO" : "TUERCA");
+        EXPECT_EQ(rtrim(Get(stored, "ART:CodigoBarras").asText()), noArt == 10 ? "750100" : "750200");
+    }
+
+    const std::string before = Dump();
+    EXPECT_FALSE(RunAsOneUnit(t, {.primary = TableId::Articulo, .quiet = true}, [&](Posting& p) {
+        return ReadArticle(p, Decimal(10), ArticleNeeds::Ordered) && p.Update(TableId::Articulo);
+    }));
+    EXPECT_EQ(Dump(), before);
 }
 
 TEST_F(Common, FolioRules) {
