@@ -427,7 +427,9 @@ public:
     // posting that needs a few columns of a wide record. A record read so
     // may be rewritten field by field (update(rec, fields)) but not whole:
     // update(rec) refuses it with kUnsupported, as the unread columns would
-    // be blanked; read it whole again first.
+    // be blanked; read it whole again first. On a server, where fewer
+    // columns save nothing, the record is read whole (currentPartial() is
+    // false).
     Status readByKey(int key, Record& rec, const std::vector<int>& fields);
     // The current record was read in part (above).
     bool currentPartial() const { return partialRow_ != 0 && partialRow_ == currentRow_; }

@@ -465,6 +465,11 @@ Status Table::readByKey(int key, Record& rec) {
 Status Table::readByKey(int key, Record& rec, const std::vector<int>& fields) {
     TV_ENSURE_OPEN();
     Impl& m = *impl_;
+    for (int f : fields)
+        if (f < 0 || f >= m.nf) return Status::make(kUnsupported);
+    // On the server a read costs one exchange whatever its columns, and a
+    // record read whole needs no second read before the commit.
+    if (c_.onServer()) return readByKey(key, rec);
     if (key < 0 || key >= static_cast<int>(def_->keys.size())) return Status::make(kUnsupported);
     if (keyBlank(key, rec)) return Status::make(kRecordNotAvailable);
     const KeyDef& k = def_->keys[static_cast<size_t>(key)];
@@ -475,10 +480,7 @@ Status Table::readByKey(int key, Record& rec, const std::vector<int>& fields) {
         // Unread columns are selected as NULL, so the row keeps its shape
         // (read as a whole row is) and SQLite copies nothing of them.
         std::vector<char> wanted(static_cast<size_t>(m.nf), 0);
-        for (int f : fields) {
-            if (f < 0 || f >= m.nf) return Status::make(kUnsupported);
-            wanted[static_cast<size_t>(f)] = 1;
-        }
+        for (int f : fields) wanted[static_cast<size_t>(f)] = 1;
         for (int f : k.fields) wanted[static_cast<size_t>(f)] = 1;
         if (order_ >= 0)
             for (int f : def_->keys[static_cast<size_t>(order_)].fields) wanted[static_cast<size_t>(f)] = 1;
