@@ -511,7 +511,8 @@ Status Connection::writeNumbers() {
         numberPut_->bindText(1, tbl);
         numberPut_->bindText(2, col);
         numberPut_->bindInt(3, n.unwritten);
-        Status failure = numberPut_->step() == Statement::Step::Failed ? failed(*numberPut_) : Status{};
+        // Its failure fails the commit: a server takes it with the COMMIT.
+        Status failure = numberPut_->stepAtCommit() == Statement::Step::Failed ? failed(*numberPut_) : Status{};
         numberPut_->reset();
         numberPut_->clearBindings();
         if (!failure.ok()) return failure;

@@ -151,6 +151,10 @@ public:
     virtual void bindNull(int i) = 0;
 
     virtual Step step() = 0;
+    // A write inside a unit whose failure fails the unit's commit anyway:
+    // a store that answers over a network may keep it to send with the
+    // commit (Done at once, nothing counted; a failure is the commit's).
+    virtual Step stepAtCommit() { return step(); }
     // Why the last step failed (the store's words kept as the detail).
     virtual Status failure() const = 0;
 

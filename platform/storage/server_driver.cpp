@@ -90,6 +90,7 @@ public:
     }
 
     Step step() override;
+    Step stepAtCommit() override;
     Status failure() const override { return failure_; }
 
     Type columnType(int c) override {
@@ -232,6 +233,22 @@ Statement::Step ServerStatement::step() {
         ++row_;
     }
     return row_ < res_.rows() ? Step::Row : Step::Done;
+}
+
+Statement::Step ServerStatement::stepAtCommit() {
+    PgConnection& pg = d_.pg();
+    if (!write_ || !pg.inUnit()) return step();
+    PgParams params;
+    for (const auto& p : params_) {
+        if (p) params.add(std::string_view(*p));
+        else params.addNull();
+    }
+    pg.runAtCommit(st_, std::move(params));
+    ran_ = true;
+    row_ = 0;
+    res_ = PgResult();
+    failure_ = {};
+    return Step::Done;
 }
 
 // The side table of auto-numbers, made under the schema's lock only when it

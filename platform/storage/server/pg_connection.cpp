@@ -462,6 +462,7 @@ Status PgConnection::run(Statement& st, const PgParams& params, PgResult* out) {
 
 Status PgConnection::beginUnit(std::chrono::milliseconds lockTimeout) {
     if (inUnit_) return Status::make(kFileSystemError, "a unit of work is open");
+    atCommit_.clear();
     Status st = ready();
     if (!st.ok()) return st;
     InUse use(busy_);
@@ -509,13 +510,19 @@ Status PgConnection::beginReadUnit() {
 
 bool PgConnection::unitFailed() const { return conn_ && PQtransactionStatus(conn_) == PQTRANS_INERROR; }
 
+void PgConnection::runAtCommit(Statement& st, PgParams params) {
+    if (inUnit_) atCommit_.push_back({&st, std::move(params)});
+}
+
 Status PgConnection::commit() {
     if (!inUnit_) return Status::make(kFileSystemError, "no unit of work is open");
     if (busy_) return Status::make(kFileSystemError, "connection in use");
     if (!isOpen()) {
         inUnit_ = false;
+        atCommit_.clear();
         return lostStatus("");
     }
+    if (!atCommit_.empty()) return commitWithWrites();
     InUse use(busy_);
     PgResult r;
     Status st = roundTrip([](PGconn* c) { return PQsendQuery(c, "COMMIT"); }, &r);
@@ -530,6 +537,7 @@ Status PgConnection::commit() {
 void PgConnection::rollback() {
     const bool was = inUnit_;
     inUnit_ = false;
+    atCommit_.clear();
     if (!was || busy_ || !isOpen()) return;
     InUse use(busy_);
     roundTrip([](PGconn* c) { return PQsendQuery(c, "ROLLBACK"); }, nullptr);

@@ -145,6 +145,10 @@ public:
     // to the connection's own (temporary) tables.
     Status beginReadUnit();
     Status commit();
+    // A write whose outcome matters only to the commit (the unit fails
+    // whole if it does): it goes out with the COMMIT, in one exchange.
+    // Rolled back or lost with the unit.
+    void runAtCommit(Statement& st, PgParams params);
     void rollback();
     bool inUnit() const { return inUnit_; }
     // A statement of the unit failed: the server refuses the rest of it
@@ -191,6 +195,12 @@ private:
     std::function<bool()> mayYield_;
     std::unordered_map<std::string, std::string> prepared_;   // sql -> name, this generation
     Statement savepoint_, release_;                            // around a guarded write
+    struct AtCommit {
+        Statement* st;
+        PgParams params;
+    };
+    std::vector<AtCommit> atCommit_;                           // sent with the COMMIT
+    Status commitWithWrites();
 };
 
 }  // namespace tv::storage::server

@@ -117,4 +117,48 @@ Status PgConnection::collectPipeline(int wanted, PgResult* out) {
     return first;
 }
 
+// The writes left for the commit, then the COMMIT, in one pipeline. The
+// first that fails leaves the unit refusing the rest: it is rolled back and
+// that failure is the commit's.
+Status PgConnection::commitWithWrites() {
+    std::vector<AtCommit> writes;
+    writes.swap(atCommit_);
+    for (AtCommit& w : writes) {
+        if (w.st->generation == generation_ && !w.st->name.empty()) continue;
+        if (Status s = prepare(w.st->sql, w.st->paramCount, *w.st); !s.ok()) {
+            rollback();
+            return s;
+        }
+    }
+    Status s;
+    {
+        Busy use(busy_);
+        if (!PQenterPipelineMode(conn_)) {
+            s = Status::make(kFileSystemError, PQerrorMessage(conn_));
+        } else {
+            s = send([&](PGconn* c) -> int {
+                for (const AtCommit& w : writes)
+                    if (!PQsendQueryPrepared(c, w.st->name.c_str(), w.params.size(), w.params.values(), nullptr,
+                                             nullptr, 0))
+                        return 0;
+                return PQsendQueryParams(c, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+                       PQpipelineSync(c) ? 1 : 0;
+            });
+            if (s.ok()) s = collectPipeline(-1, nullptr);
+            if (conn_ && PQpipelineStatus(conn_) != PQ_PIPELINE_OFF && !PQexitPipelineMode(conn_)) {
+                Status lost = lostStatus(PQerrorMessage(conn_));
+                if (s.ok()) s = lost;
+            }
+        }
+    }
+    if (s.ok() && conn_ && PQtransactionStatus(conn_) != PQTRANS_IDLE)
+        s = Status::make(kFileSystemError, "transaction rolled back");
+    if (!s.ok()) {
+        rollback();
+        return s;
+    }
+    inUnit_ = false;
+    return {};
+}
+
 }  // namespace tv::storage::server

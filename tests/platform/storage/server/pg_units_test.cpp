@@ -101,6 +101,43 @@ TEST_F(PgUnits, AFailedGuardedWriteIsUndoneAloneAndTheUnitGoesOn) {
     EXPECT_EQ(r.text(0, 0), "1=0,2=20,3=30");
 }
 
+// Writes left for the commit go out with it: stored with the unit, or,
+// when one of them fails, the commit fails and nothing of the unit stays;
+// a unit rolled back forgets them; the connection goes on working.
+TEST_F(PgUnits, WritesLeftForTheCommitGoWithItAndFailItWhole) {
+    PgConnection a(schema.conninfo());
+    PgConnection::Statement add;
+    ASSERT_TRUE(a.prepare("INSERT INTO counter VALUES($1, $2)", 2, add).ok());
+    auto stored = [&] {
+        PgResult r;
+        EXPECT_TRUE(a.exec("SELECT string_agg(id || '=' || v, ',' ORDER BY id) FROM counter", {}, &r).ok());
+        return std::string(r.text(0, 0));
+    };
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(2).add(20)).ok());
+    a.runAtCommit(add, PgParams().add(3).add(30));
+    a.runAtCommit(add, PgParams().add(4).add(40));
+    ASSERT_TRUE(a.commit().ok());
+    EXPECT_FALSE(a.inUnit());
+    EXPECT_EQ(stored(), "1=0,2=20,3=30,4=40");
+
+    // Row 1 is there already: the commit fails, and row 5 is not kept.
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(5).add(50)).ok());
+    a.runAtCommit(add, PgParams().add(1).add(10));
+    EXPECT_EQ(a.commit().code, kCreatesDuplicateKey);
+    EXPECT_FALSE(a.inUnit());
+    EXPECT_EQ(stored(), "1=0,2=20,3=30,4=40");
+
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    a.runAtCommit(add, PgParams().add(6).add(60));
+    a.rollback();
+    ASSERT_TRUE(a.beginUnit(2s).ok());
+    ASSERT_TRUE(a.runGuarded(add, PgParams().add(7).add(70)).ok());
+    ASSERT_TRUE(a.commit().ok());
+    EXPECT_EQ(stored(), "1=0,2=20,3=30,4=40,7=70");
+}
+
 // A thread waiting for the write lock gives the turn away: the other
 // threads (windows) keep running until the lock is free.
 TEST_F(PgUnits, AWaitForTheLockLeavesTheOtherThreadsRunning) {
