@@ -165,15 +165,16 @@ public:
     // A decimal column with `places` as its scaled integer.
     virtual int64_t columnDecimal(int c, int places) = 0;
 
-    // Reads columns first..first+n-1 into fields 0..n-1 of `rec`, each as
-    // `kinds` says (a Real with `places`): what column by column reads give,
-    // which a store may do at once.
-    virtual void readFields(int first, Record& rec, const Kind* kinds, const int* places, int n) {
+    // Reads columns first..first+n-1 into fields into..into+n-1 of `rec`,
+    // each as `kinds` says (a Real with `places`; both counted from
+    // `into`): what column by column reads give, which a store may do at
+    // once.
+    virtual void readFields(int first, Record& rec, const Kind* kinds, const int* places, int n, int into = 0) {
         for (int i = 0; i < n; ++i) {
             switch (kinds[i]) {
-            case Kind::Text: rec.setText(i, columnText(first + i)); break;
-            case Kind::Int: rec.setRaw(i, columnInt(first + i)); break;
-            case Kind::Real: rec.setRaw(i, columnDecimal(first + i, places[i])); break;
+            case Kind::Text: rec.setText(into + i, columnText(first + i)); break;
+            case Kind::Int: rec.setRaw(into + i, columnInt(first + i)); break;
+            case Kind::Real: rec.setRaw(into + i, columnDecimal(first + i, places[i])); break;
             }
         }
     }

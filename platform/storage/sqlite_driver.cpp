@@ -114,19 +114,19 @@ public:
     }
     // One call into the statement per column (its value), the rest read
     // from the value: a whole record is read for every row.
-    void readFields(int first, Record& rec, const Kind* kinds, const int* places, int n) override {
+    void readFields(int first, Record& rec, const Kind* kinds, const int* places, int n, int into) override {
         for (int i = 0; i < n; ++i) {
             sqlite3_value* v = sqlite3_column_value(s_, first + i);
             switch (kinds[i]) {
             case Kind::Text: {
                 auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-                rec.setText(i, p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view());
+                rec.setText(into + i, p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view());
                 break;
             }
-            case Kind::Int: rec.setRaw(i, sqlite3_value_int64(v)); break;
+            case Kind::Int: rec.setRaw(into + i, sqlite3_value_int64(v)); break;
             case Kind::Real:
-                if (places[i] == 0 && sqlite3_value_type(v) != SQLITE_FLOAT) rec.setRaw(i, sqlite3_value_int64(v));
-                else rec.setRaw(i, roundHalfAway(sqlite3_value_double(v) * pow10(places[i])));
+                if (places[i] == 0 && sqlite3_value_type(v) != SQLITE_FLOAT) rec.setRaw(into + i, sqlite3_value_int64(v));
+                else rec.setRaw(into + i, roundHalfAway(sqlite3_value_double(v) * pow10(places[i])));
                 break;
             }
         }

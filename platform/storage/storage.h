@@ -539,7 +539,8 @@ private:
     Status updateCurrent(Record& rec, const std::vector<int>* fields);
     Status removeRow(int64_t row, bool onlyPending);
     Status failWrite(const Statement& s, const Record& rec, int64_t selfRow, bool pending);
-    Status readOne(detail::Stmt& st, Record& rec);
+    // `runs`: only those columns are read, the others blanked.
+    Status readOne(detail::Stmt& st, Record& rec, const std::vector<std::pair<int, int>>* runs = nullptr);
     bool keyBlank(int key, const Record& rec) const;
     std::string byKeySql(int key, const std::string& selectList) const;
     std::string keyEquals(int key, int firstParam) const;

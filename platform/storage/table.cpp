@@ -53,6 +53,7 @@ struct Table::Impl {
         int key = 0, order = 0;
         std::vector<int> fields;
         Stmt st;
+        std::vector<std::pair<int, int>> runs;   // columns selected: (first, count)
     };
     std::vector<PartRead> partReads;   // readByKey of some fields, by key, order and fields
     std::vector<Stmt> byKey, dupCheck, delByKey;
@@ -404,6 +405,23 @@ namespace {
 
 void readRow(const Table::Impl& m, Statement& s, Record& rec) { s.readFields(0, rec, m.kinds.data(), m.places.data(), m.nf); }
 
+// A row read in part: the selected columns from the statement, the others
+// blank, as their NULLs would read.
+void readRowRuns(const Table::Impl& m, Statement& s, Record& rec, const std::vector<std::pair<int, int>>& runs) {
+    int next = 0;
+    auto blankTo = [&](int end) {
+        for (; next < end; ++next)
+            if (m.kinds[static_cast<size_t>(next)] == Kind::Text) rec.setText(next, {});
+            else rec.setRaw(next, 0);
+    };
+    for (const auto& [first, count] : runs) {
+        blankTo(first);
+        s.readFields(first, rec, m.kinds.data() + first, m.places.data() + first, count, first);
+        next = first + count;
+    }
+    blankTo(m.nf);
+}
+
 }  // namespace
 
 // Saves the position of the row under `s` in the current order.
@@ -489,14 +507,20 @@ Status Table::readByKey(int key, Record& rec, const std::vector<int>& fields) {
         list += "tv_row,tv_version,tv_pending";
         Stmt st;
         if (Status ps = prepare(c_, byKeySql(key, list), st); !ps.ok()) return ps;
-        m.partReads.push_back({key, order_, fields, std::move(st)});
+        std::vector<std::pair<int, int>> runs;
+        for (int i = 0; i < m.nf; ++i)
+            if (wanted[static_cast<size_t>(i)]) {
+                if (!runs.empty() && runs.back().first + runs.back().second == i) ++runs.back().second;
+                else runs.emplace_back(i, 1);
+            }
+        m.partReads.push_back({key, order_, fields, std::move(st), std::move(runs)});
         part = &m.partReads.back();
     }
     for (size_t j = 0; j < k.fields.size(); ++j) {
         int f = k.fields[j];
         bindField(*part->st.s, static_cast<int>(j) + 1, rec, f, m.kinds[static_cast<size_t>(f)], m.places[static_cast<size_t>(f)]);
     }
-    Status st = readOne(part->st, rec);
+    Status st = readOne(part->st, rec, &part->runs);
     if (st.ok()) partialRow_ = currentRow_;
     return st;
 }
@@ -519,12 +543,13 @@ std::string Table::keyEquals(int key, int firstParam) const {
 
 // Steps a statement that reads at most one record; found, it becomes the
 // current record and the position.
-Status Table::readOne(Stmt& st, Record& rec) {
+Status Table::readOne(Stmt& st, Record& rec, const std::vector<std::pair<int, int>>* runs) {
     Impl& m = *impl_;
     Status result;
     switch (st.s->step()) {
     case Statement::Step::Row:
-        readRow(m, *st.s, rec);
+        if (runs != nullptr) readRowRuns(m, *st.s, rec, *runs);
+        else readRow(m, *st.s, rec);
         partialRow_ = 0;
         currentRow_ = st.s->columnInt(m.colRow());
         currentVersion_ = st.s->columnInt(m.colVersion());
