@@ -64,13 +64,11 @@ bool ReadArticle(Posting& p, const Decimal& noArt, ArticleNeeds needs) {
     a.clear();
     a.setNumber(f.noArt, noArt);
     if (noArt.isZero()) return false;
-    bool found = false;
-    switch (needs) {
-    case ArticleNeeds::Whole: found = p.Find(TableId::Articulo, "ART:KeyNoArt"); break;
-    case ArticleNeeds::Ordered: found = p.Find(TableId::Articulo, "ART:KeyNoArt", f.ordered); break;
-    case ArticleNeeds::Stock: found = p.Find(TableId::Articulo, "ART:KeyNoArt", f.stock); break;
-    case ArticleNeeds::StockAndCost: found = p.Find(TableId::Articulo, "ART:KeyNoArt", f.stockAndCost); break;
-    }
+    const std::vector<int>* fields = needs == ArticleNeeds::Ordered ? &f.ordered
+                                     : needs == ArticleNeeds::Stock ? &f.stock
+                                     : needs == ArticleNeeds::StockAndCost ? &f.stockAndCost
+                                                                          : nullptr;
+    const bool found = fields ? p.Find(TableId::Articulo, "ART:KeyNoArt", *fields) : p.Find(TableId::Articulo, "ART:KeyNoArt");
     if (found) return true;
     if (!p.Failed()) a.clear();
     return false;

@@ -90,36 +90,22 @@ bool Posting::Step(std::string_view step, long long n) {
                                                 std::to_string(n) + "); no se guardó nada.");
 }
 
-namespace {
-int KeyOf(data::TableGateway& g, std::string_view keyName) {
-    const int key = g.declaration().keyIndex(keyName);
-    if (key < 0) throw std::invalid_argument("no key " + std::string(keyName));
-    return key;
-}
-}  // namespace
-
-bool Posting::Find(data::TableId t, std::string_view keyName) {
-    if (Failed()) return false;
-    data::TableGateway& g = Gateway(t);
-    const int key = KeyOf(g, keyName);
-    if (g.UseOnDemand() != data::kDone) return TableFailed(g);
-    stored_[static_cast<std::size_t>(t)].clear();
-    const storage::Status st = g.file()->readByKey(key, g.BUFFER);
-    if (st.ok()) return true;
-    if (st.code == storage::kRecordNotAvailable) return false;
-    g.recordError(1, st);
-    return TableFailed(g);
-}
+bool Posting::Find(data::TableId t, std::string_view keyName) { return FindReading(t, keyName, nullptr); }
 
 bool Posting::Find(data::TableId t, std::string_view keyName, const std::vector<int>& fields) {
+    return FindReading(t, keyName, &fields);
+}
+
+bool Posting::FindReading(data::TableId t, std::string_view keyName, const std::vector<int>* fields) {
     if (Failed()) return false;
     data::TableGateway& g = Gateway(t);
-    const int key = KeyOf(g, keyName);
+    const int key = g.declaration().keyIndex(keyName);
+    if (key < 0) throw std::invalid_argument("no key " + std::string(keyName));
     if (g.UseOnDemand() != data::kDone) return TableFailed(g);
     stored_[static_cast<std::size_t>(t)].clear();
-    const storage::Status st = g.file()->readByKey(key, g.BUFFER, fields);
+    const storage::Status st = fields ? g.file()->readByKey(key, g.BUFFER, *fields) : g.file()->readByKey(key, g.BUFFER);
     if (st.ok()) {
-        readInPart_[static_cast<std::size_t>(t)] = true;
+        if (fields) readInPart_[static_cast<std::size_t>(t)] = true;
         return true;
     }
     if (st.code == storage::kRecordNotAvailable) return false;

@@ -95,6 +95,7 @@ public:
     bool UpdateStored(data::TableId t);
 
 private:
+    bool FindReading(data::TableId t, std::string_view keyName, const std::vector<int>* fields);
     enum class Kind { None, Message, Table, Box };
     data::ThreadTableSet& tables_;
     Kind kind_ = Kind::None;

@@ -495,8 +495,9 @@ Status Table::readByKey(int key, Record& rec, const std::vector<int>& fields) {
     for (Impl::PartRead& r : m.partReads)
         if (r.key == key && r.order == order_ && r.fields == fields) part = &r;
     if (part == nullptr) {
-        // Unread columns are selected as NULL, so the row keeps its shape
-        // (read as a whole row is) and SQLite copies nothing of them.
+        // Unread columns are selected as NULL, so column i is still field i
+        // and SQLite copies nothing of them; only the runs of read columns
+        // are asked for.
         std::vector<char> wanted(static_cast<size_t>(m.nf), 0);
         for (int f : fields) wanted[static_cast<size_t>(f)] = 1;
         for (int f : k.fields) wanted[static_cast<size_t>(f)] = 1;
